@@ -1,0 +1,46 @@
+#include "link/AppLog.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace jvo {
+
+CAppLog::CAppLog() = default;
+CAppLog::~CAppLog() = default;
+
+CAppLog& CAppLog::Instance() {
+    // Never destroyed, so that threads still running at exit can log safely.
+    static CAppLog* log = new CAppLog();
+    return *log;
+}
+
+void CAppLog::AddSink(Sink* sink) {
+    std::lock_guard<std::mutex> guard(m_Lock);
+    m_Sinks.push_back(sink);
+}
+
+void CAppLog::RemoveSink(Sink* sink) {
+    std::lock_guard<std::mutex> guard(m_Lock);
+    m_Sinks.erase(std::remove(m_Sinks.begin(), m_Sinks.end(), sink), m_Sinks.end());
+}
+
+void CAppLog::WriteArgs(int level, std::string_view format, std::initializer_list<fmt::Arg> args,
+                        bool nullFormat) {
+    std::lock_guard<std::mutex> guard(m_Lock);
+    if (level > m_Level) return;
+    std::string text;
+    if (nullFormat) {
+        text = "APPLOG ERROR: Invalid arguments: 'format' is invalid";
+    } else if (!fmt::FormatArgs(text, format, std::span<const fmt::Arg>(args.begin(), args.size()))) {
+        text = "APPLOG ERROR: Invalid arguments: 'format'=\"";
+        text.append(format);
+        text += '"';
+    }
+    for (Sink* sink : m_Sinks) sink->Write(text.c_str());
+    if (m_DebugChannel) {
+        text += '\n';
+        std::fwrite(text.data(), 1, text.size(), stderr);
+    }
+}
+
+}  // namespace jvo

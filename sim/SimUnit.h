@@ -1,0 +1,78 @@
+#pragma once
+// The simulated JVO unit, independent of any transport: a request payload goes in, a reply payload
+// comes out (or none, while the unit is silent). Its state (configuration, status, clock, event
+// logs) lives inside; its time comes from an injectable clock so that tests need not wait.
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "config/UnitConfig.h"
+#include "link/base/Clock.h"
+
+namespace jvo::sim {
+
+struct SimOptions {
+    uint8_t dipAddress = 0;
+    uint16_t schemaVersion = 4;
+    std::string versionText = "JVO SIM";
+    uint16_t versionNumber1 = 1;
+    uint16_t versionNumber2 = 0;
+    uint16_t firmwareBuild = 412;
+    uint16_t hardwareVersion = 3;
+    uint32_t rebootSilenceMs = 1500;  // no answers at all after a reboot request
+    int bootingStatusReplies = 3;     // then GetStatus reports "starting" this often
+    uint16_t bootingState = 0x2222;   // the state reported while starting
+    uint16_t firstEventIndex = 0;     // index of the first event ever logged (tests of the wrap)
+};
+
+struct SimEvent {
+    uint16_t index = 0;
+    uint16_t id = 0;
+    uint32_t time = 0;
+    uint16_t param1 = 0;
+    uint16_t param2 = 0;
+};
+
+class SimUnit {
+public:
+    // `wallSeconds` gives the host's time (seconds since 1970); the unit clock runs from it plus
+    // an offset set by SetClock.
+    SimUnit(const IClock& clock, UnitConfig config, SimOptions options = {},
+            std::function<int64_t()> wallSeconds = {});
+
+    // True when the unit answers frames addressed to `address` (0 and its own software address).
+    bool Accepts(uint8_t address) const;
+    // Carries out one request. False when the unit gives no answer (it is restarting).
+    bool Handle(const uint8_t* request, int32_t length, std::vector<uint8_t>& reply);
+
+    // Introspection for tests and the status line.
+    UnitConfig Current() const;
+    UnitConfig Pending() const;
+    uint64_t Transactions() const;
+    std::vector<SimEvent> Events(int log) const;
+    void LogEvent(int log, uint16_t id, uint16_t param1 = 0, uint16_t param2 = 0);
+
+private:
+    void LogEventLocked(int log, uint16_t id, uint16_t param1 = 0, uint16_t param2 = 0);
+    uint32_t UnitTime() const;
+    bool Silent() const;
+
+    const IClock& m_Clock;
+    SimOptions m_Options;
+    std::function<int64_t()> m_WallSeconds;
+    mutable std::mutex m_Lock;
+    UnitConfig m_Current;
+    UnitConfig m_Pending;
+    int64_t m_ClockOffset = 0;
+    bool m_AutoZero = false;
+    uint64_t m_SilentUntilMs = 0;
+    int m_BootingRepliesLeft = 0;
+    uint64_t m_Transactions = 0;
+    std::deque<SimEvent> m_Logs[3];
+    uint16_t m_NextIndex[3] = {0, 0, 0};
+};
+
+}  // namespace jvo::sim

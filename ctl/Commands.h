@@ -1,0 +1,57 @@
+#pragma once
+// The commands of jvoctl and the helpers they share. A command is a function that gets its own
+// arguments (argv[0] is the command name) and returns the process exit status.
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "config/UnitConfig.h"
+
+namespace jvo::ctl {
+
+struct Command {
+    const char* name;
+    const char* usage;    // arguments after the command name, e.g. "FILE [--fix OUT]"
+    const char* summary;  // one line for the command list
+    int (*run)(int argc, char** argv);
+};
+
+// Exit statuses shared by the commands.
+constexpr int kExitOk = 0;
+constexpr int kExitMinor = 1;    // check: minor errors only
+constexpr int kExitSerious = 2;  // check: serious errors
+constexpr int kExitFile = 3;     // a file could not be read, loaded or written
+constexpr int kExitUsage = 64;   // bad command line
+
+int RunCheck(int argc, char** argv);
+int RunDump(int argc, char** argv);
+
+// ---- helpers (Util.cpp) ----
+
+// A command line split into options and positional arguments. `valued` names the options that
+// take the following argument as their value; "--" ends the options.
+struct Args {
+    std::vector<std::pair<std::string, std::string>> options;  // in command-line order
+    std::vector<std::string> positional;
+    std::string error;  // non-empty when the command line is malformed
+    bool help = false;  // -h or --help was given
+
+    // The value of option `name`, or null when absent.
+    const std::string* Find(std::string_view name) const;
+};
+Args ParseArgs(int argc, char** argv, const std::vector<std::string_view>& valued,
+               const std::vector<std::string_view>& flags = {});
+
+// Prints "jvoctl: <message>" and the command's usage line to stderr; returns kExitUsage.
+int UsageError(const char* command, const char* usage, const std::string& message);
+// Prints the command's usage line and `details` to stdout; returns kExitOk.
+int PrintCommandHelp(const char* command, const char* usage, const char* details);
+
+// Loads a configuration file, reporting a failure on stderr with the configuration tool's texts.
+bool LoadForCommand(const std::string& path, UnitConfig& config);
+
+// Writes all of `text` to `stream`; false when the stream reports an error.
+bool WriteText(FILE* stream, std::string_view text);
+
+}  // namespace jvo::ctl

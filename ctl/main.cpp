@@ -1,0 +1,48 @@
+// jvoctl: command-line service program for JVO configuration files.
+#include <cstring>
+
+#include "ctl/Commands.h"
+#include "link/base/FormatStr.h"
+
+namespace jvo::ctl {
+namespace {
+
+// One line per command.
+constexpr Command kCommands[] = {
+    {"check", "FILE [--fix OUT]", "check a configuration file, optionally correcting it", RunCheck},
+    {"dump", "FILE", "print the text dump of a configuration file", RunDump},
+};
+
+std::string Overview() {
+    std::string text =
+        "Usage: jvoctl COMMAND [ARGS]\n"
+        "       jvoctl --help | COMMAND --help\n"
+        "\n"
+        "Commands:\n";
+    for (const Command& c : kCommands)
+        text += FormatStr("  %-6s %-18s %s\n", c.name, c.usage, c.summary);
+    return text;
+}
+
+int Main(int argc, char** argv) {
+    if (argc < 2) {
+        WriteText(stderr, "jvoctl: missing COMMAND\n" + Overview());
+        return kExitUsage;
+    }
+    const char* name = argv[1];
+    if (std::strcmp(name, "--help") == 0 || std::strcmp(name, "-h") == 0 ||
+        std::strcmp(name, "help") == 0) {
+        return WriteText(stdout, Overview()) ? kExitOk : kExitFile;
+    }
+    for (const Command& c : kCommands)
+        if (std::strcmp(name, c.name) == 0) return c.run(argc - 1, argv + 1);
+    WriteText(stderr, FormatStr("jvoctl: unknown command '%s'\n", name) + Overview());
+    return kExitUsage;
+}
+
+}  // namespace
+}  // namespace jvo::ctl
+
+int main(int argc, char** argv) {
+    return jvo::ctl::Main(argc, argv);
+}

@@ -1,0 +1,122 @@
+#include "link/FramePort.h"
+
+#include <pthread.h>
+
+#include "link/AppLog.h"
+#include "link/Crc16.h"
+#include "link/PortDirectory.h"
+
+namespace jvo {
+
+static_assert(kMaxWireFrame <= CFramePort::kTransmitBufferSize);
+
+namespace {
+
+// Sets up the pool before the members that take buffers from it are constructed.
+FrameQueue& SetUpPool(FrameQueue& queue) {
+    FramePool::Instance().SetUp();
+    return queue;
+}
+
+}  // namespace
+
+CFramePort::CFramePort() : m_Receiver(SetUpPool(m_Queue)) {}
+
+CFramePort::~CFramePort() {
+    Close();
+}
+
+bool CFramePort::Open(int portNumber, int baud) {
+    const std::string path = ResolveComPort(portNumber);
+    if (path.empty()) {
+        JVO_LOG1("CFramePort::Open() No serial device for COM%d", portNumber);
+        return false;
+    }
+    return OpenDevice(path, baud);
+}
+
+bool CFramePort::OpenDevice(const std::string& path, int baud) {
+    std::lock_guard<std::mutex> guard(m_OpenLock);
+    if (m_Open.load(std::memory_order_relaxed)) {
+        JVO_LOG1("CFramePort::Open() Port already open");
+        return false;
+    }
+    std::unique_ptr<ISerialDevice> device = CreateSerialDevice();
+    if (!device->Open(path, baud)) return false;
+    {
+        std::lock_guard<std::mutex> sendGuard(m_SendLock);
+        m_Device = std::move(device);
+    }
+    m_Baud.store(baud, std::memory_order_relaxed);
+    m_Stop.Clear();
+    // A frame half received before an earlier close is not continued.
+    m_Receiver.Reset();
+    m_ReaderRunning.store(true, std::memory_order_release);
+    m_Reader = std::thread(&CFramePort::ReaderThread, this);
+    m_Open.store(true, std::memory_order_release);
+    return true;
+}
+
+void CFramePort::Close() {
+    std::lock_guard<std::mutex> guard(m_OpenLock);
+    if (!m_Open.load(std::memory_order_relaxed)) return;
+    m_Stop.Set();  // wakes the reader and any write waiting for room
+    if (m_Reader.joinable()) m_Reader.join();
+    {
+        std::lock_guard<std::mutex> sendGuard(m_SendLock);
+        m_Device->Close();
+        m_Device.reset();
+    }
+    m_Open.store(false, std::memory_order_release);
+}
+
+bool CFramePort::SendFrame(FrameBuf* frame, bool waitForCompletion) {
+    (void)waitForCompletion;
+    if (frame == nullptr) return false;
+    FramePool& pool = FramePool::Instance();
+    if (frame->length < 0 || frame->length > kMaxSendBody) {
+        JVO_LOG1("CFramePort::SendFrame() Invalid frame length %d", frame->length);
+        pool.Release(frame);
+        return false;
+    }
+    const uint16_t fcs = Crc16Compute(frame->data, static_cast<size_t>(frame->length));
+    frame->data[frame->length++] = static_cast<uint8_t>(fcs & 0xFF);
+    frame->data[frame->length++] = static_cast<uint8_t>(fcs >> 8);
+
+    std::lock_guard<std::mutex> guard(m_SendLock);
+    const size_t n = BuildWireFrame(frame->data, static_cast<size_t>(frame->length),
+                                    m_TransmitBuffer, sizeof m_TransmitBuffer);
+    pool.Release(frame);
+    if (!m_Device) return false;
+    return n > 0 && m_Device->WriteAll(m_TransmitBuffer, n, &m_Stop);
+}
+
+FrameBuf* CFramePort::GetFrame(int32_t timeoutMs) {
+    return m_Queue.Take(timeoutMs);
+}
+
+void CFramePort::ReaderThread() {
+    ::pthread_setname_np(::pthread_self(), "FramePortRx");
+    // The device pointer does not change while the reader runs: Open sets it before starting the
+    // thread and Close replaces it only after joining.
+    ISerialDevice& device = *m_Device;
+    for (;;) {
+        const ISerialDevice::WaitResult w = device.WaitInput(m_Stop, kWaitForever);
+        if (w == ISerialDevice::WaitResult::Woken) break;
+        if (w == ISerialDevice::WaitResult::Gone) {
+            JVO_LOG1("CFramePort::ReaderThread() Serial device hung up or failed; reader ends");
+            break;
+        }
+        if (w != ISerialDevice::WaitResult::Readable) continue;
+        size_t got = 0;
+        const ISerialDevice::ReadResult r = device.Read(m_ReadBuffer, sizeof m_ReadBuffer, &got);
+        if (r == ISerialDevice::ReadResult::Gone) {
+            JVO_LOG1("CFramePort::ReaderThread() Serial device hung up or failed; reader ends");
+            break;
+        }
+        if (r == ISerialDevice::ReadResult::Data) m_Receiver.Feed(m_ReadBuffer, got);
+    }
+    m_ReaderRunning.store(false, std::memory_order_release);
+}
+
+}  // namespace jvo

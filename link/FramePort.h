@@ -1,0 +1,77 @@
+#pragma once
+// CFramePort: a serial port that carries whole frames. SendFrame appends the CRC-16/X.25 check
+// sequence to a body, stuffs it and writes it between two 0x7E flags. A reader thread takes every
+// byte the device delivers, unstuffs it, checks each frame and queues the good bodies; GetFrame
+// takes them out oldest first, with a time-out. The port knows nothing of what a body means.
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "link/FrameBuf.h"
+#include "link/FrameReceiver.h"
+#include "link/SerialDevice.h"
+#include "link/base/SyncEvent.h"
+
+namespace jvo {
+
+class CFramePort {
+public:
+    static constexpr size_t kReadBufferSize = 40960;
+    static constexpr size_t kTransmitBufferSize = 40960;
+
+    // Sets up the frame pool the first time, takes the first current frame.
+    CFramePort();
+    // Closes the port when still open and returns every frame it holds to the pool.
+    virtual ~CFramePort();
+    CFramePort(const CFramePort&) = delete;
+    CFramePort& operator=(const CFramePort&) = delete;
+
+    // Opens COM port `portNumber` (1..32) as the port directory resolves it.
+    bool Open(int portNumber, int baud);
+    // Opens the serial device at `path` exclusively, sets it up and starts the reader thread.
+    // False when the port is already open or the device cannot be opened or set up.
+    bool OpenDevice(const std::string& path, int baud);
+    // Wakes and joins the reader, then closes the device. Afterwards the reader never touches the
+    // port. Frames already queued stay queued. Does nothing when closed.
+    void Close();
+    bool IsOpen() const { return m_Open.load(std::memory_order_acquire); }
+
+    // Takes ownership of a self-linked frame whose length is the body length (0..1202), appends
+    // the check sequence (low byte first), writes the stuffed frame and returns the buffer to the
+    // pool. True when the driver took every byte. The driver taking the bytes is the completion
+    // here, so `waitForCompletion` changes nothing.
+    bool SendFrame(FrameBuf* frame, bool waitForCompletion);
+    // The oldest received frame, or nullptr when none arrives within timeoutMs (kWaitForever: no
+    // limit). The caller gives it back with FramePool::Instance().Release().
+    FrameBuf* GetFrame(int32_t timeoutMs);
+
+    uint32_t BadEscapes() const { return m_Receiver.BadEscapes(); }
+    uint32_t ShortFrames() const { return m_Receiver.ShortFrames(); }
+    uint32_t Overruns() const { return m_Receiver.Overruns(); }
+    uint32_t CrcErrors() const { return m_Receiver.CrcErrors(); }
+    int Baud() const { return m_Baud.load(std::memory_order_relaxed); }
+    // True while the reader thread is receiving; false once it has ended (closed, or the device
+    // went away).
+    bool ReaderRunning() const { return m_ReaderRunning.load(std::memory_order_acquire); }
+
+private:
+    void ReaderThread();
+
+    FrameQueue m_Queue;        // receive queue with its frames-waiting event
+    FrameReceiver m_Receiver;  // receive state machine and its counters; reader thread only
+    std::mutex m_OpenLock;     // serialises Open and Close
+    std::mutex m_SendLock;     // one device write at a time; held while the device is closed
+    std::unique_ptr<ISerialDevice> m_Device;
+    std::atomic<bool> m_Open{false};
+    std::atomic<bool> m_ReaderRunning{false};
+    std::atomic<int> m_Baud{0};
+    SyncEvent m_Stop{SyncEvent::Reset::Manual, false};  // wakes the reader and cancels writes
+    std::thread m_Reader;
+    uint8_t m_ReadBuffer[kReadBufferSize];
+    uint8_t m_TransmitBuffer[kTransmitBufferSize];
+};
+
+}  // namespace jvo

@@ -1,0 +1,207 @@
+#include "link/PortDirectory.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <system_error>
+
+#include "link/posix/PosixSerialDevice.h"
+
+namespace jvo {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Serial device families in the order they are numbered.
+const char* const kDeviceFamilies[] = {"ttyUSB", "ttyACM", "ttyS"};
+
+bool IsDigits(const std::string& s) {
+    return !s.empty() &&
+           std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// Compares names so that runs of digits compare by value: ttyUSB2 before ttyUSB10.
+bool NaturalLess(const std::string& a, const std::string& b) {
+    size_t i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        const bool da = a[i] >= '0' && a[i] <= '9';
+        const bool db = b[j] >= '0' && b[j] <= '9';
+        if (da && db) {
+            size_t ei = i, ej = j;
+            while (ei < a.size() && a[ei] >= '0' && a[ei] <= '9')
+                ++ei;
+            while (ej < b.size() && b[ej] >= '0' && b[ej] <= '9')
+                ++ej;
+            // Compare the values without converting: skip leading zeros, then length, then digits.
+            size_t si = i, sj = j;
+            while (si + 1 < ei && a[si] == '0')
+                ++si;
+            while (sj + 1 < ej && b[sj] == '0')
+                ++sj;
+            if (ei - si != ej - sj) return ei - si < ej - sj;
+            const int c = a.compare(si, ei - si, b, sj, ej - sj);
+            if (c != 0) return c < 0;
+            if (ei - i != ej - j) return ei - i < ej - j;  // fewer leading zeros first
+            i = ei;
+            j = ej;
+        } else {
+            if (a[i] != b[j])
+                return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[j]);
+            ++i;
+            ++j;
+        }
+    }
+    return a.size() - i < b.size() - j;
+}
+
+// The pinned number of a port directory entry named com<n>, or 0.
+int PinNumber(const std::string& name) {
+    if (name.size() < 4 || name.compare(0, 3, "com") != 0) return 0;
+    const std::string digits = name.substr(3);
+    if (!IsDigits(digits) || digits[0] == '0' || digits.size() > 2) return 0;
+    const int n = std::atoi(digits.c_str());
+    return n >= kMinComPort && n <= kMaxComPort ? n : 0;
+}
+
+std::string Canonical(const fs::path& p) {
+    std::error_code ec;
+    fs::path c = fs::canonical(p, ec);
+    return ec ? std::string() : c.string();
+}
+
+std::vector<std::string> DirNames(const fs::path& dir) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    fs::directory_iterator it(dir, ec);
+    if (ec) return names;
+    for (const fs::directory_iterator end; it != end; it.increment(ec)) {
+        if (ec) break;
+        names.push_back(it->path().filename().string());
+    }
+    std::sort(names.begin(), names.end(), NaturalLess);
+    return names;
+}
+
+// Device (resolved) → its first name under serial/by-id.
+std::map<std::string, std::string> ByIdNames(const fs::path& devRoot) {
+    std::map<std::string, std::string> byId;
+    const fs::path dir = devRoot / "serial" / "by-id";
+    for (const std::string& name : DirNames(dir)) {
+        const std::string target = Canonical(dir / name);
+        if (!target.empty()) byId.emplace(target, name);  // keeps the first name
+    }
+    return byId;
+}
+
+}  // namespace
+
+PortRoots PortRoots::Default() {
+    PortRoots roots;
+    const char* dir = std::getenv("JVO_PORT_DIR");
+    if (dir && *dir) {
+        roots.portDir = dir;
+        return roots;
+    }
+    std::string home;
+    if (const char* h = std::getenv("HOME"); h && *h) {
+        home = h;
+    } else {
+        passwd pw{};
+        passwd* found = nullptr;
+        char buf[4096];
+        if (::getpwuid_r(::getuid(), &pw, buf, sizeof buf, &found) == 0 && found)
+            home = found->pw_dir;
+    }
+    roots.portDir = home.empty() ? std::string() : home + "/.config/jvo/ports";
+    return roots;
+}
+
+std::vector<PortEntry> ListComPorts(const PortRoots& roots) {
+    std::string devRoot = Canonical(roots.devRoot);
+    if (devRoot.empty()) devRoot = roots.devRoot;
+    const std::map<std::string, std::string> byId = ByIdNames(devRoot);
+    auto lookUpById = [&](const std::string& device) {
+        auto it = byId.find(device);
+        return it == byId.end() ? std::string() : it->second;
+    };
+
+    bool taken[kMaxComPort + 1] = {};
+    std::set<std::string> pinnedDevices;
+    std::vector<PortEntry> ports;
+
+    // Pins first: each reserves its number, present or not.
+    if (!roots.portDir.empty()) {
+        for (const std::string& name : DirNames(roots.portDir)) {
+            const int n = PinNumber(name);
+            if (n == 0) continue;
+            taken[n] = true;
+            const std::string device = Canonical(fs::path(roots.portDir) / name);
+            if (device.empty()) continue;  // pinned device not present
+            pinnedDevices.insert(device);
+            ports.push_back({n, device, lookUpById(device)});
+        }
+    }
+
+    // Then the machine's serial devices, family by family, on the lowest free numbers.
+    const std::vector<std::string> devNames = DirNames(devRoot);
+    int next = kMinComPort;
+    for (const char* family : kDeviceFamilies) {
+        const std::string prefix = family;
+        for (const std::string& name : devNames) {
+            if (name.compare(0, prefix.size(), prefix) != 0 ||
+                !IsDigits(name.substr(prefix.size())))
+                continue;
+            const std::string device = Canonical(fs::path(devRoot) / name);
+            if (device.empty() || pinnedDevices.count(device)) continue;
+            while (next <= kMaxComPort && taken[next])
+                ++next;
+            if (next > kMaxComPort) break;
+            taken[next] = true;
+            ports.push_back({next, device, lookUpById(device)});
+        }
+    }
+
+    std::sort(ports.begin(), ports.end(),
+              [](const PortEntry& a, const PortEntry& b) { return a.number < b.number; });
+    return ports;
+}
+
+std::vector<PortEntry> ListComPorts() {
+    return ListComPorts(PortRoots::Default());
+}
+
+std::string ResolveComPort(int n, const PortRoots& roots) {
+    if (n < kMinComPort || n > kMaxComPort) return std::string();
+    for (const PortEntry& e : ListComPorts(roots)) {
+        if (e.number == n) return e.path;
+    }
+    return std::string();
+}
+
+std::string ResolveComPort(int n) {
+    return ResolveComPort(n, PortRoots::Default());
+}
+
+std::vector<PortEntry> ProbeComPorts(const PortRoots& roots) {
+    std::vector<PortEntry> usable;
+    for (const PortEntry& e : ListComPorts(roots)) {
+        PosixSerialDevice device;
+        if (!device.Open(e.path, 115200)) continue;
+        const bool placeholder = device.IsPlaceholderUart();
+        device.Close();
+        if (!placeholder) usable.push_back(e);
+    }
+    return usable;
+}
+
+std::vector<PortEntry> ProbeComPorts() {
+    return ProbeComPorts(PortRoots::Default());
+}
+
+}  // namespace jvo

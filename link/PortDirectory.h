@@ -1,0 +1,45 @@
+#pragma once
+// COM port numbers on this platform. Both programs name a serial port by a number 1..32, and this
+// is the one place that turns numbers into devices:
+// - The port directory is $JVO_PORT_DIR when set, else ~/.config/jvo/ports.
+// - An entry com<n> there (normally a symlink to a device, for instance a stable name under
+//   /dev/serial/by-id) pins number n to that device. A pin keeps its number while its device is
+//   absent.
+// - The machine's other serial devices (ttyUSB*, then ttyACM*, then ttyS*, each in natural order)
+//   take the lowest numbers not pinned.
+#include <string>
+#include <vector>
+
+namespace jvo {
+
+constexpr int kMinComPort = 1;
+constexpr int kMaxComPort = 32;
+
+struct PortEntry {
+    int number = 0;
+    std::string path;  // the device itself, links resolved
+    std::string byId;  // its name under serial/by-id, empty when it has none
+};
+
+// Where to look; tests point both somewhere else.
+struct PortRoots {
+    std::string portDir;           // the port directory
+    std::string devRoot = "/dev";  // device directory (serial/by-id is looked up below it)
+    // $JVO_PORT_DIR or ~/.config/jvo/ports, and /dev.
+    static PortRoots Default();
+};
+
+// Every numbered port whose device is present, in ascending order of number.
+std::vector<PortEntry> ListComPorts(const PortRoots& roots);
+std::vector<PortEntry> ListComPorts();
+
+// The device path of COM port n, or an empty string when n is out of range or has no device.
+std::string ResolveComPort(int n, const PortRoots& roots);
+std::string ResolveComPort(int n);
+
+// The listed ports that can be opened exclusively and set up right now (each is opened and closed
+// again), in ascending order. Used to offer ports in the connect dialogs.
+std::vector<PortEntry> ProbeComPorts(const PortRoots& roots);
+std::vector<PortEntry> ProbeComPorts();
+
+}  // namespace jvo

@@ -1,0 +1,166 @@
+#include "sim/SimSerial.h"
+
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <climits>
+
+#include "link/Commands.h"
+#include "link/Crc16.h"
+#include "link/FrameReceiver.h"
+
+namespace jvo::sim {
+
+namespace {
+
+constexpr uint8_t kRefused = 'n';
+
+bool MakeDirs(const std::string& dir) {
+    std::string partial;
+    size_t pos = 0;
+    while (pos != std::string::npos) {
+        pos = dir.find('/', pos + 1);
+        partial = dir.substr(0, pos);
+        if (partial.empty()) continue;
+        if (::mkdir(partial.c_str(), 0755) != 0 && errno != EEXIST) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+SimSerialPort::SimSerialPort(SimUnit& unit, SerialOptions options)
+    : m_Unit(unit), m_Options(options), m_Faults(options.faults), m_Random(options.faults.seed) {}
+
+SimSerialPort::~SimSerialPort() { Stop(); }
+
+bool SimSerialPort::Start() {
+    if (m_Thread.joinable()) return true;
+    if (!m_Pty.Open()) return false;
+    m_Wake.Clear();
+    m_Thread = std::thread([this] { Run(); });
+    return true;
+}
+
+void SimSerialPort::Stop() {
+    if (m_Thread.joinable()) {
+        m_Wake.Set();
+        m_Thread.join();
+    }
+    if (!m_PinPath.empty()) {
+        ::unlink(m_PinPath.c_str());
+        m_PinPath.clear();
+    }
+    m_Pty.Close();
+}
+
+bool SimSerialPort::Pin(int comNumber, const std::string& portDir) {
+    if (!m_Pty.IsOpen() || !MakeDirs(portDir)) return false;
+    const std::string link = portDir + "/com" + std::to_string(comNumber);
+    ::unlink(link.c_str());  // a stale pin of an earlier run
+    if (::symlink(m_Pty.SlavePath().c_str(), link.c_str()) != 0) return false;
+    m_PinPath = link;
+    return true;
+}
+
+void SimSerialPort::SetFaults(const SerialFaults& faults) {
+    std::lock_guard<std::mutex> guard(m_FaultLock);
+    m_Faults = faults;
+}
+
+bool SimSerialPort::Chance(double fraction) {
+    if (fraction <= 0) return false;
+    return std::uniform_real_distribution<double>(0.0, 1.0)(m_Random) < fraction;
+}
+
+void SimSerialPort::Run() {
+    FrameQueue queue;
+    FrameReceiver receiver(queue);
+    std::vector<uint8_t> buffer(40960);
+    for (;;) {
+        pollfd fds[2] = {{m_Pty.MasterFd(), POLLIN, 0}, {m_Wake.Fd(), POLLIN, 0}};
+        int n = ::poll(fds, 2, -1);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return;
+        }
+        if (fds[1].revents) return;
+        if (fds[0].revents & (POLLERR | POLLNVAL)) return;
+        if (fds[0].revents & POLLIN) {
+            ssize_t got = ::read(m_Pty.MasterFd(), buffer.data(), buffer.size());
+            if (got > 0) receiver.Feed(buffer.data(), static_cast<size_t>(got));
+        } else if (fds[0].revents & POLLHUP) {
+            // Nobody has the port open (cannot happen while the pty keeps its slave open).
+            if (m_Wake.Wait(10)) return;
+        }
+        while (FrameBuf* frame = queue.Take(0)) {
+            ++m_FramesReceived;
+            Answer(frame->data, frame->length);
+            FramePool::Instance().Release(frame);
+        }
+    }
+}
+
+void SimSerialPort::Answer(const uint8_t* body, int32_t length) {
+    const auto received = std::chrono::steady_clock::now();
+    if (length < 5 || body[1] != kHostAddress || !m_Unit.Accepts(body[0])) return;
+    SerialFaults faults;
+    {
+        std::lock_guard<std::mutex> guard(m_FaultLock);
+        faults = m_Faults;
+    }
+    if (faults.silent) return;
+
+    std::vector<uint8_t> payload;
+    if (!m_Unit.Handle(body + 4, length - 4, payload)) return;  // restarting: no answer
+    if (faults.refuseCommand == body[4]) payload.assign(1, kRefused);
+
+    std::vector<uint8_t> reply{kHostAddress, body[0], body[2], body[3]};
+    reply.insert(reply.end(), payload.begin(), payload.end());
+
+    if (Chance(faults.dropFraction)) {
+        m_LastReply = reply;
+        return;
+    }
+    if (Chance(faults.staleFraction) && !m_LastReply.empty()) SendBody(m_LastReply, false);
+    if (Chance(faults.foreignFraction)) {
+        std::vector<uint8_t> other = reply;
+        other[1] = static_cast<uint8_t>(other[1] + 1);
+        SendBody(other, false);
+        other = reply;
+        other[3] = static_cast<uint8_t>(other[3] + 1);
+        SendBody(other, false);
+    }
+    if (Chance(faults.lateFraction) && faults.lateMs > 0) {
+        if (m_Wake.Wait(static_cast<int32_t>(faults.lateMs))) return;
+    }
+    if (m_Options.baud > 0) {
+        // The request arrived at once over the pty; a real line needs 10 bit times per byte for
+        // both frames (flags and stuffing included, roughly: body + check + two flags).
+        const auto bytes = static_cast<int64_t>(length + 4) + static_cast<int64_t>(reply.size() + 4);
+        const auto wire = std::chrono::microseconds(bytes * 10 * 1000000 / m_Options.baud);
+        std::this_thread::sleep_until(received + wire);
+    }
+    const bool corrupt = Chance(faults.corruptFraction);
+    m_LastReply = reply;
+    SendBody(std::move(reply), corrupt);
+}
+
+void SimSerialPort::SendBody(std::vector<uint8_t> body, bool corrupt) {
+    const uint16_t fcs = Crc16Compute(body.data(), body.size());
+    body.push_back(static_cast<uint8_t>(fcs));
+    body.push_back(static_cast<uint8_t>(fcs >> 8));
+    std::vector<uint8_t> wire(kMaxWireFrame);
+    size_t n = BuildWireFrame(body.data(), body.size(), wire.data(), wire.size());
+    if (n == 0) return;
+    if (corrupt && n > 2) {
+        size_t at = 1 + std::uniform_int_distribution<size_t>(0, n - 3)(m_Random);
+        wire[at] ^= static_cast<uint8_t>(1u << std::uniform_int_distribution<int>(0, 7)(m_Random));
+    }
+    if (m_Pty.Write(wire.data(), n)) ++m_RepliesSent;
+}
+
+}  // namespace jvo::sim

@@ -1,0 +1,79 @@
+#pragma once
+// Serves a simulated unit on a pseudo-terminal: the programs open the slave side as their serial
+// device (directly, or as COM n through a `com<n>` pin in the port directory). Frames are
+// received, checked and answered as a unit on a real line would; faults can be switched on for
+// tests, and replies can be paced at a baud rate so that the link is as slow as a real line.
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "link/base/SyncEvent.h"
+#include "link/posix/Pty.h"
+#include "sim/SimUnit.h"
+
+namespace jvo::sim {
+
+struct SerialFaults {
+    double dropFraction = 0;      // replies never sent
+    double corruptFraction = 0;   // replies with one bit flipped on the line
+    double lateFraction = 0;      // replies sent lateMs after the request
+    uint32_t lateMs = 0;
+    double staleFraction = 0;     // the previous reply (old sequence number) is sent again first
+    double foreignFraction = 0;   // a copy from another address, then one with another protocol
+                                  // byte, go out before the real reply
+    bool silent = false;          // nothing is answered
+    int refuseCommand = -1;       // this command code is answered with a code other than 'd'
+    uint32_t seed = 1;
+};
+
+struct SerialOptions {
+    int baud = 0;  // 0: no pacing; else each reply waits for the wire time of both frames
+    SerialFaults faults;
+};
+
+class SimSerialPort {
+public:
+    SimSerialPort(SimUnit& unit, SerialOptions options = {});
+    ~SimSerialPort();
+    SimSerialPort(const SimSerialPort&) = delete;
+    SimSerialPort& operator=(const SimSerialPort&) = delete;
+
+    // Opens the pseudo-terminal and starts answering. False when no pty could be made.
+    bool Start();
+    // Stops answering, removes the pin (if any) and closes the pty.
+    void Stop();
+    // The device the programs open.
+    std::string DevicePath() const { return m_Pty.SlavePath(); }
+    // Pins the pty as COM n: a symlink `com<n>` in `portDir` (created if missing), replacing a
+    // stale link left by an earlier run. Removed again by Stop().
+    bool Pin(int comNumber, const std::string& portDir);
+
+    void SetFaults(const SerialFaults& faults);
+    uint64_t FramesReceived() const { return m_FramesReceived.load(); }
+    uint64_t RepliesSent() const { return m_RepliesSent.load(); }
+
+private:
+    void Run();
+    void Answer(const uint8_t* body, int32_t length);
+    void SendBody(std::vector<uint8_t> body, bool corrupt);
+    bool Chance(double fraction);
+
+    SimUnit& m_Unit;
+    SerialOptions m_Options;
+    Pty m_Pty;
+    SyncEvent m_Wake{SyncEvent::Reset::Manual};
+    std::thread m_Thread;
+    std::mutex m_FaultLock;
+    SerialFaults m_Faults;
+    std::mt19937 m_Random;
+    std::vector<uint8_t> m_LastReply;  // the previous reply body, for stale copies
+    std::string m_PinPath;
+    std::atomic<uint64_t> m_FramesReceived{0};
+    std::atomic<uint64_t> m_RepliesSent{0};
+};
+
+}  // namespace jvo::sim

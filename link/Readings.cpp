@@ -103,7 +103,8 @@ bool DecodePanelReadings(MsgBuf& b, PanelReadingsReply& r) {
     Get(b, r.m_PanelFlag);
     Get(b, r.m_OverVoltage);
     Get(b, r.m_UnderVoltage);
-    for (FlagTriple& t : r.m_Further) Get(b, t);
+    for (FlagTriple& t : r.m_Further)
+        Get(b, t);
     return !b.Error();
 }
 
@@ -120,7 +121,8 @@ bool EncodePanelReadings(MsgBuf& b, const PanelReadingsReply& r) {
     Put(b, r.m_PanelFlag);
     Put(b, r.m_OverVoltage);
     Put(b, r.m_UnderVoltage);
-    for (const FlagTriple& t : r.m_Further) Put(b, t);
+    for (const FlagTriple& t : r.m_Further)
+        Put(b, t);
     return !b.Error();
 }
 
@@ -129,20 +131,24 @@ bool DecodePanelEnergy(MsgBuf& b, PanelEnergy& r) {
     const uint16_t n = b.Get16();
     if (b.Error() || n > kMaxBreakers) return false;
     r.m_Breakers.assign(n, 0.0f);
-    for (float& f : r.m_Breakers) f = b.GetFloat();
+    for (float& f : r.m_Breakers)
+        f = b.GetFloat();
     const uint16_t m = b.Get16();
     if (b.Error() || m > kMaxSubfeeds) return false;
     r.m_Subfeeds.assign(m, 0.0f);
-    for (float& f : r.m_Subfeeds) f = b.GetFloat();
+    for (float& f : r.m_Subfeeds)
+        f = b.GetFloat();
     return !b.Error();
 }
 
 bool EncodePanelEnergy(MsgBuf& b, const PanelEnergy& r) {
     b.Put32(r.m_Main);
     b.Put16(static_cast<uint16_t>(r.m_Breakers.size()));
-    for (float f : r.m_Breakers) b.Put32(f);
+    for (float f : r.m_Breakers)
+        b.Put32(f);
     b.Put16(static_cast<uint16_t>(r.m_Subfeeds.size()));
-    for (float f : r.m_Subfeeds) b.Put32(f);
+    for (float f : r.m_Subfeeds)
+        b.Put32(f);
     return !b.Error();
 }
 

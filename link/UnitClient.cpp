@@ -1,0 +1,248 @@
+#include "link/UnitClient.h"
+
+#include <chrono>
+#include <thread>
+
+#include "config/Codec.h"
+#include "link/Commands.h"
+
+namespace jvo {
+
+UnitClient::UnitClient(UnitLink* link, int address) : m_Link(link), m_Address(address) {
+    m_Sleep = [](int32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); };
+}
+
+MsgBuf& UnitClient::Begin(uint8_t command) {
+    m_Request.Rewind(0, 0);
+    m_Request.Put8(command);
+    return m_Request;
+}
+
+bool UnitClient::Run(int address, int32_t timeoutMs) {
+    // A request whose building overran its buffer is a failed command; nothing is sent.
+    if (m_Request.Error()) return false;
+    if (timeoutMs < 0)
+        timeoutMs = m_TimeoutOverride >= 0 ? m_TimeoutOverride : m_Link->m_ReplyTimeoutMs.load();
+    if (!m_Link->Transact(address < 0 ? m_Address : address, m_Request, m_Reply, kProtocolByte,
+                          timeoutMs))
+        return false;
+    return m_Reply.Get8() == kReplyOk;
+}
+
+bool UnitClient::GetEventLogStatus(uint8_t log, uint16_t& count, uint16_t& newest) {
+    Begin(CMD_GET_EVENT_LOG_STATUS).Put8(log);
+    if (!Run()) return false;
+    count = m_Reply.Get16();
+    newest = m_Reply.Get16();
+    return NoError();
+}
+
+bool UnitClient::GetEvent(uint8_t log, uint16_t index, EventRecord& event) {
+    Begin(CMD_GET_EVENT).Put8(log);
+    m_Request.Put16(index);
+    if (!Run()) return false;
+    event.m_Index = index;
+    event.m_Id = m_Reply.Get16();
+    event.m_Time = static_cast<int64_t>(m_Reply.Get32());
+    event.m_Param1 = m_Reply.Get16();
+    event.m_Param2 = m_Reply.Get16();
+    return NoError();
+}
+
+bool UnitClient::ClearEventLog(uint8_t log) {
+    Begin(CMD_CLEAR_EVENT_LOG).Put8(log);
+    return Run();
+}
+
+bool UnitClient::GetUnitRecord(uint8_t sel, UnitRecord& rec) {
+    Begin(CMD_GET_UNIT_RECORD).Put8(sel);
+    return Run() && DecodeUnit(m_Schema, m_Reply, rec);
+}
+
+bool UnitClient::SetUnitRecord(const UnitRecord& rec) {
+    EncodeUnit(m_Schema, Begin(CMD_SET_UNIT_RECORD), rec);
+    return Run();
+}
+
+bool UnitClient::GetPanelRecord(uint8_t sel, uint8_t panel, PanelRecord& rec) {
+    Begin(CMD_GET_PANEL_RECORD).Put8(sel);
+    m_Request.Put8(panel);
+    return Run() && DecodePanel(m_Schema, m_Reply, rec);
+}
+
+bool UnitClient::SetPanelRecord(uint8_t panel, const PanelRecord& rec) {
+    Begin(CMD_SET_PANEL_RECORD).Put8(panel);
+    EncodePanel(m_Schema, m_Request, rec);
+    return Run();
+}
+
+bool UnitClient::GetBreakerRecord(uint8_t sel, uint8_t panel, uint8_t breaker, BreakerRecord& rec) {
+    Begin(CMD_GET_BREAKER_RECORD).Put8(sel);
+    m_Request.Put8(panel);
+    m_Request.Put8(breaker);
+    return Run() && DecodeBreaker(m_Schema, m_Reply, rec);
+}
+
+bool UnitClient::SetBreakerRecord(uint8_t panel, uint8_t breaker, const BreakerRecord& rec) {
+    Begin(CMD_SET_BREAKER_RECORD).Put8(panel);
+    m_Request.Put8(breaker);
+    EncodeBreaker(m_Schema, m_Request, rec);
+    return Run();
+}
+
+bool UnitClient::GetCtRecord(uint8_t sel, uint8_t ct, CtRecord& rec) {
+    Begin(CMD_GET_CT_RECORD).Put8(sel);
+    m_Request.Put8(ct);
+    return Run() && DecodeCt(m_Schema, m_Reply, rec);
+}
+
+bool UnitClient::SetCtRecord(uint8_t ct, const CtRecord& rec) {
+    Begin(CMD_SET_CT_RECORD).Put8(ct);
+    EncodeCt(m_Schema, m_Request, rec);
+    return Run();
+}
+
+bool UnitClient::CommitConfig() {
+    Begin(CMD_COMMIT_CONFIG);
+    const bool ok = Run(-1, kCommitTimeoutMs);
+    m_Link->m_ReplyTimeoutMs = kDefaultReplyTimeoutMs;
+    return ok;
+}
+
+bool UnitClient::RebootUnit() {
+    Begin(CMD_REBOOT_UNIT).Put32(kRebootCode);
+    return Run();
+}
+
+bool UnitClient::GetStatus(uint16_t& state, uint32_t& value) {
+    Begin(CMD_GET_STATUS);
+    if (!Run()) return false;
+    state = m_Reply.Get16();
+    value = m_Reply.Get32();
+    return NoError();
+}
+
+bool UnitClient::GetDipAddress(uint8_t& address) {
+    Begin(CMD_GET_DIP_ADDRESS);
+    if (!Run(0)) return false;
+    address = m_Reply.Get8();
+    return NoError();
+}
+
+bool UnitClient::GetVersion(VersionInfo& info) {
+    Begin(CMD_GET_VERSION);
+    if (!Run()) return false;
+    info.m_Text = m_Reply.GetString();
+    info.m_Number1 = m_Reply.Get16();
+    info.m_Number2 = m_Reply.Get16();
+    info.m_FirmwareBuild = m_Reply.Get16();
+    info.m_HardwareVersion = m_Reply.Get16();
+    return NoError();
+}
+
+bool UnitClient::GetPanelReadings(uint8_t panel, PanelReadingsReply& readings) {
+    Begin(CMD_GET_PANEL_READINGS).Put8(panel);
+    return Run() && DecodePanelReadings(m_Reply, readings);
+}
+
+bool UnitClient::GetBreakerReading(uint8_t panel, uint8_t breaker, BreakerReading& reading) {
+    Begin(CMD_GET_BREAKER_READING).Put8(panel);
+    m_Request.Put8(breaker);
+    return Run() && DecodeBreakerReading(m_Reply, reading);
+}
+
+bool UnitClient::GetCtReading(uint8_t ct, CtReading& reading) {
+    Begin(CMD_GET_CT_READING).Put8(ct);
+    return Run() && DecodeCtReading(m_Reply, reading);
+}
+
+bool UnitClient::ClearPanelAlarms(uint8_t panel) {
+    Begin(CMD_CLEAR_PANEL_ALARMS).Put8(panel);
+    return Run() && NoError();
+}
+
+bool UnitClient::GetClock(int64_t& seconds) {
+    Begin(CMD_GET_CLOCK);
+    if (!Run()) return false;
+    seconds = static_cast<int64_t>(m_Reply.Get32());
+    return NoError();
+}
+
+bool UnitClient::SetClock(uint32_t seconds) {
+    Begin(CMD_SET_CLOCK).Put32(seconds);
+    return Run();
+}
+
+bool UnitClient::GetPanelEnergy(uint8_t panel, PanelEnergy& energy) {
+    Begin(CMD_GET_PANEL_ENERGY).Put8(panel);
+    return Run() && DecodePanelEnergy(m_Reply, energy);
+}
+
+bool UnitClient::GetSubfeedRecord(uint8_t sel, uint8_t panel, uint8_t subfeed, SubfeedRecord& rec) {
+    Begin(CMD_GET_SUBFEED_RECORD).Put8(sel);
+    m_Request.Put8(panel);
+    m_Request.Put8(subfeed);
+    return Run() && DecodeSubfeed(m_Schema, m_Reply, rec);
+}
+
+bool UnitClient::SetSubfeedRecord(uint8_t panel, uint8_t subfeed, const SubfeedRecord& rec) {
+    Begin(CMD_SET_SUBFEED_RECORD).Put8(panel);
+    m_Request.Put8(subfeed);
+    EncodeSubfeed(m_Schema, m_Request, rec);
+    return Run();
+}
+
+bool UnitClient::GetSubfeedReading(uint8_t panel, uint8_t subfeed, SubfeedReading& reading) {
+    Begin(CMD_GET_SUBFEED_READING).Put8(panel);
+    m_Request.Put8(subfeed);
+    return Run() && DecodeSubfeedReading(m_Reply, reading);
+}
+
+bool UnitClient::ResetToDefaults() {
+    Begin(CMD_RESET_TO_DEFAULTS);
+    const bool ok = Run();
+    m_Link->m_ReplyTimeoutMs = kDefaultReplyTimeoutMs;
+    return ok;
+}
+
+bool UnitClient::ResetEnergy(uint8_t panel) {
+    Begin(CMD_RESET_ENERGY).Put8(panel);
+    return Run();
+}
+
+bool UnitClient::GetSchemaVersion(uint16_t& version) {
+    Begin(CMD_GET_SCHEMA_VERSION);
+    if (!Run()) return false;
+    version = m_Reply.Get16();
+    return NoError();
+}
+
+bool UnitClient::GetAutoZero(bool& on) {
+    Begin(CMD_GET_AUTO_ZERO);
+    if (!Run()) return false;
+    on = m_Reply.GetBool();
+    return NoError();
+}
+
+bool UnitClient::SetAutoZero(bool on) {
+    Begin(CMD_SET_AUTO_ZERO).Put8(on ? 1 : 0);
+    return Run() && NoError();
+}
+
+bool UnitClient::GetSchemaVersionRepeated(int attempts, uint16_t& version, int& supported) {
+    supported = kSchemaVersion;
+    version = 0;
+    if (attempts < 1 || attempts > 100) return false;
+    for (int i = 0; i < attempts; ++i) {
+        uint16_t v = 0;
+        if (GetSchemaVersion(v)) {
+            version = v;
+            return v == kSchemaVersion;
+        }
+        m_Sleep(100);
+    }
+    version = 0;
+    return false;
+}
+
+}  // namespace jvo

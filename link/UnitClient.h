@@ -1,0 +1,94 @@
+#pragma once
+// UnitClient: the command layer. One operation per unit command: it writes the command code and
+// arguments, runs the transaction and checks and decodes the reply. A command succeeds only on a
+// matching reply whose code is 'd' (and, where noted, a reply that holds all its results).
+// A client is made for one job and released after it; several may share one UnitLink.
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "config/UnitConfig.h"
+#include "link/Readings.h"
+#include "link/UnitLink.h"
+#include "link/base/MsgBuf.h"
+
+namespace jvo {
+
+struct VersionInfo {
+    std::string m_Text;
+    uint16_t m_Number1 = 0;
+    uint16_t m_Number2 = 0;
+    uint16_t m_FirmwareBuild = 0;
+    uint16_t m_HardwareVersion = 0;
+};
+
+class UnitClient {
+public:
+    UnitClient(UnitLink* link, int address);
+
+    // Time-out for this client's transactions; negative (the default) uses the link's
+    // m_ReplyTimeoutMs at the time of each transaction.
+    void SetReplyTimeoutMs(int32_t ms) { m_TimeoutOverride = ms; }
+    // How GetSchemaVersionRepeated pauses between attempts (tests make it instant).
+    void SetSleeper(std::function<void(int32_t)> sleeper) { m_Sleep = std::move(sleeper); }
+
+    bool GetEventLogStatus(uint8_t log, uint16_t& count, uint16_t& newest);
+    bool GetEvent(uint8_t log, uint16_t index, EventRecord& event);
+    bool ClearEventLog(uint8_t log);
+    bool GetUnitRecord(uint8_t sel, UnitRecord& rec);
+    bool SetUnitRecord(const UnitRecord& rec);
+    bool GetPanelRecord(uint8_t sel, uint8_t panel, PanelRecord& rec);
+    bool SetPanelRecord(uint8_t panel, const PanelRecord& rec);
+    bool GetBreakerRecord(uint8_t sel, uint8_t panel, uint8_t breaker, BreakerRecord& rec);
+    bool SetBreakerRecord(uint8_t panel, uint8_t breaker, const BreakerRecord& rec);
+    bool GetCtRecord(uint8_t sel, uint8_t ct, CtRecord& rec);
+    bool SetCtRecord(uint8_t ct, const CtRecord& rec);
+    // Waits up to 10 s for the reply; afterwards the link's m_ReplyTimeoutMs is 250.
+    bool CommitConfig();
+    bool RebootUnit();
+    bool GetStatus(uint16_t& state, uint32_t& value);
+    // Always sent to address 0, whatever the client's address.
+    bool GetDipAddress(uint8_t& address);
+    bool GetVersion(VersionInfo& info);
+    bool GetPanelReadings(uint8_t panel, PanelReadingsReply& readings);
+    bool GetBreakerReading(uint8_t panel, uint8_t breaker, BreakerReading& reading);
+    bool GetCtReading(uint8_t ct, CtReading& reading);
+    bool ClearPanelAlarms(uint8_t panel);
+    bool GetClock(int64_t& seconds);
+    bool SetClock(uint32_t seconds);
+    bool GetPanelEnergy(uint8_t panel, PanelEnergy& energy);
+    bool GetSubfeedRecord(uint8_t sel, uint8_t panel, uint8_t subfeed, SubfeedRecord& rec);
+    bool SetSubfeedRecord(uint8_t panel, uint8_t subfeed, const SubfeedRecord& rec);
+    bool GetSubfeedReading(uint8_t panel, uint8_t subfeed, SubfeedReading& reading);
+    // Afterwards the link's m_ReplyTimeoutMs is 250.
+    bool ResetToDefaults();
+    bool ResetEnergy(uint8_t panel);
+    bool GetSchemaVersion(uint16_t& version);
+    bool GetAutoZero(bool& on);
+    bool SetAutoZero(bool on);
+
+    // Asks up to `attempts` (1..100) times, pausing 100 ms after each failed request; the first
+    // answer decides: true when it is the supported version. `supported` receives 4.
+    bool GetSchemaVersionRepeated(int attempts, uint16_t& version, int& supported);
+
+    UnitLink* Link() const { return m_Link; }
+    int Address() const { return m_Address; }
+
+private:
+    // Starts a request with the command code.
+    MsgBuf& Begin(uint8_t command);
+    // Runs the transaction; true when it matched and the reply code is 'd'.
+    bool Run(int address = -1, int32_t timeoutMs = -1);
+    // For commands that must read all their results without error.
+    bool NoError() const { return !m_Reply.Error(); }
+
+    UnitLink* m_Link;
+    MsgBuf m_Request{1200};
+    MsgBuf m_Reply{1200};
+    int m_Address;
+    int m_Schema = 4;
+    int32_t m_TimeoutOverride = -1;
+    std::function<void(int32_t)> m_Sleep;
+};
+
+}  // namespace jvo

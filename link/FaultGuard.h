@@ -1,0 +1,89 @@
+#pragma once
+// The fault guard: turns a processor fault (SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP) raised
+// inside a guarded call into a FaultRecord instead of ending the process, and the AfoException
+// that carries it with its fault report.
+//
+// How it works: one process-wide handler (SA_SIGINFO | SA_ONSTACK) is installed the first time a
+// call is guarded. Each guarded thread runs its guarded call with its own alternate signal stack,
+// so even a stack overflow can be handled. On a fault in a guarded call the handler only copies
+// the signal information and the faulting instruction address into that thread's record and
+// jumps back (siglongjmp) into RunGuarded, which builds the record on the ordinary stack. Faults
+// in threads that are not inside a guarded call, and signals sent by other processes or threads,
+// go to the action that was installed before (for the default action: the process ends as it
+// would have without the guard).
+//
+// Caveat: the jump skips the destructors of objects on the faulted call's stack, so whatever they
+// held is not released. The thread ends right after the fault report, so only that thread's work
+// in flight is lost.
+#include <cstdint>
+
+namespace jvo {
+
+// Exception codes used in fault reports.
+namespace fault {
+constexpr uint32_t kAccessViolation = 0xC0000005;
+constexpr uint32_t kArrayBoundsExceeded = 0xC000008C;
+constexpr uint32_t kBreakpoint = 0x80000003;
+constexpr uint32_t kDatatypeMisalignment = 0x80000002;
+constexpr uint32_t kFltDenormalOperand = 0xC000008D;
+constexpr uint32_t kFltDivideByZero = 0xC000008E;
+constexpr uint32_t kFltInexactResult = 0xC000008F;
+constexpr uint32_t kFltInvalidOperation = 0xC0000090;
+constexpr uint32_t kFltOverflow = 0xC0000091;
+constexpr uint32_t kFltStackCheck = 0xC0000092;
+constexpr uint32_t kFltUnderflow = 0xC0000093;
+constexpr uint32_t kIllegalInstruction = 0xC000001D;
+constexpr uint32_t kInPageError = 0xC0000006;
+constexpr uint32_t kIntDivideByZero = 0xC0000094;
+constexpr uint32_t kIntOverflow = 0xC0000095;
+constexpr uint32_t kInvalidDisposition = 0xC0000026;
+constexpr uint32_t kNoncontinuableException = 0xC0000025;
+constexpr uint32_t kPrivilegedInstruction = 0xC0000096;
+constexpr uint32_t kSingleStep = 0x80000004;
+constexpr uint32_t kStackOverflow = 0xC00000FD;
+}  // namespace fault
+
+// The name of an exception code in the fault report ("Unknown" for codes without one).
+const char* FaultName(uint32_t code);
+
+// What the guard recorded about one processor fault.
+struct FaultRecord {
+    uint32_t code = 0;                     // exception code (see fault::)
+    uint64_t instructionAddress = 0;       // address of the faulting instruction
+    uint64_t dataAddress = 0;              // access faults: the address accessed
+    bool write = false;                    // access faults: the access was a write
+    int signal = 0;                        // the POSIX signal
+    int signalCode = 0;                    // its si_code
+    const FaultRecord* related = nullptr;  // a nested fault; none on this platform
+};
+
+// Maps a POSIX fault signal to its exception code and fills a record. `pageFaultError` is the
+// x86-64 page-fault error code when known (bit 1 set: the access was a write), else -1.
+FaultRecord TranslateFault(int signal, int signalCode, uint64_t dataAddress,
+                           uint64_t instructionAddress, int64_t pageFaultError,
+                           bool onStackGuard = false);
+
+// A processor fault turned into an exception object.
+class AfoException {
+public:
+    AfoException(uint32_t code, const FaultRecord& record);
+    virtual ~AfoException() = default;
+    AfoException(const AfoException& other);
+    AfoException& operator=(const AfoException& other);
+
+    uint32_t Code() const { return m_Code; }
+    const FaultRecord* Info() const { return &m_Record; }
+    // Writes the fault report to the log (level 0): the record, then each related record.
+    void Report() const;
+
+private:
+    uint32_t m_Code;
+    FaultRecord m_Record;
+};
+
+// Runs function(argument) on the calling thread with the fault guard. Returns true with the
+// function's result in `result`, or false with the fault in `fault` when a processor fault ended
+// the call. C++ exceptions pass through unchanged. Calls may nest only on different threads.
+bool RunGuarded(uint32_t (*function)(void*), void* argument, uint32_t& result, FaultRecord& fault);
+
+}  // namespace jvo

@@ -23,9 +23,12 @@ constexpr int kExitMinor = 1;    // check: minor errors only
 constexpr int kExitSerious = 2;  // check: serious errors
 constexpr int kExitFile = 3;     // a file could not be read, loaded or written
 constexpr int kExitUsage = 64;   // bad command line
+constexpr int kExitNoUnit = 4;   // the unit cannot be reached or does not answer
 
 int RunCheck(int argc, char** argv);
 int RunDump(int argc, char** argv);
+int RunInfo(int argc, char** argv);
+int RunPorts(int argc, char** argv);
 
 // ---- helpers (Util.cpp) ----
 

@@ -11,6 +11,8 @@ namespace {
 constexpr Command kCommands[] = {
     {"check", "FILE [--fix OUT]", "check a configuration file, optionally correcting it", RunCheck},
     {"dump", "FILE", "print the text dump of a configuration file", RunDump},
+    {"info", "(--com N | --device PATH | --proxy HOST[:PORT])", "identify a unit", RunInfo},
+    {"ports", "", "list the COM ports that can be opened", RunPorts},
 };
 
 std::string Overview() {

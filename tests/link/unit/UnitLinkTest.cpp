@@ -1,0 +1,162 @@
+// UnitLink and UnitClient on the serial path, against the simulated unit on a pseudo-terminal.
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "link/Commands.h"
+#include "link/posix/Pty.h"
+#include "tests/link/unit/SimFixture.h"
+
+namespace jvo::test {
+namespace {
+
+using Ms = std::chrono::milliseconds;
+
+TEST_F(SimLinkTest, CommandsCarryTheirResults) {
+    UnitClient client(&link, 0);
+    uint16_t schema = 0;
+    ASSERT_TRUE(client.GetSchemaVersion(schema));
+    EXPECT_EQ(schema, 4);
+    VersionInfo v;
+    ASSERT_TRUE(client.GetVersion(v));
+    EXPECT_EQ(v.m_Text, "JVO SIM");
+    EXPECT_EQ(v.m_FirmwareBuild, 412);
+    EXPECT_EQ(v.m_HardwareVersion, 3);
+    uint16_t state = 0;
+    uint32_t value = 0;
+    ASSERT_TRUE(client.GetStatus(state, value));
+    EXPECT_EQ(state, kUnitRunning);
+    CtRecord ct;
+    ASSERT_TRUE(client.GetCtRecord(0, 17, ct));
+    EXPECT_EQ(ct.m_Primary, 1017);
+    BreakerRecord b;
+    ASSERT_TRUE(client.GetBreakerRecord(0, 1, 2, b));
+    EXPECT_EQ(b, unit.Current().m_Panels[1].m_Breakers[2]);
+    // A request the unit refuses is a failed command.
+    EXPECT_FALSE(client.GetBreakerRecord(0, 1, 42, b));
+    bool autoZero = true;
+    ASSERT_TRUE(client.SetAutoZero(true));
+    ASSERT_TRUE(client.GetAutoZero(autoZero));
+    EXPECT_TRUE(autoZero);
+}
+
+TEST_F(SimLinkTest, StaleAndForeignRepliesAreSkippedWithinTheTransaction) {
+    UnitClient client(&link, 0);
+    CtRecord ct;
+    ASSERT_TRUE(client.GetCtRecord(0, 1, ct));  // gives the unit a previous reply to repeat
+    sim::SerialFaults faults;
+    faults.staleFraction = 1.0;
+    faults.foreignFraction = 1.0;
+    port.SetFaults(faults);
+    for (int i = 2; i < 40; ++i) {
+        ASSERT_TRUE(client.GetCtRecord(0, static_cast<uint8_t>(i), ct)) << i;
+        EXPECT_EQ(ct.m_Primary, 1000 + i);
+    }
+}
+
+TEST_F(SimLinkTest, SequenceNumberWrapsFrom255ToZero) {
+    UnitClient client(&link, 0);
+    UnitLink::SetSequence(254);
+    uint16_t state;
+    uint32_t value;
+    for (int i = 0; i < 4; ++i)
+        ASSERT_TRUE(client.GetStatus(state, value)) << i;
+    EXPECT_EQ(UnitLink::NextSequence(), 2);
+}
+
+TEST_F(SimLinkTest, GetDipAddressGoesToAddressZeroWhateverTheClientAddress) {
+    UnitClient client(&link, 5);  // the unit answers 0 and its own address (0) only
+    uint16_t state;
+    uint32_t value;
+    EXPECT_FALSE(client.GetStatus(state, value));
+    uint8_t dip = 99;
+    ASSERT_TRUE(client.GetDipAddress(dip));
+    EXPECT_EQ(dip, 0);
+}
+
+TEST_F(SimLinkTest, OverrunRequestFailsAtOnceWithoutSending) {
+    UnitClient client(&link, 0);
+    UnitRecord rec;
+    rec.m_UnitName = std::string(1300, 'X');  // cannot fit the 1200-byte request buffer
+    const uint64_t before = port.FramesReceived();
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(client.SetUnitRecord(rec));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, Ms(200));
+    uint16_t state;
+    uint32_t value;
+    ASSERT_TRUE(client.GetStatus(state, value));  // the link still works
+    EXPECT_EQ(port.FramesReceived(), before + 1);
+    EXPECT_NE(unit.Pending().m_Unit.m_UnitName, rec.m_UnitName);
+}
+
+TEST_F(SimLinkTest, RefusedCommandAndSilentUnitFail) {
+    UnitClient client(&link, 0);
+    sim::SerialFaults faults;
+    faults.refuseCommand = CMD_GET_STATUS;
+    port.SetFaults(faults);
+    uint16_t state;
+    uint32_t value;
+    EXPECT_FALSE(client.GetStatus(state, value));
+    uint16_t schema;
+    EXPECT_TRUE(client.GetSchemaVersion(schema));
+    faults = {};
+    faults.silent = true;
+    port.SetFaults(faults);
+    EXPECT_FALSE(client.GetSchemaVersion(schema));
+}
+
+TEST_F(SimLinkTest, CommitWaitsLongerAndLeavesTheDefaultTimeout) {
+    UnitClient client(&link, 0);
+    link.m_ReplyTimeoutMs = 600;
+    sim::SerialFaults faults;
+    faults.lateFraction = 1.0;
+    faults.lateMs = 700;  // later than any ordinary reply time-out
+    port.SetFaults(faults);
+    EXPECT_TRUE(client.CommitConfig());
+    EXPECT_EQ(link.m_ReplyTimeoutMs.load(), 250);
+    link.m_ReplyTimeoutMs = 600;
+    port.SetFaults({});
+    EXPECT_TRUE(client.ResetToDefaults());
+    EXPECT_EQ(link.m_ReplyTimeoutMs.load(), 250);
+}
+
+TEST_F(SimLinkTest, DisconnectedLinkFailsAtOnceAndReopens) {
+    UnitClient client(&link, 0);
+    EXPECT_FALSE(link.OpenSerialDevice(port.DevicePath(), 115200));  // already connected
+    link.Disconnect();
+    EXPECT_FALSE(link.IsConnected());
+    uint16_t schema;
+    EXPECT_FALSE(client.GetSchemaVersion(schema));
+    ASSERT_TRUE(link.OpenSerialDevice(port.DevicePath(), 115200));
+    EXPECT_TRUE(client.GetSchemaVersion(schema));
+}
+
+// The exact bytes on the line, against a hand-driven peer.
+TEST(UnitLinkWire, SchemaVersionRequestAndReplyBytes) {
+    Pty pty;
+    ASSERT_TRUE(pty.Open());
+    UnitLink link;
+    ASSERT_TRUE(link.OpenSerialDevice(pty.SlavePath(), 115200));
+    std::thread peer([&] {
+        std::vector<uint8_t> got;
+        uint8_t buf[64];
+        while (got.size() < 9) {
+            ssize_t n = pty.Read(buf, sizeof buf, 2000);
+            if (n <= 0) break;
+            got.insert(got.end(), buf, buf + n);
+        }
+        EXPECT_EQ(got,
+                  (std::vector<uint8_t>{0x7E, 0x00, 0xFE, 0x05, 0x02, 0x94, 0xBE, 0xCE, 0x7E}));
+        const uint8_t reply[] = {0x7E, 0xFE, 0x00, 0x05, 0x02, 0x64, 0x04, 0x00, 0x6E, 0x83, 0x7E};
+        pty.Write(reply, sizeof reply);
+    });
+    UnitLink::SetSequence(5);
+    UnitClient client(&link, 0);
+    uint16_t version = 0;
+    EXPECT_TRUE(client.GetSchemaVersion(version));
+    EXPECT_EQ(version, 4);
+    peer.join();
+}
+
+}  // namespace
+}  // namespace jvo::test

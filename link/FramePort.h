@@ -47,6 +47,8 @@ public:
     // The oldest received frame, or nullptr when none arrives within timeoutMs (kWaitForever: no
     // limit). The caller gives it back with FramePool::Instance().Release().
     FrameBuf* GetFrame(int32_t timeoutMs);
+    // Frames waiting in the receive queue.
+    int32_t QueuedFrames() const { return m_Queue.Count(); }
 
     uint32_t BadEscapes() const { return m_Receiver.BadEscapes(); }
     uint32_t ShortFrames() const { return m_Receiver.ShortFrames(); }

@@ -59,29 +59,27 @@ FrameBuf* FrameQueue::Take(int32_t timeoutMs) {
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
     for (;;) {
-        int32_t wait = timeoutMs;
+        int32_t wait = kWaitForever;
         if (timeoutMs >= 0) {
-            auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+            // Rounded up, so that a time-out is never reported before it has fully passed.
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
             wait = left.count() > 0 ? static_cast<int32_t>(left.count()) : 0;
         }
-        if (!m_FramesWaiting.Wait(wait)) return nullptr;
-        std::lock_guard<std::mutex> guard(m_Lock);
-        FrameBuf* frame = m_Head;
-        if (frame == nullptr) {
-            // Another taker emptied the queue between the wait and the lock: wait on for the
-            // rest of the time.
-            if (timeoutMs >= 0 && wait == 0) return nullptr;
-            continue;
+        if (m_FramesWaiting.Wait(wait)) {
+            std::lock_guard<std::mutex> guard(m_Lock);
+            if (FrameBuf* frame = m_Head) {
+                m_Head = frame->link;
+                if (m_Head == nullptr) {
+                    m_Tail = nullptr;
+                    m_FramesWaiting.Clear();
+                }
+                --m_Count;
+                frame->link = frame;
+                return frame;
+            }
+            // Another taker emptied the queue between the wait and the lock: wait on.
         }
-        m_Head = frame->link;
-        if (m_Head == nullptr) {
-            m_Tail = nullptr;
-            m_FramesWaiting.Clear();
-        }
-        --m_Count;
-        frame->link = frame;
-        return frame;
+        if (timeoutMs >= 0 && Clock::now() >= deadline) return nullptr;
     }
 }
 

@@ -1,0 +1,177 @@
+// COM port numbering: pins in the port directory, the machine's devices on the lowest free
+// numbers, by-id names, and probing. Each test builds its own device and port directories.
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <optional>
+
+#include "link/FramePort.h"
+#include "link/PortDirectory.h"
+#include "link/posix/Pty.h"
+#include "tests/link/serial/SerialTestUtil.h"
+
+namespace jvo {
+namespace {
+
+using test::TempDir;
+
+class PortDirectoryTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_FALSE(dev.Path().empty());
+        ASSERT_FALSE(ports.Path().empty());
+        roots.devRoot = dev.Path();
+        roots.portDir = ports.Path();
+    }
+    void Device(const std::string& name) { std::ofstream(dev / name) << ""; }
+    void Pin(const std::string& name, const std::string& target) {
+        ASSERT_EQ(::symlink(target.c_str(), (ports / name).c_str()), 0) << name;
+    }
+    // "number:device-name[:by-id]" for each listed port, for compact comparisons.
+    std::vector<std::string> Listing() {
+        std::vector<std::string> out;
+        for (const PortEntry& e : ListComPorts(roots)) {
+            std::string rel = e.path.rfind(dev.Path() + "/", 0) == 0
+                                  ? e.path.substr(dev.Path().size() + 1)
+                                  : e.path;
+            out.push_back(std::to_string(e.number) + ":" + rel +
+                          (e.byId.empty() ? "" : ":" + e.byId));
+        }
+        return out;
+    }
+    TempDir dev, ports;
+    PortRoots roots;
+};
+
+using Names = std::vector<std::string>;
+
+TEST_F(PortDirectoryTest, UnpinnedDevicesInFamilyAndNaturalOrder) {
+    for (const char* n : {"ttyS1", "ttyS0", "ttyUSB10", "ttyUSB2", "ttyACM0", "ttyS10", "ttyS2",
+                          "ttyUSB", "ttyprintk", "tty0", "ttyUSBx1", "console"})
+        Device(n);
+    EXPECT_EQ(Listing(), (Names{"1:ttyUSB2", "2:ttyUSB10", "3:ttyACM0", "4:ttyS0", "5:ttyS1",
+                                "6:ttyS2", "7:ttyS10"}));
+    EXPECT_EQ(ResolveComPort(2, roots), dev / "ttyUSB10");
+    EXPECT_EQ(ResolveComPort(8, roots), "");
+    EXPECT_EQ(ResolveComPort(0, roots), "");
+    EXPECT_EQ(ResolveComPort(33, roots), "");
+}
+
+TEST_F(PortDirectoryTest, PinsTakeTheirNumbersOthersFillTheGaps) {
+    for (const char* n : {"ttyUSB0", "ttyUSB1", "ttyACM0", "ttyS0"})
+        Device(n);
+    Pin("com2", dev / "ttyS0");
+    Pin("com1", dev / "ttyUSB7");  // device absent: number 1 stays reserved
+    Pin("com5", "../" + std::filesystem::path(dev.Path()).filename().string() + "/ttyUSB1");
+    // Not pins: out of range, leading zero, other names.
+    Pin("com0", dev / "ttyUSB0");
+    Pin("com33", dev / "ttyUSB0");
+    Pin("com03", dev / "ttyUSB0");
+    Pin("COM4", dev / "ttyUSB0");
+    Pin("com4x", dev / "ttyUSB0");
+    EXPECT_EQ(Listing(), (Names{"2:ttyS0", "3:ttyUSB0", "4:ttyACM0", "5:ttyUSB1"}));
+    EXPECT_EQ(ResolveComPort(1, roots), "");
+    EXPECT_EQ(ResolveComPort(5, roots), dev / "ttyUSB1");
+}
+
+TEST_F(PortDirectoryTest, ByIdNamesAndPinsToThem) {
+    for (const char* n : {"ttyUSB0", "ttyUSB1", "ttyACM0"})
+        Device(n);
+    std::filesystem::create_directories(dev / "serial/by-id");
+    ASSERT_EQ(
+        ::symlink("../../ttyUSB1", (dev / "serial/by-id/usb-FTDI_FT232R_A1-if00-port0").c_str()),
+        0);
+    ASSERT_EQ(::symlink("../../ttyACM0", (dev / "serial/by-id/usb-Maker_Unit_42-if00").c_str()), 0);
+    ASSERT_EQ(::symlink("../../ttyUSB9", (dev / "serial/by-id/usb-Gone-if00").c_str()), 0);
+    Pin("com7", dev / "serial/by-id/usb-FTDI_FT232R_A1-if00-port0");
+    EXPECT_EQ(Listing(), (Names{"1:ttyUSB0", "2:ttyACM0:usb-Maker_Unit_42-if00",
+                                "7:ttyUSB1:usb-FTDI_FT232R_A1-if00-port0"}));
+    EXPECT_EQ(ResolveComPort(7, roots), dev / "ttyUSB1");
+}
+
+TEST_F(PortDirectoryTest, AtMostThirtyTwoPortsAndNoPortDirectory) {
+    for (int i = 0; i < 40; ++i)
+        Device("ttyS" + std::to_string(i));
+    Pin("com1", dev / "ttyS39");
+    const std::vector<PortEntry> all = ListComPorts(roots);
+    ASSERT_EQ(all.size(), 32u);
+    EXPECT_EQ(all.front().path, dev / "ttyS39");
+    EXPECT_EQ(all[1].path, dev / "ttyS0");
+    EXPECT_EQ(all.back().number, 32);
+    EXPECT_EQ(all.back().path, dev / "ttyS30");
+    // Without a port directory everything is numbered in order.
+    roots.portDir = ports / "does-not-exist";
+    EXPECT_EQ(ResolveComPort(1, roots), dev / "ttyS0");
+}
+
+// Sets an environment variable for one test and puts the old value back.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : m_Name(name) {
+        if (const char* old = std::getenv(name)) m_Old = old;
+        if (value)
+            ::setenv(name, value, 1);
+        else
+            ::unsetenv(name);
+    }
+    ~ScopedEnv() {
+        if (m_Old)
+            ::setenv(m_Name, m_Old->c_str(), 1);
+        else
+            ::unsetenv(m_Name);
+    }
+
+private:
+    const char* m_Name;
+    std::optional<std::string> m_Old;
+};
+
+TEST_F(PortDirectoryTest, DefaultPortDirectory) {
+    {
+        ScopedEnv dir("JVO_PORT_DIR", nullptr);
+        ScopedEnv home("HOME", "/home/someone");
+        EXPECT_EQ(PortRoots::Default().portDir, "/home/someone/.config/jvo/ports");
+        EXPECT_EQ(PortRoots::Default().devRoot, "/dev");
+    }
+    ScopedEnv dir("JVO_PORT_DIR", ports.Path().c_str());
+    EXPECT_EQ(PortRoots::Default().portDir, ports.Path());
+}
+
+TEST_F(PortDirectoryTest, OpenByNumberAndProbe) {
+    Pty free, busy;
+    ASSERT_TRUE(free.Open());
+    ASSERT_TRUE(busy.Open());
+    Pin("com3", free.SlavePath());
+    Pin("com4", busy.SlavePath());
+    Pin("com6", dev / "ttyUSB0");  // a file, not a terminal
+    Device("ttyUSB0");
+    CFramePort holder;
+    ASSERT_TRUE(holder.OpenDevice(busy.SlavePath(), 115200));
+
+    testing::internal::CaptureStdout();  // the non-terminal reports its set-up failure there
+    const std::vector<PortEntry> usable = ProbeComPorts(roots);
+    testing::internal::GetCapturedStdout();
+    ASSERT_EQ(usable.size(), 1u);
+    EXPECT_EQ(usable[0].number, 3);
+    EXPECT_EQ(usable[0].path, free.SlavePath());
+
+    // Opening by number goes through the same directory.
+    ScopedEnv dir("JVO_PORT_DIR", ports.Path().c_str());
+    CFramePort port;
+    ASSERT_TRUE(port.Open(3, 115200));
+    const test::Bytes wire = test::Wire({0x31, 0x32, 0x33});
+    ASSERT_TRUE(free.Write(wire.data(), wire.size()));
+    FrameBuf* f = port.GetFrame(5000);
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(f->length, 3);
+    FramePool::Instance().Release(f);
+    EXPECT_FALSE(CFramePort().Open(4, 115200));   // held by another port
+    EXPECT_FALSE(CFramePort().Open(5, 115200));   // no such port
+    EXPECT_FALSE(CFramePort().Open(40, 115200));  // out of range
+}
+
+}  // namespace
+}  // namespace jvo

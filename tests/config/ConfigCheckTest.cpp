@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "config/ConfigDump.h"
+#include "config/Slots.h"
 #include "tests/config/TestConfigs.h"
 
 namespace jvo {
@@ -361,6 +363,117 @@ TEST(ConfigCheck, ColumnSpansInOddEvenPanels) {
     r = Check(invalid, true);
     EXPECT_EQ(r.result, CHECK_MINOR | CHECK_CORRECTED | CHECK_SERIOUS);
     EXPECT_EQ(r.serious, "Panel A: Breaker 'BR1' spans the left and right columns\r\n");
+}
+
+// A valid configuration with a few random changes of the values the check looks at, including
+// values far out of range.
+UnitConfig Perturbed(std::mt19937& rng) {
+    UnitConfig c = MakeValidConfig();
+    auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+    auto wild = [&](int usual) {
+        return static_cast<uint16_t>(pick(4) == 0 ? rng() : static_cast<unsigned>(pick(usual)));
+    };
+    const int changes = 1 + pick(6);
+    for (int n = 0; n < changes; ++n) {
+        PanelRecord& panel = c.m_Panels[pick(2)];
+        BreakerRecord& b = panel.m_Breakers[pick(kMaxBreakers)];
+        SubfeedRecord& s = pick(5) == 0 ? panel.m_MainFeed : panel.m_Subfeeds[pick(kMaxSubfeeds)];
+        switch (pick(14)) {
+            case 0:
+                panel.m_Layout = wild(3);
+                break;
+            case 1:
+                panel.m_Boards[pick(3)] = wild(9);
+                break;
+            case 2:
+                panel.m_Installed = static_cast<uint8_t>(pick(2));
+                break;
+            case 3:
+                panel.m_BreakerCnt = static_cast<uint16_t>(pick(kMaxBreakers + 1));
+                break;
+            case 4:
+                panel.m_SubfeedCnt = static_cast<uint16_t>(pick(kMaxSubfeeds + 1));
+                break;
+            case 5:
+                b.m_Position = wild(45);
+                break;
+            case 6:
+                b.m_Poles = wild(5);
+                break;
+            case 7:
+                b.m_Ct[pick(3)] = pick(3) == 0 ? CT_NONE : wild(130);
+                break;
+            case 8:
+                s.m_Placement = wild(4);
+                break;
+            case 9:
+                s.m_Position = wild(45);
+                break;
+            case 10:
+                s.m_Poles = wild(5);
+                break;
+            case 11:
+                s.m_Ct[pick(6)] = pick(3) == 0 ? CT_NONE : wild(130);
+                break;
+            case 12:
+                c.m_Ct[pick(kCtCount)].m_SignalPath = wild(16);
+                break;
+            case 13:
+                c.m_Ct[pick(kCtCount)].m_VoltageIndex = wild(8);
+                break;
+        }
+        if (pick(8) == 0) c.m_Unit.m_CrossConfig = 1;
+    }
+    return c;
+}
+
+bool Listed(const std::string& list) {
+    return list != kNone;
+}
+
+// Properties over many configurations: a report leaves the configuration alone and its bits
+// match its lists; once a correcting run finds nothing serious, nothing is left to report;
+// sorting yields displayed order. Run under the sanitizers this also shows that no value in a
+// configuration makes any of them read outside a table.
+TEST(ConfigCheck, PropertiesOverPerturbedConfigurations) {
+    int cleanAfterFix = 0;
+    int serious = 0;
+    for (uint32_t seed = 1; seed <= 600; ++seed) {
+        std::mt19937 rng(seed);
+        UnitConfig c = Perturbed(rng);
+        const UnitConfig before = c;
+        const Outcome report = Check(c, false);
+        ASSERT_EQ(c, before) << seed;
+        ASSERT_EQ((report.result & CHECK_CORRECTED) != 0, false) << seed;
+        ASSERT_EQ((report.result & CHECK_MINOR) != 0, Listed(report.minor)) << seed;
+        ASSERT_EQ((report.result & CHECK_SERIOUS) != 0, Listed(report.serious)) << seed;
+
+        const Outcome fix = Check(c, true);
+        ASSERT_EQ((fix.result & CHECK_MINOR) != 0, Listed(fix.minor)) << seed;
+        ASSERT_EQ((fix.result & CHECK_CORRECTED) != 0, c != before) << seed;
+        if (fix.result & CHECK_SERIOUS) {
+            ++serious;
+        } else {
+            ++cleanAfterFix;
+            ASSERT_EQ(Check(c, false).result, 0) << seed << "\n" << fix.minor;
+        }
+
+        for (PanelRecord& p : c.m_Panels) {
+            SortBreakers(p, false);
+            SortSubfeeds(p, false);
+            ASSERT_FALSE(SortBreakers(p, true)) << seed;
+            ASSERT_FALSE(SortSubfeeds(p, true)) << seed;
+            for (int i = 1; i < p.UsedBreakers(); ++i)
+                ASSERT_LE(SlotToDisplay(p, p.m_Breakers[i - 1].m_Position),
+                          SlotToDisplay(p, p.m_Breakers[i].m_Position));
+        }
+        if (seed % 10 == 0) {
+            ASSERT_FALSE(ConfigDump(c).empty());
+        }
+    }
+    // Both outcomes must be well represented for the properties to mean something.
+    EXPECT_GT(cleanAfterFix, 200);
+    EXPECT_GT(serious, 100);
 }
 
 }  // namespace

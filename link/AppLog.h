@@ -45,8 +45,8 @@ public:
     // The same with a format known only at run time (checked as it is applied).
     template <class... Args>
     void WriteRt(int level, const char* format, const Args&... args) {
-        WriteArgs(level, format ? std::string_view(format) : std::string_view(), {fmt::MakeArg(args)...},
-                  format == nullptr);
+        WriteArgs(level, format ? std::string_view(format) : std::string_view(),
+                  {fmt::MakeArg(args)...}, format == nullptr);
     }
 
 private:

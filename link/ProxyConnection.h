@@ -1,0 +1,64 @@
+#pragma once
+// ProxyConnection: the client side of the proxy path. One TCP connection to a proxy server that
+// carries unit transactions: each request goes out as one STREAM message (u8 unit address, u16
+// payload length, payload) and the proxy answers with one (u8 status, u16 length, payload).
+//
+// Unlike a bare socket it bounds every wait: a transaction waits at most
+// max(minReplyWaitMs, the caller's reply time-out); when that runs out the connection is ended,
+// because a late reply would otherwise be taken as the answer to the next request. Once the
+// connection has ended every later transaction fails at once.
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "link/TcpBase.h"
+#include "link/TcpSocket.h"
+#include "link/base/MsgBuf.h"
+
+namespace jvo {
+
+struct ProxyOptions {
+    uint16_t port = 43015;             // used when the host carries no ":PORT"
+    int32_t connectTimeoutMs = 10000;  // bound on the TCP connect
+    int32_t minReplyWaitMs = 10000;    // a transaction waits at least this long for its reply
+    int32_t closeWaitMs = 2000;        // Close() waits this long for the socket worker
+    TcpSocketOptions socket;           // the socket's time constants
+    TcpBase::Resolver resolver;        // name lookup; empty: the system's
+};
+
+class ProxyConnection {
+public:
+    // host may carry ":PORT". Resolves with GetHostAddr, connects with OpenSocket and starts the
+    // socket. Null when the host cannot be resolved or reached.
+    static std::unique_ptr<ProxyConnection> Open(const std::string& host,
+                                                 const ProxyOptions& options = {});
+    ~ProxyConnection();
+    ProxyConnection(const ProxyConnection&) = delete;
+    ProxyConnection& operator=(const ProxyConnection&) = delete;
+
+    // One transaction: sends request.Unread() to unit `address` and appends the reply payload to
+    // `reply`. False when the connection has ended, no reply came in time (the connection is then
+    // ended), the proxy's status is 0, or the reply is malformed. The request is not consumed.
+    bool Transact(uint8_t address, MsgBuf& request, MsgBuf& reply, int32_t replyTimeoutMs);
+    bool Ended() const { return m_Ended.load(); }
+    // Closes the socket and waits up to closeWaitMs for its worker; idempotent.
+    void Close();
+
+private:
+    ProxyConnection(std::shared_ptr<TcpSocket> socket, std::shared_ptr<SocketUser> user,
+                    const ProxyOptions& options);
+
+    const ProxyOptions m_Options;
+    mutable std::mutex m_Lock;  // guards the two pointers below (not held while waiting)
+    std::shared_ptr<TcpSocket> m_Socket;
+    std::shared_ptr<SocketUser> m_User;
+    std::atomic<bool> m_Ended{false};
+};
+
+// Splits "host[:PORT]". False when a port is given but is not a number from 1 to 65535.
+bool SplitHostPort(const std::string& text, uint16_t defaultPort, std::string& host,
+                   uint16_t& port);
+
+}  // namespace jvo

@@ -1,0 +1,260 @@
+#include "link/ProxyConnection.h"
+
+#include <gtest/gtest.h>
+#include <sys/time.h>
+
+#include <atomic>
+#include <functional>
+#include <optional>
+
+#include "tests/link/tcp/TcpTestUtil.h"
+#include "tests/link/threads/LogCapture.h"
+
+namespace jvo {
+namespace {
+
+using namespace test;
+
+// A scripted proxy server for one connection: each request body goes to `answer`, which returns
+// the reply body to send (nullopt: send nothing; an empty vector: close the connection).
+class FakeProxy {
+public:
+    using Answer = std::function<std::optional<std::vector<uint8_t>>(const std::vector<uint8_t>&)>;
+    explicit FakeProxy(Answer answer) : m_Answer(std::move(answer)) {
+        m_Thread = std::thread([this] { Serve(); });
+    }
+    ~FakeProxy() {
+        m_Stop = true;
+        m_Thread.join();
+    }
+    uint16_t Port() const { return m_Listener.Port(); }
+    int Requests() const { return m_Requests.load(); }
+    std::vector<uint8_t> LastRequest() const {
+        std::lock_guard<std::mutex> guard(m_Lock);
+        return m_Last;
+    }
+    bool Disconnected() const { return m_Disconnected.load(); }
+
+    static std::vector<uint8_t> Reply(uint8_t status, const std::vector<uint8_t>& payload) {
+        std::vector<uint8_t> v{status};
+        PutLe16(v, static_cast<uint16_t>(payload.size()));
+        v.insert(v.end(), payload.begin(), payload.end());
+        return v;
+    }
+
+private:
+    void Serve() {
+        Fd conn;
+        while (!m_Stop && !conn.Valid())
+            conn = m_Listener.Accept(50);
+        if (!conn.Valid()) return;
+        timeval tv{0, 50 * 1000};
+        ::setsockopt(conn.Get(), SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+        std::vector<uint8_t> in;
+        while (!m_Stop) {
+            uint8_t buf[4096];
+            ssize_t got = ::recv(conn.Get(), buf, sizeof buf, 0);
+            if (got == 0 || (got < 0 && errno != EAGAIN && errno != EINTR)) {
+                m_Disconnected = true;
+                return;
+            }
+            if (got > 0) in.insert(in.end(), buf, buf + got);
+            while (in.size() >= 8) {
+                const uint32_t length = Le32(in.data() + 4);
+                if (in.size() < 8 + length) break;
+                std::vector<uint8_t> body(in.begin() + 8, in.begin() + 8 + length);
+                in.erase(in.begin(), in.begin() + 8 + length);
+                if (length == 0) continue;  // keep-alive
+                {
+                    std::lock_guard<std::mutex> guard(m_Lock);
+                    m_Last = body;
+                }
+                ++m_Requests;
+                std::optional<std::vector<uint8_t>> reply = m_Answer(body);
+                if (!reply) continue;
+                if (reply->empty()) return;  // closes the connection
+                SendAll(conn.Get(), Frame(*reply));
+            }
+        }
+    }
+
+    Listener m_Listener;
+    Answer m_Answer;
+    std::atomic<bool> m_Stop{false};
+    std::atomic<bool> m_Disconnected{false};
+    std::atomic<int> m_Requests{0};
+    mutable std::mutex m_Lock;
+    std::vector<uint8_t> m_Last;
+    std::thread m_Thread;
+};
+
+std::string Local(uint16_t port) {
+    return "127.0.0.1:" + std::to_string(port);
+}
+
+std::vector<uint8_t> Written(const MsgBuf& b) {
+    return std::vector<uint8_t>(b.Base(), b.Base() + b.WritePos());
+}
+
+TEST(ProxyConnection, ATransactionCarriesAddressLengthAndPayload) {
+    FakeProxy proxy([](const std::vector<uint8_t>&) {
+        return FakeProxy::Reply(1, {'d', 0x04, 0x00});
+    });
+    auto conn = ProxyConnection::Open(Local(proxy.Port()));
+    ASSERT_TRUE(conn);
+    MsgBuf request(1200);
+    MsgBuf reply(1200);
+    request.Put8(0x94);
+    ASSERT_TRUE(conn->Transact(3, request, reply, 250));
+    EXPECT_EQ(proxy.LastRequest(), (std::vector<uint8_t>{0x03, 0x01, 0x00, 0x94}));
+    EXPECT_EQ(Written(reply), (std::vector<uint8_t>{'d', 0x04, 0x00}));
+    EXPECT_EQ(request.Unread(), 1);  // the request is left as it was
+    EXPECT_FALSE(conn->Ended());
+}
+
+TEST(ProxyConnection, StatusZeroFailsTheCommandButKeepsTheConnection) {
+    std::atomic<int> n{0};
+    FakeProxy proxy([&](const std::vector<uint8_t>&) {
+        return ++n == 1 ? FakeProxy::Reply(0, {}) : FakeProxy::Reply(1, {'d'});
+    });
+    auto conn = ProxyConnection::Open(Local(proxy.Port()));
+    ASSERT_TRUE(conn);
+    MsgBuf request(16);
+    MsgBuf reply(16);
+    request.Put8(71);
+    EXPECT_FALSE(conn->Transact(0, request, reply, 250));
+    EXPECT_EQ(reply.WritePos(), 0);
+    EXPECT_FALSE(conn->Ended());
+    EXPECT_TRUE(conn->Transact(0, request, reply, 250));
+    EXPECT_EQ(Written(reply), std::vector<uint8_t>{'d'});
+}
+
+TEST(ProxyConnection, AReplyLengthBeyondItsBytesIsNotReadPastTheEnd) {
+    LogCapture log(1);
+    FakeProxy proxy([](const std::vector<uint8_t>&) {
+        std::vector<uint8_t> body{1};
+        PutLe16(body, 10);
+        body.insert(body.end(), {'d', 1, 2});
+        return body;
+    });
+    auto conn = ProxyConnection::Open(Local(proxy.Port()));
+    ASSERT_TRUE(conn);
+    MsgBuf request(16);
+    MsgBuf reply(16);
+    request.Put8(80);
+    EXPECT_FALSE(conn->Transact(0, request, reply, 250));
+    EXPECT_EQ(reply.WritePos(), 0);
+    EXPECT_TRUE(
+        log.HasLine("ProxyConnection::Transact() Reply length 10 exceeds the 3 bytes received"));
+    EXPECT_FALSE(conn->Ended());
+}
+
+TEST(ProxyConnection, AProxyThatNeverAnswersEndsTheConnection) {
+    LogCapture log(1);
+    FakeProxy proxy([](const std::vector<uint8_t>&) { return std::nullopt; });
+    ProxyOptions options;
+    options.minReplyWaitMs = 200;
+    auto conn = ProxyConnection::Open(Local(proxy.Port()), options);
+    ASSERT_TRUE(conn);
+    MsgBuf request(16);
+    MsgBuf reply(16);
+    request.Put8(71);
+    EXPECT_FALSE(conn->Transact(0, request, reply, 50));
+    EXPECT_TRUE(log.HasLine("ProxyConnection::Transact() No reply within 200 ms"));
+    EXPECT_TRUE(conn->Ended());
+    EXPECT_TRUE(Eventually([&] { return proxy.Disconnected(); }));
+    // Later transactions fail at once without sending anything.
+    EXPECT_FALSE(conn->Transact(0, request, reply, 50));
+    EXPECT_EQ(proxy.Requests(), 1);
+}
+
+TEST(ProxyConnection, TheCallersLongerReplyTimeOutIsHonoured) {
+    FakeProxy proxy([](const std::vector<uint8_t>&) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        return FakeProxy::Reply(1, {'d'});
+    });
+    ProxyOptions options;
+    options.minReplyWaitMs = 100;
+    auto conn = ProxyConnection::Open(Local(proxy.Port()), options);
+    ASSERT_TRUE(conn);
+    MsgBuf request(16);
+    MsgBuf reply(16);
+    request.Put8(42);
+    EXPECT_TRUE(conn->Transact(0, request, reply, 10000));
+}
+
+TEST(ProxyConnection, AConnectionThatEndsFailsEveryLaterTransaction) {
+    FakeProxy proxy([](const std::vector<uint8_t>&) { return std::vector<uint8_t>{}; });
+    auto conn = ProxyConnection::Open(Local(proxy.Port()));
+    ASSERT_TRUE(conn);
+    MsgBuf request(16);
+    MsgBuf reply(16);
+    request.Put8(71);
+    EXPECT_FALSE(conn->Transact(0, request, reply, 250));
+    EXPECT_TRUE(conn->Ended());
+    EXPECT_FALSE(conn->Transact(0, request, reply, 250));
+    EXPECT_EQ(proxy.Requests(), 1);
+}
+
+TEST(ProxyConnection, ARequestLongerThanItsLengthFieldIsRefused) {
+    LogCapture log(1);
+    FakeProxy proxy([](const std::vector<uint8_t>&) { return FakeProxy::Reply(1, {'d'}); });
+    auto conn = ProxyConnection::Open(Local(proxy.Port()));
+    ASSERT_TRUE(conn);
+    MsgBuf request(70000);
+    MsgBuf reply(16);
+    std::vector<uint8_t> big(65536, 1);
+    request.PutBytes(big.data(), static_cast<int32_t>(big.size()));
+    EXPECT_FALSE(conn->Transact(0, request, reply, 250));
+    EXPECT_TRUE(log.HasLine("ProxyConnection::Transact() Request too long (65536 bytes)"));
+    EXPECT_EQ(proxy.Requests(), 0);
+}
+
+TEST(ProxyConnection, OpenFailsForBadHostsPortsAndClosedPorts) {
+    LogCapture log(1);
+    ProxyOptions options;
+    options.resolver = [](const std::string&, uint32_t&) { return false; };
+    EXPECT_FALSE(ProxyConnection::Open("proxy.invalid", options));
+    EXPECT_TRUE(log.HasLine("TcpBase::GetHostAddr() Cannot resolve host name: proxy.invalid"));
+    EXPECT_FALSE(ProxyConnection::Open("127.0.0.1:0", options));
+    EXPECT_TRUE(log.HasLine("ProxyConnection::Open() Invalid port in '127.0.0.1:0'"));
+    EXPECT_FALSE(ProxyConnection::Open(Local(ClosedPort()), options));
+    // A resolved name is used with the port it carries.
+    FakeProxy proxy([](const std::vector<uint8_t>&) { return FakeProxy::Reply(1, {'d'}); });
+    options.resolver = [](const std::string& name, uint32_t& a) {
+        a = 0x7F000001;
+        return name == "proxy.test";
+    };
+    EXPECT_TRUE(ProxyConnection::Open("proxy.test:" + std::to_string(proxy.Port()), options));
+}
+
+TEST(ProxyConnection, CloseWakesAWaitingTransactionAndLeavesNothingBehind) {
+    const int fds = OpenFds();
+    const int threads = Threads();
+    {
+        FakeProxy proxy([](const std::vector<uint8_t>&) { return std::nullopt; });
+        auto conn = ProxyConnection::Open(Local(proxy.Port()));
+        ASSERT_TRUE(conn);
+        std::atomic<bool> result{true};
+        std::thread waiter([&] {
+            MsgBuf request(16);
+            MsgBuf reply(16);
+            request.Put8(71);
+            result = conn->Transact(0, request, reply, 250);  // would wait 10 s
+        });
+        ASSERT_TRUE(Eventually([&] { return proxy.Requests() == 1; }));
+        const auto start = std::chrono::steady_clock::now();
+        conn->Close();
+        waiter.join();
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+        EXPECT_FALSE(result.load());
+        EXPECT_TRUE(conn->Ended());
+        conn->Close();  // again: nothing happens
+        conn.reset();
+    }
+    EXPECT_TRUE(Eventually([&] { return Threads() == threads; }, 2000));
+    EXPECT_EQ(OpenFds(), fds);
+}
+
+}  // namespace
+}  // namespace jvo

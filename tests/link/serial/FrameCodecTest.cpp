@@ -203,22 +203,6 @@ TEST_F(ReceiverTest, QueueKeepsSixteenFramesAndFreesTheSeventeenth) {
     ExpectCounters(0, 0, 0, 0);
 }
 
-TEST(FrameQueue, EventFollowsContentsAndTakeWakesOnAppend) {
-    FramePool::Instance().SetUp();
-    FrameQueue q;
-    EXPECT_EQ(q.Take(0), nullptr);
-    FrameBuf* f = FramePool::Instance().Acquire();
-    f->length = 1;
-    f->data[0] = 0x42;
-    std::thread producer([&] { q.Append(f); });
-    FrameBuf* got = q.Take(kWaitForever);
-    producer.join();
-    ASSERT_EQ(got, f);
-    EXPECT_EQ(got->link, got);
-    EXPECT_FALSE(q.FramesWaiting().IsSet());
-    FramePool::Instance().Release(got);
-}
-
 TEST(FramePool, AcquireReleaseAndGrowth) {
     FramePool& pool = FramePool::Instance();
     pool.SetUp();

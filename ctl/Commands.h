@@ -29,6 +29,9 @@ int RunCheck(int argc, char** argv);
 int RunDump(int argc, char** argv);
 int RunInfo(int argc, char** argv);
 int RunPorts(int argc, char** argv);
+int RunExtract(int argc, char** argv);  // CmdTool.cpp
+int RunInstall(int argc, char** argv);  // CmdTool.cpp
+int RunReset(int argc, char** argv);    // CmdTool.cpp
 
 // ---- helpers (Util.cpp) ----
 

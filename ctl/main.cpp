@@ -13,6 +13,9 @@ constexpr Command kCommands[] = {
     {"dump", "FILE", "print the text dump of a configuration file", RunDump},
     {"info", "(--com N | --device PATH | --proxy HOST[:PORT])", "identify a unit", RunInfo},
     {"ports", "", "list the COM ports that can be opened", RunPorts},
+    {"extract", "(--com N | --device PATH) -o FILE", "save a unit's configuration", RunExtract},
+    {"install", "(--com N | --device PATH) FILE", "install a configuration file", RunInstall},
+    {"reset", "(--com N | --device PATH)", "reset a unit to its defaults", RunReset},
 };
 
 std::string Overview() {

@@ -1,0 +1,360 @@
+// BasicDlg: construction, window initialisation and the workflows that move a whole configuration
+// between the unit, files and the editor.
+#include "tool/BasicDlg.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "config/ConfigFile.h"
+#include "config/Slots.h"
+#include "link/Commands.h"
+#include "link/ConfigTransfer.h"
+#include "link/UnitClient.h"
+#include "link/base/FormatStr.h"
+#include "tool/ConfigLoad.h"
+#include "tool/Texts.h"
+
+namespace jvo::tool {
+
+namespace {
+
+// The whole-configuration transfers report their progress into the progress window.
+class UiProgress final : public IProgress {
+public:
+    explicit UiProgress(ToolUi& ui) : m_Ui(ui) {}
+    void ProgressRange(int upper) override { m_Ui.ProgressRange(upper); }
+    void ProgressPos(int pos) override { m_Ui.ProgressPos(pos); }
+
+private:
+    ToolUi& m_Ui;
+};
+
+// True when a configuration file can be created at `path`: its folder exists and takes new
+// files, and nothing but a regular file is there already (the safe save would replace a device
+// or a folder's entry by a file).
+bool OutputCreatable(const std::string& path) {
+    if (path.empty() || path.back() == '/') return false;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return false;
+    const size_t slash = path.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "."
+                               : slash == 0               ? "/"
+                                                          : path.substr(0, slash);
+    if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+    return ::access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
+}  // namespace
+
+BasicDlg::BasicDlg(ToolUi& ui, WindowLayout layout, MapCanvas* canvas)
+    : m_Ui(ui), m_Layout(layout), m_Map(*this, layout == WindowLayout::COMPACT, canvas) {}
+
+BasicDlg::~BasicDlg() {
+    m_Link.Disconnect();
+}
+
+void BasicDlg::ShowMessage(const std::string& text, MsgIcon icon) {
+    m_Ui.Message(text, MsgButtons::Ok, icon);
+}
+
+int BasicDlg::TrackContextMenu(int subMenu, int screenX, int screenY) {
+    return m_Ui.TrackContextMenu(subMenu, screenX, screenY);
+}
+
+void BasicDlg::InitDialog() {
+    m_Ui.SetItemText(IDC_VERSION, FormatStr("JVO Configuration Tool: Build %d", text::kToolBuild));
+    m_Ui.SetTitle(text::kTitle);
+    // The controls' initial states.
+    for (int id : {IDC_UNIT_CANCEL, IDC_UNIT_APPLY, IDC_PANEL_CANCEL, IDC_PANEL_APPLY,
+                   IDC_BREAKER_EDIT, IDC_BREAKER_CANCEL, IDC_BREAKER_APPLY, IDC_INSTALL,
+                   IDC_UC_ALARM, IDC_NEUTRAL_ALARM, IDC_GROUND_ALARM})
+        EnableItem(id, false);
+    for (int id :
+         {IDC_UNIT_NAME, IDC_DIP_ADDRESS, IDC_SW_ADDRESS, IDC_DIP_NOTE, IDC_PANEL_NAME,
+          IDC_PASSWORD, IDC_BREAKER_NAME, IDC_POSITION, IDC_POLES, IDC_RATING, IDC_OC_ALARM,
+          IDC_OC_WARNING, IDC_UC_ALARM, IDC_NEUTRAL_ALARM, IDC_GROUND_ALARM, IDC_HYSTERESIS})
+        ProtectItem(id, true);
+    m_Map.SetConfig(&m_Config);
+    m_Map.ReloadSlots();
+    m_Ui.SetCheck(IDC_PANEL_A, true);
+    SelectPanel(true, 0);
+    m_Ui.SetCheck(IDC_VIEW_PANEL, true);
+    SelectView(0);
+    m_Ui.TransferToControls(m_Fields);
+}
+
+void BasicDlg::OnStartupTimer() {
+    for (;;) {
+        Connect();
+        if (m_UnitConnected || m_Offline) return;
+        if (m_Ui.Message(text::kAskExitStartup, MsgButtons::YesNo, MsgIcon::None) ==
+            MsgResult::Yes) {
+            m_Ui.CloseMainWindow();
+            return;
+        }
+    }
+}
+
+bool BasicDlg::OpenUnit(const ConnectResult& choice) {
+    if (choice.m_Kind == ConnectResult::PORT) {
+        if (m_Link.OpenSerial(choice.m_Port, kDefaultBaud)) return true;
+        Stop(FormatStr("Could not open COM%d\n", choice.m_Port));
+        return false;
+    }
+    if (choice.m_Kind == ConnectResult::DEVICE) {
+        if (m_Link.OpenSerialDevice(choice.m_Device, kDefaultBaud)) return true;
+        Stop(FormatStr("Could not open %s\n", choice.m_Device));
+        return false;
+    }
+    return false;
+}
+
+void BasicDlg::Connect() {
+    ConnectResult choice = m_Ui.RunConnectDialog(*this);
+    if (choice.m_Kind == ConnectResult::CANCELLED) return;
+    m_Ui.RepaintWindow();
+
+    if (choice.m_Kind == ConnectResult::OFFLINE) {
+        m_Offline = true;
+        m_UnitConnected = false;
+        TakeOver(choice.m_Config);
+        EnableItem(IDC_INSTALL, false);
+        ShowNewConfiguration();
+        return;
+    }
+    if (!OpenUnit(choice)) return;
+
+    UnitClient client(&m_Link, 0);
+    UiProgress progress(m_Ui);
+    UnitConfig work;
+    for (;;) {
+        // Every read starts from a cleared configuration: entries beyond the counts must not
+        // keep what an earlier, failed or refused read left in them.
+        work.Clear();
+        m_Ui.ProgressBegin(text::kCaptionExtract);
+        m_Map.RedrawMap();
+        const bool read = ReadConfig(client, work, 0, kRecordAttempts, &progress);
+        m_Ui.RepaintWindow();
+        m_Ui.ProgressEnd();
+        if (!read) {
+            if (m_Ui.Message(text::kExtractFailed, MsgButtons::RetryCancel, MsgIcon::None) ==
+                MsgResult::Retry)
+                continue;
+            m_Link.Disconnect();
+            return;
+        }
+        std::string serious;
+        const CheckOutcome outcome = CheckConfigForTakeOver(m_Ui, work, serious);
+        if (outcome == CheckOutcome::SERIOUS) {
+            Stop(text::kSeriousExtractHead + serious + text::kSeriousExtractTail);
+            if (ResetToDefault()) continue;
+            m_Link.Disconnect();
+            return;
+        }
+        if (outcome == CheckOutcome::DECLINED) {
+            m_Ui.Message(text::kNotExtracted, MsgButtons::Ok, MsgIcon::Information);
+            m_Link.Disconnect();
+            return;
+        }
+        break;
+    }
+
+    TakeOver(work);
+    ReadVersion(client);
+    m_UnitConnected = true;
+    m_Offline = false;
+    uint8_t dip = 0;
+    m_DipValid = client.GetDipAddress(dip);
+    m_DipAddress = m_DipValid ? dip : 0;
+    EnableItem(IDC_INSTALL, true);
+    ShowNewConfiguration();
+}
+
+bool BasicDlg::ReadVersion(UnitClient& client) {
+    for (int i = 0; i < kVersionAttempts; ++i) {
+        VersionInfo version;
+        if (client.GetVersion(version)) {
+            m_Ui.SetTitle(FormatStr("JVO Config Tool [Firmware Build:%d]",
+                                    static_cast<int>(version.m_FirmwareBuild)));
+            return true;
+        }
+    }
+    return false;
+}
+
+void BasicDlg::TakeOver(const UnitConfig& config) {
+    // An open edit belongs to the configuration being replaced: it is cancelled, never applied
+    // to whatever item the new configuration has at the remembered index.
+    if (IsEditOpen()) EndEdit(END_CANCEL);
+    m_Config = config;
+    m_DipValid = false;
+    m_DipAddress = 0;
+    for (PanelRecord& panel : m_Config.m_Panels) {
+        SortBreakers(panel, false);
+        SortSubfeeds(panel, false);
+    }
+    for (auto& panel : m_Selection)
+        panel.fill(Selection{});
+    m_Map.ClearSelections();
+}
+
+void BasicDlg::ShowNewConfiguration() {
+    m_Map.SetConfig(&m_Config);
+    m_Map.ReloadSlots();
+    m_Ui.SetCheck(IDC_PANEL_A, true);
+    m_Ui.SetCheck(IDC_PANEL_B, false);
+    SelectPanel(true, 0);
+    m_Ui.SetCheck(IDC_VIEW_PANEL, true);
+    m_Ui.SetCheck(IDC_VIEW_AUX, false);
+    SelectView(0);
+}
+
+bool BasicDlg::ResetToDefault() {
+    UnitClient client(&m_Link, 0);
+    if (m_Ui.Message(text::kAskReset, MsgButtons::YesNo, MsgIcon::Exclamation, MsgResult::No) !=
+        MsgResult::Yes)
+        return false;
+    m_Ui.RepaintWindow();
+    m_Ui.ProgressBegin(text::kCaptionReset);
+    m_Map.RedrawMap();
+    client.ResetToDefaults();  // a lost reply is no failure: the commit tells
+    return CommitAndRestart(client, true);
+}
+
+bool BasicDlg::Install() {
+    UnitClient client(&m_Link, 0);
+    UiProgress progress(m_Ui);
+    m_Ui.ProgressBegin(text::kCaptionInstall);
+    m_Map.RedrawMap();
+    if (!WriteConfig(client, m_Config, kRecordAttempts, &progress)) {
+        m_Ui.ProgressHide();
+        m_Ui.Message(text::kInstallFailed, MsgButtons::Ok, MsgIcon::None);
+        m_Ui.ProgressEnd();
+        return false;
+    }
+    return CommitAndRestart(client, false);
+}
+
+bool BasicDlg::CommitAndRestart(UnitClient& client, bool reset) {
+    m_Ui.ProgressCaption(text::kCaptionCommit);
+    m_Ui.ProgressPos(0);
+    if (!client.CommitConfig()) {
+        m_Ui.ProgressHide();
+        m_Ui.Message(text::kCommitFailed, MsgButtons::Ok, MsgIcon::None);
+        m_Ui.ProgressEnd();
+        return false;
+    }
+    m_Ui.ProgressCaption(text::kCaptionReboot);
+    m_Ui.ProgressRange(5);
+    client.RebootUnit();  // only the status polls below tell whether the unit came back
+    for (int polls = 1; polls <= kStatusPolls; ++polls) {
+        uint16_t state = 0;
+        uint32_t value = 0;
+        if (client.GetStatus(state, value) && state == kUnitRunning) {
+            if (reset) m_Ui.RepaintWindow();
+            m_Ui.ProgressEnd();
+            return true;
+        }
+        m_Ui.ProgressPos(polls % 6);
+    }
+    m_Ui.ProgressHide();
+    if (reset) m_Ui.RepaintWindow();
+    Stop(text::kRestartFailed);
+    m_Ui.ProgressEnd();
+    return false;
+}
+
+bool BasicDlg::LoadFromFile() {
+    const FileChoice file = m_Ui.ChooseFileToOpen(text::kFileExt, text::kOpenFilter);
+    if (!file.m_Chosen) return false;
+    UnitConfig work;
+    if (!LoadCheckedConfigFile(m_Ui, file, work)) return false;
+    TakeOver(work);
+    EnableItem(IDC_INSTALL, m_UnitConnected);
+    ShowNewConfiguration();
+    return true;
+}
+
+bool BasicDlg::SaveToFile() {
+    const FileChoice file = m_Ui.ChooseFileToSave(text::kFileExt, text::kSaveFilter);
+    if (!file.m_Chosen) return false;
+    if (!OutputCreatable(file.m_Path)) {
+        Stop(FormatStr("Could not open output file: %s", file.m_Path));
+        return false;
+    }
+    // The safe save never leaves a damaged file behind: the old file stays until the new one is
+    // complete on the disk.
+    const bool saved = SaveConfigFile(m_Config, file.m_Path);
+    if (saved)
+        m_Ui.Message(FormatStr("Successfully saved configuration to: %s", file.m_Path));
+    else
+        m_Ui.Message(FormatStr("Failed to save configuration to: %s", file.m_Path));
+    return saved;
+}
+
+void BasicDlg::Disconnect() {
+    if (m_Link.IsConnected()) m_Link.Disconnect();
+    m_UnitConnected = false;
+    m_Offline = false;
+    m_DipValid = false;
+    m_DipAddress = 0;
+}
+
+void BasicDlg::OnExit() {
+    if (m_Ui.Message(text::kAskExitWithoutSaving, MsgButtons::YesNo, MsgIcon::None) !=
+        MsgResult::Yes)
+        return;
+    if (IsEditOpen()) EndEdit(END_CANCEL);
+    m_Ui.CloseMainWindow();
+}
+
+void BasicDlg::OnCommand(int id) {
+    switch (id) {
+        case IDC_UNIT_EDIT:
+            BeginEdit(EDIT_UNIT);
+            break;
+        case IDC_PANEL_EDIT:
+            BeginEdit(EDIT_PANEL);
+            break;
+        case IDC_BREAKER_EDIT:
+            BeginEdit(EDIT_BREAKER);  // applies an open edit first
+            break;
+        case IDC_UNIT_CANCEL:
+        case IDC_PANEL_CANCEL:
+        case IDC_BREAKER_CANCEL:
+            EndEdit(END_CANCEL);
+            break;
+        case IDC_UNIT_APPLY:
+        case IDC_PANEL_APPLY:
+        case IDC_BREAKER_APPLY:
+            EndEdit(END_APPLY);
+            break;
+        case IDC_PANEL_A:
+        case IDC_PANEL_B:
+            if (IsEditOpen()) EndEdit(END_CANCEL);
+            SelectPanel(false, id == IDC_PANEL_B ? 1 : 0);
+            break;
+        case IDC_VIEW_PANEL:
+        case IDC_VIEW_AUX:
+            if (IsEditOpen()) EndEdit(END_CANCEL);
+            SelectView(id == IDC_VIEW_AUX ? 1 : 0);
+            break;
+        case IDC_LOAD:
+            LoadFromFile();
+            break;
+        case IDC_INSTALL:
+            if (IsEditOpen()) EndEdit(END_APPLY);
+            Install();
+            break;
+        case IDC_SAVE:
+            SaveToFile();
+            break;
+        case IDC_EXIT:
+            OnExit();
+            break;
+        default:
+            break;
+    }
+}
+
+}  // namespace jvo::tool

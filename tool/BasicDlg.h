@@ -1,0 +1,149 @@
+#pragma once
+// BasicDlg: the configuration tool's controller. Owns the configuration being edited, the serial
+// link to an attached unit and the connection and editing state, and runs every workflow (connect
+// and extract, reset to default, install, load and save, disconnect, exit), the editing of the
+// property groups and the breaker and subfeed operations. It talks to the user only through
+// ToolUi and draws the panel picture through UserMap.
+#include <array>
+#include <cstdint>
+#include <string>
+#include <utility>
+
+#include "config/UnitConfig.h"
+#include "link/UnitClient.h"
+#include "link/UnitLink.h"
+#include "tool/ToolUi.h"
+#include "tool/UserMap.h"
+#include "tool/WindowLayout.h"
+
+namespace jvo::tool {
+
+// Item kinds of the breaker group (the owner kinds of the panel picture).
+enum ItemKind : int { ITEM_NONE = 0, ITEM_MAIN = 1, ITEM_BREAKER = 2, ITEM_SUBFEED = 3 };
+// Edit groups.
+enum EditGroup : int { EDIT_NONE = 0, EDIT_UNIT = 1, EDIT_PANEL = 2, EDIT_BREAKER = 3 };
+enum EndEditMode : int { END_APPLY = 1, END_CANCEL = 2 };
+
+struct Selection {
+    int m_Kind = ITEM_NONE;
+    int m_Index = -1;
+    bool operator==(const Selection&) const = default;
+};
+
+class BasicDlg final : public MapOwner {
+public:
+    // Unit transactions retry each record this often, and the version request this often.
+    static constexpr int kRecordAttempts = 10;
+    static constexpr int kVersionAttempts = 10;
+    static constexpr int kStatusPolls = 100;
+    // Longest text the editor stores: every record must fit one request to the unit.
+    static constexpr size_t kMaxTextLength = 255;
+
+    explicit BasicDlg(ToolUi& ui, WindowLayout layout = WindowLayout::LARGE,
+                      MapCanvas* canvas = nullptr);
+    ~BasicDlg() override;
+    BasicDlg(const BasicDlg&) = delete;
+    BasicDlg& operator=(const BasicDlg&) = delete;
+
+    // ---- window and workflows ----
+    // Window initialisation: version line, picture, panel A and the panel-breaker view.
+    void InitDialog();
+    // The start-up timer's tick: connect until connected, offline, or the user exits.
+    void OnStartupTimer();
+    // Connect dialog, then extract from the unit or take over the offline configuration.
+    void Connect();
+    // Opens the link for a port or device choice; shows the failure message.
+    bool OpenUnit(const ConnectResult& choice);
+    // Resets the attached unit to its defaults (after asking), commits and reboots it.
+    bool ResetToDefault();
+    // Writes m_Config to the unit, commits and reboots it.
+    bool Install();
+    bool LoadFromFile();
+    bool SaveToFile();
+    void Disconnect();
+    void OnExit();
+    // The cancel key or the close box, and the enter key.
+    void OnCancelKey() { EndEdit(END_CANCEL); }
+    void OnOkKey() { EndEdit(END_APPLY); }
+    // Buttons and radio buttons of the main window.
+    void OnCommand(int id);
+
+    // ---- editing ----
+    void SelectPanel(bool force, int panel);
+    void SelectView(int view);
+    bool SelectItem(int index, int kind) override;
+    bool BeginEdit(int group) override;
+    bool EndEdit(int mode) override;
+    bool IsEditOpen() const override { return m_EditGroup != EDIT_NONE; }
+
+    // ---- breaker and subfeed operations ----
+    int AddBreaker(int panel, int display, int poles, int slotIndex) override;
+    int AddSubfeed(int panel, const Slot& slot) override;
+    bool DeleteBreaker(int panel, int index) override;
+    bool DeleteSubfeed(int panel, int index) override;
+    bool CanAddSubfeed(int panel) const override;
+
+    // ---- state ----
+    const UnitConfig& Config() const { return m_Config; }
+    UnitLink& Link() { return m_Link; }
+    UserMap& Map() { return m_Map; }
+    WindowLayout Layout() const { return m_Layout; }
+    bool UnitConnected() const { return m_UnitConnected; }
+    bool Offline() const { return m_Offline; }
+    bool DipValid() const { return m_DipValid; }
+    uint8_t DipAddress() const { return m_DipAddress; }
+    int EditGroup() const { return m_EditGroup; }
+    int Panel() const { return m_Panel; }
+    int View() const { return m_View; }
+    Selection RememberedSelection(int panel, int view) const;
+    const ToolFields& Fields() const { return m_Fields; }
+
+private:
+    // MapOwner
+    void ShowMessage(const std::string& text, MsgIcon icon) override;
+    int TrackContextMenu(int subMenu, int screenX, int screenY) override;
+
+    // Control operations, with the messages for identifiers the window lacks.
+    void EnableItem(int id, bool on);
+    void ProtectItem(int id, bool on);
+    void GotoItem(int id);
+    void Stop(const std::string& text) { m_Ui.Message(text, MsgButtons::Ok, MsgIcon::Stop); }
+
+    // Workflow steps.
+    bool CommitAndRestart(UnitClient& client, bool reset);
+    void TakeOver(const UnitConfig& config);
+    void ShowNewConfiguration();
+    bool ReadVersion(UnitClient& client);
+
+    // Editing steps.
+    Selection& Remembered() { return m_Selection[m_Panel][m_View]; }
+    // The remembered item of the current panel and view when it names a used record, else none.
+    Selection CurrentItem() const;
+    void ShowDipSwitch();
+    void LoadUnitFields();
+    void LoadPanelFields();
+    void ShowItem(const Selection& item);
+    bool CheckBreakerFields(const Selection& item);
+    void StoreItem(const Selection& item);
+    bool CheckText(const std::string& value, const char* label, int id);
+    void ShiftSelections(int panel, int kind, int index, int delta);
+
+    ToolUi& m_Ui;
+    WindowLayout m_Layout;
+    UnitConfig m_Config;
+    UnitLink m_Link;
+    bool m_UnitConnected = false;
+    bool m_Offline = false;
+    bool m_DipValid = false;
+    uint8_t m_DipAddress = 0;
+
+    ToolFields m_Fields;
+    int m_EditGroup = EDIT_NONE;
+    int m_Panel = 0;
+    int m_View = 0;
+    std::array<std::array<Selection, 2>, kPanelCount> m_Selection{};
+
+    UserMap m_Map;
+};
+
+}  // namespace jvo::tool

@@ -1,0 +1,98 @@
+#pragma once
+// ConsoleUi: the configuration tool's user-interface port on a terminal, for the command line.
+// Messages go to the error stream with their texts. Questions are asked on the terminal; without
+// one they are answered by the --yes / --no choice, and without either every question gets its
+// negative answer, so that a script never waits and never loops. The reset question (it destroys
+// the unit's configuration) is answered yes automatically only with allowReset. Progress is a
+// bar on a terminal and silent otherwise. The connect dialog gives the port or device chosen on
+// the command line, the file choosers the files named there.
+#include <cstdio>
+#include <map>
+#include <string>
+
+#include "tool/ToolUi.h"
+
+namespace jvo::tool {
+
+struct ConsoleOptions {
+    enum class Answer { ASK, YES, NO };
+    ConnectResult::Kind m_Target = ConnectResult::CANCELLED;  // PORT or DEVICE
+    int m_Port = 0;
+    std::string m_Device;
+    std::string m_OpenPath;  // what "choose a file to open" gives; empty: none
+    std::string m_SavePath;  // what "choose a file to save" gives; empty: none
+    Answer m_Answer = Answer::ASK;
+    bool m_AllowReset = false;
+    bool m_InputIsTerminal = false;  // questions may be asked on `m_In`
+    bool m_ProgressBar = false;      // the error stream is a terminal
+    FILE* m_In = stdin;
+    FILE* m_Err = stderr;
+};
+
+class ConsoleUi final : public ToolUi {
+public:
+    // An automatic yes (or retry) is given to the same question at most this often; afterwards
+    // it is answered no (or cancel), so that a script cannot loop.
+    static constexpr int kMaxAutoAffirmative = 3;
+
+    explicit ConsoleUi(ConsoleOptions options);
+
+    using ToolUi::Message;
+    MsgResult Message(const std::string& text, MsgButtons buttons, MsgIcon icon,
+                      MsgResult defaultButton) override;
+    FileChoice ChooseFileToOpen(const std::string& defaultExt, const std::string& filter) override;
+    ConnectResult RunConnectDialog(BasicDlg& dlg) override;
+    FileChoice ChooseFileToSave(const std::string& defaultExt, const std::string& filter) override;
+    bool RunAddSubfeedDialog(uint16_t enableMask, int& candidate, int& size) override;
+    int TrackContextMenu(int subMenu, int screenX, int screenY) override;
+
+    void ProgressBegin(const std::string& caption) override;
+    void ProgressCaption(const std::string& caption) override;
+    void ProgressRange(int upper) override;
+    void ProgressPos(int pos) override;
+    void ProgressHide() override;
+    void ProgressEnd() override;
+
+    void SetTitle(const std::string& title) override;
+    void RepaintWindow() override {}
+    void CloseMainWindow() override { m_Closed = true; }
+
+    void EnableItem(int, bool) override {}
+    void ProtectItem(int, bool) override {}
+    void GotoItem(int) override {}
+    void SetDefaultButton(int, bool) override {}
+    void SetItemText(int, const std::string&) override {}
+    void SetCheck(int, bool) override {}
+    void TransferToControls(const ToolFields& fields) override { m_Fields = fields; }
+    bool TransferFromControls(ToolFields& fields) override {
+        fields = m_Fields;
+        return true;
+    }
+    void Beep(int, int) override {}
+
+    // How many messages and questions were shown so far.
+    int MessageCount() const { return m_MessageCount; }
+    bool Closed() const { return m_Closed; }
+
+private:
+    MsgResult Ask(const std::string& text, MsgButtons buttons);
+    void Print(const std::string& text);
+    void DrawBar();
+    void ClearBar();
+
+    ConsoleOptions m_Options;
+    bool m_ConnectGiven = false;
+    bool m_Closed = false;
+    int m_MessageCount = 0;
+    std::map<std::string, int> m_AutoAffirmed;  // automatic yes/retry answers per question
+    ToolFields m_Fields;
+    std::string m_Title;
+    // Progress bar state.
+    bool m_BarShown = false;
+    bool m_BarHidden = false;
+    std::string m_Caption;
+    int m_Upper = 0;
+    int m_Pos = 0;
+};
+
+}  // namespace jvo::tool

@@ -1,0 +1,31 @@
+#pragma once
+// Command line of the jvo-proxy program.
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace jvo {
+
+struct ProxyProgramOptions {
+    std::string listenAddress = "127.0.0.1";
+    uint16_t listenPort = 43015;
+    bool help = false;
+    // The unit to serve; set by the backend options (see BackendFactory.h).
+    int comPort = -1;
+    std::string devicePath;
+};
+
+// Parses the backend's own options: returns how many arguments it took at argv[index] (0: not
+// one of its options), or -1 with a message in `error`.
+using BackendArgParser = std::function<int(int argc, const char* const* argv, int index,
+                                           ProxyProgramOptions& options, std::string& error)>;
+
+// Parses "--listen [ADDR:]PORT" (also "--listen=..."), "--help" and whatever `backendArgs` takes.
+// False with a message in `error`.
+bool ParseProxyArgs(int argc, const char* const* argv, ProxyProgramOptions& options,
+                    std::string& error, const BackendArgParser& backendArgs = nullptr);
+
+// "[ADDR:]PORT" with a dotted-quad address and a port from 0 to 65535.
+bool ParseListenSpec(const std::string& text, std::string& address, uint16_t& port);
+
+}  // namespace jvo

@@ -1,0 +1,497 @@
+#include "proxy/ProxyServer.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "link/AppLog.h"
+#include "link/TcpBase.h"
+
+namespace jvo {
+
+namespace {
+
+constexpr size_t kMaxQueuedRequests = 4;          // per client, beyond the one at the unit
+constexpr size_t kMaxPendingOutput = 256 * 1024;  // unsent reply bytes per client
+constexpr size_t kRecvChunk = 64 * 1024;
+constexpr int kReadsPerWake = 16;
+constexpr int32_t kAcceptPauseMs = 100;  // after running out of descriptors
+constexpr uint8_t kKeepAlive[8] = {0xCE, 0xFA, 0xED, 0xFE, 0, 0, 0, 0};
+
+uint32_t Le32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+
+std::string PeerName(const sockaddr_in& a) {
+    char text[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &a.sin_addr, text, sizeof text);
+    return std::string(text) + ":" + std::to_string(ntohs(a.sin_port));
+}
+
+}  // namespace
+
+struct ProxyServer::Client {
+    uint64_t id = 0;
+    SocketHandle socket;
+    std::string name;
+    // Receiving: header, then the body (only its first kMaxRequestBody bytes are kept).
+    uint8_t header[8] = {};
+    size_t headerHave = 0;
+    bool inBody = false;
+    uint32_t bodyLength = 0;
+    uint32_t bodyHave = 0;
+    std::vector<uint8_t> body;
+    // Complete request bodies waiting for the unit (an empty one stands for an oversized body),
+    // and whether one of this client's requests is at the unit now.
+    std::deque<std::vector<uint8_t>> requests;
+    bool atUnit = false;
+    // Output not yet sent.
+    std::vector<uint8_t> out;
+    size_t outPos = 0;
+    uint64_t lastRecv = 0;      // last complete message (or keep-alive) from the client
+    uint64_t lastSend = 0;      // last message queued to the client
+    uint64_t lastProgress = 0;  // last time output moved (or output began to wait)
+    bool wasReading = true;
+    bool dead = false;
+
+    size_t PendingOutput() const { return out.size() - outPos; }
+};
+
+ProxyServer::ProxyServer(IUnitBackend& backend, ProxyServerOptions options)
+    : m_Backend(backend),
+      m_Options(std::move(options)),
+      m_Clock(m_Options.clock ? *m_Options.clock
+                              : static_cast<const IClock&>(SystemClock::Instance())) {}
+
+ProxyServer::~ProxyServer() {
+    Stop();
+}
+
+int32_t ProxyServer::ReplyTimeoutFor(const uint8_t* payload, size_t length) const {
+    if (length == 0) return m_Options.replyTimeoutMs;
+    if (payload[0] == 42) return m_Options.commitTimeoutMs;
+    if (payload[0] == 147) return m_Options.resetEnergyTimeoutMs;
+    return m_Options.replyTimeoutMs;
+}
+
+bool ProxyServer::Start() {
+    if (m_Listen >= 0) return false;
+    const HostAddr address = TcpBase::GetHostAddr(
+        m_Options.address, [](const std::string&, uint32_t&) { return false; });
+    int error = EINVAL;
+    SocketHandle s;
+    if (address.valid) {
+        s.Reset(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+        error = errno;
+    }
+    if (s.Valid()) {
+        int one = 1;
+        ::setsockopt(s.Get(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(address.addr);
+        a.sin_port = htons(m_Options.port);
+        socklen_t length = sizeof a;
+        if (::bind(s.Get(), reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
+            ::listen(s.Get(), SOMAXCONN) != 0 ||
+            ::getsockname(s.Get(), reinterpret_cast<sockaddr*>(&a), &length) != 0) {
+            error = errno;
+            s.Reset();
+        } else {
+            m_Port = ntohs(a.sin_port);
+        }
+    }
+    if (!s.Valid()) {
+        JVO_LOG0("ProxyServer::Start() Cannot listen on %s:%d (error=%d)", m_Options.address,
+                 m_Options.port, error);
+        return false;
+    }
+    m_Listen = s.Release();
+    m_Stopping = false;
+    m_UnitThread = std::thread([this] { UnitLoop(); });
+    m_LoopThread = std::thread([this] { Loop(); });
+    JVO_LOG2("ProxyServer::Start() Listening on %s:%d", m_Options.address, m_Port);
+    return true;
+}
+
+void ProxyServer::Stop() {
+    if (m_Listen < 0) return;
+    {
+        std::lock_guard<std::mutex> guard(m_JobLock);
+        m_Stopping = true;
+        m_JobReady.notify_all();
+    }
+    m_Wake.Set();
+    if (m_LoopThread.joinable()) m_LoopThread.join();
+    if (m_UnitThread.joinable()) m_UnitThread.join();
+    ::close(m_Listen);
+    m_Listen = -1;
+    m_Jobs.clear();
+    m_Results.clear();
+    UpdateStats();
+}
+
+ProxyServerStats ProxyServer::Stats() const {
+    std::lock_guard<std::mutex> guard(m_StatsLock);
+    return m_Stats;
+}
+
+void ProxyServer::UpdateStats() {
+    size_t inBody = 0;
+    size_t bytes = 0;
+    for (const auto& c : m_Clients) {
+        if (c->inBody) ++inBody;
+        bytes += c->body.capacity() + c->out.capacity();
+        for (const auto& r : c->requests)
+            bytes += r.capacity();
+    }
+    std::lock_guard<std::mutex> guard(m_StatsLock);
+    m_Stats.clients = m_Clients.size();
+    m_Stats.bodiesInProgress = inBody;
+    m_Stats.bufferedBytes = bytes;
+}
+
+bool ProxyServer::Reading(const Client& c) const {
+    return c.requests.size() < kMaxQueuedRequests && c.PendingOutput() < kMaxPendingOutput;
+}
+
+void ProxyServer::Loop() {
+    std::vector<pollfd> fds;
+    uint64_t acceptPausedUntil = 0;
+    while (!m_Stopping) {
+        const bool accepting = m_Clock.NowMs() >= acceptPausedUntil;
+        fds.clear();
+        fds.push_back(pollfd{accepting ? m_Listen : -1, POLLIN, 0});
+        fds.push_back(pollfd{m_Wake.Fd(), POLLIN, 0});
+        for (const auto& c : m_Clients) {
+            short events = 0;
+            if (Reading(*c)) events |= POLLIN;
+            if (c->PendingOutput() > 0) events |= POLLOUT;
+            fds.push_back(pollfd{c->socket.Get(), events, 0});
+        }
+        const int n = ::poll(fds.data(), fds.size(), m_Options.tickMs);
+        if (m_Stopping) break;
+        if (n < 0 && errno != EINTR) {
+            JVO_LOG0("ProxyServer::Loop() poll() error (%d)", errno);
+            break;
+        }
+        if (n > 0 && (fds[1].revents & POLLIN)) m_Wake.Consume();
+        TakeResults();
+        const size_t polled = fds.size() - 2;
+        for (size_t i = 0; i < polled && n > 0; ++i) {
+            Client& c = *m_Clients[i];
+            const short rev = fds[2 + i].revents;
+            if (c.dead || rev == 0) continue;
+            if (rev & (POLLIN | POLLERR | POLLHUP)) {
+                if (fds[2 + i].events & POLLIN) {
+                    if (!Receive(c)) c.dead = true;
+                } else if (rev & (POLLERR | POLLHUP)) {
+                    c.dead = true;  // gone while we were not reading from it
+                }
+            }
+            if (!c.dead && c.PendingOutput() > 0 && (rev & (POLLOUT | POLLERR | POLLHUP)) &&
+                !Flush(c))
+                c.dead = true;
+        }
+        if (n > 0 && accepting && (fds[0].revents & POLLIN)) {
+            Accept();
+            if (m_Clock.NowMs() < acceptPausedUntil) acceptPausedUntil = 0;  // clock went back
+        }
+        const uint64_t now = m_Clock.NowMs();
+        for (auto& cp : m_Clients) {
+            Client& c = *cp;
+            if (c.dead) continue;
+            const bool reading = Reading(c);
+            if (reading && !c.wasReading) c.lastRecv = now;  // its silence counts from now
+            c.wasReading = reading;
+            const uint64_t idle = static_cast<uint64_t>(m_Options.idleLimitMs);
+            if (reading && now - c.lastRecv > idle) {
+                JVO_LOG1("ProxyServer: client %s sent nothing for %d ms", c.name,
+                         m_Options.idleLimitMs);
+                c.dead = true;
+            } else if (c.PendingOutput() > 0 && now - c.lastProgress > idle) {
+                JVO_LOG1("ProxyServer: client %s took no reply for %d ms", c.name,
+                         m_Options.idleLimitMs);
+                c.dead = true;
+            } else if (c.PendingOutput() == 0 &&
+                       now - c.lastSend >= static_cast<uint64_t>(m_Options.keepAliveMs)) {
+                QueueMessage(c, nullptr, 0);
+                if (!Flush(c)) c.dead = true;
+            }
+        }
+        for (auto& cp : m_Clients)
+            if (cp->dead) Drop(*cp, true);
+        m_Clients.erase(std::remove_if(m_Clients.begin(), m_Clients.end(),
+                                       [](const std::unique_ptr<Client>& c) { return c->dead; }),
+                        m_Clients.end());
+        if (m_AcceptFailed) {
+            acceptPausedUntil = now + kAcceptPauseMs;
+            m_AcceptFailed = false;
+        }
+        UpdateStats();
+    }
+    for (auto& cp : m_Clients)
+        Drop(*cp, false);
+    m_Clients.clear();
+}
+
+void ProxyServer::Accept() {
+    for (;;) {
+        sockaddr_in from{};
+        socklen_t length = sizeof from;
+        SocketHandle s(::accept4(m_Listen, reinterpret_cast<sockaddr*>(&from), &length,
+                                 SOCK_NONBLOCK | SOCK_CLOEXEC));
+        if (!s.Valid()) {
+            if (errno == EINTR || errno == ECONNABORTED) continue;
+            if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+                JVO_LOG1("ProxyServer::Accept() Cannot accept (error=%d)", errno);
+                m_AcceptFailed = true;
+            }
+            return;
+        }
+        const std::string name = PeerName(from);
+        if (m_Clients.size() >= static_cast<size_t>(m_Options.maxClients)) {
+            JVO_LOG1("ProxyServer: too many clients, refusing %s", name);
+            continue;  // closed by the handle
+        }
+        int one = 1;
+        ::setsockopt(s.Get(), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        auto c = std::make_unique<Client>();
+        c->id = m_NextClientId++;
+        c->socket = std::move(s);
+        c->name = name;
+        c->lastRecv = c->lastSend = c->lastProgress = m_Clock.NowMs();
+        JVO_LOG2("ProxyServer: client %s connected", c->name);
+        m_Clients.push_back(std::move(c));
+    }
+}
+
+bool ProxyServer::Receive(Client& c) {
+    uint8_t chunk[kRecvChunk];
+    for (int i = 0; i < kReadsPerWake && Reading(c); ++i) {
+        const ssize_t got = ::recv(c.socket.Get(), chunk, sizeof chunk, 0);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            if (errno == EAGAIN || errno == EWOULDBLOCK) return true;
+            JVO_LOG2("ProxyServer: client %s receive error (%d)", c.name, errno);
+            return false;
+        }
+        if (got == 0) {
+            JVO_LOG2("ProxyServer: client %s closed the connection", c.name);
+            return false;
+        }
+        if (!Consume(c, chunk, static_cast<size_t>(got))) return false;
+        if (static_cast<size_t>(got) < sizeof chunk) return true;
+    }
+    return true;
+}
+
+bool ProxyServer::Consume(Client& c, const uint8_t* data, size_t n) {
+    while (n > 0) {
+        if (!c.inBody) {
+            const size_t take = std::min(sizeof c.header - c.headerHave, n);
+            std::memcpy(c.header + c.headerHave, data, take);
+            c.headerHave += take;
+            data += take;
+            n -= take;
+            if (c.headerHave < sizeof c.header) break;
+            c.headerHave = 0;
+            const uint32_t marker = Le32(c.header);
+            const uint32_t length = Le32(c.header + 4);
+            if (marker != kMarker) {
+                JVO_LOG1("ProxyServer: client %s sent a bad STREAM marker (0x%08x)", c.name,
+                         marker);
+                return false;
+            }
+            if (length == 0) {  // keep-alive
+                c.lastRecv = m_Clock.NowMs();
+                continue;
+            }
+            if (length > kMaxBody) {
+                JVO_LOG1("ProxyServer: client %s sent an illegal length (%u)", c.name, length);
+                return false;
+            }
+            c.inBody = true;
+            c.bodyLength = length;
+            c.bodyHave = 0;
+            c.body.clear();
+            continue;
+        }
+        const size_t take = std::min<size_t>(c.bodyLength - c.bodyHave, n);
+        const size_t room = kMaxRequestBody > c.body.size() ? kMaxRequestBody - c.body.size() : 0;
+        const size_t keep = std::min(take, room);
+        if (keep > 0) {
+            // Grow with the bytes that arrive, up to what can be kept of this body.
+            const size_t limit = std::min<size_t>(c.bodyLength, kMaxRequestBody);
+            if (c.body.capacity() < c.body.size() + keep) {
+                c.body.reserve(std::min(
+                    limit, std::max({c.body.capacity() * 2, c.body.size() + keep, size_t{256}})));
+            }
+            c.body.insert(c.body.end(), data, data + keep);
+        }
+        c.bodyHave += static_cast<uint32_t>(take);
+        data += take;
+        n -= take;
+        if (c.bodyHave == c.bodyLength) {
+            c.inBody = false;
+            c.lastRecv = m_Clock.NowMs();
+            if (c.bodyLength > kMaxRequestBody) c.body.clear();  // can never be well formed
+            c.requests.push_back(std::move(c.body));
+            c.body = std::vector<uint8_t>();
+            {
+                std::lock_guard<std::mutex> guard(m_StatsLock);
+                ++m_Stats.requests;
+            }
+            Submit(c);
+            if (!Flush(c)) return false;
+        }
+    }
+    return true;
+}
+
+void ProxyServer::Submit(Client& c) {
+    while (!c.atUnit && !c.requests.empty()) {
+        std::vector<uint8_t> body = std::move(c.requests.front());
+        c.requests.pop_front();
+        const size_t length = body.size() >= 3 ? (body[1] | body[2] << 8) : 0;
+        if (body.size() < 3 || body.size() != 3 + length) {
+            JVO_LOG1("ProxyServer: client %s sent a malformed request (%u bytes)", c.name,
+                     static_cast<unsigned>(body.size()));
+            const uint8_t failed[3] = {0, 0, 0};
+            QueueMessage(c, failed, sizeof failed);
+            continue;
+        }
+        Job job;
+        job.client = c.id;
+        job.address = body[0];
+        job.payload.assign(body.begin() + 3, body.end());
+        job.timeoutMs = ReplyTimeoutFor(job.payload.data(), job.payload.size());
+        c.atUnit = true;
+        std::lock_guard<std::mutex> guard(m_JobLock);
+        m_Jobs.push_back(std::move(job));
+        m_JobReady.notify_one();
+    }
+}
+
+void ProxyServer::QueueMessage(Client& c, const uint8_t* body, uint32_t length) {
+    if (c.PendingOutput() == 0) {
+        c.out.clear();
+        c.outPos = 0;
+        c.lastProgress = m_Clock.NowMs();
+    }
+    if (length == 0) {
+        c.out.insert(c.out.end(), kKeepAlive, kKeepAlive + sizeof kKeepAlive);
+    } else {
+        uint8_t header[8];
+        const uint32_t fields[2] = {kMarker, length};
+        for (int f = 0; f < 2; ++f)
+            for (int i = 0; i < 4; ++i)
+                header[4 * f + i] = static_cast<uint8_t>(fields[f] >> (8 * i));
+        c.out.insert(c.out.end(), header, header + sizeof header);
+        c.out.insert(c.out.end(), body, body + length);
+        std::lock_guard<std::mutex> guard(m_StatsLock);
+        ++m_Stats.replies;
+    }
+    c.lastSend = m_Clock.NowMs();
+}
+
+bool ProxyServer::Flush(Client& c) {
+    while (c.PendingOutput() > 0) {
+        const ssize_t sent =
+            ::send(c.socket.Get(), c.out.data() + c.outPos, c.PendingOutput(), MSG_NOSIGNAL);
+        if (sent < 0) {
+            if (errno == EINTR) continue;
+            if (errno == EAGAIN || errno == EWOULDBLOCK) return true;
+            JVO_LOG2("ProxyServer: client %s send error (%d)", c.name, errno);
+            return false;
+        }
+        c.outPos += static_cast<size_t>(sent);
+        c.lastProgress = m_Clock.NowMs();
+    }
+    c.out.clear();
+    c.outPos = 0;
+    if (c.out.capacity() > kMaxPendingOutput) c.out.shrink_to_fit();
+    return true;
+}
+
+void ProxyServer::TakeResults() {
+    std::deque<Result> results;
+    {
+        std::lock_guard<std::mutex> guard(m_ResultLock);
+        results.swap(m_Results);
+    }
+    for (Result& r : results) {
+        for (auto& cp : m_Clients) {
+            Client& c = *cp;
+            if (c.id != r.client || c.dead) continue;
+            c.atUnit = false;
+            QueueMessage(c, r.body.data(), static_cast<uint32_t>(r.body.size()));
+            Submit(c);
+            if (!Flush(c)) c.dead = true;
+            break;
+        }
+    }
+}
+
+void ProxyServer::Drop(Client& c, bool byServer) {
+    {
+        // A request of this client that has not reached the unit yet is not sent any more.
+        std::lock_guard<std::mutex> guard(m_JobLock);
+        m_Jobs.erase(std::remove_if(m_Jobs.begin(), m_Jobs.end(),
+                                    [&](const Job& j) { return j.client == c.id; }),
+                     m_Jobs.end());
+    }
+    if (byServer) {
+        std::lock_guard<std::mutex> guard(m_StatsLock);
+        ++m_Stats.dropped;
+    }
+    JVO_LOG2("ProxyServer: client %s disconnected", c.name);
+    c.socket.Reset();
+}
+
+void ProxyServer::UnitLoop() {
+    for (;;) {
+        Job job;
+        {
+            std::unique_lock<std::mutex> lock(m_JobLock);
+            m_JobReady.wait(lock, [&] { return m_Stopping || !m_Jobs.empty(); });
+            if (m_Stopping) return;
+            job = std::move(m_Jobs.front());
+            m_Jobs.pop_front();
+        }
+        std::vector<uint8_t> reply;
+        const bool answered =
+            m_Backend.Transact(job.address, job.payload.data(),
+                               static_cast<int32_t>(job.payload.size()), reply, job.timeoutMs);
+        Result result;
+        result.client = job.client;
+        if (answered && reply.size() <= 0xFFFF) {
+            result.body.reserve(3 + reply.size());
+            result.body.push_back(1);
+            result.body.push_back(static_cast<uint8_t>(reply.size()));
+            result.body.push_back(static_cast<uint8_t>(reply.size() >> 8));
+            result.body.insert(result.body.end(), reply.begin(), reply.end());
+        } else {
+            if (answered) {
+                JVO_LOG1("ProxyServer: unit reply too long (%u bytes)",
+                         static_cast<unsigned>(reply.size()));
+            }
+            result.body = {0, 0, 0};
+        }
+        {
+            std::lock_guard<std::mutex> guard(m_ResultLock);
+            m_Results.push_back(std::move(result));
+        }
+        m_Wake.Set();
+    }
+}
+
+}  // namespace jvo

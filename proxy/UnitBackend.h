@@ -1,0 +1,18 @@
+#pragma once
+// IUnitBackend: how the proxy server reaches a unit. The server calls it from one thread, one
+// transaction at a time.
+#include <cstdint>
+#include <vector>
+
+namespace jvo {
+
+class IUnitBackend {
+public:
+    virtual ~IUnitBackend() = default;
+    // One request payload (command code + arguments) to unit `address`; fills the reply payload
+    // (reply code + results). False when no reply came within timeoutMs.
+    virtual bool Transact(uint8_t address, const uint8_t* request, int32_t length,
+                          std::vector<uint8_t>& reply, int32_t timeoutMs) = 0;
+};
+
+}  // namespace jvo

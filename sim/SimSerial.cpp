@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <cstdint>
 
 #include "link/Commands.h"
 #include "link/Crc16.h"
@@ -15,8 +16,6 @@
 namespace jvo::sim {
 
 namespace {
-
-constexpr uint8_t kRefused = 'n';
 
 bool MakeDirs(const std::string& dir) {
     std::string partial;
@@ -30,12 +29,38 @@ bool MakeDirs(const std::string& dir) {
     return true;
 }
 
+// Bytes a body takes on the line: its check sequence, the escapes of both and two flags.
+int64_t WireSize(const uint8_t* body, size_t length) {
+    const uint16_t fcs = Crc16Compute(body, length);
+    const uint8_t check[2] = {static_cast<uint8_t>(fcs), static_cast<uint8_t>(fcs >> 8)};
+    int64_t n = 2 + static_cast<int64_t>(length) + 2;
+    auto escapes = [](const uint8_t* p, size_t count) {
+        int64_t e = 0;
+        for (size_t i = 0; i < count; ++i)
+            if (p[i] == kFrameFlag || p[i] == kFrameEscape) ++e;
+        return e;
+    };
+    return n + escapes(body, length) + escapes(check, 2);
+}
+
+int64_t SteadyMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 }  // namespace
 
 SimSerialPort::SimSerialPort(SimUnit& unit, SerialOptions options)
-    : m_Unit(unit), m_Options(options), m_Faults(options.faults), m_Random(options.faults.seed) {}
+    : m_Unit(unit),
+      m_Options(options),
+      m_Faults(options.faults),
+      m_Plan(options.faults.Unit()),
+      m_Random(options.faults.seed) {}
 
-SimSerialPort::~SimSerialPort() { Stop(); }
+SimSerialPort::~SimSerialPort() {
+    Stop();
+}
 
 bool SimSerialPort::Start() {
     if (m_Thread.joinable()) return true;
@@ -69,6 +94,12 @@ bool SimSerialPort::Pin(int comNumber, const std::string& portDir) {
 void SimSerialPort::SetFaults(const SerialFaults& faults) {
     std::lock_guard<std::mutex> guard(m_FaultLock);
     m_Faults = faults;
+    m_Plan.Set(faults.Unit());
+}
+
+uint64_t SimSerialPort::IdleMs() const {
+    const int64_t last = m_LastFrameMs.load();
+    return last < 0 ? UINT64_MAX : static_cast<uint64_t>(SteadyMs() - last);
 }
 
 bool SimSerialPort::Chance(double fraction) {
@@ -91,13 +122,17 @@ void SimSerialPort::Run() {
         if (fds[0].revents & (POLLERR | POLLNVAL)) return;
         if (fds[0].revents & POLLIN) {
             ssize_t got = ::read(m_Pty.MasterFd(), buffer.data(), buffer.size());
-            if (got > 0) receiver.Feed(buffer.data(), static_cast<size_t>(got));
+            if (got > 0) {
+                m_BytesReceived += static_cast<uint64_t>(got);
+                receiver.Feed(buffer.data(), static_cast<size_t>(got));
+            }
         } else if (fds[0].revents & POLLHUP) {
             // Nobody has the port open (cannot happen while the pty keeps its slave open).
             if (m_Wake.Wait(10)) return;
         }
         while (FrameBuf* frame = queue.Take(0)) {
             ++m_FramesReceived;
+            m_LastFrameMs = SteadyMs();
             Answer(frame->data, frame->length);
             FramePool::Instance().Release(frame);
         }
@@ -112,11 +147,10 @@ void SimSerialPort::Answer(const uint8_t* body, int32_t length) {
         std::lock_guard<std::mutex> guard(m_FaultLock);
         faults = m_Faults;
     }
-    if (faults.silent) return;
 
     std::vector<uint8_t> payload;
-    if (!m_Unit.Handle(body + 4, length - 4, payload)) return;  // restarting: no answer
-    if (faults.refuseCommand == body[4]) payload.assign(1, kRefused);
+    uint32_t delayMs = 0;
+    if (!m_Plan.Handle(m_Unit, body + 4, length - 4, payload, delayMs)) return;
 
     std::vector<uint8_t> reply{kHostAddress, body[0], body[2], body[3]};
     reply.insert(reply.end(), payload.begin(), payload.end());
@@ -134,13 +168,12 @@ void SimSerialPort::Answer(const uint8_t* body, int32_t length) {
         other[3] = static_cast<uint8_t>(other[3] + 1);
         SendBody(other, false);
     }
-    if (Chance(faults.lateFraction) && faults.lateMs > 0) {
-        if (m_Wake.Wait(static_cast<int32_t>(faults.lateMs))) return;
-    }
+    if (delayMs > 0 && m_Wake.Wait(static_cast<int32_t>(delayMs))) return;
     if (m_Options.baud > 0) {
         // The request arrived at once over the pty; a real line needs 10 bit times per byte for
-        // both frames (flags and stuffing included, roughly: body + check + two flags).
-        const auto bytes = static_cast<int64_t>(length + 4) + static_cast<int64_t>(reply.size() + 4);
+        // both frames, check sequences, escapes and flags included.
+        const int64_t bytes =
+            WireSize(body, static_cast<size_t>(length)) + WireSize(reply.data(), reply.size());
         const auto wire = std::chrono::microseconds(bytes * 10 * 1000000 / m_Options.baud);
         std::this_thread::sleep_until(received + wire);
     }
@@ -160,7 +193,10 @@ void SimSerialPort::SendBody(std::vector<uint8_t> body, bool corrupt) {
         size_t at = 1 + std::uniform_int_distribution<size_t>(0, n - 3)(m_Random);
         wire[at] ^= static_cast<uint8_t>(1u << std::uniform_int_distribution<int>(0, 7)(m_Random));
     }
-    if (m_Pty.Write(wire.data(), n)) ++m_RepliesSent;
+    if (m_Pty.Write(wire.data(), n)) {
+        ++m_RepliesSent;
+        m_BytesSent += n;
+    }
 }
 
 }  // namespace jvo::sim

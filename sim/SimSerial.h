@@ -3,6 +3,8 @@
 // device (directly, or as COM n through a `com<n>` pin in the port directory). Frames are
 // received, checked and answered as a unit on a real line would; faults can be switched on for
 // tests, and replies can be paced at a baud rate so that the link is as slow as a real line.
+// The unit's own faults (late, silent, refused command) go through a FaultPlan, as on every
+// transport; the line faults (drop, corrupt, stale, foreign) exist only here.
 #include <atomic>
 #include <cstdint>
 #include <mutex>
@@ -13,21 +15,25 @@
 
 #include "link/base/SyncEvent.h"
 #include "link/posix/Pty.h"
+#include "sim/FaultPlan.h"
 #include "sim/SimUnit.h"
 
 namespace jvo::sim {
 
 struct SerialFaults {
-    double dropFraction = 0;      // replies never sent
-    double corruptFraction = 0;   // replies with one bit flipped on the line
-    double lateFraction = 0;      // replies sent lateMs after the request
+    double dropFraction = 0;     // replies never sent
+    double corruptFraction = 0;  // replies with one bit flipped on the line
+    double lateFraction = 0;     // replies sent lateMs after the request
     uint32_t lateMs = 0;
-    double staleFraction = 0;     // the previous reply (old sequence number) is sent again first
-    double foreignFraction = 0;   // a copy from another address, then one with another protocol
-                                  // byte, go out before the real reply
-    bool silent = false;          // nothing is answered
-    int refuseCommand = -1;       // this command code is answered with a code other than 'd'
+    double staleFraction = 0;    // the previous reply (old sequence number) is sent again first
+    double foreignFraction = 0;  // a copy from another address, then one with another protocol
+                                 // byte, go out before the real reply
+    bool silent = false;         // nothing is answered
+    int refuseCommand = -1;      // this command code is answered with a code other than 'd'
     uint32_t seed = 1;
+
+    // The part that is the unit's own rather than the line's.
+    UnitFaults Unit() const { return {lateFraction, lateMs, silent, refuseCommand, seed}; }
 };
 
 struct SerialOptions {
@@ -55,6 +61,11 @@ public:
     void SetFaults(const SerialFaults& faults);
     uint64_t FramesReceived() const { return m_FramesReceived.load(); }
     uint64_t RepliesSent() const { return m_RepliesSent.load(); }
+    // Bytes that crossed the line each way, flags and stuffing included.
+    uint64_t BytesReceived() const { return m_BytesReceived.load(); }
+    uint64_t BytesSent() const { return m_BytesSent.load(); }
+    // Milliseconds since the last frame arrived (a large value when none ever did).
+    uint64_t IdleMs() const;
 
 private:
     void Run();
@@ -69,11 +80,15 @@ private:
     std::thread m_Thread;
     std::mutex m_FaultLock;
     SerialFaults m_Faults;
-    std::mt19937 m_Random;
+    FaultPlan m_Plan;
+    std::mt19937 m_Random;             // line faults; used by the serving thread only
     std::vector<uint8_t> m_LastReply;  // the previous reply body, for stale copies
     std::string m_PinPath;
     std::atomic<uint64_t> m_FramesReceived{0};
     std::atomic<uint64_t> m_RepliesSent{0};
+    std::atomic<uint64_t> m_BytesReceived{0};
+    std::atomic<uint64_t> m_BytesSent{0};
+    std::atomic<int64_t> m_LastFrameMs{-1};  // steady clock, milliseconds
 };
 
 }  // namespace jvo::sim

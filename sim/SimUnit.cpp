@@ -4,6 +4,7 @@
 
 #include "config/Codec.h"
 #include "link/Commands.h"
+#include "link/Readings.h"
 #include "link/base/MsgBuf.h"
 #include "sim/SimConfigs.h"
 
@@ -27,12 +28,34 @@ SimUnit::SimUnit(const IClock& clock, UnitConfig config, SimOptions options,
       m_Options(std::move(options)),
       m_WallSeconds(std::move(wallSeconds)),
       m_Current(config),
-      m_Pending(std::move(config)) {
+      m_Pending(std::move(config)),
+      m_Meter(m_Options.meter) {
     if (!m_WallSeconds) m_WallSeconds = [] { return static_cast<int64_t>(std::time(nullptr)); };
+    m_Sink = [this](int log, uint16_t id, uint16_t param1, uint16_t param2) {
+        LogEventLocked(log, id, param1, param2);
+    };
     for (uint16_t& i : m_NextIndex)
         i = m_Options.firstEventIndex;
     for (int log = 0; log < 3; ++log)
         LogEventLocked(log, kEventStartup);
+    m_Meter.Reconfigure(m_Current, m_Clock.NowMs(), UnitTime(), m_Sink);
+}
+
+void SimUnit::Advance() {
+    std::lock_guard<std::mutex> guard(m_Lock);
+    m_Meter.Advance(m_Clock.NowMs(), m_Sink);
+}
+
+int SimUnit::SetOverload(const std::string& name, bool on) {
+    std::lock_guard<std::mutex> guard(m_Lock);
+    m_Meter.Advance(m_Clock.NowMs(), m_Sink);
+    return m_Meter.SetOverload(name, on);
+}
+
+bool SimUnit::SetVoltageFactor(int panel, double factor) {
+    std::lock_guard<std::mutex> guard(m_Lock);
+    m_Meter.Advance(m_Clock.NowMs(), m_Sink);
+    return m_Meter.SetVoltageFactor(panel, factor);
 }
 
 bool SimUnit::Accepts(uint8_t address) const {
@@ -79,10 +102,16 @@ bool SimUnit::Silent() const {
     return m_Clock.NowMs() < m_SilentUntilMs;
 }
 
-bool SimUnit::Handle(const uint8_t* request, int32_t length, std::vector<uint8_t>& reply) {
+bool SimUnit::Handle(const uint8_t* request, int32_t length, std::vector<uint8_t>& reply,
+                     bool refuse) {
     std::lock_guard<std::mutex> guard(m_Lock);
     if (Silent()) return false;
     ++m_Transactions;
+    m_Meter.Advance(m_Clock.NowMs(), m_Sink);
+    if (refuse || length < 1) {
+        reply.assign(1, kReplyRefused);
+        return true;
+    }
 
     MsgBuf in(const_cast<uint8_t*>(request), length);
     MsgBuf out(1200);
@@ -178,6 +207,7 @@ bool SimUnit::Handle(const uint8_t* request, int32_t length, std::vector<uint8_t
         }
         case CMD_COMMIT_CONFIG:
             m_Current = m_Pending;
+            m_Meter.Reconfigure(m_Current, m_Clock.NowMs(), UnitTime(), m_Sink);
             break;
         case CMD_RESET_TO_DEFAULTS:
             m_Pending = MakeFactoryConfig();
@@ -275,6 +305,15 @@ bool SimUnit::Handle(const uint8_t* request, int32_t length, std::vector<uint8_t
             }
             break;
         }
+        case CMD_GET_CT_READING:
+        case CMD_GET_BREAKER_READING:
+        case CMD_GET_SUBFEED_READING:
+        case CMD_GET_PANEL_READINGS:
+        case CMD_GET_PANEL_ENERGY:
+        case CMD_RESET_ENERGY:
+        case CMD_CLEAR_PANEL_ALARMS:
+            ok = ok && Readings(command, in, out);
+            break;
         default:
             ok = false;
             break;
@@ -286,6 +325,41 @@ bool SimUnit::Handle(const uint8_t* request, int32_t length, std::vector<uint8_t
     }
     reply.assign(out.Base(), out.Base() + out.WritePos());
     return true;
+}
+
+bool SimUnit::Readings(uint8_t command, MsgBuf& in, MsgBuf& out) {
+    if (command == CMD_GET_CT_READING) {
+        const uint8_t ct = in.Get8();
+        return !in.Error() && ct < kCtCount && EncodeCtReading(out, m_Meter.Ct(ct));
+    }
+    const uint8_t p = in.Get8();
+    if (in.Error() || p >= kPanelCount) return false;
+    const PanelRecord& panel = m_Current.m_Panels[p];
+    switch (command) {
+        case CMD_GET_BREAKER_READING: {
+            const uint8_t i = in.Get8();
+            return !in.Error() && i < panel.UsedBreakers() &&
+                   EncodeBreakerReading(out, m_Meter.Breaker(p, i));
+        }
+        case CMD_GET_SUBFEED_READING: {
+            const uint8_t i = in.Get8();
+            return !in.Error() && i < panel.UsedSubfeeds() &&
+                   EncodeSubfeedReading(out, m_Meter.Subfeed(p, i));
+        }
+        case CMD_GET_PANEL_READINGS:
+            return EncodePanelReadings(out, m_Meter.Panel(p));
+        case CMD_GET_PANEL_ENERGY:
+            return EncodePanelEnergy(out, m_Meter.Energy(p));
+        case CMD_RESET_ENERGY:
+            m_Meter.ResetEnergy(p);
+            LogEventLocked(p, EVT_PANEL_METERING_RESET);
+            return true;
+        case CMD_CLEAR_PANEL_ALARMS:
+            m_Meter.ClearLatched(p);
+            return true;
+        default:
+            return false;
+    }
 }
 
 }  // namespace jvo::sim

@@ -11,6 +11,11 @@
 
 #include "config/UnitConfig.h"
 #include "link/base/Clock.h"
+#include "sim/SimMeter.h"
+
+namespace jvo {
+class MsgBuf;
+}
 
 namespace jvo::sim {
 
@@ -26,6 +31,7 @@ struct SimOptions {
     int bootingStatusReplies = 3;     // then GetStatus reports "starting" this often
     uint16_t bootingState = 0x2222;   // the state reported while starting
     uint16_t firstEventIndex = 0;     // index of the first event ever logged (tests of the wrap)
+    MeterOptions meter;               // seed, day length and tick of the simulated readings
 };
 
 struct SimEvent {
@@ -45,8 +51,19 @@ public:
 
     // True when the unit answers frames addressed to `address` (0 and its own software address).
     bool Accepts(uint8_t address) const;
-    // Carries out one request. False when the unit gives no answer (it is restarting).
-    bool Handle(const uint8_t* request, int32_t length, std::vector<uint8_t>& reply);
+    // Carries out one request. False when the unit gives no answer (it is restarting). With
+    // `refuse` the request is answered with a refusal and not carried out (a fault for tests).
+    bool Handle(const uint8_t* request, int32_t length, std::vector<uint8_t>& reply,
+                bool refuse = false);
+
+    // Brings the readings, alarms and meters up to the clock's time. Every request does this
+    // first; a program calls it now and then so that alarm events carry their time.
+    void Advance();
+    // Forces every breaker, subfeed or main feed called `name` into overload (or back); returns
+    // how many matched. Takes effect at the next tick of the readings.
+    int SetOverload(const std::string& name, bool on);
+    // Scales a panel's voltages (1.0 nominal), to show the voltage alarms.
+    bool SetVoltageFactor(int panel, double factor);
 
     // Introspection for tests and the status line.
     UnitConfig Current() const;
@@ -59,6 +76,8 @@ private:
     void LogEventLocked(int log, uint16_t id, uint16_t param1 = 0, uint16_t param2 = 0);
     uint32_t UnitTime() const;
     bool Silent() const;
+    // The reading commands; false refuses.
+    bool Readings(uint8_t command, MsgBuf& in, MsgBuf& out);
 
     const IClock& m_Clock;
     SimOptions m_Options;
@@ -73,6 +92,8 @@ private:
     uint64_t m_Transactions = 0;
     std::deque<SimEvent> m_Logs[3];
     uint16_t m_NextIndex[3] = {0, 0, 0};
+    SimMeter m_Meter;
+    EventSink m_Sink;  // alarm events into the panel logs (called with m_Lock held)
 };
 
 }  // namespace jvo::sim

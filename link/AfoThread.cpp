@@ -1,5 +1,6 @@
 #include "link/AfoThread.h"
 
+#include <pthread.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -243,6 +244,8 @@ void AfoThread::ThreadMain(std::shared_ptr<Control> control) {
         }
         c.threadId = CurrentThreadId();
     }
+    // The OS keeps up to 15 characters of a thread's name (shown by debuggers and ps).
+    pthread_setname_np(pthread_self(), c.name.substr(0, 15).c_str());
     t_Current = &c;
     Execute(c);
     t_Current = nullptr;

@@ -4,6 +4,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -116,8 +117,14 @@ bool ProxyServer::Start() {
     }
     m_Listen = s.Release();
     m_Stopping = false;
-    m_UnitThread = std::thread([this] { UnitLoop(); });
-    m_LoopThread = std::thread([this] { Loop(); });
+    m_UnitThread = std::thread([this] {
+        pthread_setname_np(pthread_self(), "ProxyUnit");
+        UnitLoop();
+    });
+    m_LoopThread = std::thread([this] {
+        pthread_setname_np(pthread_self(), "ProxyLoop");
+        Loop();
+    });
     JVO_LOG2("ProxyServer::Start() Listening on %s:%d", m_Options.address, m_Port);
     return true;
 }

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -30,8 +31,30 @@ inline int CountDir(const char* path) {
 inline int OpenFds() {
     return CountDir("/proc/self/fd");
 }
+// Threads of the process. Sanitizers start helper threads of their own when they please, so
+// under a sanitizer only named threads are counted (see ThreadsNamed).
 inline int Threads() {
     return CountDir("/proc/self/task");
+}
+#if defined(JVO_TEST_SANITIZER)
+constexpr bool kCountAllThreads = false;
+#else
+constexpr bool kCountAllThreads = true;
+#endif
+
+// Threads of the process with the given name.
+inline int ThreadsNamed(const std::string& name) {
+    int n = 0;
+    if (DIR* d = opendir("/proc/self/task")) {
+        while (dirent* e = readdir(d)) {
+            if (e->d_name[0] == '.') continue;
+            std::ifstream comm(std::string("/proc/self/task/") + e->d_name + "/comm");
+            std::string line;
+            if (std::getline(comm, line) && line == name) ++n;
+        }
+        closedir(d);
+    }
+    return n;
 }
 
 // Polls `done` every 5 ms for up to waitMs.

@@ -8,23 +8,8 @@
 #include <string>
 
 #include "link/FramePort.h"
-#include "link/base/MsgBuf.h"
-#if __has_include("link/ProxyConnection.h")
 #include "link/ProxyConnection.h"
-#define JVO_HAVE_PROXY 1
-#else
-namespace jvo {
-struct ProxyOptions {};
-class ProxyConnection {
-public:
-    static std::unique_ptr<ProxyConnection> Open(const std::string&, const ProxyOptions&) {
-        return nullptr;
-    }
-    bool Transact(uint8_t, MsgBuf&, MsgBuf&, int32_t) { return false; }
-    void Close() {}
-};
-}  // namespace jvo
-#endif
+#include "link/base/MsgBuf.h"
 
 namespace jvo {
 

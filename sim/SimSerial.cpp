@@ -29,8 +29,15 @@ bool MakeDirs(const std::string& dir) {
     return true;
 }
 
-// Bytes a body takes on the line: its check sequence, the escapes of both and two flags.
-int64_t WireSize(const uint8_t* body, size_t length) {
+int64_t SteadyMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+}  // namespace
+
+int64_t FrameWireBytes(const uint8_t* body, size_t length) {
     const uint16_t fcs = Crc16Compute(body, length);
     const uint8_t check[2] = {static_cast<uint8_t>(fcs), static_cast<uint8_t>(fcs >> 8)};
     int64_t n = 2 + static_cast<int64_t>(length) + 2;
@@ -42,14 +49,6 @@ int64_t WireSize(const uint8_t* body, size_t length) {
     };
     return n + escapes(body, length) + escapes(check, 2);
 }
-
-int64_t SteadyMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
-}  // namespace
 
 SimSerialPort::SimSerialPort(SimUnit& unit, SerialOptions options)
     : m_Unit(unit),
@@ -172,9 +171,9 @@ void SimSerialPort::Answer(const uint8_t* body, int32_t length) {
     if (m_Options.baud > 0) {
         // The request arrived at once over the pty; a real line needs 10 bit times per byte for
         // both frames, check sequences, escapes and flags included.
-        const int64_t bytes =
-            WireSize(body, static_cast<size_t>(length)) + WireSize(reply.data(), reply.size());
-        const auto wire = std::chrono::microseconds(bytes * 10 * 1000000 / m_Options.baud);
+        const int64_t bytes = FrameWireBytes(body, static_cast<size_t>(length)) +
+                              FrameWireBytes(reply.data(), reply.size());
+        const auto wire = std::chrono::microseconds(WireMicros(bytes, m_Options.baud));
         std::this_thread::sleep_until(received + wire);
     }
     const bool corrupt = Chance(faults.corruptFraction);

@@ -36,6 +36,13 @@ struct SerialFaults {
     UnitFaults Unit() const { return {lateFraction, lateMs, silent, refuseCommand, seed}; }
 };
 
+// Bytes a frame body takes on the line: its check sequence, the escapes of both and two flags.
+int64_t FrameWireBytes(const uint8_t* body, size_t length);
+// How long `bytes` take on a line at `baud` (10 bit times each), in microseconds.
+constexpr int64_t WireMicros(int64_t bytes, int baud) {
+    return baud > 0 ? bytes * 10 * 1000000 / baud : 0;
+}
+
 struct SerialOptions {
     int baud = 0;  // 0: no pacing; else each reply waits for the wire time of both frames
     SerialFaults faults;

@@ -204,9 +204,12 @@ void ProxyServer::Loop() {
                     c.dead = true;  // gone while we were not reading from it
                 }
             }
-            if (!c.dead && c.PendingOutput() > 0 && (rev & (POLLOUT | POLLERR | POLLHUP)) &&
-                !Flush(c))
-                c.dead = true;
+            if (!c.dead && c.PendingOutput() > 0 && (rev & (POLLOUT | POLLERR | POLLHUP))) {
+                if (Flush(c))
+                    Submit(c);  // room for replies again
+                else
+                    c.dead = true;
+            }
         }
         if (n > 0 && accepting && (fds[0].revents & POLLIN)) {
             Accept();
@@ -282,9 +285,13 @@ void ProxyServer::Accept() {
 }
 
 bool ProxyServer::Receive(Client& c) {
+    // Reads no further than the end of the current header or body, so that a client stops being
+    // read exactly at a message boundary once it has enough waiting.
     uint8_t chunk[kRecvChunk];
     for (int i = 0; i < kReadsPerWake && Reading(c); ++i) {
-        const ssize_t got = ::recv(c.socket.Get(), chunk, sizeof chunk, 0);
+        const size_t want = c.inBody ? std::min<size_t>(c.bodyLength - c.bodyHave, sizeof chunk)
+                                     : sizeof c.header - c.headerHave;
+        const ssize_t got = ::recv(c.socket.Get(), chunk, want, 0);
         if (got < 0) {
             if (errno == EINTR) continue;
             if (errno == EAGAIN || errno == EWOULDBLOCK) return true;
@@ -296,7 +303,7 @@ bool ProxyServer::Receive(Client& c) {
             return false;
         }
         if (!Consume(c, chunk, static_cast<size_t>(got))) return false;
-        if (static_cast<size_t>(got) < sizeof chunk) return true;
+        if (static_cast<size_t>(got) < want) return true;  // nothing more for now
     }
     return true;
 }
@@ -365,7 +372,8 @@ bool ProxyServer::Consume(Client& c, const uint8_t* data, size_t n) {
 }
 
 void ProxyServer::Submit(Client& c) {
-    while (!c.atUnit && !c.requests.empty()) {
+    // A client's next request goes to the unit only while its replies are being taken.
+    while (!c.atUnit && !c.requests.empty() && c.PendingOutput() < kMaxPendingOutput) {
         std::vector<uint8_t> body = std::move(c.requests.front());
         c.requests.pop_front();
         const size_t length = body.size() >= 3 ? (body[1] | body[2] << 8) : 0;

@@ -320,6 +320,45 @@ TEST_F(ProxyServerTest, AQueuedRequestOfAClientThatLeftIsNotSent) {
     EXPECT_EQ(m_Backend->Calls(), 2);  // the first client's and this one
 }
 
+TEST_F(ProxyServerTest, AClientThatTakesNoRepliesStopsBeingReadAndIsDropped) {
+    auto clock = std::make_shared<ManualClock>();
+    ProxyServerOptions options;
+    options.clock = clock;
+    options.tickMs = 10;
+    options.keepAliveMs = 1000000;  // no keep-alives in the way
+    Start(
+        [](uint8_t, const std::vector<uint8_t>&, std::vector<uint8_t>& reply, int32_t) {
+            reply.assign(60000, 'd');
+            return true;
+        },
+        options);
+    LogCapture log(1);
+    // A client with a tiny receive window that sends many requests and reads nothing.
+    Fd raw(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    int small = 4096;
+    ::setsockopt(raw.Get(), SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(m_Server->Port());
+    ASSERT_EQ(::connect(raw.Get(), reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    std::vector<uint8_t> burst;
+    for (int i = 0; i < 200; ++i) {
+        auto f = Frame(RequestBody(0, {80}));
+        burst.insert(burst.end(), f.begin(), f.end());
+    }
+    ASSERT_TRUE(SendAll(raw.Get(), burst));
+    // The replies pile up to the limit; then the server stops taking requests from it.
+    ASSERT_TRUE(WaitStats([](const ProxyServerStats& s) { return s.bufferedBytes >= 256 * 1024; }));
+    const int calls = m_Backend->Calls();
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(m_Backend->Calls(), calls);
+    EXPECT_LT(m_Server->Stats().bufferedBytes, 2u * 1024 * 1024);
+    clock->Advance(10001);
+    ASSERT_TRUE(WaitStats([](const ProxyServerStats& s) { return s.clients == 0; }));
+    EXPECT_EQ(log.Count("took no reply for 10000 ms"), 1);
+}
+
 TEST_F(ProxyServerTest, ClientsBeyondTheLimitAreRefused) {
     ProxyServerOptions options;
     options.maxClients = 2;

@@ -118,19 +118,22 @@ void Worker::Run() {
     bool stopped = false;
     for (;;) {
         const bool sending = m_SendLeft > 0;
+        // While a send is in progress the queue waits; the close event is watched instead, so
+        // that Close() also ends a send that a peer which does not read would hold up forever.
         pollfd fds[2] = {};
         fds[0].fd = m_Fd;
         fds[0].events = static_cast<short>(POLLIN | (sending ? POLLOUT : 0));
-        fds[1].fd = m_S.sendQueue.ReadyEvent().Fd();
+        fds[1].fd = sending ? m_S.closeEvent.Fd() : m_S.sendQueue.ReadyEvent().Fd();
         fds[1].events = POLLIN;
-        const int n = ::poll(fds, sending ? 1 : 2, o.tickMs);
+        const int n = ::poll(fds, 2, o.tickMs);
         if (n < 0 && errno != EINTR) break;
         Step step = Step::Go;
         if (n > 0) {
             if (fds[0].revents & (POLLIN | POLLERR | POLLHUP)) step = Receive();
             if (step == Step::Go && sending && (fds[0].revents & (POLLOUT | POLLERR | POLLHUP)))
                 step = SendMore(true);
-            if (step == Step::Go && !sending && (fds[1].revents & POLLIN)) step = TakeFromQueue();
+            if (step == Step::Go && (fds[1].revents & POLLIN))
+                step = sending ? Step::Stop : TakeFromQueue();
             if (fds[0].revents & POLLNVAL) step = Step::End;  // not a socket (invalid handle)
         }
         if (step == Step::Stop) {

@@ -69,8 +69,8 @@ public:
     // Queues one message. Always takes the buffer; false (logged) when refused.
     bool SendMsg(std::unique_ptr<RecBuf> buffer);
     // Asks the worker to stop (once) and lets it close the socket. May be called more than once.
-    // Messages queued before are still sent, but a send that the peer holds up (it does not
-    // read) is given up, so the worker always ends soon after Close().
+    // The worker ends soon after: a message not yet completely sent by then may be given up, so
+    // that a peer which does not read cannot hold the worker (and the socket) forever.
     void Close();
     int32_t State() const;
     // Entries waiting in the send queue (messages and the stop request).

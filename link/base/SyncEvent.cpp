@@ -13,8 +13,9 @@ namespace jvo {
 namespace {
 using Clock = std::chrono::steady_clock;
 
+// Rounded up, so that a wait never ends before its time-out has fully passed.
 int RemainingMs(Clock::time_point deadline) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
     return left > 0 ? static_cast<int>(left) : 0;
 }
 }  // namespace

@@ -1,0 +1,214 @@
+// The simulated unit behind the proxy server (in-process backend), the unit's faults on that
+// path, and jvo-proxy's serial backend forwarding to the simulated unit on a pseudo-terminal.
+// Everything runs over loopback connections on free ports.
+#include <gtest/gtest.h>
+
+#include "link/Commands.h"
+#include "link/ConfigTransfer.h"
+#include "proxy/ProxyServer.h"
+#include "proxy/SerialBackend.h"
+#include "sim/SimProxy.h"
+#include "tests/sim/SimClientFixture.h"
+
+namespace jvo::test {
+namespace {
+
+TEST(FaultPlan, SilentRefusedAndLateRequests) {
+    ManualClock clock(0);
+    sim::SimUnit unit(clock, sim::MakeDemoConfig());
+    sim::FaultPlan plan;
+    std::vector<uint8_t> reply;
+    uint32_t delay = 99;
+    const uint8_t setAutoZero[] = {CMD_SET_AUTO_ZERO, 1};
+    const uint8_t getAutoZero[] = {CMD_GET_AUTO_ZERO};
+
+    sim::UnitFaults f;
+    f.refuseCommand = CMD_SET_AUTO_ZERO;
+    plan.Set(f);
+    ASSERT_TRUE(plan.Handle(unit, setAutoZero, 2, reply, delay));
+    EXPECT_EQ(reply, std::vector<uint8_t>{'n'});
+    EXPECT_EQ(delay, 0u);
+    ASSERT_TRUE(plan.Handle(unit, getAutoZero, 1, reply, delay));
+    EXPECT_EQ(reply, (std::vector<uint8_t>{'d', 0}));  // the refused command was not carried out
+
+    f = {};
+    f.silent = true;
+    plan.Set(f);
+    const uint64_t before = unit.Transactions();
+    EXPECT_FALSE(plan.Handle(unit, setAutoZero, 2, reply, delay));
+    EXPECT_EQ(unit.Transactions(), before);  // never reached the unit
+
+    f = {};
+    f.lateFraction = 1.0;
+    f.lateMs = 300;
+    plan.Set(f);
+    ASSERT_TRUE(plan.Handle(unit, setAutoZero, 2, reply, delay));
+    EXPECT_EQ(delay, 300u);
+    EXPECT_EQ(reply, std::vector<uint8_t>{'d'});
+
+    f.lateFraction = 0.25;
+    f.seed = 3;
+    plan.Set(f);
+    int late = 0;
+    for (int i = 0; i < 400; ++i) {
+        ASSERT_TRUE(plan.Handle(unit, getAutoZero, 1, reply, delay));
+        late += delay > 0;
+    }
+    EXPECT_GT(late, 60);
+    EXPECT_LT(late, 140);
+}
+
+// A simulated unit served through the proxy server, reached through UnitLink's proxy path.
+class SimProxyTest : public ::testing::Test {
+protected:
+    SimProxyTest()
+        : unit(clock, sim::MakeDemoConfig(), SeededOptions(), [] { return kNoon; }),
+          backend(unit),
+          server(backend, ServerOptions()) {}
+
+    static ProxyServerOptions ServerOptions() {
+        ProxyServerOptions o;
+        o.port = 0;
+        return o;
+    }
+    void SetUp() override {
+        ASSERT_TRUE(server.Start());
+        ASSERT_TRUE(link.OpenProxy("127.0.0.1:" + std::to_string(server.Port())));
+    }
+    void TearDown() override {
+        backend.Cancel();
+        link.Disconnect();
+        server.Stop();
+    }
+
+    ManualClock clock{1000};
+    sim::SimUnit unit;
+    sim::SimUnitBackend backend;
+    ProxyServer server;
+    UnitLink link;
+    UnitClient client{&link, 0};
+};
+
+TEST_F(SimProxyTest, EveryKindOfCommandTravelsThroughTheProxy) {
+    uint16_t schema = 0;
+    ASSERT_TRUE(client.GetSchemaVersion(schema));
+    EXPECT_EQ(schema, 4);
+    UnitConfig read;
+    ASSERT_TRUE(ReadConfig(client, read, 0, 10, nullptr));
+    EXPECT_EQ(read.m_Unit, unit.Current().m_Unit);
+    EXPECT_EQ(read.m_Panels[1].m_Breakers[13], unit.Current().m_Panels[1].m_Breakers[13]);
+    PanelReadingsReply panel;
+    ASSERT_TRUE(client.GetPanelReadings(0, panel));
+    EXPECT_NEAR(panel.m_Phase[1].m_Vll, 208, 4.2);
+    ASSERT_EQ(unit.SetOverload("CRAC 1 13", true), 1);
+    clock.Advance(6000);
+    BreakerReading b;
+    ASSERT_TRUE(client.GetBreakerReading(0, 3, b));
+    EXPECT_EQ(b.m_OcAlarm, (FlagTriple{1, 1, 1}));
+    ASSERT_TRUE(client.ClearPanelAlarms(0));
+    ASSERT_TRUE(client.ResetEnergy(0));
+    PanelEnergy e;
+    ASSERT_TRUE(client.GetPanelEnergy(0, e));
+    EXPECT_EQ(e.m_Main, 0.0f);
+    // A refusal reaches the client as a failed command; the connection stays up.
+    EXPECT_FALSE(client.GetBreakerReading(0, 20, b));
+    EXPECT_TRUE(client.GetBreakerReading(0, 0, b));
+}
+
+TEST_F(SimProxyTest, UnitFaultsApplyOnTheProxyPath) {
+    uint16_t state = 0;
+    uint32_t value = 0;
+    uint16_t schema = 0;
+
+    sim::UnitFaults f;
+    f.refuseCommand = CMD_GET_STATUS;
+    backend.SetFaults(f);
+    EXPECT_FALSE(client.GetStatus(state, value));
+    EXPECT_TRUE(client.GetSchemaVersion(schema));
+
+    // Silent: the proxy reports that no reply came; the connection stays.
+    f = {};
+    f.silent = true;
+    backend.SetFaults(f);
+    EXPECT_FALSE(client.GetSchemaVersion(schema));
+    EXPECT_TRUE(link.IsConnected());
+
+    // Late but within the time-out: answered; later than the time-out: lost.
+    f = {};
+    f.lateFraction = 1.0;
+    f.lateMs = 60;
+    backend.SetFaults(f);
+    EXPECT_TRUE(client.GetSchemaVersion(schema));
+    f.lateMs = 400;
+    backend.SetFaults(f);
+    EXPECT_FALSE(client.GetSchemaVersion(schema));
+    // CommitConfig has a 10 s time-out on the unit side, so the late reply still counts.
+    EXPECT_TRUE(client.CommitConfig());
+
+    backend.SetFaults({});
+    EXPECT_TRUE(client.GetStatus(state, value));
+    EXPECT_EQ(state, kUnitRunning);
+}
+
+TEST_F(SimProxyTest, AnotherAddressGetsNoAnswer) {
+    UnitClient other(&link, 8);
+    uint16_t schema = 0;
+    EXPECT_FALSE(other.GetSchemaVersion(schema));
+    EXPECT_TRUE(client.GetSchemaVersion(schema));
+}
+
+// jvo-proxy's serial backend in front of the simulated unit on a pseudo-terminal.
+class SerialBackendTest : public SimClientTest {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(port.Start());
+        ASSERT_TRUE(serial.OpenDevice(port.DevicePath(), 115200));
+        ProxyServerOptions o;
+        o.port = 0;
+        server = std::make_unique<ProxyServer>(serial, o);
+        ASSERT_TRUE(server->Start());
+        ASSERT_TRUE(link.OpenProxy("127.0.0.1:" + std::to_string(server->Port())));
+    }
+    void TearDown() override {
+        link.Disconnect();
+        server->Stop();
+    }
+
+    SerialUnitBackend serial;
+    std::unique_ptr<ProxyServer> server;
+};
+
+TEST_F(SerialBackendTest, ForwardsOverTheSerialLineWithPerCommandTimeouts) {
+    EXPECT_FALSE(serial.OpenDevice(port.DevicePath(), 115200));  // already open
+    UnitConfig read;
+    ASSERT_TRUE(ReadConfig(client, read, 0, 10, nullptr));
+    EXPECT_EQ(read.m_Panels[0].m_Breakers[0], unit.Current().m_Panels[0].m_Breakers[0]);
+    CtReading ct;
+    ASSERT_TRUE(client.GetCtReading(0, ct));
+    EXPECT_GT(ct.m_IRms, 10.0f);
+
+    // A unit that answers 700 ms late: too late for an ordinary command (250 ms), in time for a
+    // commit (10 s) and for a metering reset (3 s).
+    sim::SerialFaults late;
+    late.lateFraction = 1.0;
+    late.lateMs = 700;
+    port.SetFaults(late);
+    uint16_t schema = 0;
+    EXPECT_FALSE(client.GetSchemaVersion(schema));
+    EXPECT_TRUE(client.CommitConfig());
+    EXPECT_TRUE(client.ResetEnergy(1));
+    port.SetFaults({});
+    // The stale reply of the failed request is dropped by its sequence number.
+    EXPECT_TRUE(client.GetSchemaVersion(schema));
+    EXPECT_EQ(schema, 4);
+
+    // A request too long for one frame fails without reaching the unit.
+    const uint64_t frames = port.FramesReceived();
+    UnitRecord huge;
+    huge.m_UnitName = std::string(1117, 'X');  // a payload of 1199 bytes
+    EXPECT_FALSE(client.SetUnitRecord(huge));
+    EXPECT_EQ(port.FramesReceived(), frames);
+}
+
+}  // namespace
+}  // namespace jvo::test

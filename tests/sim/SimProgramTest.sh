@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# jvo-sim as a program: jvoctl info reaches it as COM 5 and through its own proxy server,
+# jvo-proxy forwards to it from its serial side, and SIGTERM stops it cleanly (pin removed,
+# sockets closed). Each run has its own port directory and free TCP ports.
+# Usage: SimProgramTest.sh JVO_SIM JVOCTL JVO_PROXY
+set -u
+SIM=$1
+CTL=$2
+PROXY=$3
+base=${JVO_TEST_TMP:-/tmp}
+mkdir -p "$base"
+dir=$(mktemp -d "$base/sim-program.XXXXXX")
+export JVO_PORT_DIR=$dir/ports
+sim_pid=
+proxy_pid=
+passed=0
+failed=0
+
+cleanup() {
+    [ -n "$proxy_pid" ] && kill "$proxy_pid" 2>/dev/null
+    [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null
+    wait 2>/dev/null
+    rm -rf "$dir"
+}
+trap cleanup EXIT
+
+check() {  # check NAME COMMAND...: one named check
+    local name=$1
+    shift
+    if "$@"; then
+        passed=$((passed + 1))
+    else
+        failed=$((failed + 1))
+        echo "FAILED: $name" >&2
+    fi
+}
+
+# Waits up to 20 s for a command to succeed.
+wait_for() {
+    for _ in $(seq 200); do
+        "$@" && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+info_ok() {  # info_ok OUTPUT: the unit identified itself and runs
+    grep -q '^Schema version:   4$' <<<"$1" && grep -q '^Firmware build:   412$' <<<"$1" &&
+        grep -q '(running)' <<<"$1"
+}
+
+check "help" "$SIM" --help >/dev/null
+check "unknown overload name is refused" bash -c "! '$SIM' --overload 'NO SUCH' 2>/dev/null"
+check "bad option is refused" bash -c "! '$SIM' --com 99 2>/dev/null"
+
+"$SIM" --com 5 --proxy 127.0.0.1:0 --overload "RACK A2 07" 2>"$dir/sim.err" &
+sim_pid=$!
+check "sim pins COM5 and listens" wait_for bash -c \
+    "[ -L '$JVO_PORT_DIR/com5' ] && grep -q 'proxy on' '$dir/sim.err'"
+sim_port=$(sed -n 's/.*proxy on 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$dir/sim.err")
+
+out=$("$CTL" info --com 5)
+check "jvoctl info --com 5" info_ok "$out"
+out=$("$CTL" info --proxy "127.0.0.1:$sim_port")
+check "jvoctl info through jvo-sim's proxy" info_ok "$out"
+
+# jvo-proxy in front of the simulated unit's COM port.
+"$PROXY" --com 5 --listen 127.0.0.1:0 >"$dir/proxy.out" 2>&1 &
+proxy_pid=$!
+check "jvo-proxy listens" wait_for grep -q 'listening on' "$dir/proxy.out"
+proxy_port=$(sed -n 's/.*listening on 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$dir/proxy.out")
+# The COM port is jvo-proxy's now (opened exclusively).
+out=$("$CTL" info --proxy "127.0.0.1:$proxy_port")
+check "jvoctl info through jvo-proxy --com 5" info_ok "$out"
+kill -TERM "$proxy_pid"
+wait "$proxy_pid"
+check "jvo-proxy stops with status 0" test $? -eq 0
+proxy_pid=
+
+# The status line counts the transactions.
+check "status line" wait_for grep -q 'transactions/s' "$dir/sim.err"
+
+kill -TERM "$sim_pid"
+wait "$sim_pid"
+check "jvo-sim stops with status 0 on SIGTERM" test $? -eq 0
+sim_pid=
+check "the pin is gone" test ! -e "$JVO_PORT_DIR/com5"
+check "jvo-sim said it stopped" grep -q 'jvo-sim: stopping' "$dir/sim.err"
+"$CTL" info --proxy "127.0.0.1:$sim_port" >/dev/null 2>&1
+check "the proxy socket is closed" test $? -ne 0
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]

@@ -23,12 +23,14 @@ constexpr const char* kResetUsage = "(--com N | --device PATH) [--yes | --no] [-
 
 constexpr const char* kAnswerHelp =
     "\n"
-    "Questions are asked on the terminal. When standard input is not a terminal they are\n"
-    "answered by --yes or --no; without either every question is answered No (Cancel for\n"
-    "Retry/Cancel). The same question is answered Yes at most 3 times. The question whether to\n"
-    "reset the unit to its defaults (it destroys the unit's configuration) is answered Yes only\n"
-    "with --yes and --allow-reset together.\n"
-    "Messages and progress go to standard error; the progress bar only on a terminal.\n"
+    "  --yes / --no     answer every Yes/No question Yes (Retry/Cancel: Retry) or No (Cancel)\n"
+    "                   without asking; the same question is answered Yes at most 3 times\n"
+    "  --allow-reset    let --yes answer the question whether to reset the unit to its\n"
+    "                   defaults, which destroys the unit's configuration\n"
+    "\n"
+    "Without --yes or --no the questions are asked on the terminal; when standard input is not\n"
+    "a terminal every Yes/No question is answered No and every Retry/Cancel question Cancel.\n"
+    "Messages go to standard error; progress is a bar there when it is a terminal.\n"
     "\n"
     "Exit status: 0 success, 1 the workflow did not complete (its message says why), 3 the\n"
     "configuration file could not be read, loaded or written, 64 bad command line.\n";
@@ -87,7 +89,8 @@ int RunExtract(int argc, char** argv) {
         cmd, argc, argv, {"--com", "--device", "-o"},
         "Extracts the configuration of the unit, checks it (minor errors are corrected when the\n"
         "question is answered Yes; serious errors lead to the offer to reset the unit), and saves\n"
-        "it to FILE (*.jvo.cfg).\n");
+        "it to FILE (*.jvo.cfg). An existing FILE is replaced only once the new one is "
+        "complete.\n");
     if (early >= 0) return early;
     const std::string* out = cmd.args.Find("-o");
     if (!out || out->empty()) return UsageError(cmd.name, cmd.usage, "missing -o FILE");

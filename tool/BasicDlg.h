@@ -38,6 +38,12 @@ public:
     static constexpr int kStatusPolls = 100;
     // Longest text the editor stores: every record must fit one request to the unit.
     static constexpr size_t kMaxTextLength = 255;
+    // The one-shot start-up timer the window starts at the end of its initialisation; its tick
+    // runs OnStartupTimer.
+    static constexpr int kStartupTimerId = 100;
+    static constexpr int kStartupDelayMs = 10;
+    // The system-menu command that opens the about box.
+    static constexpr int kAboutCommand = 16;
 
     explicit BasicDlg(ToolUi& ui, WindowLayout layout = WindowLayout::LARGE,
                       MapCanvas* canvas = nullptr);

@@ -36,6 +36,13 @@ constexpr const char* kCaptionReset = "Resetting Unit Configuration";
 constexpr const char* kCaptionCommit = "Committing...";
 constexpr const char* kCaptionReboot = "Rebooting...";
 
+constexpr const char* kAboutMenuItem = "&About JVO-Config...";
+constexpr const char* kAboutTitle = "About JVO Configuration Tool";
+constexpr const char* kConnectTitle = "Connect...";
+constexpr const char* kWorkOfflineNote =
+    "If you are not connected to an JVO unit you can still edit configuration files off-line";
+constexpr const char* kAddSubfeedTitle = "Add Subfeed";
+
 constexpr const char* kFileExt = "jvo.cfg";
 constexpr const char* kOpenFilter = "JVO Config Files (*.jvo.cfg)|*.jvo.cfg||";
 constexpr const char* kSaveFilter = "JVO Config File (*.jvo.cfg)|*.jvo.cfg||";

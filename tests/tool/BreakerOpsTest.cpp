@@ -50,11 +50,6 @@ TEST(BreakerRulesTest, HardwareClassesAndTheirGroups) {
     EXPECT_EQ(SubfeedGroupMask(kHardwareClassNone), 0u);
     EXPECT_EQ(SubfeedGroupMask(5), 0x7FFF8u);
 
-    EXPECT_EQ(SubfeedGroupChannels(2), (std::array<CtRef, 5>{111, 112, 113, 52, 53}));
-    EXPECT_EQ(SubfeedGroupChannels(3), (std::array<CtRef, 5>{5, 6, 7, 8, 39}));
-    EXPECT_EQ(SubfeedGroupChannels(10), (std::array<CtRef, 5>{33, 34, 35, 36, 46}));
-    EXPECT_EQ(SubfeedGroupChannels(18), (std::array<CtRef, 5>{92, 93, 94, 95, 105}));
-
     const SubfeedCandidates cross = ListSubfeedCandidates(Boards(2, 2, true), 1);
     EXPECT_EQ(cross.m_Count, 16);
     EXPECT_EQ(cross.m_Groups[0], 3);

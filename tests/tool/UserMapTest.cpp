@@ -371,17 +371,5 @@ TEST_F(UserMapTest, CompactVariantDrawsSmallerImages) {
     EXPECT_EQ(SlotImageResource(first->image, true), 157);
 }
 
-TEST(SlotImageTest, ResourceIdentifiers) {
-    EXPECT_EQ(SlotImageResource({0, false, false}, false), 131);
-    EXPECT_EQ(SlotImageResource({0, true, false}, true), 154);
-    EXPECT_EQ(SlotImageResource({0, false, true}, true), 158);
-    EXPECT_EQ(SlotImageResource({1, false, false}, false), 136);
-    EXPECT_EQ(SlotImageResource({1, false, true}, true), 159);
-    EXPECT_EQ(SlotImageResource({2, true, false}, false), 145);
-    EXPECT_EQ(SlotImageResource({2, true, false}, true), 163);
-    EXPECT_EQ(SlotImageResource({3, true, true}, false), 149);
-    EXPECT_EQ(SlotImageResource({7, true, true}, true), 167);
-}
-
 }  // namespace
 }  // namespace jvo::tool::test

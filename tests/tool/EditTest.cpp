@@ -346,5 +346,20 @@ TEST_F(EditTest, InstallButtonAppliesAnOpenEditFirst) {
     EXPECT_EQ(ui.messages.back().text, t::kInstallFailed);
 }
 
+TEST_F(EditTest, SaveThatCannotBeWrittenSaysSoAndLeavesNoFile) {
+    TempDir dir;
+    ASSERT_TRUE(dir.Ok());
+    UnitConfig huge = AsExtracted(sim::MakeDemoConfig());
+    huge.m_Unit.m_UnitName.assign(70000, 'N');  // too large for a configuration file
+    ui.connects.push_back(Offline(huge));
+    dlg.Connect();
+    const std::string path = dir.File("huge.jvo.cfg");
+    ui.saves.push_back(File(path));
+    EXPECT_FALSE(dlg.SaveToFile());
+    EXPECT_EQ(ui.messages.back().text, "Failed to save configuration to: " + path);
+    EXPECT_EQ(ui.messages.back().icon, MsgIcon::None);
+    EXPECT_TRUE(dir.Entries().empty());
+}
+
 }  // namespace
 }  // namespace jvo::tool::test

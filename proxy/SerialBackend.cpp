@@ -21,7 +21,9 @@ bool SerialUnitBackend::Transact(uint8_t address, const uint8_t* request, int32_
     // payload too long for one frame goes out empty and fails by time-out, as on the serial path.
     MsgBuf in(const_cast<uint8_t*>(request), length);
     MsgBuf out(1200);  // the largest reply payload fits
-    if (!m_Link.Transact(address, in, out, kProtocolByte, timeoutMs)) return false;
+    // The server names the time-out; without one, the command's own.
+    const int32_t wait = timeoutMs > 0 ? timeoutMs : ReplyTimeoutFor(length > 0 ? request[0] : 0);
+    if (!m_Link.Transact(address, in, out, kProtocolByte, wait)) return false;
     reply.assign(out.Base(), out.Base() + out.WritePos());
     return true;
 }

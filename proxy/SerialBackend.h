@@ -1,7 +1,7 @@
 #pragma once
 // The unit backend of jvo-proxy for a unit on a serial port: each transaction is forwarded
 // through a UnitLink on the serial path (framing, sequence numbers, stale-reply matching), with
-// the reply time-out the server gives for the command.
+// the reply time-out the server gives for the command (ReplyTimeoutFor when it gives none).
 #include <cstdint>
 #include <string>
 #include <vector>

@@ -10,7 +10,7 @@ namespace {
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kSqrt2 = 1.41421356237309515;
 constexpr double kSqrt3 = 1.73205080756887719;
-constexpr uint64_t kMaxCatchUpSteps = 3600;
+constexpr uint64_t kMaxCatchUpSteps = 1000;
 constexpr double kDailySwing = 0.15;      // loads move ±15 % over a day
 constexpr double kCurrentNoise = 0.015;   // ±1.5 % from tick to tick
 constexpr double kHouseLoad = 0.03;       // unmetered load on each main phase, fraction of rating

@@ -60,7 +60,7 @@ public:
     void Reconfigure(const UnitConfig& config, uint64_t nowMs, int64_t wallSeconds,
                      const EventSink& sink);
     // Runs every tick up to `nowMs`. After a long pause the pending time is covered in at most
-    // 3600 steps, so a catch-up never takes long.
+    // 1000 steps, so a catch-up never takes long.
     void Advance(uint64_t nowMs, const EventSink& sink);
 
     // Readings as of the last tick. Out-of-range indexes give all-zero readings.

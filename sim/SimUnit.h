@@ -1,7 +1,9 @@
 #pragma once
 // The simulated JVO unit, independent of any transport: a request payload goes in, a reply payload
 // comes out (or none, while the unit is silent). Its state (configuration, status, clock, event
-// logs) lives inside; its time comes from an injectable clock so that tests need not wait.
+// logs, the readings with their alarms and kWh meters) lives inside; its time comes from an
+// injectable clock so that tests need not wait. Alarm events go to the log of their panel (0 A,
+// 1 B), unit events to the service log (2). Thread-safe: one lock around each call.
 #include <cstdint>
 #include <deque>
 #include <functional>

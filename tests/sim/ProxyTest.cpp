@@ -197,6 +197,11 @@ TEST_F(SerialBackendTest, ForwardsOverTheSerialLineWithPerCommandTimeouts) {
     EXPECT_FALSE(client.GetSchemaVersion(schema));
     EXPECT_TRUE(client.CommitConfig());
     EXPECT_TRUE(client.ResetEnergy(1));
+    // Called without a time-out, the backend takes the command's own.
+    const uint8_t commit[] = {CMD_COMMIT_CONFIG};
+    std::vector<uint8_t> reply;
+    EXPECT_TRUE(serial.Transact(0, commit, 1, reply, 0));
+    EXPECT_EQ(reply, std::vector<uint8_t>{'d'});
     port.SetFaults({});
     // The stale reply of the failed request is dropped by its sequence number.
     EXPECT_TRUE(client.GetSchemaVersion(schema));

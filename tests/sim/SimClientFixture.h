@@ -35,10 +35,13 @@ protected:
         ASSERT_TRUE(link.OpenSerialDevice(port.DevicePath(), 115200));
     }
 
-    // Moves the unit's time (monotonic and wall clock together) by whole seconds.
+    // Moves the unit's time (monotonic and wall clock together) by whole seconds, and lets the
+    // unit run through it (here rather than in the next request, which would have to do a long
+    // catch-up within its reply time-out).
     void Wait(int seconds) {
         clock.Advance(static_cast<uint64_t>(seconds) * 1000);
         wall += seconds;
+        unit.Advance();
     }
 
     // The events of a log, read the way the monitor reads them.

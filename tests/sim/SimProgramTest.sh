@@ -89,5 +89,22 @@ check "jvo-sim said it stopped" grep -q 'jvo-sim: stopping' "$dir/sim.err"
 "$CTL" info --proxy "127.0.0.1:$sim_port" >/dev/null 2>&1
 check "the proxy socket is closed" test $? -ne 0
 
+# Unit faults from the command line reach both transports: status requests are refused.
+"$SIM" --com 7 --proxy 127.0.0.1:0 --refuse 71 2>"$dir/refuse.err" &
+sim_pid=$!
+check "faulty sim starts" wait_for bash -c \
+    "[ -L '$JVO_PORT_DIR/com7' ] && grep -q 'proxy on' '$dir/refuse.err'"
+refuse_port=$(sed -n 's/.*proxy on 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$dir/refuse.err")
+out=$("$CTL" info --com 7)
+check "refused status over COM" grep -q '^Status:           (no answer)$' <<<"$out"
+check "other commands still answered over COM" grep -q '^Schema version:   4$' <<<"$out"
+out=$("$CTL" info --proxy "127.0.0.1:$refuse_port")
+check "refused status through the proxy" grep -q '^Status:           (no answer)$' <<<"$out"
+kill -INT "$sim_pid"
+wait "$sim_pid"
+check "jvo-sim stops with status 0 on SIGINT" test $? -eq 0
+sim_pid=
+check "its pin is gone" test ! -e "$JVO_PORT_DIR/com7"
+
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

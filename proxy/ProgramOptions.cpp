@@ -33,18 +33,18 @@ bool ParseProxyArgs(int argc, const char* const* argv, ProxyProgramOptions& opti
             continue;
         }
         if (arg == "--listen" || arg.rfind("--listen=", 0) == 0) {
-            std::string spec;
+            std::string listen;
             if (arg == "--listen") {
                 if (i + 1 >= argc || !argv[i + 1]) {
                     error = "--listen needs [ADDR:]PORT";
                     return false;
                 }
-                spec = argv[++i];
+                listen = argv[++i];
             } else {
-                spec = arg.substr(9);
+                listen = arg.substr(9);
             }
-            if (!ParseListenSpec(spec, options.listenAddress, options.listenPort)) {
-                error = "invalid --listen value '" + spec + "' (expected [ADDR:]PORT)";
+            if (!ParseListenSpec(listen, options.listenAddress, options.listenPort)) {
+                error = "invalid --listen value '" + listen + "' (expected [ADDR:]PORT)";
                 return false;
             }
             continue;

@@ -10,23 +10,23 @@ namespace {
 
 // printf of one already-validated numeric conversion with a value of the matching C type.
 template <class T>
-bool Emit(std::string& out, const std::string& spec, T value) {
-    int n = std::snprintf(nullptr, 0, spec.c_str(), value);
+bool Emit(std::string& out, const std::string& pattern, T value) {
+    int n = std::snprintf(nullptr, 0, pattern.c_str(), value);
     if (n < 0) return false;
     size_t at = out.size();
     out.resize(at + static_cast<size_t>(n) + 1);
-    std::snprintf(out.data() + at, static_cast<size_t>(n) + 1, spec.c_str(), value);
+    std::snprintf(out.data() + at, static_cast<size_t>(n) + 1, pattern.c_str(), value);
     out.resize(at + static_cast<size_t>(n));
     return true;
 }
 
-bool HasFlag(const Spec& s, char f) {
+bool HasFlag(const Conversion& s, char f) {
     for (int i = 0; i < s.flagCount; ++i)
         if (s.flags[i] == f) return true;
     return false;
 }
 
-void EmitString(std::string& out, const Spec& s, int width, int prec, std::string_view text) {
+void EmitString(std::string& out, const Conversion& s, int width, int prec, std::string_view text) {
     if (prec >= 0 && static_cast<size_t>(prec) < text.size()) text = text.substr(0, prec);
     size_t pad = width > 0 && static_cast<size_t>(width) > text.size() ? width - text.size() : 0;
     if (!HasFlag(s, '-')) out.append(pad, ' ');
@@ -34,14 +34,14 @@ void EmitString(std::string& out, const Spec& s, int width, int prec, std::strin
     if (HasFlag(s, '-')) out.append(pad, ' ');
 }
 
-std::string BuildSpec(const Spec& s, int width, int prec, const char* length, char conv) {
-    std::string spec = "%";
-    spec.append(s.flags, static_cast<size_t>(s.flagCount));
-    if (width >= 0) spec += std::to_string(width);
-    if (prec >= 0) spec += "." + std::to_string(prec);
-    spec += length;
-    spec += conv;
-    return spec;
+std::string BuildPattern(const Conversion& s, int width, int prec, const char* length, char conv) {
+    std::string pattern = "%";
+    pattern.append(s.flags, static_cast<size_t>(s.flagCount));
+    if (width >= 0) pattern += std::to_string(width);
+    if (prec >= 0) pattern += "." + std::to_string(prec);
+    pattern += length;
+    pattern += conv;
+    return pattern;
 }
 
 }  // namespace
@@ -60,12 +60,12 @@ bool FormatArgs(std::string& out, std::string_view fmt, std::span<const Arg> arg
             ++i;
             continue;
         }
-        Spec s{};
-        if (!ParseSpec(fmt, i + 1, s)) return false;
+        Conversion s{};
+        if (!ParseConversion(fmt, i + 1, s)) return false;
         i = s.end - 1;
         int width = s.width;
         int prec = s.prec;
-        Spec eff = s;
+        Conversion eff = s;
         if (s.widthStar) {
             if (next >= args.size()) return false;
             const Arg& a = args[next++];
@@ -100,7 +100,7 @@ bool FormatArgs(std::string& out, std::string_view fmt, std::span<const Arg> arg
                 else if (len == "h") v = static_cast<short>(bits);
                 else if (len.empty()) v = static_cast<int>(bits);
                 else v = static_cast<long long>(bits);
-                if (!Emit(out, BuildSpec(eff, width, prec, "ll", s.conv), v)) return false;
+                if (!Emit(out, BuildPattern(eff, width, prec, "ll", s.conv), v)) return false;
                 break;
             }
             case 'u':
@@ -112,7 +112,7 @@ bool FormatArgs(std::string& out, std::string_view fmt, std::span<const Arg> arg
                 else if (len == "h") v = static_cast<unsigned short>(bits);
                 else if (len.empty()) v = static_cast<unsigned int>(bits);
                 else v = bits;
-                if (!Emit(out, BuildSpec(eff, width, prec, "ll", s.conv), v)) return false;
+                if (!Emit(out, BuildPattern(eff, width, prec, "ll", s.conv), v)) return false;
                 break;
             }
             case 'c': {
@@ -125,10 +125,10 @@ bool FormatArgs(std::string& out, std::string_view fmt, std::span<const Arg> arg
                 EmitString(out, eff, width, prec, a.s);
                 break;
             case 'p':
-                if (!Emit(out, BuildSpec(eff, width, prec, "", 'p'), a.p)) return false;
+                if (!Emit(out, BuildPattern(eff, width, prec, "", 'p'), a.p)) return false;
                 break;
             default:  // floating conversions (validated by Accepts)
-                if (!Emit(out, BuildSpec(eff, width, prec, "", s.conv), a.d)) return false;
+                if (!Emit(out, BuildPattern(eff, width, prec, "", s.conv), a.d)) return false;
                 break;
         }
     }

@@ -78,8 +78,9 @@ Arg MakeArg(const T& value) {
     return a;
 }
 
-// One conversion specification, parsed from the text after '%'.
-struct Spec {
+// One conversion (flags, width, precision, length modifier, conversion character), parsed from
+// the text after '%'.
+struct Conversion {
     char flags[6] = {};
     int flagCount = 0;
     bool widthStar = false;
@@ -93,21 +94,21 @@ struct Spec {
 
 constexpr int kMaxFieldWidth = 100000;
 
-// Parses the specification that starts after the '%' at fmt[pos - 1]. False when malformed.
-constexpr bool ParseSpec(std::string_view fmt, size_t pos, Spec& spec) {
+// Parses the conversion that starts after the '%' at fmt[pos - 1]. False when malformed.
+constexpr bool ParseConversion(std::string_view fmt, size_t pos, Conversion& cv) {
     auto at = [&](size_t i) -> char { return i < fmt.size() ? fmt[i] : '\0'; };
     while (true) {
         char c = at(pos);
         if (c == '-' || c == '+' || c == ' ' || c == '#' || c == '0') {
-            if (spec.flagCount >= 5) return false;
-            spec.flags[spec.flagCount++] = c;
+            if (cv.flagCount >= 5) return false;
+            cv.flags[cv.flagCount++] = c;
             ++pos;
         } else {
             break;
         }
     }
     if (at(pos) == '*') {
-        spec.widthStar = true;
+        cv.widthStar = true;
         ++pos;
     } else if (at(pos) >= '0' && at(pos) <= '9') {
         long long w = 0;
@@ -116,12 +117,12 @@ constexpr bool ParseSpec(std::string_view fmt, size_t pos, Spec& spec) {
             if (w > kMaxFieldWidth) return false;
             ++pos;
         }
-        spec.width = static_cast<int>(w);
+        cv.width = static_cast<int>(w);
     }
     if (at(pos) == '.') {
         ++pos;
         if (at(pos) == '*') {
-            spec.precStar = true;
+            cv.precStar = true;
             ++pos;
         } else {
             long long p = 0;
@@ -130,24 +131,24 @@ constexpr bool ParseSpec(std::string_view fmt, size_t pos, Spec& spec) {
                 if (p > kMaxFieldWidth) return false;
                 ++pos;
             }
-            spec.prec = static_cast<int>(p);
+            cv.prec = static_cast<int>(p);
         }
     }
     char l = at(pos);
     if (l == 'h' || l == 'l') {
-        spec.length[0] = l;
+        cv.length[0] = l;
         ++pos;
         if (at(pos) == l) {
-            spec.length[1] = l;
+            cv.length[1] = l;
             ++pos;
         }
     } else if (l == 'L' || l == 'j' || l == 'z' || l == 't') {
-        spec.length[0] = l;
+        cv.length[0] = l;
         ++pos;
     }
-    spec.conv = at(pos);
-    if (spec.conv == '\0') return false;
-    spec.end = pos + 1;
+    cv.conv = at(pos);
+    if (cv.conv == '\0') return false;
+    cv.end = pos + 1;
     return true;
 }
 
@@ -159,8 +160,8 @@ constexpr bool IsFloatConv(char c) {
            c == 'A';
 }
 
-// True when the conversion accepts an argument of kind k with the spec's length modifier.
-constexpr bool Accepts(const Spec& s, Kind k) {
+// True when the conversion accepts an argument of kind k with its length modifier.
+constexpr bool Accepts(const Conversion& s, Kind k) {
     const char l0 = s.length[0];
     if (IsIntConv(s.conv)) {
         if (l0 == 'L') return false;
@@ -186,8 +187,8 @@ constexpr bool Validate(std::string_view fmt, std::span<const Kind> kinds) {
             ++i;
             continue;
         }
-        Spec s{};
-        if (!ParseSpec(fmt, i + 1, s)) return false;
+        Conversion s{};
+        if (!ParseConversion(fmt, i + 1, s)) return false;
         if (s.widthStar) {
             if (next >= kinds.size() || (kinds[next] != Kind::Int && kinds[next] != Kind::UInt))
                 return false;

@@ -24,8 +24,11 @@ std::string Overview() {
         "       jvoctl --help | COMMAND --help\n"
         "\n"
         "Commands:\n";
-    for (const Command& c : kCommands)
-        text += FormatStr("  %-6s %-18s %s\n", c.name, c.usage, c.summary);
+    // Each command with its arguments on one line, the summary indented below it.
+    for (const Command& c : kCommands) {
+        text += *c.usage ? FormatStr("  %s %s\n", c.name, c.usage) : FormatStr("  %s\n", c.name);
+        text += FormatStr("      %s\n", c.summary);
+    }
     return text;
 }
 

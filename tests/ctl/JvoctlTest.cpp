@@ -99,8 +99,8 @@ TEST_F(Jvoctl, HelpAndUsageErrors) {
     CtlRun r = Ctl({"--help"});
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("Usage: jvoctl COMMAND"), std::string::npos);
-    EXPECT_NE(r.out.find("check  FILE [--fix OUT]"), std::string::npos);
-    EXPECT_NE(r.out.find("dump   FILE"), std::string::npos);
+    EXPECT_NE(r.out.find("check FILE [--fix OUT]\n"), std::string::npos);
+    EXPECT_NE(r.out.find("dump FILE\n"), std::string::npos);
     r = Ctl({"check", "--help"});
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("--fix OUT"), std::string::npos);

@@ -4,7 +4,9 @@ namespace jvo {
 
 namespace {
 
-bool KnownSchema(int schema) { return schema == 3 || schema == 4; }
+bool KnownSchema(int schema) {
+    return schema == 3 || schema == 4;
+}
 
 // The twenty contiguous 16-bit panel fields, in their wire order.
 template <class Panel, class Fn>
@@ -48,7 +50,8 @@ bool EncodeUnit(int schema, MsgBuf& buf, const UnitRecord& rec) {
     if (schema == 4) buf.Put8(rec.m_CrossConfig);
     buf.Put32(rec.m_AdcFactor);
     buf.Put32(rec.m_VScaleFactor);
-    for (float f : rec.m_IScaleFactor) buf.Put32(f);
+    for (float f : rec.m_IScaleFactor)
+        buf.Put32(f);
     buf.Put32(rec.m_IGainFactor);
     return !buf.Error();
 }
@@ -60,7 +63,8 @@ bool DecodeUnit(int schema, MsgBuf& buf, UnitRecord& rec) {
     rec.m_CrossConfig = schema == 4 ? (buf.GetBool() ? 1 : 0) : 0;
     rec.m_AdcFactor = buf.GetFloat();
     rec.m_VScaleFactor = buf.GetFloat();
-    for (float& f : rec.m_IScaleFactor) f = buf.GetFloat();
+    for (float& f : rec.m_IScaleFactor)
+        f = buf.GetFloat();
     rec.m_IGainFactor = buf.GetFloat();
     return !buf.Error();
 }
@@ -78,7 +82,8 @@ bool EncodeSubfeed(int schema, MsgBuf& buf, const SubfeedRecord& rec) {
     buf.Put16(rec.m_GroundAlarm);
     buf.Put16(rec.m_Hysteresis);
     const int cts = schema == 4 ? 6 : kSchema3SubfeedCts;
-    for (int i = 0; i < cts; ++i) buf.Put16(rec.m_Ct[i]);
+    for (int i = 0; i < cts; ++i)
+        buf.Put16(rec.m_Ct[i]);
     return !buf.Error();
 }
 
@@ -95,7 +100,8 @@ bool DecodeSubfeed(int schema, MsgBuf& buf, SubfeedRecord& rec) {
     rec.m_GroundAlarm = buf.Get16();
     rec.m_Hysteresis = buf.Get16();
     const int cts = schema == 4 ? 6 : kSchema3SubfeedCts;
-    for (int i = 0; i < 6; ++i) rec.m_Ct[i] = i < cts ? buf.Get16() : CT_NONE;
+    for (int i = 0; i < 6; ++i)
+        rec.m_Ct[i] = i < cts ? buf.Get16() : CT_NONE;
     return !buf.Error();
 }
 
@@ -133,7 +139,8 @@ bool EncodeBreaker(int schema, MsgBuf& buf, const BreakerRecord& rec) {
     buf.Put16(rec.m_Rating);
     buf.Put16(rec.m_Position);
     buf.Put16(rec.m_Poles);
-    for (CtRef r : rec.m_Ct) buf.Put16(r);
+    for (CtRef r : rec.m_Ct)
+        buf.Put16(r);
     buf.Put16(rec.m_OcAlarm);
     buf.Put16(rec.m_OcWarning);
     buf.Put16(rec.m_UcAlarm);
@@ -147,7 +154,8 @@ bool DecodeBreaker(int schema, MsgBuf& buf, BreakerRecord& rec) {
     rec.m_Rating = buf.Get16();
     rec.m_Position = buf.Get16();
     rec.m_Poles = buf.Get16();
-    for (CtRef& r : rec.m_Ct) r = buf.Get16();
+    for (CtRef& r : rec.m_Ct)
+        r = buf.Get16();
     rec.m_OcAlarm = buf.Get16();
     rec.m_OcWarning = buf.Get16();
     rec.m_UcAlarm = buf.Get16();

@@ -118,13 +118,19 @@ struct UnitConfig {
 };
 
 // True when `ref` names one of the 118 channels (CT_NONE and every other value do not).
-constexpr bool IsChannel(uint32_t ref) { return ref < static_cast<uint32_t>(kCtCount); }
+constexpr bool IsChannel(uint32_t ref) {
+    return ref < static_cast<uint32_t>(kCtCount);
+}
 
 // The channel references a breaker really has: its first min(m_Poles, 3) entries.
-constexpr int BreakerRefCount(const BreakerRecord& b) { return b.m_Poles < 3 ? b.m_Poles : 3; }
+constexpr int BreakerRefCount(const BreakerRecord& b) {
+    return b.m_Poles < 3 ? b.m_Poles : 3;
+}
 
 // The letter that names a panel in messages.
-constexpr char PanelLetter(int panel) { return static_cast<char>('A' + panel); }
+constexpr char PanelLetter(int panel) {
+    return static_cast<char>('A' + panel);
+}
 
 // Text for a channel in messages: "Not Connected" for CT_NONE, "A-"/"B-" prefixes with
 // cross-configuration. Values that name no channel give "Not Connected" too.
@@ -137,13 +143,16 @@ int CtUseCount(const UnitConfig& config, uint32_t ref);
 // main feed, the first min(m_Poles, 3) of each used breaker, the six of each used subfeed.
 template <class Fn>
 void ForEachPanelRef(const PanelRecord& panel, Fn&& fn) {
-    for (CtRef r : panel.m_MainFeed.m_Ct) fn(r);
+    for (CtRef r : panel.m_MainFeed.m_Ct)
+        fn(r);
     for (int i = 0; i < panel.UsedBreakers(); ++i) {
         const BreakerRecord& b = panel.m_Breakers[i];
-        for (int k = 0; k < BreakerRefCount(b); ++k) fn(b.m_Ct[k]);
+        for (int k = 0; k < BreakerRefCount(b); ++k)
+            fn(b.m_Ct[k]);
     }
     for (int i = 0; i < panel.UsedSubfeeds(); ++i)
-        for (CtRef r : panel.m_Subfeeds[i].m_Ct) fn(r);
+        for (CtRef r : panel.m_Subfeeds[i].m_Ct)
+            fn(r);
 }
 
 }  // namespace jvo

@@ -31,12 +31,14 @@ void CAppLog::WriteArgs(int level, std::string_view format, std::initializer_lis
     std::string text;
     if (nullFormat) {
         text = "APPLOG ERROR: Invalid arguments: 'format' is invalid";
-    } else if (!fmt::FormatArgs(text, format, std::span<const fmt::Arg>(args.begin(), args.size()))) {
+    } else if (!fmt::FormatArgs(text, format,
+                                std::span<const fmt::Arg>(args.begin(), args.size()))) {
         text = "APPLOG ERROR: Invalid arguments: 'format'=\"";
         text.append(format);
         text += '"';
     }
-    for (Sink* sink : m_Sinks) sink->Write(text.c_str());
+    for (Sink* sink : m_Sinks)
+        sink->Write(text.c_str());
     if (m_DebugChannel) {
         text += '\n';
         std::fwrite(text.data(), 1, text.size(), stderr);

@@ -91,15 +91,20 @@ bool FormatArgs(std::string& out, std::string_view fmt, std::span<const Arg> arg
         const Arg& a = args[next++];
         if (!Accepts(s, a.kind)) return false;
         const std::string_view len(s.length);
-        const unsigned long long bits = a.kind == Kind::Int ? static_cast<unsigned long long>(a.i) : a.u;
+        const unsigned long long bits =
+            a.kind == Kind::Int ? static_cast<unsigned long long>(a.i) : a.u;
         switch (s.conv) {
             case 'd':
             case 'i': {
                 long long v;
-                if (len == "hh") v = static_cast<signed char>(bits);
-                else if (len == "h") v = static_cast<short>(bits);
-                else if (len.empty()) v = static_cast<int>(bits);
-                else v = static_cast<long long>(bits);
+                if (len == "hh")
+                    v = static_cast<signed char>(bits);
+                else if (len == "h")
+                    v = static_cast<short>(bits);
+                else if (len.empty())
+                    v = static_cast<int>(bits);
+                else
+                    v = static_cast<long long>(bits);
                 if (!Emit(out, BuildPattern(eff, width, prec, "ll", s.conv), v)) return false;
                 break;
             }
@@ -108,10 +113,14 @@ bool FormatArgs(std::string& out, std::string_view fmt, std::span<const Arg> arg
             case 'x':
             case 'X': {
                 unsigned long long v;
-                if (len == "hh") v = static_cast<unsigned char>(bits);
-                else if (len == "h") v = static_cast<unsigned short>(bits);
-                else if (len.empty()) v = static_cast<unsigned int>(bits);
-                else v = bits;
+                if (len == "hh")
+                    v = static_cast<unsigned char>(bits);
+                else if (len == "h")
+                    v = static_cast<unsigned short>(bits);
+                else if (len.empty())
+                    v = static_cast<unsigned int>(bits);
+                else
+                    v = bits;
                 if (!Emit(out, BuildPattern(eff, width, prec, "ll", s.conv), v)) return false;
                 break;
             }

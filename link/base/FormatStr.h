@@ -70,8 +70,10 @@ Arg MakeArg(const T& value) {
                          std::is_same_v<std::decay_t<U>, const char*>) {
         const char* text = value;
         a.p = text;
-        if (text) a.s = std::string_view(text);
-        else a.nullString = true;
+        if (text)
+            a.s = std::string_view(text);
+        else
+            a.nullString = true;
     } else {
         a.p = static_cast<const void*>(value);
     }
@@ -215,7 +217,7 @@ template <class... Args>
 struct CheckedFormat {
     std::string_view text;
     template <class S>
-        requires std::is_convertible_v<const S&, std::string_view>
+    requires std::is_convertible_v<const S&, std::string_view>
     consteval CheckedFormat(const S& s) : text(s) {
         constexpr Kind kinds[sizeof...(Args) + 1] = {KindOf<Args>()..., Kind::Int};
         if (!Validate(text, std::span<const Kind>(kinds, sizeof...(Args))))

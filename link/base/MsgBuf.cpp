@@ -48,7 +48,8 @@ void MsgBuf::Put16(uint16_t value) {
 
 void MsgBuf::Put32(uint32_t value) {
     if (!Reserve(4)) return;
-    for (int i = 0; i < 4; ++i) m_Base[m_Write++] = static_cast<uint8_t>(value >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        m_Base[m_Write++] = static_cast<uint8_t>(value >> (8 * i));
 }
 
 void MsgBuf::Put32(float value) {
@@ -74,7 +75,9 @@ void MsgBuf::PutString(std::string_view text) {
     PutBytes(text.data(), static_cast<int32_t>(text.size()));
 }
 
-void MsgBuf::PutString(const char* text) { PutString(text ? std::string_view(text) : std::string_view()); }
+void MsgBuf::PutString(const char* text) {
+    PutString(text ? std::string_view(text) : std::string_view());
+}
 
 void MsgBuf::AppendFrom(MsgBuf& source, int32_t count) {
     const int32_t available = source.Unread();
@@ -101,7 +104,8 @@ uint16_t MsgBuf::Get16() {
 uint32_t MsgBuf::Get32() {
     if (!Take(4)) return 0;
     uint32_t v = 0;
-    for (int i = 0; i < 4; ++i) v |= static_cast<uint32_t>(m_Base[m_Read + i]) << (8 * i);
+    for (int i = 0; i < 4; ++i)
+        v |= static_cast<uint32_t>(m_Base[m_Read + i]) << (8 * i);
     m_Read += 4;
     return v;
 }
@@ -113,7 +117,9 @@ float MsgBuf::GetFloat() {
     return f;
 }
 
-bool MsgBuf::GetBool() { return Get8() != 0; }
+bool MsgBuf::GetBool() {
+    return Get8() != 0;
+}
 
 std::string MsgBuf::GetString() {
     const uint16_t length = Get16();

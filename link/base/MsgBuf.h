@@ -1,7 +1,8 @@
 #pragma once
 // MsgBuf: a fixed byte area with one write cursor, one read cursor and a sticky error flag.
 // Every request, reply and configuration record is written and read through it. A step that does
-// not fit sets m_Error; every later step is a no-op, and the caller checks the flag once at the end.
+// not fit sets m_Error; every later step is a no-op, and the caller checks the flag once at the
+// end.
 #include <cstdint>
 #include <memory>
 #include <string>

@@ -76,7 +76,8 @@ bool RecBuf::Put16(uint16_t value) {
 
 bool RecBuf::Put32(uint32_t value) {
     if (!Reserve(4)) return false;
-    for (int i = 0; i < 4; ++i) m_Data[m_Write++] = static_cast<uint8_t>(value >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        m_Data[m_Write++] = static_cast<uint8_t>(value >> (8 * i));
     return true;
 }
 
@@ -112,7 +113,8 @@ uint16_t RecBuf::Get16() {
 uint32_t RecBuf::Get32() {
     if (!Take(4)) return 0;
     uint32_t v = 0;
-    for (int i = 0; i < 4; ++i) v |= static_cast<uint32_t>(m_Data[m_Read + i]) << (8 * i);
+    for (int i = 0; i < 4; ++i)
+        v |= static_cast<uint32_t>(m_Data[m_Read + i]) << (8 * i);
     m_Read += 4;
     return v;
 }

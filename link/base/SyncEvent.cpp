@@ -55,7 +55,9 @@ void SyncEvent::Clear() {
     }
 }
 
-bool SyncEvent::IsSet() const { return PollOne(m_Fd, POLLIN, 0) > 0; }
+bool SyncEvent::IsSet() const {
+    return PollOne(m_Fd, POLLIN, 0) > 0;
+}
 
 bool SyncEvent::Consume() {
     uint64_t value;

@@ -14,7 +14,8 @@ TEST(FormatStr, MatchesPrintfForCommonConversions) {
     EXPECT_EQ(FormatStr("%10.4lfA (%1u)", 1.5, 0u), "    1.5000A (0)");
     EXPECT_EQ(FormatStr("%+d %.1lf %% %2d", 30, 0.05, 7), "+30 0.1 %  7");
     EXPECT_EQ(FormatStr("%.2s|%*d|%-*d|", "abc", 4, 5, 3, 6), "ab|   5|6  |");
-    EXPECT_EQ(FormatStr("%lld %llu %hhd", -5LL, 18446744073709551615ULL, 300), "-5 18446744073709551615 44");
+    EXPECT_EQ(FormatStr("%lld %llu %hhd", -5LL, 18446744073709551615ULL, 300),
+              "-5 18446744073709551615 44");
     char expect[64];
     std::snprintf(expect, sizeof expect, "%g %e %p", 0.25, 1e10, static_cast<void*>(nullptr));
     EXPECT_EQ(FormatStr("%g %e %p", 0.25, 1e10, static_cast<void*>(nullptr)), expect);

@@ -27,7 +27,8 @@ TEST(RecBuf, GrowsFromZeroToAtLeast256ThenDoubles) {
 
 TEST(RecBuf, CompactsBeforeGrowing) {
     RecBuf b(8);
-    for (int i = 0; i < 8; ++i) b.Put8(static_cast<uint8_t>(i));
+    for (int i = 0; i < 8; ++i)
+        b.Put8(static_cast<uint8_t>(i));
     EXPECT_EQ(b.Get16(), 0x0100);
     EXPECT_EQ(b.Get8(), 2);
     // 5 unread + 2 new < 8: the unread bytes move to the start instead of growing.

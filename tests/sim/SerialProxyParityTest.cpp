@@ -43,7 +43,7 @@ int ThreadsNamed(const std::string& name) {
 
 template <class F>
 bool Eventually(F done) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (!done()) {
         if (std::chrono::steady_clock::now() > until) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -72,7 +72,8 @@ TEST(SerialProxyParity, ReadConfigIsTheSameOverBothRoutes) {
     {
         UnitLink proxy;
         ASSERT_TRUE(proxy.OpenProxy("127.0.0.1:" + std::to_string(server.Port())));
-        EXPECT_EQ(ThreadsNamed("TcpSocketThread"), 1);
+        // The worker names itself once it runs.
+        EXPECT_TRUE(Eventually([] { return ThreadsNamed("TcpSocketThread") == 1; }));
         UnitClient proxyClient(&proxy, 0);
         UnitConfig viaProxy;
         ASSERT_TRUE(ReadConfig(proxyClient, viaProxy, 0, 10, nullptr));

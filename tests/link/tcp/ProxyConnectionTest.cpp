@@ -229,6 +229,8 @@ TEST(ProxyConnection, OpenFailsForBadHostsPortsAndClosedPorts) {
 }
 
 TEST(ProxyConnection, CloseWakesAWaitingTransactionAndLeavesNothingBehind) {
+    // Workers of earlier tests may still be on their way out; start from none.
+    ASSERT_TRUE(Eventually([] { return ThreadsNamed("TcpSocketThread") == 0; }));
     const int fds = OpenFds();
     const int threads = Threads();
     {
@@ -252,11 +254,11 @@ TEST(ProxyConnection, CloseWakesAWaitingTransactionAndLeavesNothingBehind) {
         conn->Close();  // again: nothing happens
         conn.reset();
     }
-    EXPECT_TRUE(Eventually([&] { return ThreadsNamed("TcpSocketThread") == 0; }, 2000));
+    EXPECT_TRUE(Eventually([&] { return ThreadsNamed("TcpSocketThread") == 0; }, 10000));
     if (kCountAllThreads) {
-        EXPECT_TRUE(Eventually([&] { return Threads() == threads; }, 2000));
+        EXPECT_TRUE(Eventually([&] { return Threads() <= threads; }, 10000));
     }
-    EXPECT_EQ(OpenFds(), fds);
+    EXPECT_TRUE(Eventually([&] { return OpenFds() <= fds; }));
 }
 
 }  // namespace

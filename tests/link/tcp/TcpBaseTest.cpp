@@ -62,7 +62,7 @@ TEST(TcpBase, AClosedPortFailsAtOnce) {
     EXPECT_EQ(log.Lines(),
               std::vector<std::string>{
                   FormatStr("TcpBase::OpenSocket() Connection failed (error=%d)", ECONNREFUSED)});
-    EXPECT_EQ(OpenFds(), fds);
+    EXPECT_LE(OpenFds(), fds);
     EXPECT_FALSE(TcpBase::OpenSocket(HostAddr{}, 1, 100).Valid());
 }
 
@@ -89,7 +89,7 @@ TEST(TcpBase, AConnectThatNeverCompletesIsBounded) {
     SocketHandle s = TcpBase::OpenSocket(TcpBase::GetHostAddr("."), listener.Port(), 150);
     EXPECT_FALSE(s.Valid());
     EXPECT_EQ(log.Lines(), std::vector<std::string>{"TcpBase::OpenSocket() select() returned  0"});
-    EXPECT_EQ(OpenFds(), fds);
+    EXPECT_LE(OpenFds(), fds);
 }
 
 TEST(TcpBase, HostAndPortAreSplitAtTheLastColon) {

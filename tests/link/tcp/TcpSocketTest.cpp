@@ -355,6 +355,8 @@ TEST(TcpSocket, AnInvalidSocketIsLoggedAndFailsOnItsFirstSend) {
 
 // After Close and the bounded wait, nothing of the connection is left: no descriptor, no thread.
 TEST(TcpSocketLifetime, NothingIsLeftAfterCloseOrDestruction) {
+    // Workers of earlier tests may still be on their way out; start from none.
+    ASSERT_TRUE(Eventually([] { return ThreadsNamed("TcpSocketThread") == 0; }));
     Listener listener;
     const int fds = OpenFds();
     const int threads = Threads();
@@ -376,12 +378,12 @@ TEST(TcpSocketLifetime, NothingIsLeftAfterCloseOrDestruction) {
         EXPECT_TRUE(PeerClosed(peer.Get()));
         peer.Reset();
         user.reset();
-        EXPECT_TRUE(Eventually([&] { return ThreadsNamed("TcpSocketThread") == 0; }, 2000))
+        EXPECT_TRUE(Eventually([&] { return ThreadsNamed("TcpSocketThread") == 0; }, 10000))
             << closeFirst;
         if (kCountAllThreads) {
-            EXPECT_TRUE(Eventually([&] { return Threads() == threads; }, 2000)) << closeFirst;
+            EXPECT_TRUE(Eventually([&] { return Threads() <= threads; }, 10000)) << closeFirst;
         }
-        EXPECT_TRUE(Eventually([&] { return OpenFds() == fds; }, 2000)) << closeFirst;
+        EXPECT_TRUE(Eventually([&] { return OpenFds() <= fds; }, 10000)) << closeFirst;
     }
 }
 

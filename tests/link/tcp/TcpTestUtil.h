@@ -59,7 +59,7 @@ inline int ThreadsNamed(const std::string& name) {
 
 // Polls `done` every 5 ms for up to waitMs.
 template <class F>
-bool Eventually(F done, int waitMs = 5000) {
+bool Eventually(F done, int waitMs = 10000) {
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
     while (!done()) {
         if (std::chrono::steady_clock::now() > until) return false;

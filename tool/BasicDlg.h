@@ -132,6 +132,9 @@ private:
     bool CheckBreakerFields(const Selection& item);
     void StoreItem(const Selection& item);
     bool CheckText(const std::string& value, const char* label, int id);
+    // The Edit, Cancel and Apply buttons of an edit group as it opens and as it closes.
+    void OpenGroupButtons(int group);
+    void CloseGroupButtons(int group);
     void ShiftSelections(int panel, int kind, int index, int delta);
 
     ToolUi& m_Ui;

@@ -34,6 +34,19 @@ constexpr FieldLimit kGroundLimit{IDC_GROUND_ALARM, "Ground Current Alarm", 0, 1
 constexpr FieldLimit kHysteresisLimit{IDC_HYSTERESIS, "Hysteresis Interval", 1, 60};
 constexpr FieldLimit kPositionLimit{IDC_POSITION, "Position", 0, 65535};
 
+// Each edit group's Edit, Cancel and Apply buttons, by group number.
+struct GroupButtons {
+    int m_Edit;
+    int m_Cancel;
+    int m_Apply;
+};
+constexpr GroupButtons kGroupButtons[] = {
+    {0, 0, 0},
+    {IDC_UNIT_EDIT, IDC_UNIT_CANCEL, IDC_UNIT_APPLY},
+    {IDC_PANEL_EDIT, IDC_PANEL_CANCEL, IDC_PANEL_APPLY},
+    {IDC_BREAKER_EDIT, IDC_BREAKER_CANCEL, IDC_BREAKER_APPLY},
+};
+
 uint16_t U16(int value) {
     return static_cast<uint16_t>(value);
 }
@@ -225,19 +238,13 @@ bool BasicDlg::BeginEdit(int group) {
             ProtectItem(IDC_UNIT_NAME, false);
             ProtectItem(IDC_SW_ADDRESS, false);
             GotoItem(IDC_UNIT_NAME);
-            EnableItem(IDC_UNIT_EDIT, false);
-            EnableItem(IDC_UNIT_CANCEL, true);
-            EnableItem(IDC_UNIT_APPLY, true);
-            m_Ui.SetDefaultButton(IDC_UNIT_APPLY, true);
+            OpenGroupButtons(EDIT_UNIT);
             break;
         case EDIT_PANEL:
             ProtectItem(IDC_PANEL_NAME, false);
             ProtectItem(IDC_PASSWORD, false);
             GotoItem(IDC_PANEL_NAME);
-            EnableItem(IDC_PANEL_EDIT, false);
-            EnableItem(IDC_PANEL_CANCEL, true);
-            EnableItem(IDC_PANEL_APPLY, true);
-            m_Ui.SetDefaultButton(IDC_PANEL_APPLY, true);
+            OpenGroupButtons(EDIT_PANEL);
             break;
         default: {
             const int k = CurrentItem().m_Kind;
@@ -249,15 +256,29 @@ bool BasicDlg::BeginEdit(int group) {
             ProtectItem(IDC_NEUTRAL_ALARM, k == ITEM_BREAKER);
             ProtectItem(IDC_GROUND_ALARM, k == ITEM_BREAKER);
             GotoItem(k == ITEM_MAIN ? IDC_RATING : IDC_BREAKER_NAME);
-            EnableItem(IDC_BREAKER_EDIT, false);
-            EnableItem(IDC_BREAKER_CANCEL, true);
-            EnableItem(IDC_BREAKER_APPLY, true);
-            m_Ui.SetDefaultButton(IDC_BREAKER_APPLY, true);
+            OpenGroupButtons(EDIT_BREAKER);
             break;
         }
     }
     m_EditGroup = group;
     return true;
+}
+
+void BasicDlg::OpenGroupButtons(int group) {
+    const GroupButtons& b = kGroupButtons[group];
+    EnableItem(b.m_Edit, false);
+    EnableItem(b.m_Cancel, true);
+    EnableItem(b.m_Apply, true);
+    m_Ui.SetDefaultButton(b.m_Apply, true);
+}
+
+void BasicDlg::CloseGroupButtons(int group) {
+    const GroupButtons& b = kGroupButtons[group];
+    EnableItem(b.m_Edit, true);
+    EnableItem(b.m_Cancel, false);
+    m_Ui.SetDefaultButton(b.m_Apply, false);
+    EnableItem(b.m_Apply, false);
+    GotoItem(b.m_Edit);
 }
 
 bool BasicDlg::CheckText(const std::string& value, const char* label, int id) {
@@ -368,11 +389,7 @@ bool BasicDlg::EndEdit(int mode) {
                 ProtectItem(IDC_SW_ADDRESS, true);
                 m_Config.m_Unit.m_UnitName = m_Fields.m_strUnitName;
                 m_Config.m_Unit.m_UnitAddr = U16(m_Fields.m_nSoftwareAddress);
-                EnableItem(IDC_UNIT_EDIT, true);
-                EnableItem(IDC_UNIT_CANCEL, false);
-                m_Ui.SetDefaultButton(IDC_UNIT_APPLY, false);
-                EnableItem(IDC_UNIT_APPLY, false);
-                GotoItem(IDC_UNIT_EDIT);
+                CloseGroupButtons(EDIT_UNIT);
                 break;
             }
             case EDIT_PANEL: {
@@ -386,11 +403,7 @@ bool BasicDlg::EndEdit(int mode) {
                 ProtectItem(IDC_PASSWORD, true);
                 panel.m_PanelName = m_Fields.m_strPanelName;
                 panel.m_Password1 = m_Fields.m_strPassword;
-                EnableItem(IDC_PANEL_EDIT, true);
-                EnableItem(IDC_PANEL_CANCEL, false);
-                m_Ui.SetDefaultButton(IDC_PANEL_APPLY, false);
-                EnableItem(IDC_PANEL_APPLY, false);
-                GotoItem(IDC_PANEL_EDIT);
+                CloseGroupButtons(EDIT_PANEL);
                 break;
             }
             default: {
@@ -399,11 +412,7 @@ bool BasicDlg::EndEdit(int mode) {
                 for (int id : kBreakerFields)
                     ProtectItem(id, true);
                 StoreItem(item);
-                EnableItem(IDC_BREAKER_EDIT, true);
-                EnableItem(IDC_BREAKER_CANCEL, false);
-                m_Ui.SetDefaultButton(IDC_BREAKER_APPLY, false);
-                EnableItem(IDC_BREAKER_APPLY, false);
-                GotoItem(IDC_BREAKER_EDIT);
+                CloseGroupButtons(EDIT_BREAKER);
                 break;
             }
         }
@@ -425,31 +434,19 @@ bool BasicDlg::EndEdit(int mode) {
             ShowDipSwitch();
             ProtectItem(IDC_UNIT_NAME, true);
             ProtectItem(IDC_SW_ADDRESS, true);
-            EnableItem(IDC_UNIT_EDIT, true);
-            EnableItem(IDC_UNIT_CANCEL, false);
-            m_Ui.SetDefaultButton(IDC_UNIT_APPLY, false);
-            EnableItem(IDC_UNIT_APPLY, false);
-            GotoItem(IDC_UNIT_EDIT);
+            CloseGroupButtons(EDIT_UNIT);
             break;
         case EDIT_PANEL:
             LoadPanelFields();
             ProtectItem(IDC_PANEL_NAME, true);
             ProtectItem(IDC_PASSWORD, true);
-            EnableItem(IDC_PANEL_EDIT, true);
-            EnableItem(IDC_PANEL_CANCEL, false);
-            m_Ui.SetDefaultButton(IDC_PANEL_APPLY, false);
-            EnableItem(IDC_PANEL_APPLY, false);
-            GotoItem(IDC_PANEL_EDIT);
+            CloseGroupButtons(EDIT_PANEL);
             break;
         default:
             for (int id : kBreakerFields)
                 ProtectItem(id, true);
             ShowItem(CurrentItem());
-            EnableItem(IDC_BREAKER_EDIT, true);
-            EnableItem(IDC_BREAKER_CANCEL, false);
-            m_Ui.SetDefaultButton(IDC_BREAKER_APPLY, false);
-            EnableItem(IDC_BREAKER_APPLY, false);
-            GotoItem(IDC_BREAKER_EDIT);
+            CloseGroupButtons(EDIT_BREAKER);
             break;
     }
     m_Ui.TransferToControls(m_Fields);

@@ -1,55 +1,18 @@
 // The same simulated unit reached over both routes: a pseudo-terminal (serial path) and the proxy
 // server (proxy path). What a whole-configuration read brings back must not depend on the route,
 // and a proxy link that is disconnected leaves no thread or descriptor behind.
-#include <dirent.h>
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <fstream>
 #include <string>
-#include <thread>
 
 #include "link/ConfigTransfer.h"
 #include "proxy/ProxyServer.h"
 #include "sim/SimProxy.h"
+#include "tests/link/tcp/TcpTestUtil.h"
 #include "tests/sim/SimClientFixture.h"
 
 namespace jvo::test {
 namespace {
-
-int OpenDescriptors() {
-    int n = 0;
-    if (DIR* d = opendir("/proc/self/fd")) {
-        while (dirent* e = readdir(d))
-            n += e->d_name[0] != '.';
-        closedir(d);
-    }
-    return n;
-}
-
-int ThreadsNamed(const std::string& name) {
-    int n = 0;
-    if (DIR* d = opendir("/proc/self/task")) {
-        while (dirent* e = readdir(d)) {
-            if (e->d_name[0] == '.') continue;
-            std::ifstream comm(std::string("/proc/self/task/") + e->d_name + "/comm");
-            std::string line;
-            n += std::getline(comm, line) && line == name;
-        }
-        closedir(d);
-    }
-    return n;
-}
-
-template <class F>
-bool Eventually(F done) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > until) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
-}
 
 TEST(SerialProxyParity, ReadConfigIsTheSameOverBothRoutes) {
     ManualClock clock(1000);
@@ -68,7 +31,7 @@ TEST(SerialProxyParity, ReadConfigIsTheSameOverBothRoutes) {
     UnitConfig viaSerial;
     ASSERT_TRUE(ReadConfig(serialClient, viaSerial, 0, 10, nullptr));
 
-    const int fdsBefore = OpenDescriptors();
+    const int fdsBefore = OpenFds();
     {
         UnitLink proxy;
         ASSERT_TRUE(proxy.OpenProxy("127.0.0.1:" + std::to_string(server.Port())));
@@ -84,7 +47,7 @@ TEST(SerialProxyParity, ReadConfigIsTheSameOverBothRoutes) {
     }
     EXPECT_TRUE(Eventually([] { return ThreadsNamed("TcpSocketThread") == 0; }));
     // Both ends live in this process: the server lets go of its end once it sees ours close.
-    EXPECT_TRUE(Eventually([&] { return OpenDescriptors() <= fdsBefore; }));
+    EXPECT_TRUE(Eventually([&] { return OpenFds() <= fdsBefore; }));
 
     backend.Cancel();
     server.Stop();

@@ -4,7 +4,7 @@
 // nothing and fails. Encoders append to a MsgBuf; decoders read from its read cursor. Each returns
 // true when the buffer's error flag is clear afterwards (decoders also refuse impossible counts).
 #include "config/UnitConfig.h"
-#include "link/base/MsgBuf.h"
+#include "base/MsgBuf.h"
 
 namespace jvo {
 

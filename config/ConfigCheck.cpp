@@ -3,7 +3,7 @@
 #include <array>
 
 #include "config/Slots.h"
-#include "link/base/FormatStr.h"
+#include "base/FormatStr.h"
 
 namespace jvo {
 

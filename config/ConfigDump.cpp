@@ -1,7 +1,7 @@
 #include "config/ConfigDump.h"
 
 #include "config/Codec.h"
-#include "link/base/FormatStr.h"
+#include "base/FormatStr.h"
 
 namespace jvo {
 

@@ -10,8 +10,8 @@
 #include <random>
 
 #include "config/Codec.h"
-#include "link/base/FormatStr.h"
-#include "link/base/MsgBuf.h"
+#include "base/FormatStr.h"
+#include "base/MsgBuf.h"
 
 namespace jvo {
 

@@ -2,7 +2,7 @@
 #include "config/ConfigCheck.h"
 #include "config/ConfigFile.h"
 #include "ctl/Commands.h"
-#include "link/base/FormatStr.h"
+#include "base/FormatStr.h"
 
 namespace jvo::ctl {
 

@@ -5,7 +5,7 @@
 
 #include "ctl/Commands.h"
 #include "ctl/LinkOptions.h"
-#include "link/base/FormatStr.h"
+#include "base/FormatStr.h"
 #include "tool/BasicDlg.h"
 #include "tool/ConsoleUi.h"
 

@@ -3,7 +3,7 @@
 
 #include "config/ConfigFile.h"
 #include "ctl/Commands.h"
-#include "link/base/FormatStr.h"
+#include "base/FormatStr.h"
 
 namespace jvo::ctl {
 

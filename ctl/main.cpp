@@ -2,7 +2,7 @@
 #include <cstring>
 
 #include "ctl/Commands.h"
-#include "link/base/FormatStr.h"
+#include "base/FormatStr.h"
 
 namespace jvo::ctl {
 namespace {

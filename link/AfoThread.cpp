@@ -10,8 +10,8 @@
 #include <system_error>
 
 #include "link/AppLog.h"
-#include "link/base/MsgFifo.h"
-#include "link/base/SyncEvent.h"
+#include "base/MsgFifo.h"
+#include "base/SyncEvent.h"
 
 namespace jvo {
 

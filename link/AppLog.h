@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "link/base/FormatStr.h"
+#include "base/FormatStr.h"
 
 namespace jvo {
 

@@ -13,7 +13,7 @@
 #include "link/FrameBuf.h"
 #include "link/FrameReceiver.h"
 #include "link/SerialDevice.h"
-#include "link/base/SyncEvent.h"
+#include "base/SyncEvent.h"
 
 namespace jvo {
 

@@ -11,7 +11,7 @@
 #include <mutex>
 
 #include "link/FrameBuf.h"
-#include "link/base/SyncEvent.h"
+#include "base/SyncEvent.h"
 
 namespace jvo {
 

@@ -15,7 +15,7 @@
 
 #include "link/TcpBase.h"
 #include "link/TcpSocket.h"
-#include "link/base/MsgBuf.h"
+#include "base/MsgBuf.h"
 
 namespace jvo {
 

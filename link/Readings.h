@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "config/UnitConfig.h"
-#include "link/base/MsgBuf.h"
+#include "base/MsgBuf.h"
 
 namespace jvo {
 

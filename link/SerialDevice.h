@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "link/base/SyncEvent.h"
+#include "base/SyncEvent.h"
 
 namespace jvo {
 

@@ -15,7 +15,7 @@
 
 #include "link/AfoThread.h"
 #include "link/AppLog.h"
-#include "link/base/SyncEvent.h"
+#include "base/SyncEvent.h"
 
 namespace jvo {
 

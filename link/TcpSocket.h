@@ -11,9 +11,9 @@
 #include <memory>
 
 #include "link/TcpBase.h"
-#include "link/base/Clock.h"
-#include "link/base/MsgFifo.h"
-#include "link/base/RecBuf.h"
+#include "base/Clock.h"
+#include "base/MsgFifo.h"
+#include "base/RecBuf.h"
 
 namespace jvo {
 

@@ -10,7 +10,7 @@
 #include "config/UnitConfig.h"
 #include "link/Readings.h"
 #include "link/UnitLink.h"
-#include "link/base/MsgBuf.h"
+#include "base/MsgBuf.h"
 
 namespace jvo {
 

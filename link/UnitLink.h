@@ -9,7 +9,7 @@
 
 #include "link/FramePort.h"
 #include "link/ProxyConnection.h"
-#include "link/base/MsgBuf.h"
+#include "base/MsgBuf.h"
 
 namespace jvo {
 

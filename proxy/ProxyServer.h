@@ -24,8 +24,8 @@
 #include <thread>
 #include <vector>
 
-#include "link/base/Clock.h"
-#include "link/base/SyncEvent.h"
+#include "base/Clock.h"
+#include "base/SyncEvent.h"
 #include "proxy/UnitBackend.h"
 
 namespace jvo {

@@ -1,7 +1,7 @@
 #include "proxy/SerialBackend.h"
 
 #include "link/Commands.h"
-#include "link/base/MsgBuf.h"
+#include "base/MsgBuf.h"
 
 namespace jvo {
 

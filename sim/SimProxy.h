@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "link/base/SyncEvent.h"
+#include "base/SyncEvent.h"
 #include "proxy/UnitBackend.h"
 #include "sim/FaultPlan.h"
 #include "sim/SimUnit.h"

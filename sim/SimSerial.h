@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "link/base/SyncEvent.h"
+#include "base/SyncEvent.h"
 #include "link/posix/Pty.h"
 #include "sim/FaultPlan.h"
 #include "sim/SimUnit.h"

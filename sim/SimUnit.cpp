@@ -5,7 +5,7 @@
 #include "config/Codec.h"
 #include "link/Commands.h"
 #include "link/Readings.h"
-#include "link/base/MsgBuf.h"
+#include "base/MsgBuf.h"
 #include "sim/SimConfigs.h"
 
 namespace jvo::sim {

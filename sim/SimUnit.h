@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "config/UnitConfig.h"
-#include "link/base/Clock.h"
+#include "base/Clock.h"
 #include "sim/SimMeter.h"
 
 namespace jvo {

@@ -10,7 +10,7 @@
 #include "link/Commands.h"
 #include "link/ConfigTransfer.h"
 #include "link/UnitClient.h"
-#include "link/base/FormatStr.h"
+#include "base/FormatStr.h"
 #include "tool/ConfigLoad.h"
 #include "tool/Texts.h"
 

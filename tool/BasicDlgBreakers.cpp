@@ -1,7 +1,7 @@
 // BasicDlg: adding and deleting breakers and subfeeds.
 #include "config/ConfigCheck.h"
 #include "config/Slots.h"
-#include "link/base/FormatStr.h"
+#include "base/FormatStr.h"
 #include "tool/BasicDlg.h"
 #include "tool/BreakerOps.h"
 

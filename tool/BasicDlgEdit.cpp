@@ -1,7 +1,7 @@
 // BasicDlg: the property groups. Panel and view selection, showing and storing the selected item,
 // and the edit state machine with its checks.
 #include "config/Slots.h"
-#include "link/base/FormatStr.h"
+#include "base/FormatStr.h"
 #include "tool/BasicDlg.h"
 #include "tool/Texts.h"
 

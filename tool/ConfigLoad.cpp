@@ -5,7 +5,7 @@
 
 #include "config/ConfigCheck.h"
 #include "config/ConfigFile.h"
-#include "link/base/FormatStr.h"
+#include "base/FormatStr.h"
 #include "tool/Texts.h"
 
 namespace jvo::tool {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "link/base/FormatStr.h"
+#include "base/FormatStr.h"
 #include "tool/ConfigLoad.h"
 #include "tool/Texts.h"
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "link/base/FormatStr.h"
+#include "base/FormatStr.h"
 
 namespace jvo::tool {
 

@@ -13,7 +13,7 @@
 #include <cstring>
 
 #include "link/AppLog.h"
-#include "link/base/FormatStr.h"
+#include "base/FormatStr.h"
 
 namespace jvo {
 

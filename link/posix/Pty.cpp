@@ -8,7 +8,7 @@
 
 #include <cerrno>
 
-#include "link/base/SyncEvent.h"
+#include "base/SyncEvent.h"
 
 namespace jvo {
 

@@ -1,4 +1,4 @@
-#include "link/base/MsgBuf.h"
+#include "base/MsgBuf.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "link/base/RecBuf.h"
+#include "base/RecBuf.h"
 
 #include <gtest/gtest.h>
 

@@ -7,9 +7,9 @@
 #include <mutex>
 #include <stdexcept>
 
-#include "link/base/FormatStr.h"
-#include "link/base/MsgFifo.h"
-#include "link/base/SyncEvent.h"
+#include "base/FormatStr.h"
+#include "base/MsgFifo.h"
+#include "base/SyncEvent.h"
 #include "tests/link/threads/LogCapture.h"
 
 namespace jvo {

@@ -3,7 +3,7 @@
 #include <chrono>
 
 #include "link/AfoThread.h"
-#include "link/base/SyncEvent.h"
+#include "base/SyncEvent.h"
 #include "tests/link/threads/LogCapture.h"
 
 namespace jvo {

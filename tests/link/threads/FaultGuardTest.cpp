@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "link/AfoThread.h"
-#include "link/base/FormatStr.h"
+#include "base/FormatStr.h"
 #include "tests/link/threads/LogCapture.h"
 
 namespace jvo {

@@ -1,4 +1,4 @@
-#include "link/base/MsgFifo.h"
+#include "base/MsgFifo.h"
 
 namespace jvo {
 

@@ -1,4 +1,4 @@
-#include "link/base/SyncEvent.h"
+#include "base/SyncEvent.h"
 
 #include <poll.h>
 #include <sys/eventfd.h>

@@ -1,4 +1,4 @@
-#include "link/base/FormatStr.h"
+#include "base/FormatStr.h"
 
 #include <cstdio>
 #include <string>

@@ -1,4 +1,4 @@
-#include "link/base/Clock.h"
+#include "base/Clock.h"
 
 #include <chrono>
 

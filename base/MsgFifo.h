@@ -7,8 +7,8 @@
 #include <memory>
 #include <mutex>
 
-#include "link/base/RecBuf.h"
-#include "link/base/SyncEvent.h"
+#include "base/RecBuf.h"
+#include "base/SyncEvent.h"
 
 namespace jvo {
 

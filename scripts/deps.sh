@@ -7,6 +7,14 @@ command -v ninja >/dev/null || need+=(ninja-build)
 command -v g++ >/dev/null || need+=(g++)
 [ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev)
 [ -f /usr/include/gmock/gmock.h ] || need+=(libgmock-dev)
+[ -f /usr/include/benchmark/benchmark.h ] || need+=(libbenchmark-dev)
+command -v ccache >/dev/null || need+=(ccache)
+[ -d /usr/include/x86_64-linux-gnu/qt6/QtWidgets ] || [ -d /usr/include/qt6/QtWidgets ] || need+=(qt6-base-dev libxkbcommon-dev)
+[ -d /usr/include/x86_64-linux-gnu/qt6/QtCharts ] || [ -d /usr/include/qt6/QtCharts ] || need+=(qt6-charts-dev)
+[ -f /usr/include/prometheus/exposer.h ] || need+=(prometheus-cpp-dev)
+command -v Xvfb >/dev/null || need+=(xvfb xauth)
+command -v clang++ >/dev/null || need+=(clang)
+ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 || need+=(libclang-rt-dev)
 if [ ${#need[@]} -gt 0 ]; then
     echo "Installing: ${need[*]}"
     sudo=""

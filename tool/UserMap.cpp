@@ -347,6 +347,10 @@ void UserMap::OnRButtonUp(int x, int y, int screenX, int screenY) {
     if (command != 0) OnMenuCommand(command);
 }
 
+bool UserMap::SettleOpenEdit() {
+    return !m_Owner.IsEditOpen() || m_Owner.EndEdit(1);
+}
+
 void UserMap::OnMenuCommand(int command) {
     if (m_Owner.InputRefused()) return;
     const Slot* slot = m_Panels[m_Panel].m_Selected[m_View];
@@ -356,6 +360,7 @@ void UserMap::OnMenuCommand(int command) {
                 m_Owner.ShowMessage("OnDeleteBreaker(): No breaker referenced", MsgIcon::Stop);
                 return;
             }
+            if (!SettleOpenEdit()) return;
             const SlotRef& owner = *slot->m_Owner;
             bool deleted;
             if (owner.m_Kind == OWNER_BREAKER)
@@ -391,7 +396,7 @@ void UserMap::OnMenuCommand(int command) {
                                     MsgIcon::Stop);
                 return;
             }
-            if (!m_Config) return;
+            if (!m_Config || !SettleOpenEdit()) return;
             const int display = SlotToDisplay(m_Config->m_Panels[m_Panel], slot->m_Index + 1);
             const int added = m_Owner.AddBreaker(m_Panel, display, poles, slot->m_Index);
             if (added != -1) {
@@ -411,6 +416,7 @@ void UserMap::OnMenuCommand(int command) {
                                     MsgIcon::Stop);
                 return;
             }
+            if (!SettleOpenEdit()) return;
             const int added = m_Owner.AddSubfeed(m_Panel, *slot);
             if (added != -1) {
                 ReloadSlots();

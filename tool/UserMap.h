@@ -125,7 +125,9 @@ public:
     void OnLButtonUp(int x, int y);
     void OnLButtonDblClk(int x, int y);
     void OnRButtonUp(int x, int y, int screenX, int screenY);
-    // Runs a context-menu command on the selected slot of the current panel and view.
+    // Runs a context-menu command on the selected slot of the current panel and view. An open
+    // edit is applied first; when it fails its check the command is not run, so that the picture
+    // and the editor go on showing the same item.
     void OnMenuCommand(int command);
 
     // Introspection (tests and the window).
@@ -165,6 +167,8 @@ private:
     // The owner's first slot for an occupied slot, else the slot itself.
     static Slot* Normalise(Slot* slot);
     void SelectSlot(Slot* slot);
+    // Applies an open edit; false when it failed its check and stays open.
+    bool SettleOpenEdit();
     void DrawSlot(const Slot& slot);
     void DrawLabel(int slotIndex);
     void Repaint();

@@ -117,6 +117,7 @@ TEST(DumpFile, WritesExactBytesAndFailsWithoutAFolder) {
     got << in.rdbuf();
     EXPECT_EQ(got.str(), "a\r\nb\r\n");
     EXPECT_FALSE(WriteDumpFile(dir + "/no/such/folder/x.csv", "x"));
+    EXPECT_FALSE(WriteDumpFile("/dev/full", std::string(100000, 'x')));  // a failed write counts
     EXPECT_EQ(CreateFileFailedText("/x"), "Could not create output file: /x");
 }
 

@@ -38,6 +38,8 @@ TEST(EventText, TimestampAndIndex) {
     test::UseTimeZone("UTC");
     EXPECT_EQ(EventIndexText(7), "[00007]");
     EXPECT_EQ(EventIndexText(65535), "[65535]");
+    EXPECT_EQ(MakeEventRow(EventRecord{42, 2002, 60, 0, 0}),
+              (EventRowView{"[00042]", "01-01-70 00:01:00", "JVO Power Loss"}));
 }
 
 }  // namespace

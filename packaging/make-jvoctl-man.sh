@@ -32,48 +32,54 @@ tmp=$out.tmp
 trap 'rm -f "$tmp"' EXIT
 {
     printf '.TH JVOCTL 1 "" "jvo %s" "JVO service software"\n' "$version"
-    echo '.nh'
-    echo '.SH NAME'
-    echo 'jvoctl \- command\-line service program for JVO units and their configuration files'
-    echo '.SH SYNOPSIS'
-    echo '.nf'
+    # Fixed text goes through here-documents: the shell's echo may expand backslashes.
+    cat <<'EOF'
+.nh
+.SH NAME
+jvoctl \- command\-line service program for JVO units and their configuration files
+.SH SYNOPSIS
+.nf
+EOF
     printf '%s\n' "$main_help" | sed -n '/^Usage:/,/^$/p' | sed -e '/^$/d' -e 's/^Usage: *//' \
         -e 's/^ *//' | as_roff
-    echo '.fi'
-    echo '.SH DESCRIPTION'
-    echo '.B jvoctl'
-    echo 'checks and prints configuration files (*.jvo.cfg) and talks to a JVO power\-monitoring'
-    echo 'unit over a serial port or through the proxy server: it identifies the unit, extracts'
-    echo 'and installs its configuration and resets it, with the checks and questions of the'
-    echo 'configuration tool. Each command is described below as'
-    echo '.B jvoctl'
-    echo '.I COMMAND'
-    echo '.B \-\-help'
-    echo 'prints it.'
-    echo '.SH COMMANDS'
+    cat <<'EOF'
+.fi
+.SH DESCRIPTION
+.B jvoctl
+checks and prints configuration files (*.jvo.cfg) and talks to a JVO power\-monitoring
+unit over a serial port or through the proxy server: it identifies the unit, extracts
+and installs its configuration and resets it, with the checks and questions of the
+configuration tool. Each command is described below as
+.B jvoctl
+.I COMMAND
+.B \-\-help
+prints it.
+.SH COMMANDS
+EOF
     for command in $commands; do
-        printf '.SS %s\n' "$command"
-        echo '.nf'
+        printf '.SS %s\n.nf\n' "$command"
         help=$("$jvoctl" "$command" --help)
         printf '%s\n' "$help" | as_roff
-        echo '.fi'
+        printf '.fi\n'
     done
-    echo '.SH ENVIRONMENT'
-    echo '.TP'
-    echo '.B JVO_PORT_DIR'
-    echo 'The port directory. An entry com\fIN\fR there (N = 1..32), normally a symbolic link to'
-    echo 'a device such as one under /dev/serial/by\-id, pins COM port N to that device. Serial'
-    echo 'devices that are not pinned take the lowest free numbers: /dev/ttyUSB*, then'
-    echo '/dev/ttyACM*, then /dev/ttyS*. Without the variable the port directory is'
-    echo '~/.config/jvo/ports. The services of this package use /etc/jvo/ports.'
-    echo '.SH FILES'
-    echo '.TP'
-    echo '.I ~/.config/jvo/ports'
-    echo 'The port directory when JVO_PORT_DIR is not set.'
-    echo '.TP'
-    echo '.I /usr/share/doc/jvo/README.md'
-    echo 'Serial ports, permissions, a USB adapter'"'"'s latency, and troubleshooting.'
-    echo '.SH SEE ALSO'
-    echo '.BR jvo\-proxy " \-\-help, " jvo\-sim " \-\-help"'
+    cat <<'EOF'
+.SH ENVIRONMENT
+.TP
+.B JVO_PORT_DIR
+The port directory. An entry com\fIN\fR there (N = 1..32), normally a symbolic link to
+a device such as one under /dev/serial/by\-id, pins COM port N to that device. Serial
+devices that are not pinned take the lowest free numbers: /dev/ttyUSB*, then
+/dev/ttyACM*, then /dev/ttyS*. Without the variable the port directory is
+~/.config/jvo/ports. The services of this package use /etc/jvo/ports.
+.SH FILES
+.TP
+.I ~/.config/jvo/ports
+The port directory when JVO_PORT_DIR is not set.
+.TP
+.I /usr/share/doc/jvo/README.md
+Serial ports, permissions, a USB adapter's latency, and troubleshooting.
+.SH SEE ALSO
+.BR jvo\-proxy " \-\-help, " jvo\-sim " \-\-help"
+EOF
 } >"$tmp"
 mv "$tmp" "$out"

@@ -33,7 +33,7 @@ if ! (cd "$build" && cpack -G DEB >"$build/cpack.log" 2>&1); then
     echo "FAIL cpack -G DEB" >&2
     exit 1
 fi
-debs=("$build"/${package}_*.deb)
+debs=("$build"/"$package"_*.deb)
 [ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || { echo "FAIL cpack made no single .deb" >&2; exit 1; }
 deb=${debs[0]}
 echo "package: ${deb#"$root"/}"
@@ -101,11 +101,16 @@ if [[ " ${built[*]} " == *" jvoctl "* ]]; then
     man=/usr/share/man/man1/jvoctl.1.gz
     # Every command jvoctl lists has its section, and groff reads the page without warnings.
     commands=$(/usr/bin/jvoctl --help | sed -n '/^Commands:/,$ s/^  \([a-z][a-z0-9-]*\).*/\1/p')
+    page=$(zcat "$man") || page=""
     missing=""
     for c in $commands; do
-        zgrep -qx "\.SS $c" "$man" || missing+=" $c"
+        grep -qx "\.SS $c" <<<"$page" || missing+=" $c"
     done
-    warnings=$(zcat "$man" | groff -man -Tutf8 -ww -z 2>&1) || warnings+=" (groff failed)"
+    warnings=$(groff -man -Tutf8 -ww -z 2>&1 <<<"$page") || warnings+=" (groff failed)"
+    # groff takes stray control characters (a shell's echo turning \f into a form feed) silently.
+    if LC_ALL=C grep -qP '[\x00-\x08\x0b-\x1f\x7f]' <<<"$page"; then
+        warnings+=" control characters in the page"
+    fi
     if [ -n "$commands" ] && [ -z "$missing" ] && [ -z "$warnings" ]; then
         pass "manual page jvoctl(1)"
     else

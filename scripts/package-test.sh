@@ -17,6 +17,17 @@ if [ "$(id -u)" -ne 0 ]; then
     sudo="sudo"
 fi
 
+# Tools the package and its checks need, with the Debian packages that hold them.
+tools_missing=()
+for need in dpkg-shlibdeps:dpkg-dev file:file readelf:binutils desktop-file-validate:desktop-file-utils \
+    systemd-analyze:systemd groff:groff-base apt-get:apt; do
+    command -v "${need%%:*}" >/dev/null || tools_missing+=("${need#*:}")
+done
+if [ ${#tools_missing[@]} -gt 0 ]; then
+    echo "package-test: missing tools; install the packages: ${tools_missing[*]}" >&2
+    exit 1
+fi
+
 failures=0
 pass() { echo "PASS $*"; }
 fail() {

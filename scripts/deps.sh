@@ -14,6 +14,10 @@ command -v ccache >/dev/null || need+=(ccache)
 [ -f /usr/include/prometheus/exposer.h ] || need+=(prometheus-cpp-dev)
 command -v Xvfb >/dev/null || need+=(xvfb xauth)
 command -v clang++ >/dev/null || need+=(clang)
+command -v dpkg-shlibdeps >/dev/null || need+=(dpkg-dev)
+command -v file >/dev/null || need+=(file)
+command -v desktop-file-validate >/dev/null || need+=(desktop-file-utils)
+command -v systemd-analyze >/dev/null || need+=(systemd)
 ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 || need+=(libclang-rt-dev)
 if [ ${#need[@]} -gt 0 ]; then
     echo "Installing: ${need[*]}"

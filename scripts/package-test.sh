@@ -36,8 +36,9 @@ fail() {
 }
 
 echo "=== release build and package ==="
-cmake --preset release >/dev/null
-cmake --build --preset release
+preset=${JVO_RELEASE_PRESET:-release}  # CI passes ci-release (warnings as errors)
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset"
 rm -f "$build"/${package}_*.deb
 if ! (cd "$build" && cpack -G DEB >"$build/cpack.log" 2>&1); then
     cat "$build/cpack.log" >&2

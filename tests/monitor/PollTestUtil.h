@@ -29,10 +29,11 @@ bool WaitUntil(Fn&& done, int ms = 30000) {
 // recorded. Called on the command thread.
 class ScriptedUi : public monitor::MonitorUi {
 public:
-    void Choose(monitor::ConnectChoice c) {
+    // `comPort` > 0 selects that port's entry of the list (none when it is not listed).
+    void Choose(monitor::ConnectChoice c, int comPort = 0) {
         std::lock_guard<std::mutex> lock(m_Lock);
         c.m_Kind = monitor::ConnectChoice::CONNECT;
-        m_Choices.push_back(std::move(c));
+        m_Choices.emplace_back(std::move(c), comPort);
     }
     monitor::MsgResult Message(const std::string& text, monitor::MsgButtons,
                                monitor::MsgIcon icon) override {
@@ -45,8 +46,13 @@ public:
         std::lock_guard<std::mutex> lock(m_Lock);
         m_Dialogs.push_back(state);
         if (m_Choices.empty()) return {};
-        monitor::ConnectChoice c = m_Choices.front();
+        auto [c, comPort] = m_Choices.front();
         m_Choices.pop_front();
+        if (comPort > 0) {
+            c.m_Selected = -1;
+            for (size_t i = 0; i < state.m_Ports.size(); ++i)
+                if (state.m_Ports[i].m_Port == comPort) c.m_Selected = static_cast<int>(i);
+        }
         return c;
     }
     void SetTitle(const std::string& title) override {
@@ -72,7 +78,7 @@ public:
 
 private:
     mutable std::mutex m_Lock;
-    std::deque<monitor::ConnectChoice> m_Choices;
+    std::deque<std::pair<monitor::ConnectChoice, int>> m_Choices;
     std::vector<std::string> m_Messages;
     std::vector<monitor::MsgIcon> m_Icons;
     std::vector<std::string> m_Titles;

@@ -177,6 +177,10 @@ bool PollWorker::Reopen() {
             return true;
         }
         m_ReopenDelayMs = std::min(m_ReopenDelayMs * 2, m_Timings.reopenMaxMs);
+        if (m_Limits.giveUpAfterFails > 0 && ++m_FailsInRow >= m_Limits.giveUpAfterFails) {
+            m_GaveUp = true;
+            return false;
+        }
     }
     return false;
 }

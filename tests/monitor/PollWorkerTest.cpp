@@ -169,7 +169,10 @@ TEST_F(WrapTest, EventIndexWrapsAndAFormatEventEmptiesTheLog) {
 
     unit.LogEvent(1, 1000);  // the unit formatted the log
     unit.LogEvent(1, 2004);
-    ASSERT_TRUE(WaitUntil([&] { return logs[1].LastIndex() == 3; }));
+    ASSERT_TRUE(WaitUntil([&] {
+        const auto e = logs[1].Events();
+        return !e.empty() && e.back().m_Id == 2004;
+    }));
     const auto after = logs[1].Events();
     ASSERT_EQ(after.size(), 2u);
     EXPECT_EQ(after[0].m_Id, 1000);

@@ -1,7 +1,11 @@
 #include "link/AppLog.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <thread>
 
 namespace jvo {
 
@@ -24,9 +28,22 @@ void CAppLog::RemoveSink(Sink* sink) {
     m_Sinks.erase(std::remove(m_Sinks.begin(), m_Sinks.end(), sink), m_Sinks.end());
 }
 
+namespace {
+
+// Polls the lock instead of a timed wait, which the thread checkers do not all follow.
+bool TryLockFor(std::unique_lock<std::mutex>& guard, int waitMs) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+    while (!guard.try_lock()) {
+        if (std::chrono::steady_clock::now() >= until) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+}  // namespace
+
 void CAppLog::WriteArgs(int level, std::string_view format, std::initializer_list<fmt::Arg> args,
-                        bool nullFormat) {
-    std::lock_guard<std::mutex> guard(m_Lock);
+                        bool nullFormat, bool noWait) {
     if (level > m_Level) return;
     std::string text;
     if (nullFormat) {
@@ -36,6 +53,17 @@ void CAppLog::WriteArgs(int level, std::string_view format, std::initializer_lis
         text = "APPLOG ERROR: Invalid arguments: 'format'=\"";
         text.append(format);
         text += '"';
+    }
+    std::unique_lock<std::mutex> guard(m_Lock, std::defer_lock);
+    if (!noWait) {
+        guard.lock();
+    } else if (!TryLockFor(guard, kNoWaitLockMs)) {
+        // The lock may be held by this very thread, abandoned at a fault: the line goes out
+        // without it, in one write.
+        text += '\n';
+        const ssize_t ignored = ::write(STDERR_FILENO, text.data(), text.size());
+        (void)ignored;
+        return;
     }
     for (Sink* sink : m_Sinks)
         sink->Write(text.c_str());

@@ -1,14 +1,16 @@
 // UnitLink and UnitClient on the serial path, against the simulated unit on a pseudo-terminal.
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
 
 #include "link/Commands.h"
 #include "link/posix/Pty.h"
+#include "tests/link/serial/SerialTestUtil.h"
+#include "tests/link/threads/LogCapture.h"
 #include "tests/link/unit/SimFixture.h"
 
 namespace jvo::test {
 namespace {
-
 
 TEST_F(SimLinkTest, CommandsCarryTheirResults) {
     UnitClient client(&link, 0);
@@ -125,6 +127,155 @@ TEST_F(SimLinkTest, DisconnectedLinkFailsAtOnceAndReopens) {
     EXPECT_FALSE(client.GetSchemaVersion(schema));
     ASSERT_TRUE(link.OpenSerialDevice(port.DevicePath(), 115200));
     EXPECT_TRUE(client.GetSchemaVersion(schema));
+}
+
+// A unit whose port goes away and comes back under another device, found again by its number.
+TEST(UnitLinkHealth, LostPortIsReportedOnceAndReopenedByNumber) {
+    TempDir ports;
+    ASSERT_FALSE(ports.Path().empty());
+    ::setenv("JVO_PORT_DIR", ports.Path().c_str(), 1);
+    LogCapture log;
+    sim::SimUnit unit(SystemClock::Instance(), MarkedConfig());
+    UnitLink link;
+    UnitClient client(&link, 0);
+    uint16_t schema = 0;
+    std::string firstDevice;
+    {
+        sim::SimSerialPort first(unit);
+        ASSERT_TRUE(first.Start());
+        ASSERT_TRUE(first.Pin(7, ports.Path()));
+        firstDevice = first.DevicePath();
+        ASSERT_TRUE(link.OpenSerial(7, 115200));
+        EXPECT_FALSE(link.TransportLost());
+        ASSERT_TRUE(client.GetSchemaVersion(schema));
+        first.Stop();  // the device hangs up
+        ASSERT_TRUE(WaitFor([&] { return link.TransportLost(); }));
+    }
+    EXPECT_TRUE(link.IsConnected());
+    EXPECT_EQ(link.TransportLostReason(), "device hung up");
+    EXPECT_FALSE(client.GetSchemaVersion(schema));
+    EXPECT_FALSE(link.Reopen());  // nothing behind COM7 yet
+    EXPECT_TRUE(link.TransportLost());
+
+    sim::SimSerialPort second(unit);
+    ASSERT_TRUE(second.Start());
+    ASSERT_TRUE(second.Pin(7, ports.Path()));
+    ASSERT_TRUE(link.Reopen());
+    EXPECT_FALSE(link.TransportLost());
+    EXPECT_EQ(link.TransportLostReason(), "");
+    EXPECT_TRUE(client.GetSchemaVersion(schema));
+    EXPECT_EQ(log.Count("transport lost"), 1);
+
+    link.Disconnect();
+    EXPECT_FALSE(link.Reopen());  // a disconnected link stays disconnected
+    EXPECT_FALSE(link.IsConnected());
+    ::unsetenv("JVO_PORT_DIR");
+}
+
+using SteadyClock = std::chrono::steady_clock;
+
+int64_t MsSince(SteadyClock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now() - start)
+        .count();
+}
+
+// A line where another unit talks every 100 ms and ours stays silent: the transaction still ends
+// at its deadline.
+TEST(UnitLinkWire, ForeignTrafficCannotHoldATransaction) {
+    Pty pty;
+    ASSERT_TRUE(pty.Open());
+    UnitLink link;
+    ASSERT_TRUE(link.OpenSerialDevice(pty.SlavePath(), 115200));
+    std::atomic<bool> done{false};
+    std::thread babbler([&] {
+        const Bytes foreign = Wire({kHostAddress, 0x05, 0x00, 0x02, 'd'});
+        const auto until = SteadyClock::now() + std::chrono::seconds(8);
+        while (!done && SteadyClock::now() < until) {
+            pty.Write(foreign.data(), foreign.size());
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+    });
+    MsgBuf request(16), reply(64);
+    request.Put8(CMD_GET_STATUS);
+    const auto start = SteadyClock::now();
+    EXPECT_FALSE(link.Transact(0, request, reply, 2, 250));
+    const int64_t took = MsSince(start);
+    done = true;
+    babbler.join();
+    EXPECT_GE(took, 250);
+    EXPECT_LT(took, 5000);  // the deadline is 4 x 250 ms; the babbler talks for 8 s
+}
+
+// The transaction's worker, with the time it took.
+struct TimedTransact {
+    std::thread thread;
+    std::atomic<bool> done{false};
+    std::atomic<int64_t> tookMs{-1};
+    void Start(UnitLink& link, int32_t timeoutMs, size_t payload) {
+        thread = std::thread([&link, timeoutMs, payload, this] {
+            MsgBuf request(static_cast<int32_t>(payload) + 1), reply(64);
+            request.Put8(CMD_SET_UNIT_RECORD);
+            for (size_t i = 1; i < payload; ++i)
+                request.Put8(0x55);
+            const auto start = SteadyClock::now();
+            link.Transact(0, request, reply, 2, timeoutMs);
+            tookMs = MsSince(start);
+            done = true;
+        });
+    }
+    bool WaitDone(int ms) {
+        return WaitFor([&] { return done.load(); }, ms);
+    }
+};
+
+TEST(UnitLinkWire, DisconnectBreaksAWaitingTransaction) {
+    Pty pty;  // a unit that never answers
+    ASSERT_TRUE(pty.Open());
+    UnitLink link;
+    ASSERT_TRUE(link.OpenSerialDevice(pty.SlavePath(), 115200));
+    TimedTransact t;
+    t.Start(link, 60000, 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const auto start = SteadyClock::now();
+    link.Disconnect();
+    EXPECT_LT(MsSince(start), 5000);
+    const bool ended = t.WaitDone(10000);
+    EXPECT_TRUE(ended);
+    if (!ended) pty.Close();
+    t.thread.join();
+    EXPECT_FALSE(link.IsConnected());
+}
+
+// A device that stops taking output: the write gives up after its bound, and a Disconnect from
+// another thread breaks a blocked write sooner.
+TEST(UnitLinkWire, StalledDeviceCannotFreezeTheLink) {
+    Pty pty;  // its master is never read, so the terminal's buffer fills up
+    ASSERT_TRUE(pty.Open());
+    UnitLink link;
+    ASSERT_TRUE(link.OpenSerialDevice(pty.SlavePath(), 115200));
+    const size_t payload = 1150;
+    const int32_t bound = CFramePort::WriteBoundMs(payload + 12, 115200);
+    bool stalled = false;
+    for (int i = 0; i < 400 && !stalled; ++i) {
+        TimedTransact t;
+        t.Start(link, 1, payload);
+        const bool ended = t.WaitDone(bound + 20000);
+        if (!ended) pty.Close();  // frees the writer so that the test can end
+        t.thread.join();
+        ASSERT_TRUE(ended) << "a write to a stalled device never ended";
+        stalled = t.tookMs >= CFramePort::kWriteMarginMs;
+    }
+    ASSERT_TRUE(stalled);
+
+    TimedTransact blocked;
+    blocked.Start(link, 1, payload);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    link.Disconnect();
+    const bool ended = blocked.WaitDone(bound + 20000);
+    if (!ended) pty.Close();
+    blocked.thread.join();
+    ASSERT_TRUE(ended);
+    EXPECT_LT(blocked.tookMs.load(), CFramePort::kWriteMarginMs);  // broken, not timed out
 }
 
 // The exact bytes on the line, against a hand-driven peer.

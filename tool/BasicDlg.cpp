@@ -5,12 +5,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "base/FormatStr.h"
 #include "config/ConfigFile.h"
 #include "config/Slots.h"
 #include "link/Commands.h"
 #include "link/ConfigTransfer.h"
 #include "link/UnitClient.h"
-#include "base/FormatStr.h"
 #include "tool/ConfigLoad.h"
 #include "tool/Texts.h"
 
@@ -106,6 +106,11 @@ bool BasicDlg::OpenUnit(const ConnectResult& choice) {
         Stop(FormatStr("Could not open %s\n", choice.m_Device));
         return false;
     }
+    if (choice.m_Kind == ConnectResult::PROXY) {
+        if (m_Link.OpenProxy(choice.m_Host)) return true;
+        Stop("Could not connect to the specified server");
+        return false;
+    }
     return false;
 }
 
@@ -125,6 +130,7 @@ void BasicDlg::Connect() {
     if (!OpenUnit(choice)) return;
 
     UnitClient client(&m_Link, 0);
+    client.SetReplyTimeoutMs(m_ReplyTimeoutMs);
     UiProgress progress(m_Ui);
     UnitConfig work;
     for (;;) {
@@ -211,6 +217,7 @@ void BasicDlg::ShowNewConfiguration() {
 
 bool BasicDlg::ResetToDefault() {
     UnitClient client(&m_Link, 0);
+    client.SetReplyTimeoutMs(m_ReplyTimeoutMs);
     if (m_Ui.Message(text::kAskReset, MsgButtons::YesNo, MsgIcon::Exclamation, MsgResult::No) !=
         MsgResult::Yes)
         return false;
@@ -223,6 +230,7 @@ bool BasicDlg::ResetToDefault() {
 
 bool BasicDlg::Install() {
     UnitClient client(&m_Link, 0);
+    client.SetReplyTimeoutMs(m_ReplyTimeoutMs);
     UiProgress progress(m_Ui);
     m_Ui.ProgressBegin(text::kCaptionInstall);
     m_Map.RedrawMap();

@@ -115,11 +115,15 @@ private:
     tool::ConsoleUi& m_Ui;
 };
 
-// The line after a failed open or a unit that did not answer; kExitNoUnit. Open failures show
-// the link's own message first ("Could not open COM7", "Could not connect to the specified
-// server").
+// The message the controller shows when the link cannot be opened (BasicDlg::OpenUnit).
+std::string OpenFailedText(const LinkTarget& target) {
+    if (!target.proxyHost.empty()) return "Could not connect to the specified server";
+    return FormatStr("Could not open %s\n", target.Describe());
+}
+
+// The line after a failed open or a unit that did not answer; kExitNoUnit.
 int NoUnit(const ToolCommand& cmd, const tool::ConsoleUi& ui) {
-    if (ui.Showed("Could not open") || ui.Showed("Could not connect to the specified server"))
+    if (ui.Showed(OpenFailedText(cmd.target)))
         Explain(cmd.name, WhyNotOpened(cmd.target));
     else
         Explain(cmd.name, "the unit on " + cmd.target.Describe() +
@@ -128,9 +132,8 @@ int NoUnit(const ToolCommand& cmd, const tool::ConsoleUi& ui) {
     return kExitNoUnit;
 }
 
-bool ReachedNoUnit(const tool::ConsoleUi& ui) {
-    return ui.Showed("Could not open") || ui.Showed("Could not connect to the specified server") ||
-           ui.Showed(tool::text::kExtractFailed);
+bool ReachedNoUnit(const ToolCommand& cmd, const tool::ConsoleUi& ui) {
+    return ui.Showed(OpenFailedText(cmd.target)) || ui.Showed(tool::text::kExtractFailed);
 }
 
 // Reads the unit's configuration as it is, with the console's progress. False after showing the
@@ -212,7 +215,7 @@ int RunExtract(int argc, char** argv) {
     dlg.SetReplyTimeoutMs(cmd.target.timeoutMs);
     dlg.Connect();
     if (!dlg.UnitConnected()) {
-        if (ReachedNoUnit(ui)) return NoUnit(cmd, ui);
+        if (ReachedNoUnit(cmd, ui)) return NoUnit(cmd, ui);
         if (ui.Showed(tool::text::kSeriousExtractHead))
             Explain(cmd.name,
                     "the unit's configuration has serious errors: back it up with `jvoctl extract "

@@ -35,15 +35,19 @@ bool ParseProxyArgs(int argc, const char* const* argv, ProxyProgramOptions& opti
             options.help = true;
             continue;
         }
-        if (arg == "--listen") {
-            if (i + 1 >= argc || !argv[i + 1]) {
-                error = "--listen needs [ADDR:]PORT";
-                return false;
+        if (arg == "--listen" || arg.rfind("--listen=", 0) == 0) {
+            std::string listen;
+            if (arg == "--listen") {
+                if (i + 1 >= argc || !argv[i + 1]) {
+                    error = "--listen needs [ADDR:]PORT";
+                    return false;
+                }
+                listen = argv[++i];
+            } else {
+                listen = arg.substr(9);
             }
-            const std::string listen = argv[++i];
-            std::string why;
-            if (!cmdline::ParseListenSpec(listen, options.listenAddress, options.listenPort, why)) {
-                error = "invalid --listen value '" + listen + "': " + why;
+            if (!ParseListenSpec(listen, options.listenAddress, options.listenPort)) {
+                error = "invalid --listen value '" + listen + "' (expected [ADDR:]PORT)";
                 return false;
             }
             continue;

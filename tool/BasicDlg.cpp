@@ -5,12 +5,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "base/FormatStr.h"
 #include "config/ConfigFile.h"
 #include "config/Slots.h"
 #include "link/Commands.h"
 #include "link/ConfigTransfer.h"
 #include "link/UnitClient.h"
+#include "base/FormatStr.h"
 #include "tool/ConfigLoad.h"
 #include "tool/Texts.h"
 

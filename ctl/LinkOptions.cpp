@@ -1,12 +1,9 @@
 #include "ctl/LinkOptions.h"
 
-#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <sys/file.h>
 #include <sys/socket.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -30,28 +27,6 @@ const char* const kLinkHelp =
     "                    wait longer of their own keep their time unless MS is longer still)\n";
 
 namespace {
-
-// Why the serial device at `path` cannot be opened, found out by trying it as the link does.
-std::string DeviceProblem(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        const int err = errno;
-        if (err == ENOENT) return "the device does not exist";
-        if (err == EACCES) return "permission denied: add yourself to the dialout group";
-        if (err == EBUSY) return "it is in use by another program";
-        return cmdline::ErrorText(err);
-    }
-    std::string why;
-    termios tio{};
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK)
-        why = "it is in use by another program";
-    else if (::tcgetattr(fd, &tio) != 0)
-        why = "it is not a serial device";
-    else
-        why = "its line settings were refused (see the messages above)";
-    ::close(fd);
-    return why;
-}
 
 // Why no proxy server answered at host:port.
 std::string ProxyProblem(const std::string& host, uint16_t port) {
@@ -144,14 +119,15 @@ std::string WhyNotOpened(const LinkTarget& target) {
         return "cannot reach the proxy server at " + target.ProxyAddress() + ": " +
                ProxyProblem(target.proxyHost, target.proxyPort);
     if (!target.device.empty())
-        return "cannot open " + target.device + ": " + DeviceProblem(target.device);
+        return "cannot open " + target.device + ": " + cmdline::SerialDeviceProblem(target.device);
     const std::string path = ResolveComPort(target.com);
     if (path.empty())
         return FormatStr(
             "cannot open COM%d: no device is pinned or found for it (see `jvoctl "
             "ports`)",
             target.com);
-    return FormatStr("cannot open COM%d (%s): %s", target.com, path, DeviceProblem(path));
+    return FormatStr("cannot open COM%d (%s): %s", target.com, path,
+                     cmdline::SerialDeviceProblem(path));
 }
 
 bool OpenLinkTarget(UnitLink& link, const LinkTarget& target, const char* command) {

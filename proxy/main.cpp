@@ -7,6 +7,7 @@
 #include <string>
 
 #include "base/CmdLine.h"
+#include "link/PortDirectory.h"
 #include "link/TcpBase.h"
 #include "proxy/BackendFactory.h"
 #include "proxy/ProgramOptions.h"
@@ -58,6 +59,13 @@ int main(int argc, char** argv) {
     std::unique_ptr<jvo::IUnitBackend> backend = jvo::MakeUnitBackend(options, error);
     if (!backend) {
         std::fprintf(stderr, "jvo-proxy: %s\n", error.c_str());
+        const std::string device =
+            options.devicePath.empty() ? jvo::ResolveComPort(options.comPort) : options.devicePath;
+        const std::string why = device.empty()
+                                    ? "no device is pinned or found for COM" +
+                                          std::to_string(options.comPort) + " (see `jvoctl ports`)"
+                                    : device + ": " + SerialDeviceProblem(device);
+        std::fprintf(stderr, "jvo-proxy: %s\n", why.c_str());
         return kExitNoUnit;
     }
     jvo::ProxyServerOptions serverOptions;

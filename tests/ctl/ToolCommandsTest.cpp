@@ -261,7 +261,9 @@ TEST_F(ToolCommandsTest, ResetNeedsExplicitPermission) {
 }
 
 TEST_F(ToolCommandsTest, FailuresAndUsage) {
-    // Units that cannot be reached: the link's message, then what to do.
+    // Units that cannot be reached: the link's message, then what to do. (COM 6 is pinned to a
+    // device that is absent, so that no serial device of this machine takes its number.)
+    ASSERT_EQ(::symlink(dir.File("absent").c_str(), dir.File("ports/com6").c_str()), 0);
     CtlResult r = Jvoctl({"extract", "--com", "6", "-o", dir.File("x.jvo.cfg"), "--yes"});
     EXPECT_EQ(r.status, 4);
     EXPECT_TRUE(Has(r.err, "Could not open COM6"));

@@ -65,6 +65,10 @@ check "COM 0 is refused" status_of 64 "$SIM" --com=0
 check "a port beyond 65535 is refused" status_of 64 "$SIM" --listen 65536
 check "jvo-proxy without a unit" status_of 64 "$PROXY" --listen=0
 check "jvo-proxy --com 0" status_of 64 "$PROXY" --com=0
+mkdir -p "$JVO_PORT_DIR" && ln -s "$dir/absent" "$JVO_PORT_DIR/com9"  # a pin without its device
+"$PROXY" --com 9 --listen 0 2>"$dir/nounit.err"
+check "jvo-proxy without its unit's port" test $? -eq 4
+check "... says why" grep -q 'no device is pinned or found for COM9' "$dir/nounit.err"
 check "jvoctl --proxy ''" status_of 64 "$CTL" info --proxy ''
 
 "$SIM" --com=5 --listen=.:0 --overload "RACK A2 07" 2>"$dir/sim.err" &

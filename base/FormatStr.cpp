@@ -8,14 +8,20 @@ namespace fmt {
 
 namespace {
 
+// A printf pattern for one conversion, built in place: "%", at most 5 flags, width and precision
+// of at most 6 digits each, a length of at most 2 characters and the conversion character.
+struct Pattern {
+    char text[32] = {};
+};
+
 // printf of one already-validated numeric conversion with a value of the matching C type.
 template <class T>
-bool Emit(std::string& out, const std::string& pattern, T value) {
-    int n = std::snprintf(nullptr, 0, pattern.c_str(), value);
+bool Emit(std::string& out, const Pattern& pattern, T value) {
+    int n = std::snprintf(nullptr, 0, pattern.text, value);
     if (n < 0) return false;
     size_t at = out.size();
     out.resize(at + static_cast<size_t>(n) + 1);
-    std::snprintf(out.data() + at, static_cast<size_t>(n) + 1, pattern.c_str(), value);
+    std::snprintf(out.data() + at, static_cast<size_t>(n) + 1, pattern.text, value);
     out.resize(at + static_cast<size_t>(n));
     return true;
 }
@@ -34,14 +40,38 @@ void EmitString(std::string& out, const Conversion& s, int width, int prec, std:
     if (HasFlag(s, '-')) out.append(pad, ' ');
 }
 
-std::string BuildPattern(const Conversion& s, int width, int prec, const char* length, char conv) {
-    std::string pattern = "%";
-    pattern.append(s.flags, static_cast<size_t>(s.flagCount));
-    if (width >= 0) pattern += std::to_string(width);
-    if (prec >= 0) pattern += "." + std::to_string(prec);
-    pattern += length;
-    pattern += conv;
-    return pattern;
+// Fills the pattern with plain character stores: composing it from std::string pieces made GCC 12
+// at -O3 warn (falsely) about overlapping copies inside std::string.
+Pattern BuildPattern(const Conversion& s, int width, int prec, const char* length, char conv) {
+    Pattern p;
+    char* at = p.text;
+    char* const end = p.text + sizeof p.text - 1;  // room for the terminating zero
+    auto put = [&](char c) {
+        if (at < end) *at++ = c;
+    };
+    auto number = [&](int value) {
+        char digits[12];
+        int n = 0;
+        do {
+            digits[n++] = static_cast<char>('0' + value % 10);
+            value /= 10;
+        } while (value > 0 && n < 12);
+        while (n > 0)
+            put(digits[--n]);
+    };
+    put('%');
+    for (int i = 0; i < s.flagCount; ++i)
+        put(s.flags[i]);
+    if (width >= 0) number(width);
+    if (prec >= 0) {
+        put('.');
+        number(prec);
+    }
+    for (const char* l = length; *l; ++l)
+        put(*l);
+    put(conv);
+    *at = '\0';
+    return p;
 }
 
 }  // namespace

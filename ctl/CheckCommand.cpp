@@ -1,8 +1,8 @@
 // jvoctl check FILE [--fix OUT]: runs the configuration check on a file and prints its findings.
+#include "base/FormatStr.h"
 #include "config/ConfigCheck.h"
 #include "config/ConfigFile.h"
 #include "ctl/Commands.h"
-#include "base/FormatStr.h"
 
 namespace jvo::ctl {
 
@@ -21,7 +21,8 @@ constexpr const char* kDetails =
     "                  configuration has none, otherwise they are printed on stderr.\n"
     "\n"
     "Exit status: 0 no findings, 1 minor errors only, 2 serious errors (with --fix: in the\n"
-    "corrected configuration), 3 a file could not be read or written, 64 bad command line.\n";
+    "corrected configuration), 3 a file could not be read or written, 64 bad command line,\n"
+    "74 the output could not be written.\n";
 
 int StatusOf(int result) {
     if (result & CHECK_SERIOUS) return kExitSerious;
@@ -50,7 +51,7 @@ int RunCheck(int argc, char** argv) {
     const int result = ConfigCheck(config, false, &minor, &serious);
     const std::string report =
         FormatStr("RESULT %d\nMINOR:\n", result) + minor + "SERIOUS:\n" + serious;
-    if (!WriteText(stdout, report)) return kExitFile;
+    if (!WriteText(stdout, report)) return kExitOutput;
     if (!fixPath) return StatusOf(result);
 
     // The correcting run decides: its corrections can change what the later checks see.

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/CmdLine.h"
 #include "config/UnitConfig.h"
 
 namespace jvo::ctl {
@@ -17,13 +18,15 @@ struct Command {
     int (*run)(int argc, char** argv);
 };
 
-// Exit statuses shared by the commands.
-constexpr int kExitOk = 0;
+// Exit statuses: those of every program (base/CmdLine.h), and check's own findings.
+using cmdline::kExitFailed;      // 1: the work did not complete
+using cmdline::kExitFile;        // 3: a file could not be read, loaded or written
+using cmdline::kExitNoUnit;      // 4: the unit cannot be reached or does not answer
+using cmdline::kExitOk;          // 0
+using cmdline::kExitOutput;      // 74: standard output could not be written
+using cmdline::kExitUsage;       // 64: bad command line
 constexpr int kExitMinor = 1;    // check: minor errors only
 constexpr int kExitSerious = 2;  // check: serious errors
-constexpr int kExitFile = 3;     // a file could not be read, loaded or written
-constexpr int kExitUsage = 64;   // bad command line
-constexpr int kExitNoUnit = 4;   // the unit cannot be reached or does not answer
 
 int RunCheck(int argc, char** argv);
 int RunDump(int argc, char** argv);
@@ -36,7 +39,7 @@ int RunReset(int argc, char** argv);    // CmdTool.cpp
 // ---- helpers (Util.cpp) ----
 
 // A command line split into options and positional arguments. `valued` names the options that
-// take the following argument as their value; "--" ends the options.
+// take a value, given as the following argument or as "--option=value"; "--" ends the options.
 struct Args {
     std::vector<std::pair<std::string, std::string>> options;  // in command-line order
     std::vector<std::string> positional;
@@ -51,13 +54,24 @@ Args ParseArgs(int argc, char** argv, const std::vector<std::string_view>& value
 
 // Prints "jvoctl: <message>" and the command's usage line to stderr; returns kExitUsage.
 int UsageError(const char* command, const char* usage, const std::string& message);
-// Prints the command's usage line and `details` to stdout; returns kExitOk.
+// Prints the command's usage line and `details` to stdout; returns kExitOk, or kExitOutput when
+// standard output cannot be written.
 int PrintCommandHelp(const char* command, const char* usage, const char* details);
 
-// Loads a configuration file, reporting a failure on stderr with the configuration tool's texts.
+// Loads a configuration file, reporting a failure on stderr with the configuration tool's texts
+// and a line that says why.
 bool LoadForCommand(const std::string& path, UnitConfig& config);
+// Why `path` cannot be loaded as a configuration file, in words for the user ("unit.cfg is a
+// directory", "unit.cfg is 3 bytes, too short for a configuration file").
+std::string WhyNotLoadable(const std::string& path);
+// Why a configuration file cannot be saved at `path`, or an empty string when it can: its folder
+// exists and takes new files, and nothing but a regular file is there already.
+std::string WhyNotSavable(const std::string& path);
 
 // Writes all of `text` to `stream`; false when the stream reports an error.
 bool WriteText(FILE* stream, std::string_view text);
+// Prints "jvoctl <command>: <text>" on stderr: the one line that tells the user what went wrong
+// and what to do.
+void Explain(const char* command, const std::string& text);
 
 }  // namespace jvo::ctl

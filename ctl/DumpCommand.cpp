@@ -10,8 +10,8 @@ constexpr const char* kName = "dump";
 constexpr const char* kUsage = "FILE";
 constexpr const char* kDetails =
     "Prints the text dump of the configuration in FILE (the monitor's configuration dump).\n"
-    "Exit status: 0 done, 3 FILE could not be read or the output not written, 64 bad command "
-    "line.\n";
+    "Exit status: 0 done, 3 FILE could not be read, 64 bad command line, 74 the output could\n"
+    "not be written.\n";
 
 }  // namespace
 
@@ -24,7 +24,7 @@ int RunDump(int argc, char** argv) {
                           args.positional.empty() ? "missing FILE" : "too many arguments");
     UnitConfig config;
     if (!LoadForCommand(args.positional[0], config)) return kExitFile;
-    return WriteText(stdout, ConfigDump(config)) ? kExitOk : kExitFile;
+    return WriteText(stdout, ConfigDump(config)) ? kExitOk : kExitOutput;
 }
 
 }  // namespace jvo::ctl

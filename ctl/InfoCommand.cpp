@@ -1,6 +1,5 @@
 // jvoctl info: identifies a unit. jvoctl ports: lists the COM ports that can be opened.
-#include <cstdio>
-
+#include "base/FormatStr.h"
 #include "ctl/Commands.h"
 #include "ctl/LinkOptions.h"
 #include "link/PortDirectory.h"
@@ -9,7 +8,7 @@
 namespace jvo::ctl {
 
 namespace {
-constexpr const char* kInfoUsage = "(--com N | --device PATH | --proxy HOST[:PORT])";
+constexpr const char* kInfoUsage = kLinkUsage;
 constexpr int kTries = 3;
 
 template <class Fn>
@@ -21,49 +20,58 @@ bool Retry(Fn&& fn) {
 }  // namespace
 
 int RunInfo(int argc, char** argv) {
-    Args args = ParseArgs(argc, argv, {"--com", "--device", "--proxy"});
+    Args args = ParseArgs(argc, argv, kLinkOptions);
     if (args.help)
-        return PrintCommandHelp("info", kInfoUsage,
-                                "Asks the unit for its schema version, version, firmware build, "
-                                "hardware version, DIP switch address and status.\n"
-                                "Exit status 4 when the unit does not answer.\n");
+        return PrintCommandHelp(
+            "info", kInfoUsage,
+            FormatStr("Asks the unit for its schema version, version, firmware build, hardware\n"
+                      "version, DIP switch address and status.\n\n%s\n"
+                      "Exit status: 0 done, 4 the unit cannot be reached or does not answer,\n"
+                      "64 bad command line, 74 the output could not be written.\n",
+                      kLinkHelp)
+                .c_str());
     if (!args.error.empty()) return UsageError("info", kInfoUsage, args.error);
     if (!args.positional.empty()) return UsageError("info", kInfoUsage, "unexpected argument");
     LinkTarget target;
     std::string error;
-    if (!ParseLinkTarget(args, true, target, error)) return UsageError("info", kInfoUsage, error);
+    if (!ParseLinkTarget(args, target, error)) return UsageError("info", kInfoUsage, error);
 
     UnitLink link;
-    if (!OpenLinkTarget(link, target)) return kExitNoUnit;
+    if (!OpenLinkTarget(link, target, "info")) return kExitNoUnit;
     UnitClient client(&link, 0);
+    client.SetReplyTimeoutMs(target.timeoutMs);
     uint16_t schema = 0;
     if (!Retry([&] { return client.GetSchemaVersion(schema); })) {
-        std::fprintf(stderr, "The unit on %s does not answer.\n", target.Describe().c_str());
+        WriteText(stderr, FormatStr("The unit on %s does not answer.\n", target.Describe()));
+        Explain("info", target.timeoutMs < 0
+                            ? "check the cable and the unit's power, or give a slow route more "
+                              "time with --timeout MS"
+                            : "check the cable and the unit's power, or give the route more time");
         return kExitNoUnit;
     }
-    std::printf("Schema version:   %u\n", schema);
+    std::string out = FormatStr("Schema version:   %u\n", schema);
     VersionInfo v;
     if (Retry([&] { return client.GetVersion(v); })) {
-        std::printf("Version text:     %s\n", v.m_Text.c_str());
-        std::printf("Version numbers:  %u %u\n", v.m_Number1, v.m_Number2);
-        std::printf("Firmware build:   %u\n", v.m_FirmwareBuild);
-        std::printf("Hardware version: %u\n", v.m_HardwareVersion);
+        out += FormatStr("Version text:     %s\n", v.m_Text);
+        out += FormatStr("Version numbers:  %u %u\n", v.m_Number1, v.m_Number2);
+        out += FormatStr("Firmware build:   %u\n", v.m_FirmwareBuild);
+        out += FormatStr("Hardware version: %u\n", v.m_HardwareVersion);
     } else {
-        std::printf("Version:          (no answer)\n");
+        out += "Version:          (no answer)\n";
     }
     uint8_t dip = 0;
     if (Retry([&] { return client.GetDipAddress(dip); }))
-        std::printf("DIP address:      %u\n", dip);
+        out += FormatStr("DIP address:      %u\n", dip);
     else
-        std::printf("DIP address:      (no answer)\n");
+        out += "DIP address:      (no answer)\n";
     uint16_t state = 0;
     uint32_t value = 0;
     if (Retry([&] { return client.GetStatus(state, value); }))
-        std::printf("Status:           state 0x%04X%s, value %u\n", state,
-                    state == 0x1111 ? " (running)" : "", value);
+        out += FormatStr("Status:           state 0x%04X%s, value %u\n", state,
+                         state == 0x1111 ? " (running)" : "", value);
     else
-        std::printf("Status:           (no answer)\n");
-    return kExitOk;
+        out += "Status:           (no answer)\n";
+    return WriteText(stdout, out) ? kExitOk : kExitOutput;
 }
 
 int RunPorts(int argc, char** argv) {
@@ -76,13 +84,14 @@ int RunPorts(int argc, char** argv) {
     if (!args.error.empty() || !args.positional.empty())
         return UsageError("ports", "", args.error.empty() ? "unexpected argument" : args.error);
     const auto ports = ProbeComPorts();
-    if (ports.empty()) std::printf("No COM port can be opened.\n");
+    std::string out;
+    if (ports.empty()) out = "No COM port can be opened.\n";
     for (const PortEntry& p : ports) {
-        std::printf("COM%-3d %s", p.number, p.path.c_str());
-        if (!p.byId.empty()) std::printf("  (%s)", p.byId.c_str());
-        std::printf("\n");
+        out += FormatStr("COM%-3d %s", p.number, p.path);
+        if (!p.byId.empty()) out += FormatStr("  (%s)", p.byId);
+        out += "\n";
     }
-    return kExitOk;
+    return WriteText(stdout, out) ? kExitOk : kExitOutput;
 }
 
 }  // namespace jvo::ctl

@@ -1,56 +1,146 @@
 #include "ctl/LinkOptions.h"
 
-#include <cstdio>
-#include <cstdlib>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <cerrno>
+
+#include "base/FormatStr.h"
 #include "link/Commands.h"
 #include "link/PortDirectory.h"
+#include "link/TcpBase.h"
 
 namespace jvo::ctl {
 
+const std::vector<std::string_view> kLinkOptions = {"--com", "--device", "--proxy", "--timeout"};
+
+const char* const kLinkHelp =
+    "  --com N           the unit on COM port N (1..32; see `jvoctl ports`)\n"
+    "  --device PATH     the unit on the serial device PATH\n"
+    "  --proxy HOST[:PORT]\n"
+    "                    the unit behind the proxy server at HOST (port 43015 unless given);\n"
+    "                    HOST \".\" is this machine\n"
+    "  --timeout MS      wait up to MS milliseconds for each reply (default 250; commands that\n"
+    "                    wait longer of their own keep their time unless MS is longer still)\n";
+
+namespace {
+
+// Why no proxy server answered at host:port.
+std::string ProxyProblem(const std::string& host, uint16_t port) {
+    const HostAddr address = TcpBase::GetHostAddr(host);
+    if (!address.valid) return "no host is called " + host;
+    const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (s < 0) return cmdline::ErrorText(errno);
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_addr.s_addr = htonl(address.addr);
+    sa.sin_port = htons(port);
+    int err = 0;
+    if (::connect(s, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) {
+        err = errno;
+        if (err == EINPROGRESS) {
+            pollfd p{s, POLLOUT, 0};
+            if (::poll(&p, 1, 3000) == 1) {
+                socklen_t length = sizeof err;
+                ::getsockopt(s, SOL_SOCKET, SO_ERROR, &err, &length);
+            } else {
+                err = ETIMEDOUT;
+            }
+        }
+    }
+    ::close(s);
+    if (err == 0) return "something answers there, but not as a proxy server";
+    if (err == ECONNREFUSED)
+        return FormatStr("nothing listens on port %d there (is jvo-proxy running?)", port);
+    if (err == ETIMEDOUT) return "no answer from " + host + " (a wrong address, or a firewall?)";
+    return cmdline::ErrorText(err);
+}
+
+}  // namespace
+
 std::string LinkTarget::Describe() const {
-    if (!proxy.empty()) return "proxy server " + proxy;
+    if (!proxyHost.empty()) return "proxy server " + ProxyAddress();
     if (!device.empty()) return device;
     return "COM" + std::to_string(com);
 }
 
-bool ParseLinkTarget(const Args& args, bool allowProxy, LinkTarget& target, std::string& error) {
+std::string LinkTarget::ProxyAddress() const {
+    return proxyHost + ":" + std::to_string(proxyPort);
+}
+
+bool ParseLinkTarget(const Args& args, LinkTarget& target, std::string& error) {
     const std::string* com = args.Find("--com");
     const std::string* device = args.Find("--device");
-    const std::string* proxy = allowProxy ? args.Find("--proxy") : nullptr;
+    const std::string* proxy = args.Find("--proxy");
+    const std::string* timeout = args.Find("--timeout");
     const int given = (com ? 1 : 0) + (device ? 1 : 0) + (proxy ? 1 : 0);
     if (given != 1) {
-        error = allowProxy ? "give exactly one of --com N, --device PATH and --proxy HOST"
-                           : "give exactly one of --com N and --device PATH";
+        error = "give exactly one of --com N, --device PATH and --proxy HOST[:PORT]";
         return false;
     }
+    long n = 0;
     if (com) {
-        char* end = nullptr;
-        long n = std::strtol(com->c_str(), &end, 10);
-        if (com->empty() || *end != '\0' || n < kMinComPort || n > kMaxComPort) {
+        if (!cmdline::ParseNumber(*com, kMinComPort, kMaxComPort, n)) {
             error = "--com needs a port number from 1 to 32";
             return false;
         }
         target.com = static_cast<int>(n);
     }
-    if (device) target.device = *device;
-    if (proxy) target.proxy = *proxy;
+    if (device) {
+        if (device->empty()) {
+            error = "--device needs the path of a serial device";
+            return false;
+        }
+        target.device = *device;
+    }
+    if (proxy) {
+        std::string why;
+        if (!cmdline::ParseConnectSpec(*proxy, cmdline::kProxyPort, target.proxyHost,
+                                       target.proxyPort, why)) {
+            error = "--proxy: " + why;
+            return false;
+        }
+    }
+    if (timeout) {
+        if (!cmdline::ParseNumber(*timeout, 1, kMaxTimeoutMs, n)) {
+            error = FormatStr("--timeout needs milliseconds from 1 to %d", kMaxTimeoutMs);
+            return false;
+        }
+        target.timeoutMs = static_cast<int32_t>(n);
+    }
     return true;
 }
 
-bool OpenLinkTarget(UnitLink& link, const LinkTarget& target) {
+std::string WhyNotOpened(const LinkTarget& target) {
+    if (!target.proxyHost.empty())
+        return "cannot reach the proxy server at " + target.ProxyAddress() + ": " +
+               ProxyProblem(target.proxyHost, target.proxyPort);
+    if (!target.device.empty())
+        return "cannot open " + target.device + ": " + cmdline::SerialDeviceProblem(target.device);
+    const std::string path = ResolveComPort(target.com);
+    if (path.empty())
+        return FormatStr(
+            "cannot open COM%d: no device is pinned or found for it (see `jvoctl "
+            "ports`)",
+            target.com);
+    return FormatStr("cannot open COM%d (%s): %s", target.com, path,
+                     cmdline::SerialDeviceProblem(path));
+}
+
+bool OpenLinkTarget(UnitLink& link, const LinkTarget& target, const char* command) {
     bool ok;
-    if (!target.proxy.empty()) {
-        ok = link.OpenProxy(target.proxy);
-        if (!ok) std::fprintf(stderr, "Could not connect to the specified server\n");
-        return ok;
-    }
-    if (!target.device.empty()) {
-        ok = link.OpenSerialDevice(target.device, kDefaultBaud);
+    if (!target.proxyHost.empty()) {
+        ok = link.OpenProxy(target.ProxyAddress());
+        if (!ok) WriteText(stderr, "Could not connect to the specified server\n");
     } else {
-        ok = link.OpenSerial(target.com, kDefaultBaud);
+        ok = target.device.empty() ? link.OpenSerial(target.com, kDefaultBaud)
+                                   : link.OpenSerialDevice(target.device, kDefaultBaud);
+        if (!ok) WriteText(stderr, FormatStr("Could not open %s\n", target.Describe()));
     }
-    if (!ok) std::fprintf(stderr, "Could not open %s\n", target.Describe().c_str());
+    if (!ok) Explain(command, WhyNotOpened(target));
     return ok;
 }
 

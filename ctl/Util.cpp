@@ -1,9 +1,12 @@
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+
+#include "base/FormatStr.h"
 #include "config/ConfigFile.h"
 #include "ctl/Commands.h"
-#include "base/FormatStr.h"
 
 namespace jvo::ctl {
 
@@ -13,6 +16,11 @@ bool Contains(const std::vector<std::string_view>& list, std::string_view s) {
     for (std::string_view v : list)
         if (v == s) return true;
     return false;
+}
+
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
 }
 
 }  // namespace
@@ -28,15 +36,23 @@ Args ParseArgs(int argc, char** argv, const std::vector<std::string_view>& value
     Args args;
     bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
+        std::string_view arg = argv[i];
         if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
             args.positional.emplace_back(arg);
-        } else if (arg == "--") {
+            continue;
+        }
+        if (arg == "--") {
             optionsEnded = true;
-        } else if (arg == "-h" || arg == "--help") {
+            continue;
+        }
+        if (arg == "-h" || arg == "--help") {
             args.help = true;
-        } else if (Contains(valued, arg)) {
-            if (i + 1 >= argc) {
+            continue;
+        }
+        std::string_view inlineValue;
+        const bool hasInline = cmdline::SplitInlineValue(arg, arg, inlineValue);
+        if (Contains(valued, arg)) {
+            if (!hasInline && i + 1 >= argc) {
                 args.error = FormatStr("option %s needs a value", std::string(arg));
                 return args;
             }
@@ -44,8 +60,13 @@ Args ParseArgs(int argc, char** argv, const std::vector<std::string_view>& value
                 args.error = FormatStr("option %s given twice", std::string(arg));
                 return args;
             }
-            args.options.emplace_back(std::string(arg), argv[++i]);
+            args.options.emplace_back(std::string(arg),
+                                      hasInline ? std::string(inlineValue) : argv[++i]);
         } else if (Contains(flags, arg)) {
+            if (hasInline) {
+                args.error = FormatStr("option %s takes no value", std::string(arg));
+                return args;
+            }
             args.options.emplace_back(std::string(arg), std::string());
         } else {
             args.error = FormatStr("unknown option %s", std::string(arg));
@@ -61,8 +82,44 @@ int UsageError(const char* command, const char* usage, const std::string& messag
 }
 
 int PrintCommandHelp(const char* command, const char* usage, const char* details) {
-    WriteText(stdout, FormatStr("Usage: jvoctl %s %s\n%s", command, usage, details));
-    return kExitOk;
+    return WriteText(stdout, FormatStr("Usage: jvoctl %s %s\n%s", command, usage, details))
+               ? kExitOk
+               : kExitOutput;
+}
+
+std::string WhyNotLoadable(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        const int err = errno;
+        if (err == ENOENT) return path + " does not exist";
+        if (err == EACCES) return "permission denied: you may not read " + path;
+        return "cannot read " + path + ": " + cmdline::ErrorText(err);
+    }
+    if (S_ISDIR(st.st_mode)) return path + " is a directory";
+    if (!S_ISREG(st.st_mode)) return path + " is not a regular file";
+    if (::access(path.c_str(), R_OK) != 0) return "permission denied: you may not read " + path;
+    const auto size = static_cast<unsigned long long>(st.st_size);
+    if (size < 4 + kEmptyConfigPayload)
+        return FormatStr("%s is %llu bytes, too short for a configuration file", path, size);
+    if (size > 4 + kConfigFileMaxPayload)
+        return FormatStr("%s is %llu bytes, too long for a configuration file", path, size);
+    return path + " is not a configuration file of schema 4, or it is damaged";
+}
+
+std::string WhyNotSavable(const std::string& path) {
+    if (path.empty()) return "no file name given";
+    if (path.back() == '/') return path + " names a folder, not a file";
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) return path + " is a directory";
+        if (!S_ISREG(st.st_mode)) return path + " is not a regular file";
+    }
+    const std::string folder = FolderOf(path);
+    if (::stat(folder.c_str(), &st) != 0) return "the folder " + folder + " does not exist";
+    if (!S_ISDIR(st.st_mode)) return folder + " is not a folder";
+    if (::access(folder.c_str(), W_OK | X_OK) != 0)
+        return "permission denied: you may not create files in " + folder;
+    return {};
 }
 
 bool LoadForCommand(const std::string& path, UnitConfig& config) {
@@ -70,18 +127,24 @@ bool LoadForCommand(const std::string& path, UnitConfig& config) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         WriteText(stderr, FormatStr("Could not open configuration file: %s\n", path));
+        WriteText(stderr, WhyNotLoadable(path) + "\n");
         return false;
     }
     const bool loaded = LoadConfigFile(config, fd);
     ::close(fd);
-    if (!loaded) WriteText(stderr, FormatStr("Failed to load configuration from: %s\n", path));
+    if (!loaded) {
+        WriteText(stderr, FormatStr("Failed to load configuration from: %s\n", path));
+        WriteText(stderr, WhyNotLoadable(path) + "\n");
+    }
     return loaded;
 }
 
 bool WriteText(FILE* stream, std::string_view text) {
-    if (!text.empty() && std::fwrite(text.data(), 1, text.size(), stream) != text.size())
-        return false;
-    return std::fflush(stream) == 0;
+    return cmdline::WriteAll(stream, text);
+}
+
+void Explain(const char* command, const std::string& text) {
+    WriteText(stderr, FormatStr("jvoctl %s: %s\n", command, text));
 }
 
 }  // namespace jvo::ctl

@@ -1,8 +1,9 @@
 // jvoctl: command-line service program for JVO configuration files.
+#include <csignal>
 #include <cstring>
 
-#include "ctl/Commands.h"
 #include "base/FormatStr.h"
+#include "ctl/Commands.h"
 
 namespace jvo::ctl {
 
@@ -15,15 +16,13 @@ namespace {
 constexpr Command kCommands[] = {
     {"check", "FILE [--fix OUT]", "check a configuration file, optionally correcting it", RunCheck},
     {"dump", "FILE", "print the text dump of a configuration file", RunDump},
-    {"info", "(--com N | --device PATH | --proxy HOST[:PORT])", "identify a unit", RunInfo},
+    {"info", "UNIT", "identify a unit", RunInfo},
     {"ports", "", "list the COM ports that can be opened", RunPorts},
-    {"extract", "(--com N | --device PATH) -o FILE", "save a unit's configuration", RunExtract},
-    {"install", "(--com N | --device PATH) FILE", "install a configuration file", RunInstall},
-    {"reset", "(--com N | --device PATH)", "reset a unit to its defaults", RunReset},
-    {"readings", "(--com N | --device PATH | --proxy HOST[:PORT]) -o FILE",
-     "dump one poll cycle of readings", RunReadings},
-    {"events", "(--com N | --device PATH | --proxy HOST[:PORT]) -o FILE", "dump the event logs",
-     RunEvents},
+    {"extract", "UNIT -o FILE [--as-is]", "save a unit's configuration", RunExtract},
+    {"install", "UNIT FILE", "install a configuration file", RunInstall},
+    {"reset", "UNIT", "reset a unit to its defaults", RunReset},
+    {"readings", "UNIT -o FILE", "dump one poll cycle of readings", RunReadings},
+    {"events", "UNIT -o FILE", "dump the event logs", RunEvents},
 };
 
 std::string Overview() {
@@ -37,6 +36,16 @@ std::string Overview() {
         text += *c.usage ? FormatStr("  %s %s\n", c.name, c.usage) : FormatStr("  %s\n", c.name);
         text += FormatStr("      %s\n", c.summary);
     }
+    text +=
+        "\n"
+        "UNIT is the unit to talk to: --com N (a COM port, see `jvoctl ports`), --device PATH\n"
+        "(a serial device) or --proxy HOST[:PORT] (a proxy server, port 43015 unless given;\n"
+        "HOST \".\" is this machine), optionally with --timeout MS for each reply (default 250).\n"
+        "Options take their value as the next argument or after '=' (--com=5).\n"
+        "\n"
+        "Exit status: 0 success, 1 the work did not complete, 3 a file problem, 4 the unit\n"
+        "cannot be reached or does not answer, 64 bad command line, 74 the output could not be\n"
+        "written (check: 1 minor, 2 serious errors). COMMAND --help tells more.\n";
     return text;
 }
 
@@ -48,7 +57,7 @@ int Main(int argc, char** argv) {
     const char* name = argv[1];
     if (std::strcmp(name, "--help") == 0 || std::strcmp(name, "-h") == 0 ||
         std::strcmp(name, "help") == 0) {
-        return WriteText(stdout, Overview()) ? kExitOk : kExitFile;
+        return WriteText(stdout, Overview()) ? kExitOk : kExitOutput;
     }
     for (const Command& c : kCommands)
         if (std::strcmp(name, c.name) == 0) return c.run(argc - 1, argv + 1);
@@ -60,5 +69,7 @@ int Main(int argc, char** argv) {
 }  // namespace jvo::ctl
 
 int main(int argc, char** argv) {
+    // A closed pipe on standard output is an output error (exit 74), not a silent death.
+    std::signal(SIGPIPE, SIG_IGN);
     return jvo::ctl::Main(argc, argv);
 }

@@ -1,31 +1,34 @@
 #include "proxy/ProgramOptions.h"
 
-#include <arpa/inet.h>
+#include <vector>
+
+#include "base/CmdLine.h"
 
 namespace jvo {
 
 bool ParseListenSpec(const std::string& text, std::string& address, uint16_t& port) {
-    const size_t colon = text.rfind(':');
-    const std::string host = colon == std::string::npos ? std::string() : text.substr(0, colon);
-    const std::string digits = colon == std::string::npos ? text : text.substr(colon + 1);
-    if (digits.empty() || digits.size() > 5) return false;
-    uint32_t value = 0;
-    for (char c : digits) {
-        if (c < '0' || c > '9') return false;
-        value = value * 10 + static_cast<uint32_t>(c - '0');
-    }
-    if (value > 65535) return false;
-    if (colon != std::string::npos) {
-        in_addr a{};
-        if (inet_pton(AF_INET, host.c_str(), &a) != 1) return false;
-        address = host;
-    }
-    port = static_cast<uint16_t>(value);
-    return true;
+    std::string error;
+    return cmdline::ParseListenSpec(text, address, port, error);
 }
 
 bool ParseProxyArgs(int argc, const char* const* argv, ProxyProgramOptions& options,
                     std::string& error, const BackendArgParser& backendArgs) {
+    // "--option=value" is taken as "--option value" (also for the backend's options).
+    std::vector<std::string> split;
+    for (int i = 1; i < argc; ++i) {
+        std::string_view name, value;
+        if (argv[i] && cmdline::SplitInlineValue(argv[i], name, value)) {
+            split.emplace_back(name);
+            split.emplace_back(value);
+        } else {
+            split.emplace_back(argv[i] ? argv[i] : "");
+        }
+    }
+    std::vector<const char*> list{argc > 0 ? argv[0] : ""};
+    for (const std::string& a : split)
+        list.push_back(a.c_str());
+    argc = static_cast<int>(list.size());
+    argv = list.data();
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i] ? argv[i] : "";
         if (arg == "--help" || arg == "-h") {

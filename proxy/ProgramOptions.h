@@ -24,13 +24,13 @@ struct ProxyProgramOptions {
 using BackendArgParser = std::function<int(int argc, const char* const* argv, int index,
                                            ProxyProgramOptions& options, std::string& error)>;
 
-// Parses "--listen [ADDR:]PORT" (also "--listen=..."), "--allow ADDR[/BITS]" (repeatable),
-// "--help" and whatever `backendArgs` takes.
+// Parses "--listen [ADDR:]PORT", "--allow ADDR[/BITS]" (repeatable), "--help" and whatever
+// `backendArgs` takes; every option also takes its value after '=' ("--listen=8000").
 // False with a message in `error`.
 bool ParseProxyArgs(int argc, const char* const* argv, ProxyProgramOptions& options,
                     std::string& error, const BackendArgParser& backendArgs = nullptr);
 
-// "[ADDR:]PORT" with a dotted-quad address and a port from 0 to 65535.
+// "[ADDR:]PORT" with a dotted-quad address (or "." for 127.0.0.1) and a port from 0 to 65535.
 bool ParseListenSpec(const std::string& text, std::string& address, uint16_t& port);
 
 }  // namespace jvo

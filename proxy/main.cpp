@@ -2,9 +2,12 @@
 #include <pthread.h>
 #include <signal.h>
 
+#include <csignal>
 #include <cstdio>
 #include <string>
 
+#include "base/CmdLine.h"
+#include "link/PortDirectory.h"
 #include "link/TcpBase.h"
 #include "proxy/BackendFactory.h"
 #include "proxy/ProgramOptions.h"
@@ -12,31 +15,40 @@
 
 namespace {
 
-void PrintUsage(FILE* to) {
-    std::fprintf(to,
-                 "Usage: jvo-proxy [--listen [ADDR:]PORT] [--allow ADDR[/BITS]]... [unit options]\n"
-                 "  --listen [ADDR:]PORT  address and TCP port to listen on (default "
-                 "127.0.0.1:43015)\n"
-                 "  --allow ADDR[/BITS]   with --listen beyond this machine: accept clients from\n"
-                 "                        this address or network (repeatable)\n"
-                 "%s"
-                 "  --help                this text\n",
-                 jvo::BackendUsage());
+std::string Usage() {
+    return std::string(
+               "Usage: jvo-proxy [--listen [ADDR:]PORT] [--allow ADDR[/BITS]]... (--com N | --device PATH)\n"
+               "  --listen [ADDR:]PORT  address and TCP port to listen on (default "
+               "127.0.0.1:43015;\n"
+               "                        ADDR \".\" is this machine, PORT 0 any free port)\n"
+               "  --allow ADDR[/BITS]   with --listen beyond this machine: accept clients from\n"
+               "                        this address or network (repeatable)\n") +
+           jvo::BackendUsage() +
+           "  --help                this text\n"
+           "Options take their value as the next argument or after '=' (--com=5).\n"
+           "Clients connect with --proxy HOST[:PORT] (HOST \".\" is this machine).\n"
+           "\n"
+           "Exit status: 0 stopped by SIGINT or SIGTERM, 1 cannot listen, 4 the unit's port "
+           "cannot be\n"
+           "opened, 64 bad command line, 74 the output could not be written.\n";
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    using namespace jvo::cmdline;
+    std::signal(SIGPIPE, SIG_IGN);  // a closed standard output is an output error
     jvo::ProxyProgramOptions options;
     std::string error;
     if (!jvo::ParseProxyArgs(argc, argv, options, error, &jvo::ParseBackendArgs)) {
-        std::fprintf(stderr, "jvo-proxy: %s\n", error.c_str());
-        PrintUsage(stderr);
-        return 2;
+        std::fprintf(stderr, "jvo-proxy: %s\n%s", error.c_str(), Usage().c_str());
+        return kExitUsage;
     }
-    if (options.help) {
-        PrintUsage(stdout);
-        return 0;
+    if (options.help) return WriteAll(stdout, Usage()) ? kExitOk : kExitOutput;
+    if (options.comPort <= 0 && options.devicePath.empty()) {
+        std::fprintf(stderr, "jvo-proxy: give the unit's port with --com N or --device PATH\n%s",
+                     Usage().c_str());
+        return kExitUsage;
     }
     // SIGINT and SIGTERM are taken by the main thread alone (every thread inherits the mask).
     sigset_t stopSignals;
@@ -49,7 +61,14 @@ int main(int argc, char** argv) {
     std::unique_ptr<jvo::IUnitBackend> backend = jvo::MakeUnitBackend(options, error);
     if (!backend) {
         std::fprintf(stderr, "jvo-proxy: %s\n", error.c_str());
-        return 2;
+        const std::string device =
+            options.devicePath.empty() ? jvo::ResolveComPort(options.comPort) : options.devicePath;
+        const std::string why = device.empty()
+                                    ? "no device is pinned or found for COM" +
+                                          std::to_string(options.comPort) + " (see `jvoctl ports`)"
+                                    : device + ": " + SerialDeviceProblem(device);
+        std::fprintf(stderr, "jvo-proxy: %s\n", why.c_str());
+        return kExitNoUnit;
     }
     jvo::ProxyServerOptions serverOptions;
     serverOptions.address = options.listenAddress;
@@ -61,14 +80,18 @@ int main(int argc, char** argv) {
     if (!server.Start()) {
         std::fprintf(stderr, "jvo-proxy: cannot listen on %s:%u\n", options.listenAddress.c_str(),
                      static_cast<unsigned>(options.listenPort));
-        return 1;
+        std::fprintf(stderr, "jvo-proxy: %s\n",
+                     ListenFailure(options.listenAddress, options.listenPort).c_str());
+        return kExitFailed;
     }
-    std::printf("jvo-proxy: listening on %s:%u\n", options.listenAddress.c_str(),
-                static_cast<unsigned>(server.Port()));
-    std::fflush(stdout);
+    if (!WriteAll(stdout, "jvo-proxy: listening on " + options.listenAddress + ":" +
+                              std::to_string(server.Port()) + "\n")) {
+        server.Stop();
+        return kExitOutput;
+    }
     int signal = 0;
     sigwait(&stopSignals, &signal);
-    std::printf("jvo-proxy: stopping\n");
+    const bool written = WriteAll(stdout, "jvo-proxy: stopping\n");
     server.Stop();
-    return 0;
+    return written ? kExitOk : kExitOutput;
 }

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "base/CmdLine.h"
 #include "config/ConfigFile.h"
 #include "link/PortDirectory.h"
 #include "link/TcpBase.h"
@@ -26,15 +28,17 @@
 namespace {
 
 const char kUsage[] =
-    "Usage: jvo-sim [--com N] [--proxy [ADDR:]PORT] [--config FILE] [options]\n"
+    "Usage: jvo-sim [--com N] [--listen [ADDR:]PORT] [--config FILE] [options]\n"
     "\n"
     "Serves a simulated JVO unit on a pseudo-terminal, pinned as COM N when asked (a symlink\n"
     "com<N> in $JVO_PORT_DIR or ~/.config/jvo/ports, removed on exit), and through a proxy\n"
     "server on TCP when asked. Both serve the same unit.\n"
     "\n"
     "  --com N            pin the unit as COM N (1..32); without it the device path is printed\n"
-    "  --proxy [ADDR:]PORT  serve the unit as a proxy server (default 127.0.0.1:43015; port 0\n"
-    "                     picks a free one, printed at start)\n"
+    "  --listen [ADDR:]PORT  serve the unit as a proxy server on ADDR (default 127.0.0.1; \".\"\n"
+    "                     is this machine) and PORT (0..65535; 0 picks a free one, printed at\n"
+    "                     start); clients connect with --proxy HOST[:PORT], e.g. --proxy .\n"
+    "  --proxy [[ADDR:]PORT]  the former name of --listen (default 127.0.0.1:43015)\n"
     "  --config FILE      start from a *.jvo.cfg file instead of the built-in cabinet\n"
     "  --baud BAUD        pace replies at BAUD (e.g. 115200) like a real line; default: no pacing\n"
     "  --dip N            DIP switch address reported (default 0)\n"
@@ -53,6 +57,11 @@ const char kUsage[] =
     "  --stale F          send the previous reply again before a fraction F of replies\n"
     "  --foreign F        send replies from another address before a fraction F of replies\n"
     "  --help             this text\n"
+    "Options take their value as the next argument or after '=' (--com=5).\n"
+    "\n"
+    "Exit status: 0 stopped by SIGINT or SIGTERM, 1 the unit could not be served, 3 the\n"
+    "configuration file could not be loaded, 64 bad command line, 74 the output could not be\n"
+    "written.\n"
     "\n"
     "A status line on standard error shows the clients and the transactions per second.\n"
     "SIGINT or SIGTERM stops the unit, removes the COM pin and closes the connections.\n";
@@ -87,24 +96,52 @@ struct Options {
 int ParseArgs(int argc, char** argv, Options& o) {
     auto bad = [](const std::string& what) {
         std::fprintf(stderr, "jvo-sim: %s\n\n%s", what.c_str(), kUsage);
-        return 2;
+        return jvo::cmdline::kExitUsage;
     };
+    // "--option=value" is taken as "--option value".
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) {
+        std::string_view name, value;
+        if (jvo::cmdline::SplitInlineValue(argv[i], name, value)) {
+            args.emplace_back(name);
+            args.emplace_back(value);
+        } else {
+            args.emplace_back(argv[i]);
+        }
+    }
+    argc = static_cast<int>(args.size()) + 1;
+    std::vector<char*> list{argv[0]};
+    for (std::string& a : args)
+        list.push_back(a.data());
+    argv = list.data();
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--help" || a == "-h") {
-            std::fputs(kUsage, stdout);
-            return -1;
+            return jvo::cmdline::WriteAll(stdout, kUsage) ? -1 : jvo::cmdline::kExitOutput;
         }
         if (a == "--silent") {
             o.serial.faults.silent = true;
             continue;
         }
         if (a == "--proxy") {
+            // The former name of --listen, whose value was optional: the default address and
+            // port.
+            std::fprintf(stderr,
+                         "jvo-sim: note: --proxy is now called --listen (in every program, "
+                         "--proxy HOST[:PORT] connects to a proxy server)\n");
             o.proxy = true;
-            // The value is optional: the default address and port.
+            std::string error;
             if (i + 1 < argc && std::strncmp(argv[i + 1], "--", 2) != 0 &&
-                !jvo::ParseListenSpec(argv[++i], o.proxyAddress, o.proxyPort))
-                return bad("--proxy needs [ADDR:]PORT (a dotted-quad address)");
+                !jvo::cmdline::ParseListenSpec(argv[++i], o.proxyAddress, o.proxyPort, error))
+                return bad("--proxy: " + error);
+            continue;
+        }
+        if (a == "--listen") {
+            if (i + 1 >= argc) return bad("--listen needs [ADDR:]PORT");
+            o.proxy = true;
+            std::string error;
+            if (!jvo::cmdline::ParseListenSpec(argv[++i], o.proxyAddress, o.proxyPort, error))
+                return bad("--listen: " + error);
             continue;
         }
         if (i + 1 >= argc) return bad("missing value for " + a);
@@ -173,6 +210,7 @@ int ParseArgs(int argc, char** argv, Options& o) {
 
 int main(int argc, char** argv) {
     using namespace jvo;
+    std::signal(SIGPIPE, SIG_IGN);  // a closed standard output is an output error
     Options o;
     if (int status = ParseArgs(argc, argv, o); status != 0) return status < 0 ? 0 : status;
 
@@ -180,7 +218,7 @@ int main(int argc, char** argv) {
     if (!o.configPath.empty() && !LoadConfigFile(config, o.configPath)) {
         std::fprintf(stderr, "jvo-sim: Failed to load configuration from: %s\n",
                      o.configPath.c_str());
-        return 3;
+        return cmdline::kExitFile;
     }
 
     // SIGINT and SIGTERM are taken by the main thread alone: every thread started below
@@ -196,14 +234,14 @@ int main(int argc, char** argv) {
         if (unit.SetOverload(name, true) == 0) {
             std::fprintf(stderr, "jvo-sim: no breaker, subfeed or main feed is called \"%s\"\n",
                          name.c_str());
-            return 2;
+            return cmdline::kExitUsage;
         }
     if (o.voltagePanel >= 0) unit.SetVoltageFactor(o.voltagePanel, o.voltageFactor);
 
     sim::SimSerialPort port(unit, o.serial);
     if (!port.Start()) {
         std::fprintf(stderr, "jvo-sim: cannot create a pseudo-terminal\n");
-        return 1;
+        return cmdline::kExitFailed;
     }
     std::string serialName = port.DevicePath();
     if (o.com > 0) {
@@ -211,7 +249,7 @@ int main(int argc, char** argv) {
         std::string why;
         if (!port.Pin(static_cast<int>(o.com), dir, &why)) {
             std::fprintf(stderr, "jvo-sim: cannot pin COM%ld: %s\n", o.com, why.c_str());
-            return 1;
+            return cmdline::kExitFailed;
         }
         serialName = "COM" + std::to_string(o.com);
         std::fprintf(stderr, "jvo-sim: unit on COM%ld (%s)\n", o.com, port.DevicePath().c_str());
@@ -232,7 +270,9 @@ int main(int argc, char** argv) {
         if (!server->Start()) {
             std::fprintf(stderr, "jvo-sim: cannot listen on %s:%u\n", o.proxyAddress.c_str(),
                          static_cast<unsigned>(o.proxyPort));
-            return 1;
+            std::fprintf(stderr, "jvo-sim: %s\n",
+                         cmdline::ListenFailure(o.proxyAddress, o.proxyPort).c_str());
+            return cmdline::kExitFailed;
         }
         std::fprintf(stderr, "jvo-sim: proxy on %s:%u\n", o.proxyAddress.c_str(),
                      static_cast<unsigned>(server->Port()));

@@ -122,6 +122,11 @@ bool BasicDlg::OpenUnit(const ConnectResult& choice) {
         Stop(FormatStr("Could not open %s\n", choice.m_Device));
         return false;
     }
+    if (choice.m_Kind == ConnectResult::PROXY) {
+        if (m_Link.OpenProxy(choice.m_Host)) return true;
+        Stop("Could not connect to the specified server");
+        return false;
+    }
     return false;
 }
 
@@ -142,6 +147,7 @@ void BasicDlg::Connect() {
     if (!OpenUnit(choice)) return;
 
     UnitClient client(&m_Link, 0);
+    client.SetReplyTimeoutMs(m_ReplyTimeoutMs);
     UiProgress progress(m_Ui);
     UnitConfig work;
     for (;;) {
@@ -229,6 +235,7 @@ void BasicDlg::ShowNewConfiguration() {
 bool BasicDlg::ResetToDefault() {
     if (InputRefused()) return false;
     UnitClient client(&m_Link, 0);
+    client.SetReplyTimeoutMs(m_ReplyTimeoutMs);
     if (m_Ui.Message(text::kAskReset, MsgButtons::YesNo, MsgIcon::Exclamation, MsgResult::No) !=
         MsgResult::Yes)
         return false;
@@ -242,6 +249,7 @@ bool BasicDlg::ResetToDefault() {
 bool BasicDlg::Install() {
     if (InputRefused()) return false;
     UnitClient client(&m_Link, 0);
+    client.SetReplyTimeoutMs(m_ReplyTimeoutMs);
     UiProgress progress(m_Ui);
     m_Ui.ProgressBegin(text::kCaptionInstall);
     m_Map.RedrawMap();

@@ -67,8 +67,11 @@ public:
     void OnStartupTimer();
     // Connect dialog, then extract from the unit or take over the offline configuration.
     void Connect();
-    // Opens the link for a port or device choice; shows the failure message.
+    // Opens the link for a port, device or proxy choice; shows the failure message.
     bool OpenUnit(const ConnectResult& choice);
+    // The reply time-out of every request the workflows send (the command line's --timeout);
+    // commands with a longer time-out of their own keep it. Negative: the link's default.
+    void SetReplyTimeoutMs(int32_t ms) { m_ReplyTimeoutMs = ms; }
     // Resets the attached unit to its defaults (after asking), commits and reboots it.
     bool ResetToDefault();
     // Writes m_Config to the unit, commits and reboots it.
@@ -164,6 +167,7 @@ private:
     bool m_Offline = false;
     bool m_DipValid = false;
     uint8_t m_DipAddress = 0;
+    int32_t m_ReplyTimeoutMs = -1;
 
     ToolFields m_Fields;
     int m_EditGroup = EDIT_NONE;

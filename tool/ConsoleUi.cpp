@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "base/CmdLine.h"
 #include "base/FormatStr.h"
 #include "tool/ConfigLoad.h"
 #include "tool/Menus.h"
@@ -12,6 +13,8 @@ namespace jvo::tool {
 namespace {
 
 constexpr int kBarWidth = 30;
+// A transfer shorter than this many steps (the reboot's status polls) shows only its caption.
+constexpr int kMinStepsForLines = 10;
 
 bool Affirmative(MsgResult r) {
     return r == MsgResult::Yes || r == MsgResult::Retry;
@@ -47,6 +50,7 @@ MsgResult ConsoleUi::Message(const std::string& text, MsgButtons buttons, MsgIco
                              MsgResult defaultButton) {
     (void)defaultButton;  // a console answer never defaults to the affirmative
     ++m_MessageCount;
+    m_Shown.push_back(text);
     const char* prefix = icon == MsgIcon::Stop          ? "Error: "
                          : icon == MsgIcon::Exclamation ? "Warning: "
                                                         : "";
@@ -64,15 +68,16 @@ MsgResult ConsoleUi::Ask(const std::string& text, MsgButtons buttons) {
     const bool isReset = text == text::kAskReset;
 
     if (m_Options.m_Answer == ConsoleOptions::Answer::ASK && m_Options.m_InputIsTerminal) {
-        Print(retry ? "[r/C] " : "[y/N] ");
-        char line[64];
-        if (!std::fgets(line, sizeof line, m_Options.m_In)) {
-            Print(FormatStr("\n  -> %s\n", noWord));
+        ClearBar();
+        const cmdline::Reply reply =
+            retry ? cmdline::AskYesNo(m_Options.m_In, m_Options.m_Err, "[retry/cancel] ", "retry",
+                                      "cancel")
+                  : cmdline::AskYesNo(m_Options.m_In, m_Options.m_Err, "[yes/no] ");
+        if (reply == cmdline::Reply::END) {
+            Print(FormatStr("\n  -> %s (end of input)\n", noWord));
             return no;
         }
-        const char c = line[0];
-        const bool affirmative = retry ? (c == 'r' || c == 'R') : (c == 'y' || c == 'Y');
-        return affirmative ? yes : no;
+        return reply == cmdline::Reply::YES ? yes : no;
     }
 
     MsgResult answer = no;
@@ -93,6 +98,12 @@ MsgResult ConsoleUi::Ask(const std::string& text, MsgButtons buttons) {
     }
     Print(FormatStr("  -> %s (%s)\n", Affirmative(answer) ? yesWord : noWord, why));
     return answer;
+}
+
+bool ConsoleUi::Showed(std::string_view text) const {
+    for (const std::string& shown : m_Shown)
+        if (std::string_view(shown).substr(0, text.size()) == text) return true;
+    return false;
 }
 
 FileChoice ConsoleUi::ChooseFileToOpen(const std::string&, const std::string&) {
@@ -120,6 +131,7 @@ ConnectResult ConsoleUi::RunConnectDialog(BasicDlg&) {
     result.m_Kind = m_Options.m_Target;
     result.m_Port = m_Options.m_Port;
     result.m_Device = m_Options.m_Device;
+    result.m_Host = m_Options.m_Host;
     return result;
 }
 
@@ -147,12 +159,18 @@ void ConsoleUi::ProgressBegin(const std::string& caption) {
     m_Upper = 0;
     m_Pos = 0;
     m_BarHidden = false;
+    m_StartMs = m_Options.m_Clock->NowMs();
+    m_LastTenth = -1;
     DrawBar();
+    ProgressLine();
 }
 
 void ConsoleUi::ProgressCaption(const std::string& caption) {
+    const bool changed = caption != m_Caption;
     m_Caption = caption;
+    if (changed) m_LastTenth = -1;
     DrawBar();
+    if (changed) ProgressLine();
 }
 
 void ConsoleUi::ProgressRange(int upper) {
@@ -163,6 +181,26 @@ void ConsoleUi::ProgressRange(int upper) {
 void ConsoleUi::ProgressPos(int pos) {
     m_Pos = pos;
     DrawBar();
+    ProgressLine();
+}
+
+void ConsoleUi::ProgressLine() {
+    if (!m_Options.m_ProgressLines || m_Caption.empty()) return;
+    const uint64_t elapsedMs = m_Options.m_Clock->NowMs() - m_StartMs;
+    const std::string elapsed =
+        FormatStr("%llu.%llu s", static_cast<unsigned long long>(elapsedMs / 1000),
+                  static_cast<unsigned long long>(elapsedMs % 1000 / 100));
+    if (m_LastTenth < 0) {  // a new stage: its caption
+        m_LastTenth = 0;
+        Print(FormatStr("%s (%s)\n", m_Caption, elapsed));
+        return;
+    }
+    if (m_Upper < kMinStepsForLines) return;
+    const int pos = m_Pos < 0 ? 0 : m_Pos > m_Upper ? m_Upper : m_Pos;
+    const int tenth = static_cast<int>(static_cast<long long>(pos) * 10 / m_Upper);
+    if (tenth <= m_LastTenth) return;
+    m_LastTenth = tenth;
+    Print(FormatStr("%s: %d%% (%s)\n", m_Caption, tenth * 10, elapsed));
 }
 
 void ConsoleUi::ProgressHide() {

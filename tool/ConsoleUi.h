@@ -3,28 +3,37 @@
 // Messages go to the error stream with their texts. Questions are asked on the terminal; without
 // one they are answered by the --yes / --no choice, and without either every question gets its
 // negative answer, so that a script never waits and never loops. The reset question (it destroys
-// the unit's configuration) is answered yes automatically only with allowReset. Progress is a
-// bar on a terminal and silent otherwise. The connect dialog gives the port or device chosen on
-// the command line, the file choosers the files named there.
+// the unit's configuration) is answered yes automatically only with allowReset. A question asked
+// on the terminal is asked again until it gets an answer. Progress is a bar on a terminal, and
+// otherwise (unless silenced) a plain line every 10 % with the time elapsed, so that a log shows a
+// long transfer alive. The connect dialog gives the port, device or proxy server chosen on the
+// command line, the file choosers the files named there.
+#include <cstdint>
 #include <cstdio>
 #include <map>
 #include <string>
+#include <string_view>
+#include <vector>
 
+#include "base/Clock.h"
 #include "tool/ToolUi.h"
 
 namespace jvo::tool {
 
 struct ConsoleOptions {
     enum class Answer { ASK, YES, NO };
-    ConnectResult::Kind m_Target = ConnectResult::CANCELLED;  // PORT or DEVICE
+    ConnectResult::Kind m_Target = ConnectResult::CANCELLED;  // PORT, DEVICE or PROXY
     int m_Port = 0;
     std::string m_Device;
+    std::string m_Host;      // PROXY: "HOST[:PORT]"
     std::string m_OpenPath;  // what "choose a file to open" gives; empty: none
     std::string m_SavePath;  // what "choose a file to save" gives; empty: none
     Answer m_Answer = Answer::ASK;
     bool m_AllowReset = false;
     bool m_InputIsTerminal = false;  // questions may be asked on `m_In`
     bool m_ProgressBar = false;      // the error stream is a terminal
+    bool m_ProgressLines = false;    // plain progress lines (the error stream is a log)
+    const IClock* m_Clock = &SystemClock::Instance();  // for the elapsed time of progress lines
     FILE* m_In = stdin;
     FILE* m_Err = stderr;
 };
@@ -74,6 +83,8 @@ public:
 
     // How many messages and questions were shown so far.
     int MessageCount() const { return m_MessageCount; }
+    // True when a message or question that begins with `text` was shown.
+    bool Showed(std::string_view text) const;
     bool Closed() const { return m_Closed; }
 
 private:
@@ -81,11 +92,13 @@ private:
     void Print(const std::string& text);
     void DrawBar();
     void ClearBar();
+    void ProgressLine();
 
     ConsoleOptions m_Options;
     bool m_ConnectGiven = false;
     bool m_Closed = false;
     int m_MessageCount = 0;
+    std::vector<std::string> m_Shown;           // every message and question, in order
     std::map<std::string, int> m_AutoAffirmed;  // automatic yes/retry answers per question
     ToolFields m_Fields;
     std::string m_Title;
@@ -95,6 +108,9 @@ private:
     std::string m_Caption;
     int m_Upper = 0;
     int m_Pos = 0;
+    // Progress line state: the start of the operation and the last tenth reported.
+    uint64_t m_StartMs = 0;
+    int m_LastTenth = -1;
 };
 
 }  // namespace jvo::tool

@@ -86,13 +86,15 @@ struct ToolFields {
 };
 
 // What the connect dialog gave: nothing, a COM port, a serial device named by its path (the
-// command line's --device), or a configuration loaded and checked for offline work.
+// command line's --device), or a configuration loaded and checked for offline work. PROXY (a
+// proxy server, the command line's --proxy) comes only from the command line.
 struct ConnectResult {
-    enum Kind { CANCELLED, PORT, DEVICE, OFFLINE };
+    enum Kind { CANCELLED, PORT, DEVICE, OFFLINE, PROXY };
     Kind m_Kind = CANCELLED;
     int m_Port = 0;        // PORT: 1..32
     std::string m_Device;  // DEVICE: path of the serial device
     UnitConfig m_Config;   // OFFLINE: the loaded configuration
+    std::string m_Host;    // PROXY: "HOST[:PORT]" of the proxy server
 };
 
 struct FileChoice {

@@ -90,14 +90,15 @@ TEST(Codec, UnknownSchemaWritesAndReadsNothing) {
 
 TEST(Codec, PanelRecordRoundTripAndCountLimits) {
     PanelRecord p;
-    p.m_PanelName = "A";
+    // assign(1, c), not = "c": GCC 12 at -O3 warns falsely (-Wrestrict) on the literals here.
+    p.m_PanelName.assign(1, 'A');
     p.m_Installed = 1;
     p.m_Layout = 1;
     p.m_Boards = {1, 2, 3};
     p.m_HysteresisInterval = 9;
     p.m_BreakerCnt = 42;
     p.m_SubfeedCnt = 16;
-    p.m_MainFeed.m_Name = "M";
+    p.m_MainFeed.m_Name.assign(1, 'M');
     p.m_MainFeed.m_Ct[5] = 17;
     MsgBuf b(256);
     ASSERT_TRUE(EncodePanel(4, b, p));

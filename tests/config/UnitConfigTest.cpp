@@ -7,7 +7,7 @@ namespace {
 
 TEST(UnitConfig, DefaultsAndClear) {
     UnitConfig c;
-    c.m_Unit.m_UnitName = "x";
+    c.m_Unit.m_UnitName.assign(1, 'x');  // not = "x": GCC 12 -O3 warns falsely (-Wrestrict)
     c.m_Panels[1].m_Breakers[41].m_Ct[2] = 5;
     c.m_Ct[117].m_ChannelAmps = 2.5f;
     c.Clear();

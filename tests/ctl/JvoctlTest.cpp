@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -117,6 +118,8 @@ TEST_F(Jvoctl, HelpAndUsageErrors) {
         {{"check", file, "--bogus"}, "jvoctl: unknown option --bogus\n"},
         {{"dump"}, "jvoctl: missing FILE\n"},
         {{"dump", file, "--fix", "x"}, "jvoctl: unknown option --fix\n"},
+        {{"dump", file, "--fix=x"}, "jvoctl: unknown option --fix\n"},
+        {{"check", file, "--fix=a", "--fix=b"}, "jvoctl: option --fix given twice\n"},
     };
     for (const auto& [args, message] : bad) {
         r = Ctl(args);
@@ -253,7 +256,8 @@ TEST_F(Jvoctl, FilesThatCannotBeOpenedOrLoaded) {
     CtlRun r = Ctl({"check", missing});
     EXPECT_EQ(r.status, 3);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "Could not open configuration file: " + missing + "\n");
+    EXPECT_EQ(r.err, "Could not open configuration file: " + missing + "\n" + missing +
+                         " does not exist\n");
 
     std::vector<uint8_t> image;
     ASSERT_TRUE(EncodeConfigFile(MakeValidConfig(), image));
@@ -274,9 +278,17 @@ TEST_F(Jvoctl, FilesThatCannotBeOpenedOrLoaded) {
             r = Ctl({command, path});
             EXPECT_EQ(r.status, 3) << command << " " << path;
             EXPECT_EQ(r.out, "") << path;
-            EXPECT_EQ(r.err, "Failed to load configuration from: " + path + "\n");
+            const std::string head = "Failed to load configuration from: " + path + "\n";
+            EXPECT_EQ(r.err.substr(0, head.size()), head);
+            EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 2) << r.err;
         }
     }
+    // The second line says why.
+    auto why = [](const std::string& err) { return err.substr(err.find('\n') + 1); };
+    EXPECT_EQ(why(Ctl({"dump", m_Dir.Path()}).err), m_Dir.Path() + " is a directory\n");
+    const std::string cut3 = m_Dir.File("cut3");
+    EXPECT_EQ(why(Ctl({"check", cut3}).err),
+              cut3 + " is 3 bytes, too short for a configuration file\n");
 }
 
 TEST_F(Jvoctl, DumpPrintsTheTextDump) {
@@ -288,9 +300,11 @@ TEST_F(Jvoctl, DumpPrintsTheTextDump) {
     EXPECT_EQ(r.out, ConfigDump(c));
     EXPECT_NE(r.out.find("CT #  4:  100:5     7  1     2.5000A (0)\n"), std::string::npos);
     EXPECT_EQ(r.err, "");
-    // A full output device is reported.
+    // A full output device is an output error.
     r = RunJvoctl(m_Dir, {"dump", file}, "/dev/full");
-    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(r.status, 74);
+    EXPECT_EQ(RunJvoctl(m_Dir, {"--help"}, "/dev/full").status, 74);
+    EXPECT_EQ(RunJvoctl(m_Dir, {"check", file}, "/dev/full").status, 74);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
-// jvoctl extract / install / reset against a simulated unit pinned as a COM port, as a script
-// would run them: standard input is not a terminal.
+// jvoctl extract / install / reset against a simulated unit pinned as a COM port and served by a
+// proxy server, as a script would run them: standard input is not a terminal and standard error
+// is a log file.
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -15,7 +16,9 @@
 #include "config/ConfigCheck.h"
 #include "config/ConfigFile.h"
 #include "config/Slots.h"
+#include "proxy/ProxyServer.h"
 #include "sim/SimConfigs.h"
+#include "sim/SimProxy.h"
 #include "sim/SimSerial.h"
 #include "sim/SimUnit.h"
 #include "tests/config/TestConfigs.h"
@@ -38,7 +41,16 @@ protected:
     static constexpr int kCom = 5;
 
     explicit ToolCommandsTest(UnitConfig config = sim::MakeDemoConfig())
-        : unit(SystemClock::Instance(), std::move(config), Fast()), port(unit) {}
+        : unit(SystemClock::Instance(), std::move(config), Fast()),
+          port(unit),
+          backend(unit),
+          server(backend, ServerOptions()) {}
+    static ProxyServerOptions ServerOptions() {
+        ProxyServerOptions o;
+        o.port = 0;
+        o.replyTimeoutMs = 5000;  // the clients' time-outs decide
+        return o;
+    }
     static sim::SimOptions Fast() {
         sim::SimOptions o;
         o.rebootSilenceMs = 0;
@@ -49,6 +61,16 @@ protected:
         ASSERT_TRUE(dir.Ok());
         ASSERT_TRUE(port.Start());
         ASSERT_TRUE(port.Pin(kCom, dir.File("ports")));
+        ASSERT_TRUE(server.Start());
+    }
+    void TearDown() override {
+        backend.Cancel();
+        server.Stop();
+    }
+    std::string Proxy() const { return "127.0.0.1:" + std::to_string(server.Port()); }
+    std::string Text(const std::string& path) const {
+        const std::vector<uint8_t> b = ReadBytes(path);
+        return std::string(b.begin(), b.end());
     }
 
     // Runs jvoctl with the port directory of this test; stdin is /dev/null, stderr captured.
@@ -107,32 +129,118 @@ protected:
         }
         return c;
     }
+    // What a read of the unit gives as it is: the used entries, in the unit's order.
+    static UnitConfig AsHeld(UnitConfig c) {
+        for (PanelRecord& p : c.m_Panels) {
+            for (int i = p.UsedBreakers(); i < kMaxBreakers; ++i)
+                p.m_Breakers[i] = BreakerRecord();
+            for (int i = p.UsedSubfeeds(); i < kMaxSubfeeds; ++i)
+                p.m_Subfeeds[i] = SubfeedRecord();
+        }
+        return c;
+    }
 
     TempDir dir;
     sim::SimUnit unit;
     sim::SimSerialPort port;
+    sim::SimUnitBackend backend;
+    ProxyServer server;
 };
 
-TEST_F(ToolCommandsTest, ExtractThenInstall) {
-    const std::string file = dir.File("unit.jvo.cfg");
-    CtlResult r = Jvoctl({"extract", "--com", "5", "-o", file, "--yes"});
+bool Has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+TEST_F(ToolCommandsTest, ExtractAndInstallOnEveryRoute) {
+    // The serial path and the proxy server give the same file.
+    const std::string serial = dir.File("serial.jvo.cfg");
+    CtlResult r = Jvoctl({"extract", "--com=5", "-o", serial, "--yes"});
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.err.find("Successfully saved configuration to: " + file), std::string::npos);
+    EXPECT_TRUE(Has(r.err, "Successfully saved configuration to: " + serial));
+    // Standard error is a log: a line per tenth with the time elapsed.
+    EXPECT_TRUE(Has(r.err, "Extracting Unit Configuration: 50% (")) << r.err;
+    EXPECT_TRUE(Has(r.err, "Extracting Unit Configuration: 100% (")) << r.err;
+    const std::string proxied = dir.File("proxy.jvo.cfg");
+    r = Jvoctl({"extract", "--proxy", Proxy(), "-o", proxied, "--yes", "--quiet"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_FALSE(Has(r.err, "%")) << r.err;
+    EXPECT_FALSE(ReadBytes(serial).empty());
+    EXPECT_EQ(ReadBytes(proxied), ReadBytes(serial));
     UnitConfig saved;
-    ASSERT_TRUE(LoadConfigFile(saved, file));
+    ASSERT_TRUE(LoadConfigFile(saved, serial));
     EXPECT_EQ(saved, Extracted(unit.Current()));
 
-    // Edit the file, then install it (Connect extracts first, then the file is loaded).
+    // Edit the file and install it through the proxy server.
     saved.m_Unit.m_UnitName = "INSTALLED BY SCRIPT";
-    ASSERT_TRUE(SaveConfigFile(saved, file));
-    r = Jvoctl({"install", "--com", "5", file});
+    ASSERT_TRUE(SaveConfigFile(saved, serial));
+    r = Jvoctl({"install", "--proxy=" + Proxy(), serial});
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(unit.Current().m_Unit.m_UnitName, "INSTALLED BY SCRIPT");
     EXPECT_EQ(Extracted(unit.Current()), saved);
 
     // The device path works as well as the COM number.
-    r = Jvoctl({"extract", "--device", port.DevicePath(), "-o", dir.File("again.jvo.cfg")});
+    const std::string again = dir.File("again.jvo.cfg");
+    r = Jvoctl({"extract", "--device", port.DevicePath(), "-o", again});
     EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(ReadBytes(again), ReadBytes(serial));
+}
+
+// A slow line: every reply comes 400 ms late, later than the default time-out of 250 ms.
+TEST_F(ToolCommandsTest, SlowLineNeedsTimeout) {
+    sim::SerialFaults late;
+    late.lateFraction = 1;
+    late.lateMs = 400;
+    port.SetFaults(late);
+    CtlResult r = Jvoctl({"info", "--com", "5"});
+    EXPECT_EQ(r.status, 4);
+    EXPECT_TRUE(Has(r.err, "The unit on COM5 does not answer."));
+    EXPECT_TRUE(Has(r.err, "--timeout MS")) << r.err;
+    r = Jvoctl({"info", "--com", "5", "--timeout", "3000"});
+    EXPECT_EQ(r.status, 0) << r.err;
+
+    const std::string file = dir.File("slow.jvo.cfg");
+    r = Jvoctl({"extract", "--com", "5", "-o", file, "--quiet"});  // Retry is answered Cancel
+    EXPECT_EQ(r.status, 4);
+    EXPECT_TRUE(Has(r.err, "Failed to extract configuration from attached unit."));
+    EXPECT_TRUE(Has(r.err, "jvoctl extract: the unit on COM5 does not answer")) << r.err;
+    EXPECT_TRUE(ReadBytes(file).empty());
+}
+
+// install loads and checks its file before it opens the unit: a bad file costs no transaction.
+TEST_F(ToolCommandsTest, InstallChecksItsFileFirst) {
+    const uint64_t before = unit.Transactions();
+    const std::string missing = dir.File("missing.jvo.cfg");
+    CtlResult r = Jvoctl({"install", "--com", "5", missing});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_TRUE(Has(r.err, "Could not open configuration file: " + missing + "\n"));
+    EXPECT_TRUE(Has(r.err, "jvoctl install: " + missing + " does not exist\n"));
+    // Also without any unit attached: a file problem, not a unit problem.
+    EXPECT_EQ(Jvoctl({"install", "--com", "6", missing}).status, 3);
+
+    const std::string shortFile = dir.File("short.jvo.cfg");
+    ASSERT_TRUE(test::WriteBytes(shortFile, {1, 2, 3}));
+    r = Jvoctl({"install", "--com", "5", shortFile});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_TRUE(Has(r.err, shortFile + " is 3 bytes, too short for a configuration file\n"));
+    r = Jvoctl({"install", "--com", "5", dir.Path()});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_TRUE(Has(r.err, dir.Path() + " is a directory\n")) << r.err;
+
+    UnitConfig bad = Extracted(sim::MakeDemoConfig());
+    bad.m_Panels[1].m_Boards[0] = 4;
+    const std::string badFile = dir.File("bad.jvo.cfg");
+    ASSERT_TRUE(SaveConfigFile(bad, badFile));
+    r = Jvoctl({"install", "--com", "5", badFile, "--yes"});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_TRUE(Has(r.err, "Panel B: Has unknown main interface board type: 4")) << r.err;
+    EXPECT_TRUE(Has(r.err, "nothing was sent to the unit"));
+
+    // extract checks its -o folder before it reads the unit.
+    r = Jvoctl({"extract", "--com", "5", "-o", dir.File("nowhere/unit.jvo.cfg"), "--yes"});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_TRUE(Has(r.err, "the folder " + dir.File("nowhere") + " does not exist")) << r.err;
+
+    EXPECT_EQ(unit.Transactions(), before);
+    EXPECT_EQ(unit.Current(), sim::MakeDemoConfig());
 }
 
 TEST_F(ToolCommandsTest, ResetNeedsExplicitPermission) {
@@ -147,29 +255,48 @@ TEST_F(ToolCommandsTest, ResetNeedsExplicitPermission) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(unit.Current(), sim::MakeDemoConfig());
 
-    r = Jvoctl({"reset", "--com", "5", "--yes", "--allow-reset"});
+    r = Jvoctl({"reset", "--proxy", Proxy(), "--yes", "--allow-reset"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(unit.Current(), sim::MakeFactoryConfig());
 }
 
 TEST_F(ToolCommandsTest, FailuresAndUsage) {
-    // A unit that cannot be reached.
+    // Units that cannot be reached: the link's message, then what to do. (COM 6 is pinned to a
+    // device that is absent, so that no serial device of this machine takes its number.)
+    ASSERT_EQ(::symlink(dir.File("absent").c_str(), dir.File("ports/com6").c_str()), 0);
     CtlResult r = Jvoctl({"extract", "--com", "6", "-o", dir.File("x.jvo.cfg"), "--yes"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("Could not open COM6"), std::string::npos);
-    // A file that does not load: nothing is installed.
-    r = Jvoctl({"install", "--com", "5", dir.File("missing.jvo.cfg")});
-    EXPECT_EQ(r.status, 3);
-    EXPECT_NE(r.err.find("Could not open configuration file: " + dir.File("missing.jvo.cfg")),
-              std::string::npos);
-    EXPECT_EQ(unit.Current(), sim::MakeDemoConfig());
+    EXPECT_EQ(r.status, 4);
+    EXPECT_TRUE(Has(r.err, "Could not open COM6"));
+    EXPECT_TRUE(Has(r.err,
+                    "jvoctl extract: cannot open COM6: no device is pinned or found for it "
+                    "(see `jvoctl ports`)\n"))
+        << r.err;
+    r = Jvoctl({"reset", "--proxy", "127.0.0.1:1", "--yes", "--allow-reset"});
+    EXPECT_EQ(r.status, 4);
+    EXPECT_TRUE(Has(r.err, "Could not connect to the specified server"));
+    EXPECT_TRUE(Has(r.err, "nothing listens on port 1 there")) << r.err;
     // Usage.
-    EXPECT_EQ(Jvoctl({"extract", "-o", dir.File("x.jvo.cfg")}).status, 64);
-    EXPECT_EQ(Jvoctl({"extract", "--com", "5"}).status, 64);
-    EXPECT_EQ(Jvoctl({"extract", "--com", "5", "-o", "f", "--yes", "--no"}).status, 64);
-    EXPECT_EQ(Jvoctl({"install", "--com", "5"}).status, 64);
-    EXPECT_EQ(Jvoctl({"reset", "--com", "33"}).status, 64);
-    EXPECT_EQ(Jvoctl({"reset", "--proxy", "127.0.0.1"}).status, 64);
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"extract", "-o", dir.File("x.jvo.cfg")},
+             {"extract", "--com", "5"},
+             {"extract", "--com", "5", "-o", "f", "--yes", "--no"},
+             {"extract", "--com", "5", "-o", "f", "--as-is", "--allow-reset"},
+             {"extract", "--com", "5", "-o", "f", "--yes=1"},
+             {"install", "--com", "5"},
+             {"reset", "--com", "0"},
+             {"reset", "--com", "33"},
+             {"reset", "--com", "5", "--proxy", "."},
+             {"reset", "--proxy", ""},
+             {"reset", "--proxy", ".:0"},
+             {"reset", "--proxy", ".:65536"},
+             {"reset", "--com", "5", "--timeout", "0"},
+             {"reset", "--com", "5", "--timeout=soon"},
+         }) {
+        r = Jvoctl(args);
+        EXPECT_EQ(r.status, 64) << args.back() << "\n" << r.err;
+        EXPECT_TRUE(Has(r.err, "Usage: jvoctl ")) << r.err;
+    }
+    EXPECT_EQ(unit.Current(), sim::MakeDemoConfig());
 }
 
 class MinorUnitCommandsTest : public ToolCommandsTest {
@@ -197,6 +324,61 @@ TEST_F(MinorUnitCommandsTest, QuestionsAreDeclinedWithoutYes) {
     UnitConfig saved;
     ASSERT_TRUE(LoadConfigFile(saved, file));
     EXPECT_EQ(ConfigCheck(saved, false, nullptr, nullptr), 0);
+}
+
+// A unit whose own configuration has serious errors: backed up as it is, then repaired by an
+// install without a reset.
+class SeriousUnitCommandsTest : public ToolCommandsTest {
+protected:
+    static UnitConfig Serious() {
+        UnitConfig c = sim::MakeDemoConfig();
+        c.m_Panels[1].m_Boards[0] = 4;  // an unknown board type
+        return c;
+    }
+    SeriousUnitCommandsTest() : ToolCommandsTest(Serious()) {}
+};
+
+TEST_F(SeriousUnitCommandsTest, BackedUpAsItIsThenRepairedByInstall) {
+    const std::string plain = dir.File("plain.jvo.cfg");
+    CtlResult r = Jvoctl({"extract", "--com", "5", "-o", plain, "--yes"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(Has(r.err, "a reset needs --allow-reset"));
+    EXPECT_TRUE(Has(r.err, "--as-is")) << r.err;
+    EXPECT_TRUE(ReadBytes(plain).empty());
+
+    // --as-is saves what the unit holds, serious errors and all, and reports the check.
+    const std::string backup = dir.File("backup.jvo.cfg");
+    r = Jvoctl({"extract", "--proxy", Proxy(), "-o", backup, "--as-is"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(Has(r.err, "SERIOUS:\nPanel B: Has unknown main interface board type: 4\r\n"))
+        << r.err;
+    EXPECT_TRUE(Has(r.err, "as it is, without the check's corrections, to: " + backup));
+    UnitConfig held;
+    ASSERT_TRUE(LoadConfigFile(held, backup));
+    EXPECT_EQ(held, AsHeld(unit.Current()));
+
+    // Installing a good file over it asks first; --no declines and leaves the unit alone.
+    const UnitConfig good = Extracted(sim::MakeDemoConfig());
+    const std::string goodFile = dir.File("good.jvo.cfg");
+    ASSERT_TRUE(SaveConfigFile(good, goodFile));
+    const std::string question =
+        "The unit's configuration has serious errors; install " + goodFile + " over it?";
+    r = Jvoctl({"install", "--com", "5", goodFile, "--no"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(Has(r.err, question)) << r.err;
+    EXPECT_EQ(unit.Current(), Serious());
+    r = Jvoctl({"install", "--com", "5", goodFile, "--yes"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(Has(r.err, question));
+    EXPECT_FALSE(Has(r.err, "reset the JVO"));
+
+    // An extract now gives the installed file.
+    const std::string after = dir.File("after.jvo.cfg");
+    r = Jvoctl({"extract", "--proxy", Proxy(), "-o", after});
+    ASSERT_EQ(r.status, 0) << r.err;
+    UnitConfig extracted;
+    ASSERT_TRUE(LoadConfigFile(extracted, after));
+    EXPECT_EQ(extracted, good);
 }
 
 }  // namespace

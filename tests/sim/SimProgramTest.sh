@@ -49,11 +49,29 @@ info_ok() {  # info_ok OUTPUT: the unit identified itself and runs
         grep -q '(running)' <<<"$1"
 }
 
-check "help" "$SIM" --help >/dev/null
-check "unknown overload name is refused" bash -c "! '$SIM' --overload 'NO SUCH' 2>/dev/null"
-check "bad option is refused" bash -c "! '$SIM' --com 99 2>/dev/null"
+status_of() {  # status_of STATUS COMMAND...: the command's exit status is STATUS
+    local want=$1
+    shift
+    "$@" >/dev/null 2>&1
+    [ $? -eq "$want" ]
+}
 
-"$SIM" --com 5 --proxy 127.0.0.1:0 --overload "RACK A2 07" 2>"$dir/sim.err" &
+# The command-line convention: usage errors are 64, a failed write to standard output is 74.
+check "help" "$SIM" --help >/dev/null
+check "help to a full device" status_of 74 bash -c "'$SIM' --help >/dev/full"
+check "jvo-proxy help to a full device" status_of 74 bash -c "'$PROXY' --help >/dev/full"
+check "unknown overload name is refused" status_of 64 "$SIM" --overload 'NO SUCH'
+check "COM 0 is refused" status_of 64 "$SIM" --com=0
+check "a port beyond 65535 is refused" status_of 64 "$SIM" --listen 65536
+check "jvo-proxy without a unit" status_of 64 "$PROXY" --listen=0
+check "jvo-proxy --com 0" status_of 64 "$PROXY" --com=0
+mkdir -p "$JVO_PORT_DIR" && ln -s "$dir/absent" "$JVO_PORT_DIR/com9"  # a pin without its device
+"$PROXY" --com 9 --listen 0 2>"$dir/nounit.err"
+check "jvo-proxy without its unit's port" test $? -eq 4
+check "... says why" grep -q 'no device is pinned or found for COM9' "$dir/nounit.err"
+check "jvoctl --proxy ''" status_of 64 "$CTL" info --proxy ''
+
+"$SIM" --com=5 --listen=.:0 --overload "RACK A2 07" 2>"$dir/sim.err" &
 sim_pid=$!
 check "sim pins COM5 and listens" wait_for bash -c \
     "[ -L '$JVO_PORT_DIR/com5' ] && grep -q 'proxy on' '$dir/sim.err'"
@@ -61,8 +79,12 @@ sim_port=$(sed -n 's/.*proxy on 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$dir/sim.err")
 
 out=$("$CTL" info --com 5)
 check "jvoctl info --com 5" info_ok "$out"
-out=$("$CTL" info --proxy "127.0.0.1:$sim_port")
+out=$("$CTL" info --proxy ".:$sim_port")
 check "jvoctl info through jvo-sim's proxy" info_ok "$out"
+# A port that is taken is named as such.
+"$SIM" --listen "127.0.0.1:$sim_port" 2>"$dir/busy.err"
+check "a busy port fails with status 1" test $? -eq 1
+check "a busy port is named" grep -q "port $sim_port is in use by another program" "$dir/busy.err"
 
 # jvo-proxy in front of the simulated unit's COM port.
 "$PROXY" --com 5 --listen 127.0.0.1:0 >"$dir/proxy.out" 2>&1 &
@@ -90,10 +112,12 @@ check "jvo-sim said it stopped" grep -q 'jvo-sim: stopping' "$dir/sim.err"
 check "the proxy socket is closed" test $? -ne 0
 
 # Unit faults from the command line reach both transports: status requests are refused.
+# (--proxy is the former name of --listen: still taken, with a note.)
 "$SIM" --com 7 --proxy 127.0.0.1:0 --refuse 71 2>"$dir/refuse.err" &
 sim_pid=$!
 check "faulty sim starts" wait_for bash -c \
     "[ -L '$JVO_PORT_DIR/com7' ] && grep -q 'proxy on' '$dir/refuse.err'"
+check "--proxy gives a note" grep -q 'note: --proxy is now called --listen' "$dir/refuse.err"
 refuse_port=$(sed -n 's/.*proxy on 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$dir/refuse.err")
 out=$("$CTL" info --com 7)
 check "refused status over COM" grep -q '^Status:           (no answer)$' <<<"$out"

@@ -82,17 +82,53 @@ TEST(ConsoleUiTest, YesAnswersButNotTheResetAndNotForever) {
     EXPECT_EQ(declining.Message(t::kExtractFailed, MsgButtons::RetryCancel), MsgResult::Cancel);
 }
 
-TEST(ConsoleUiTest, TerminalQuestionsReadTheAnswer) {
-    Streams s("y\nn\nr\n");
+TEST(ConsoleUiTest, TerminalQuestionsReadTheAnswerAndAskAgainUntilThereIsOne) {
+    Streams s("y\n\nmaybe\n No\nyes-ish\nRETRY\n");
     ConsoleOptions o = s.Options(ConsoleOptions::Answer::ASK);
     o.m_InputIsTerminal = true;
     ConsoleUi ui(o);
     EXPECT_EQ(ui.Message(t::kAskReset, MsgButtons::YesNo), MsgResult::Yes);
-    EXPECT_EQ(ui.Message(t::kAskExit, MsgButtons::YesNo), MsgResult::No);
+    EXPECT_EQ(ui.Message(t::kAskExit, MsgButtons::YesNo), MsgResult::No);  // after two retries
     EXPECT_EQ(ui.Message(t::kExtractFailed, MsgButtons::RetryCancel), MsgResult::Retry);
     EXPECT_EQ(ui.Message(t::kAskExit, MsgButtons::YesNo), MsgResult::No);  // end of input
-    EXPECT_NE(s.Err().find("[y/N] "), std::string::npos);
-    EXPECT_NE(s.Err().find("[r/C] "), std::string::npos);
+    const std::string err = s.Err();
+    EXPECT_NE(err.find("[yes/no] Please answer yes or no.\n[yes/no] Please answer yes or no.\n"
+                       "[yes/no] "),
+              std::string::npos);
+    EXPECT_NE(err.find("[retry/cancel] Please answer retry or cancel.\n[retry/cancel] "),
+              std::string::npos);
+    EXPECT_NE(err.find("-> No (end of input)"), std::string::npos);
+}
+
+// In a log (the error stream is no terminal) a transfer prints a line per tenth with the time.
+TEST(ConsoleUiTest, ProgressLinesInALog) {
+    Streams s;
+    ManualClock clock(5000);
+    ConsoleOptions o = s.Options(ConsoleOptions::Answer::ASK);
+    o.m_ProgressLines = true;
+    o.m_Clock = &clock;
+    ConsoleUi ui(o);
+    ui.ProgressBegin(t::kCaptionInstall);
+    ui.ProgressRange(300);
+    for (int pos = 1; pos <= 300; ++pos) {
+        clock.Advance(33);
+        ui.ProgressPos(pos);
+    }
+    ui.ProgressCaption(t::kCaptionReboot);
+    ui.ProgressRange(5);
+    for (int poll = 1; poll <= 12; ++poll)
+        ui.ProgressPos(poll % 6);  // the reboot's polls go round: no percentages
+    ui.ProgressEnd();
+    const std::string err = s.Err();
+    EXPECT_EQ(err.substr(0, 40), "Installing Unit Configuration (0.0 s)\nIn");
+    EXPECT_NE(err.find("Installing Unit Configuration: 10% (0.9 s)\n"), std::string::npos);
+    EXPECT_NE(err.find("Installing Unit Configuration: 100% (9.9 s)\nRebooting... (9.9 s)\n"),
+              std::string::npos);
+    size_t lines = 0;
+    for (char c : err)
+        lines += c == '\n';
+    EXPECT_EQ(lines, 12u);  // two captions and ten tenths
+    EXPECT_EQ(err.find('\r'), std::string::npos);
 }
 
 TEST(ConsoleUiTest, ProgressBarOnlyOnATerminal) {

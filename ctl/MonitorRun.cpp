@@ -25,23 +25,27 @@ int NoAnswer(const LinkTarget& target) {
 
 int ParseMonitorRunArgs(int argc, char** argv, const char* command, const char* usage,
                         const char* details, MonitorRunArgs& out) {
-    Args args = ParseArgs(argc, argv, {"--com", "--device", "--proxy", "-o"});
+    std::vector<std::string_view> valued = kLinkOptions;
+    valued.push_back("-o");
+    Args args = ParseArgs(argc, argv, valued);
     if (args.help) return PrintCommandHelp(command, usage, details);
     if (!args.error.empty()) return UsageError(command, usage, args.error);
     if (!args.positional.empty()) return UsageError(command, usage, "unexpected argument");
     const std::string* output = args.Find("-o");
     if (!output || output->empty()) return UsageError(command, usage, "-o FILE is required");
     out.output = *output;
+    out.command = command;
     std::string error;
-    if (!ParseLinkTarget(args, true, out.target, error)) return UsageError(command, usage, error);
+    if (!ParseLinkTarget(args, out.target, error)) return UsageError(command, usage, error);
     return -1;
 }
 
 int RunMonitorOnce(const MonitorRunArgs& args, int cycles, MonitorRunResult& result) {
     UnitLink link;
-    if (!OpenLinkTarget(link, args.target)) return kExitNoUnit;
+    if (args.target.timeoutMs > 0) link.m_ReplyTimeoutMs = args.target.timeoutMs;
+    if (!OpenLinkTarget(link, args.target, args.command)) return kExitNoUnit;
     UnitClient client(&link, 0);
-    if (args.target.proxy.empty()) {
+    if (args.target.proxyHost.empty()) {
         uint16_t state = 0;
         uint32_t value = 0;
         bool answered = false;

@@ -13,11 +13,12 @@
 namespace jvo::ctl {
 
 struct MonitorRunArgs {
+    const char* command = "";  // for the messages
     LinkTarget target;
     std::string output;
 };
 
-// Parses "(--com N | --device PATH | --proxy HOST[:PORT]) -o FILE"; returns -1 to go on, else
+// Parses "UNIT -o FILE" (the link options of every unit command); returns -1 to go on, else
 // the exit status (help or a usage error).
 int ParseMonitorRunArgs(int argc, char** argv, const char* command, const char* usage,
                         const char* details, MonitorRunArgs& out);

@@ -6,7 +6,7 @@
 namespace jvo::ctl {
 
 namespace {
-constexpr const char* kUsage = "(--com N | --device PATH | --proxy HOST[:PORT]) -o FILE";
+constexpr const char* kUsage = "(--com N | --device PATH | --proxy HOST[:PORT]) [--timeout MS] -o FILE";
 }
 
 int RunReadings(int argc, char** argv) {

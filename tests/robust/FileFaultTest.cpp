@@ -42,6 +42,14 @@ std::string MakeDir(const char* name, std::string root = {}) {
     return ::mkdtemp(dir.data()) ? dir : std::string();
 }
 
+// This loop runs on one thread: under ThreadSanitizer, which has nothing to find in it, one bit of
+// every byte is flipped instead of all eight.
+#if defined(__SANITIZE_THREAD__)
+constexpr size_t kBitStep = 8;
+#else
+constexpr size_t kBitStep = 1;
+#endif
+
 // Every single-bit flip of the demo and factory configurations either loads, into a
 // configuration that saves and loads again to itself, or is refused. Flips in the length field
 // can never load. (Every truncation is covered by the configuration file tests.)
@@ -51,7 +59,7 @@ TEST(DamagedFiles, EverySingleBitFlipOfRealConfigurationsLoadsOrIsRefused) {
         int loaded = 0;
         int refused = 0;
         std::vector<uint8_t> bad = good;
-        for (size_t bit = 0; bit < good.size() * 8; ++bit) {
+        for (size_t bit = 0; bit < good.size() * 8; bit += kBitStep) {
             bad = good;
             bad[bit / 8] ^= static_cast<uint8_t>(1u << (bit % 8));
             UnitConfig c;

@@ -24,6 +24,14 @@ std::vector<uint8_t> CheckedFrame(size_t length, std::mt19937& rng) {
     return f;
 }
 
+// These loops run on one thread: under ThreadSanitizer, which has nothing to find in them, the
+// second bit of each pair takes every fifth position only.
+#if defined(__SANITIZE_THREAD__)
+constexpr size_t kSecondBitStep = 5;
+#else
+constexpr size_t kSecondBitStep = 1;
+#endif
+
 TEST(FrameCheck, EverySingleAndDoubleBitErrorIsRejected) {
     std::mt19937 rng(7);
     uint64_t damaged = 0;
@@ -34,7 +42,7 @@ TEST(FrameCheck, EverySingleAndDoubleBitErrorIsRejected) {
         for (size_t i = 0; i < bits; ++i) {
             f[i / 8] ^= static_cast<uint8_t>(1u << (i % 8));
             ASSERT_FALSE(Crc16Check(f.data(), f.size())) << total << " bit " << i;
-            for (size_t j = i + 1; j < bits; ++j) {
+            for (size_t j = i + 1; j < bits; j += kSecondBitStep) {
                 f[j / 8] ^= static_cast<uint8_t>(1u << (j % 8));
                 ASSERT_FALSE(Crc16Check(f.data(), f.size())) << total << " bits " << i << ", " << j;
                 f[j / 8] ^= static_cast<uint8_t>(1u << (j % 8));
@@ -43,7 +51,7 @@ TEST(FrameCheck, EverySingleAndDoubleBitErrorIsRejected) {
             f[i / 8] ^= static_cast<uint8_t>(1u << (i % 8));
         }
     }
-    EXPECT_GT(damaged, 1000000u);
+    EXPECT_GT(damaged, 1000000u / kSecondBitStep);
 }
 
 // The same damage on the line: the receiver delivers none of the damaged frames, and the good
@@ -60,7 +68,8 @@ TEST(FrameCheck, TheReceiverDeliversNoDamagedFrame) {
         std::vector<uint8_t> f = CheckedFrame(total - 2, rng);
         const size_t bits = f.size() * 8;
         for (size_t i = 0; i < bits; ++i) {
-            for (size_t j = i; j < bits; j += 1 + (i + j) % 7) {  // single (j == i) and doubles
+            // single (j == i) and double errors
+            for (size_t j = i; j < bits; j += kSecondBitStep * (1 + (i + j) % 7)) {
                 std::vector<uint8_t> bad = f;
                 bad[i / 8] ^= static_cast<uint8_t>(1u << (i % 8));
                 if (j != i) bad[j / 8] ^= static_cast<uint8_t>(1u << (j % 8));

@@ -62,7 +62,7 @@ struct TcpSocket::WorkerArgs {
 
 namespace {
 
-constexpr int kReadsPerWake = 64;         // bounded work per wake-up, so the timers are looked at
+constexpr int kReadsPerWake = 64;  // bounded work per wake-up, so the timers are looked at
 constexpr uint8_t kKeepAlive[8] = {0xCE, 0xFA, 0xED, 0xFE, 0, 0, 0, 0};
 
 // The worker's loop over one connection (runs on the TcpSocketThread).

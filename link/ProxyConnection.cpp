@@ -5,6 +5,7 @@
 
 #include "base/FormatStr.h"
 #include "link/AppLog.h"
+#include "link/ProxyReply.h"
 
 namespace jvo {
 
@@ -169,18 +170,7 @@ bool ProxyConnection::Transact(uint8_t address, MsgBuf& request, MsgBuf& reply,
         MsgFifo::Entry entry;
         if (user->Pop(entry)) {
             if (entry.code == SocketUser::kRecvCode && entry.buffer) {
-                RecBuf& body = *entry.buffer;
-                const uint8_t status = body.Get8();
-                const uint16_t payload = body.Get16();
-                if (body.Error() || status == 0) return false;
-                if (payload > body.Length()) {
-                    JVO_LOG1(
-                        "ProxyConnection::Transact() Reply length %d exceeds the %d bytes received",
-                        payload, body.Length());
-                    return false;
-                }
-                reply.PutBytes(body.ReadPtr(), payload);
-                return !reply.Error();
+                return TakeProxyReply(*entry.buffer, reply);
             }
             // The connection has ended.
             End(user->Overran() ? user->OverrunReason()

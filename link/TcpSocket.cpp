@@ -16,6 +16,7 @@
 #include "base/SyncEvent.h"
 #include "link/AfoThread.h"
 #include "link/AppLog.h"
+#include "link/StreamReader.h"
 
 namespace jvo {
 
@@ -61,14 +62,8 @@ struct TcpSocket::WorkerArgs {
 
 namespace {
 
-constexpr int32_t kBodyStep = 64 * 1024;  // a body's area grows by at least this much
-constexpr int kReadsPerWake = 64;         // bounded work per wake-up, so the timers are looked at
+constexpr int kReadsPerWake = 64;  // bounded work per wake-up, so the timers are looked at
 constexpr uint8_t kKeepAlive[8] = {0xCE, 0xFA, 0xED, 0xFE, 0, 0, 0, 0};
-
-uint32_t Le32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
 
 // The worker's loop over one connection (runs on the TcpSocketThread).
 class Worker {
@@ -77,14 +72,22 @@ public:
         : m_S(s),
           m_Clock(s.options.clock ? *s.options.clock : SystemClock::Instance()),
           m_Fd(s.socket.Get()),
-          m_Tid(AfoThread::CurrentThreadId()) {}
+          m_Tid(AfoThread::CurrentThreadId()),
+          m_Reader(StreamReader::kMaxBody, 64 * 1024, BodyLimit(s.options)) {}
 
     void Run();
 
 private:
+    // The longest body this socket takes: the option's limit, or the STREAM limit.
+    static uint32_t BodyLimit(const TcpSocketOptions& options) {
+        return options.maxBody > 0 &&
+                       static_cast<uint32_t>(options.maxBody) < StreamReader::kMaxBody
+                   ? static_cast<uint32_t>(options.maxBody)
+                   : StreamReader::kMaxBody;
+    }
+
     enum class Step { Go, End, Stop };
     Step Receive();
-    Step ReceivedHeader();
     Step StartSend(const uint8_t* data, int32_t length);
     Step SendMore(bool continuation);
     Step TakeFromQueue();
@@ -96,14 +99,7 @@ private:
     const uint32_t m_Tid;
     uint64_t m_LastRecv = 0;
     uint64_t m_LastSend = 0;
-    // Receiving: the header, then the body (grown as its bytes arrive).
-    uint8_t m_Header[8] = {};
-    int32_t m_HeaderHave = 0;
-    bool m_InBody = false;
-    int32_t m_BodyLength = 0;
-    int32_t m_BodyHave = 0;
-    int32_t m_BodyCapacity = 0;
-    std::unique_ptr<uint8_t[]> m_Body;
+    StreamReader m_Reader;  // the header, then the body (grown as its bytes arrive)
     // Sending: the buffer in flight (none for a keep-alive) and what is left of it.
     std::unique_ptr<RecBuf> m_Sending;
     const uint8_t* m_SendPtr = nullptr;
@@ -157,26 +153,8 @@ void Worker::Run() {
 
 Worker::Step Worker::Receive() {
     for (int i = 0; i < kReadsPerWake; ++i) {
-        uint8_t* into;
-        size_t want;
-        if (!m_InBody) {
-            into = m_Header + m_HeaderHave;
-            want = sizeof m_Header - static_cast<size_t>(m_HeaderHave);
-        } else {
-            if (m_BodyHave == m_BodyCapacity) {
-                // Grow in steps up to the announced length, so that an announced body costs
-                // memory only as its bytes arrive.
-                const int64_t doubled = static_cast<int64_t>(m_BodyCapacity) * 2;
-                const int32_t capacity = static_cast<int32_t>(
-                    std::min<int64_t>(m_BodyLength, std::max<int64_t>(kBodyStep, doubled)));
-                std::unique_ptr<uint8_t[]> grown(new uint8_t[static_cast<size_t>(capacity)]);
-                if (m_BodyHave > 0) std::memcpy(grown.get(), m_Body.get(), m_BodyHave);
-                m_Body = std::move(grown);
-                m_BodyCapacity = capacity;
-            }
-            into = m_Body.get() + m_BodyHave;
-            want = static_cast<size_t>(m_BodyCapacity - m_BodyHave);
-        }
+        size_t want = 0;
+        uint8_t* into = m_Reader.Space(want);
         const ssize_t got = ::recv(m_Fd, into, want, 0);
         if (got < 0) {
             if (errno == EINTR) continue;
@@ -185,50 +163,28 @@ Worker::Step Worker::Receive() {
             return Step::End;
         }
         if (got == 0 || static_cast<size_t>(got) > want) return Step::End;  // peer closed
-        if (!m_InBody) {
-            m_HeaderHave += static_cast<int32_t>(got);
-            if (m_HeaderHave == static_cast<int32_t>(sizeof m_Header)) {
-                const Step step = ReceivedHeader();
-                if (step != Step::Go) return step;
-            }
-        } else {
-            m_BodyHave += static_cast<int32_t>(got);
-            if (m_BodyHave == m_BodyLength) {
-                auto body = std::make_unique<RecBuf>(std::move(m_Body), m_BodyLength);
-                m_InBody = false;
-                m_BodyLength = m_BodyHave = m_BodyCapacity = 0;
-                m_S.user->OnRecv(std::move(body));
+        switch (m_Reader.Took(static_cast<size_t>(got))) {
+            case StreamReader::Event::None:
+                break;
+            case StreamReader::Event::KeepAlive:
                 m_LastRecv = m_Clock.NowMs();
+                break;
+            case StreamReader::Event::Message: {
+                const int32_t length = static_cast<int32_t>(m_Reader.Length());
+                m_S.user->OnRecv(std::make_unique<RecBuf>(m_Reader.TakeBody(), length));
+                m_LastRecv = m_Clock.NowMs();
+                break;
             }
+            case StreamReader::Event::BadMarker:
+                JVO_LOG1("TcpSocket::WorkerThread(0x%X): Recv bad STREAM marker (0x%08x)", m_Tid,
+                         m_Reader.Marker());
+                return Step::End;
+            case StreamReader::Event::BadLength:
+                JVO_LOG1("TcpSocket::WorkerThread(0x%X): Received illegal length (%d)", m_Tid,
+                         m_Reader.Length());
+                return Step::End;
         }
     }
-    return Step::Go;
-}
-
-Worker::Step Worker::ReceivedHeader() {
-    m_HeaderHave = 0;
-    const uint32_t marker = Le32(m_Header);
-    const uint32_t length = Le32(m_Header + 4);
-    if (marker != TcpSocket::kMarker) {
-        JVO_LOG1("TcpSocket::WorkerThread(0x%X): Recv bad STREAM marker (0x%08x)", m_Tid, marker);
-        return Step::End;
-    }
-    if (length == 0) {  // keep-alive
-        m_LastRecv = m_Clock.NowMs();
-        return Step::Go;
-    }
-    const int32_t limit = m_S.options.maxBody > 0
-                              ? std::min(m_S.options.maxBody, TcpSocket::kMaxBody)
-                              : TcpSocket::kMaxBody;
-    if (length > static_cast<uint32_t>(limit)) {
-        JVO_LOG1("TcpSocket::WorkerThread(0x%X): Received illegal length (%d)", m_Tid, length);
-        return Step::End;
-    }
-    m_InBody = true;
-    m_BodyLength = static_cast<int32_t>(length);
-    m_BodyHave = 0;
-    m_BodyCapacity = 0;
-    m_Body.reset();
     return Step::Go;
 }
 
@@ -277,7 +233,6 @@ Worker::Step Worker::TakeFromQueue() {
 void Worker::Finish(bool stopped) {
     m_Sending.reset();
     m_SendLeft = 0;
-    m_Body.reset();
     if (!stopped) m_S.user->OnClose();
     MsgFifo::Entry entry;
     while (m_S.sendQueue.Pop(entry))

@@ -13,7 +13,9 @@
 #include <cstring>
 
 #include "link/AppLog.h"
+#include "link/StreamReader.h"
 #include "link/TcpBase.h"
+#include "proxy/ProxyRequest.h"
 
 namespace jvo {
 
@@ -25,11 +27,6 @@ constexpr size_t kRecvChunk = 64 * 1024;
 constexpr int kReadsPerWake = 16;
 constexpr int32_t kAcceptPauseMs = 100;  // after running out of descriptors
 constexpr uint8_t kKeepAlive[8] = {0xCE, 0xFA, 0xED, 0xFE, 0, 0, 0, 0};
-
-uint32_t Le32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
 
 std::string PeerName(const sockaddr_in& a) {
     char text[INET_ADDRSTRLEN] = {};
@@ -44,12 +41,7 @@ struct ProxyServer::Client {
     SocketHandle socket;
     std::string name;
     // Receiving: header, then the body (only its first kMaxRequestBody bytes are kept).
-    uint8_t header[8] = {};
-    size_t headerHave = 0;
-    bool inBody = false;
-    uint32_t bodyLength = 0;
-    uint32_t bodyHave = 0;
-    std::vector<uint8_t> body;
+    StreamReader reader{static_cast<uint32_t>(kMaxRequestBody), 256};
     // Complete request bodies waiting for the unit (an empty one stands for an oversized body),
     // and whether one of this client's requests is at the unit now.
     std::deque<std::vector<uint8_t>> requests;
@@ -157,8 +149,8 @@ void ProxyServer::UpdateStats() {
     size_t inBody = 0;
     size_t bytes = 0;
     for (const auto& c : m_Clients) {
-        if (c->inBody) ++inBody;
-        bytes += c->body.capacity() + c->out.capacity();
+        if (c->reader.InBody()) ++inBody;
+        bytes += c->reader.Held() + c->out.capacity();
         for (const auto& r : c->requests)
             bytes += r.capacity();
     }
@@ -298,8 +290,7 @@ bool ProxyServer::Receive(Client& c) {
     // read exactly at a message boundary once it has enough waiting.
     uint8_t chunk[kRecvChunk];
     for (int i = 0; i < kReadsPerWake && Reading(c); ++i) {
-        const size_t want = c.inBody ? std::min<size_t>(c.bodyLength - c.bodyHave, sizeof chunk)
-                                     : sizeof c.header - c.headerHave;
+        const size_t want = std::min(c.reader.Remaining(), sizeof chunk);
         const ssize_t got = ::recv(c.socket.Get(), chunk, want, 0);
         if (got < 0) {
             if (errno == EINTR) continue;
@@ -319,63 +310,42 @@ bool ProxyServer::Receive(Client& c) {
 
 bool ProxyServer::Consume(Client& c, const uint8_t* data, size_t n) {
     while (n > 0) {
-        if (!c.inBody) {
-            const size_t take = std::min(sizeof c.header - c.headerHave, n);
-            std::memcpy(c.header + c.headerHave, data, take);
-            c.headerHave += take;
-            data += take;
-            n -= take;
-            if (c.headerHave < sizeof c.header) break;
-            c.headerHave = 0;
-            const uint32_t marker = Le32(c.header);
-            const uint32_t length = Le32(c.header + 4);
-            if (marker != kMarker) {
-                JVO_LOG1("ProxyServer: client %s sent a bad STREAM marker (0x%08x)", c.name,
-                         marker);
-                return false;
-            }
-            if (length == 0) {  // keep-alive
-                c.lastRecv = m_Clock.NowMs();
-                continue;
-            }
-            if (length > kMaxBody) {
-                JVO_LOG1("ProxyServer: client %s sent an illegal length (%u)", c.name, length);
-                return false;
-            }
-            c.inBody = true;
-            c.bodyLength = length;
-            c.bodyHave = 0;
-            c.body.clear();
-            continue;
-        }
-        const size_t take = std::min<size_t>(c.bodyLength - c.bodyHave, n);
-        const size_t room = kMaxRequestBody > c.body.size() ? kMaxRequestBody - c.body.size() : 0;
-        const size_t keep = std::min(take, room);
-        if (keep > 0) {
-            // Grow with the bytes that arrive, up to what can be kept of this body.
-            const size_t limit = std::min<size_t>(c.bodyLength, kMaxRequestBody);
-            if (c.body.capacity() < c.body.size() + keep) {
-                c.body.reserve(std::min(
-                    limit, std::max({c.body.capacity() * 2, c.body.size() + keep, size_t{256}})));
-            }
-            c.body.insert(c.body.end(), data, data + keep);
-        }
-        c.bodyHave += static_cast<uint32_t>(take);
+        size_t room = 0;
+        uint8_t* into = c.reader.Space(room);
+        const size_t take = std::min(room, n);
+        std::memcpy(into, data, take);
         data += take;
         n -= take;
-        if (c.bodyHave == c.bodyLength) {
-            c.inBody = false;
-            c.lastRecv = m_Clock.NowMs();
-            if (c.bodyLength > kMaxRequestBody) c.body.clear();  // can never be well formed
-            c.requests.push_back(std::move(c.body));
-            c.body = std::vector<uint8_t>();
-            {
-                std::lock_guard<std::mutex> guard(m_StatsLock);
-                ++m_Stats.requests;
-            }
-            Submit(c);
-            if (!Flush(c)) return false;
+        switch (c.reader.Took(take)) {
+            case StreamReader::Event::None:
+                continue;
+            case StreamReader::Event::KeepAlive:
+                c.lastRecv = m_Clock.NowMs();
+                continue;
+            case StreamReader::Event::BadMarker:
+                JVO_LOG1("ProxyServer: client %s sent a bad STREAM marker (0x%08x)", c.name,
+                         c.reader.Marker());
+                return false;
+            case StreamReader::Event::BadLength:
+                JVO_LOG1("ProxyServer: client %s sent an illegal length (%u)", c.name,
+                         c.reader.Length());
+                return false;
+            case StreamReader::Event::Message:
+                break;
         }
+        c.lastRecv = m_Clock.NowMs();
+        std::unique_ptr<uint8_t[]> kept = c.reader.TakeBody();
+        std::vector<uint8_t> body;
+        // A body longer than kMaxRequestBody can never be well formed: it stays empty.
+        if (c.reader.Length() <= kMaxRequestBody && kept)
+            body.assign(kept.get(), kept.get() + c.reader.KeptLength());
+        c.requests.push_back(std::move(body));
+        {
+            std::lock_guard<std::mutex> guard(m_StatsLock);
+            ++m_Stats.requests;
+        }
+        Submit(c);
+        if (!Flush(c)) return false;
     }
     return true;
 }
@@ -385,8 +355,8 @@ void ProxyServer::Submit(Client& c) {
     while (!c.atUnit && !c.requests.empty() && c.PendingOutput() < kMaxPendingOutput) {
         std::vector<uint8_t> body = std::move(c.requests.front());
         c.requests.pop_front();
-        const size_t length = body.size() >= 3 ? (body[1] | body[2] << 8) : 0;
-        if (body.size() < 3 || body.size() != 3 + length) {
+        ProxyRequest request;
+        if (!ParseProxyRequest(body.data(), body.size(), request)) {
             JVO_LOG1("ProxyServer: client %s sent a malformed request (%u bytes)", c.name,
                      static_cast<unsigned>(body.size()));
             const uint8_t failed[3] = {0, 0, 0};
@@ -395,8 +365,8 @@ void ProxyServer::Submit(Client& c) {
         }
         Job job;
         job.client = c.id;
-        job.address = body[0];
-        job.payload.assign(body.begin() + 3, body.end());
+        job.address = request.address;
+        job.payload.assign(request.payload, request.payload + request.length);
         job.timeoutMs = ReplyTimeoutFor(job.payload.data(), job.payload.size());
         c.atUnit = true;
         std::lock_guard<std::mutex> guard(m_JobLock);

@@ -241,8 +241,4 @@ bool PosixSerialDevice::WriteAll(const uint8_t* data, size_t count, SyncEvent* c
     return true;
 }
 
-std::unique_ptr<ISerialDevice> CreateSerialDevice() {
-    return std::make_unique<PosixSerialDevice>();
-}
-
 }  // namespace jvo

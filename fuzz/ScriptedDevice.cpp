@@ -1,0 +1,104 @@
+#include "fuzz/ScriptedDevice.h"
+
+#include <poll.h>
+
+#include <condition_variable>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "link/SerialDevice.h"
+
+namespace jvo::fuzz {
+
+namespace {
+
+struct Line {
+    std::mutex lock;
+    std::condition_variable changed;
+    std::vector<uint8_t> input;
+    bool readerWaiting = false;  // the reader is back in WaitInput with nothing left to read
+    SyncEvent readable{SyncEvent::Reset::Manual, false};
+    std::function<void(const uint8_t*, size_t)> farEnd;
+};
+
+Line& TheLine() {
+    static Line* line = new Line;  // lives as long as the reader thread may use it
+    return *line;
+}
+
+class ScriptedDevice : public ISerialDevice {
+public:
+    bool Open(const std::string&, int) override {
+        m_Open = true;
+        return true;
+    }
+    void Close() override { m_Open = false; }
+    bool IsOpen() const override { return m_Open; }
+
+    WaitResult WaitInput(SyncEvent& wake, int32_t timeoutMs) override {
+        Line& line = TheLine();
+        {
+            std::lock_guard<std::mutex> guard(line.lock);
+            if (line.input.empty()) {
+                line.readerWaiting = true;
+                line.changed.notify_all();
+            }
+        }
+        pollfd fds[2] = {{wake.Fd(), POLLIN, 0}, {line.readable.Fd(), POLLIN, 0}};
+        const int n = ::poll(fds, 2, timeoutMs);
+        if (wake.IsSet()) return WaitResult::Woken;
+        if (n > 0 && (fds[1].revents & POLLIN)) return WaitResult::Readable;
+        return WaitResult::TimedOut;
+    }
+
+    ReadResult Read(uint8_t* buffer, size_t capacity, size_t* got) override {
+        Line& line = TheLine();
+        std::lock_guard<std::mutex> guard(line.lock);
+        const size_t n = capacity < line.input.size() ? capacity : line.input.size();
+        if (n > 0) std::memcpy(buffer, line.input.data(), n);
+        line.input.erase(line.input.begin(), line.input.begin() + static_cast<long>(n));
+        if (line.input.empty()) line.readable.Clear();
+        *got = n;
+        return n > 0 ? ReadResult::Data : ReadResult::Nothing;
+    }
+
+    bool WriteAll(const uint8_t* data, size_t count, SyncEvent*) override {
+        Line& line = TheLine();
+        if (line.farEnd) line.farEnd(data, count);
+        std::unique_lock<std::mutex> guard(line.lock);
+        line.changed.wait(guard, [&] { return line.readerWaiting && line.input.empty(); });
+        return true;
+    }
+
+private:
+    bool m_Open = false;
+};
+
+}  // namespace
+
+void SetFarEnd(std::function<void(const uint8_t*, size_t)> farEnd) {
+    TheLine().farEnd = std::move(farEnd);
+}
+
+void Deliver(const uint8_t* data, size_t count) {
+    Line& line = TheLine();
+    std::lock_guard<std::mutex> guard(line.lock);
+    line.input.insert(line.input.end(), data, data + count);
+    if (!line.input.empty()) {
+        line.readerWaiting = false;
+        line.readable.Set();
+    }
+}
+
+}  // namespace jvo::fuzz
+
+namespace jvo {
+
+// Replaces the platform's device in this program (see link/posix/CreateSerialDevice.cpp).
+std::unique_ptr<ISerialDevice> CreateSerialDevice() {
+    return std::make_unique<fuzz::ScriptedDevice>();
+}
+
+}  // namespace jvo

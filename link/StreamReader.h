@@ -1,0 +1,71 @@
+#pragma once
+// StreamReader: the receiving half of STREAM framing (marker 0xFEEDFACE, 32-bit length, body;
+// length 0 = keep-alive), without any socket. The caller reads straight into Space() and reports
+// what arrived with Took(); the reader never asks for bytes beyond the end of the current header
+// or body, so a caller can stop reading exactly at a message boundary. A body's memory grows only
+// as its bytes arrive, and bytes beyond the keep limit are read but not kept.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+namespace jvo {
+
+class StreamReader {
+public:
+    static constexpr uint32_t kMarker = 0xFEEDFACE;
+    static constexpr uint32_t kMaxBody = 0x6400000;  // 100 MiB
+    static constexpr size_t kHeaderSize = 8;
+
+    enum class Event {
+        None,       // more bytes are needed
+        KeepAlive,  // a header with length 0
+        Message,    // a body is complete: TakeBody()
+        BadMarker,  // the header's marker is wrong (Marker())
+        BadLength,  // the header announces more than the length limit (Length())
+    };
+
+    // Keeps at most `keepLimit` bytes of each body; a body's area starts at `firstStep` bytes (or
+    // its kept length, when smaller) and doubles from there. A header announcing more than
+    // `lengthLimit` bytes (at most kMaxBody) is BadLength.
+    explicit StreamReader(uint32_t keepLimit = kMaxBody, uint32_t firstStep = 64 * 1024,
+                          uint32_t lengthLimit = kMaxBody);
+
+    // Where the next received bytes go and how many at most (always at least 1).
+    uint8_t* Space(size_t& want);
+    // `got` bytes (1 .. the last `want`) were written at the last Space(). After BadMarker or
+    // BadLength the reader starts over with a header; a connection is normally ended then.
+    Event Took(size_t got);
+
+    // After Message: the kept bytes of the body (KeptLength() of them; the area may be null when
+    // none were kept). Length() is the announced length.
+    std::unique_ptr<uint8_t[]> TakeBody();
+    uint32_t KeptLength() const { return m_Kept; }
+    uint32_t Length() const { return m_Length; }
+    uint32_t Marker() const { return m_Marker; }
+    bool InBody() const { return m_InBody; }
+    // Bytes still to come before the current header or body ends.
+    size_t Remaining() const { return m_InBody ? m_Length - m_Have : kHeaderSize - m_HeaderHave; }
+    // Bytes of memory held for the body being received.
+    size_t Held() const { return m_Capacity + (m_Scratch ? kScratchSize : 0); }
+
+private:
+    static constexpr size_t kScratchSize = 4096;
+    uint32_t KeepTarget() const { return m_Length < m_KeepLimit ? m_Length : m_KeepLimit; }
+
+    const uint32_t m_KeepLimit;
+    const uint32_t m_FirstStep;
+    const uint32_t m_LengthLimit;
+    uint8_t m_Header[kHeaderSize] = {};
+    size_t m_HeaderHave = 0;
+    bool m_InBody = false;
+    bool m_Discarding = false;  // the last Space() was the scratch area
+    uint32_t m_Marker = 0;
+    uint32_t m_Length = 0;
+    uint32_t m_Have = 0;  // body bytes received (kept or not)
+    uint32_t m_Kept = 0;
+    uint32_t m_Capacity = 0;
+    std::unique_ptr<uint8_t[]> m_Body;
+    std::unique_ptr<uint8_t[]> m_Scratch;  // where bytes beyond the keep limit go
+};
+
+}  // namespace jvo

@@ -40,8 +40,8 @@ void DrawPanelIcon(QPainter& p, const QRectF& r, const QColor& accent) {
     // Two columns of breakers, one of them switched on in the accent colour.
     for (int row = 0; row < 4; ++row) {
         for (int col = 0; col < 2; ++col) {
-            const QRectF b(cabinet.left() + (1.5 + col * 6.0) * u, cabinet.top() + (2 + row * 3.2) * u,
-                           4.5 * u, 2.2 * u);
+            const QRectF b(cabinet.left() + (1.5 + col * 6.0) * u,
+                           cabinet.top() + (2 + row * 3.2) * u, 4.5 * u, 2.2 * u);
             p.setPen(Qt::NoPen);
             p.setBrush(row == 1 && col == 0 ? accent : QColor(52, 56, 64));
             p.drawRoundedRect(b, 0.5 * u, 0.5 * u);

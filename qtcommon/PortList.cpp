@@ -8,7 +8,8 @@ namespace jvo::qt {
 QString PortLabel(const QString& comLabel, const PortEntry& entry) {
     QString label = comLabel;
     if (!entry.path.empty()) label += QStringLiteral("    ") + QString::fromStdString(entry.path);
-    if (!entry.byId.empty()) label += QStringLiteral(" (%1)").arg(QString::fromStdString(entry.byId));
+    if (!entry.byId.empty())
+        label += QStringLiteral(" (%1)").arg(QString::fromStdString(entry.byId));
     return label;
 }
 

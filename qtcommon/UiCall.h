@@ -81,12 +81,14 @@ R AwaitOnUi(QObject* context, std::function<void(std::function<void(R)>)> start)
     auto done = [completion](R value) { completion->Set(std::move(value)); };
     if (OnThreadOf(context)) {
         QEventLoop loop;
-        completion->OnReady([&loop] { QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection); });
+        completion->OnReady(
+            [&loop] { QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection); });
         start(done);
         if (!completion->Ready()) loop.exec();
         return completion->Wait();
     }
-    QMetaObject::invokeMethod(context, [start, done] { start(done); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        context, [start, done] { start(done); }, Qt::QueuedConnection);
     return completion->Wait();
 }
 

@@ -49,7 +49,11 @@ AddSubfeedDlg::AddSubfeedDlg(const SubfeedDlgTexts& texts, uint16_t enableMask, 
     layout->addWidget(buttons);
 }
 
-int AddSubfeedDlg::Candidate() const { return m_Candidates->checkedId(); }
-int AddSubfeedDlg::Size() const { return m_Sizes->checkedId(); }
+int AddSubfeedDlg::Candidate() const {
+    return m_Candidates->checkedId();
+}
+int AddSubfeedDlg::Size() const {
+    return m_Sizes->checkedId();
+}
 
 }  // namespace jvo::tool::qt

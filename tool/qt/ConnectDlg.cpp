@@ -56,7 +56,9 @@ void ConnectDlg::NextAction(std::function<void(int)> done) {
     m_Ports->setFocus();
 }
 
-int ConnectDlg::SelectedIndex() const { return m_Ports->currentIndex(); }
+int ConnectDlg::SelectedIndex() const {
+    return m_Ports->currentIndex();
+}
 
 void ConnectDlg::Report(int action) {
     if (!m_Done) return;  // the worker is busy with the previous button

@@ -41,7 +41,8 @@ const QImage& PanelPicture::SlotImageFor(const SlotImage& image) {
     auto it = m_Slots.find(key);
     if (it == m_Slots.end())
         it = m_Slots
-                 .emplace(key, DrawSlotImage(image, m_Compact, m_Image.devicePixelRatio(), m_Colours))
+                 .emplace(key,
+                          DrawSlotImage(image, m_Compact, m_Image.devicePixelRatio(), m_Colours))
                  .first;
     return it->second;
 }
@@ -86,8 +87,9 @@ void PanelPicture::Text(const MapRect& rect, const std::string& text) {
         QPainter p(&m_Image);
         p.setPen(m_Colours.text);
         p.setFont(font());
-        p.drawText(QRect(QPoint(rect.m_Left, rect.m_Top), QPoint(rect.m_Right - 1, rect.m_Bottom - 1)),
-                   Qt::AlignCenter | Qt::TextSingleLine, QString::fromStdString(text));
+        p.drawText(
+            QRect(QPoint(rect.m_Left, rect.m_Top), QPoint(rect.m_Right - 1, rect.m_Bottom - 1)),
+            Qt::AlignCenter | Qt::TextSingleLine, QString::fromStdString(text));
     });
 }
 
@@ -111,7 +113,9 @@ void PanelPicture::mouseMoveEvent(QMouseEvent* e) {
     emit MouseMoved(pos.x(), pos.y());
 }
 
-void PanelPicture::leaveEvent(QEvent*) { emit MouseLeft(); }
+void PanelPicture::leaveEvent(QEvent*) {
+    emit MouseLeft();
+}
 
 void PanelPicture::mouseReleaseEvent(QMouseEvent* e) {
     const QPoint pos = e->position().toPoint();

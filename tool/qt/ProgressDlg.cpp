@@ -31,11 +31,21 @@ ProgressDlg::ProgressDlg(const QString& caption, QWidget* parent)
     }
 }
 
-void ProgressDlg::SetCaption(const QString& caption) { m_Box->setTitle(caption); }
-void ProgressDlg::SetRange(int upper) { m_Bar->setRange(0, std::max(upper, 0)); }
-void ProgressDlg::SetPos(int pos) { m_Bar->setValue(pos); }
-QString ProgressDlg::Caption() const { return m_Box->title(); }
-int ProgressDlg::Pos() const { return m_Bar->value(); }
+void ProgressDlg::SetCaption(const QString& caption) {
+    m_Box->setTitle(caption);
+}
+void ProgressDlg::SetRange(int upper) {
+    m_Bar->setRange(0, std::max(upper, 0));
+}
+void ProgressDlg::SetPos(int pos) {
+    m_Bar->setValue(pos);
+}
+QString ProgressDlg::Caption() const {
+    return m_Box->title();
+}
+int ProgressDlg::Pos() const {
+    return m_Bar->value();
+}
 
 void ProgressDlg::keyPressEvent(QKeyEvent* e) {
     if (e->key() == Qt::Key_Escape) return;

@@ -21,21 +21,22 @@ using jvo::qt::CallOnUi;
 
 namespace {
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
 
 // The edits of the transferred fields, in the order of ToolFields.
 constexpr int kTextFields[] = {IDC_UNIT_NAME, IDC_PANEL_NAME, IDC_PASSWORD, IDC_BREAKER_NAME};
-constexpr int kIntFields[] = {IDC_SW_ADDRESS, IDC_POSITION,     IDC_POLES,
-                              IDC_RATING,     IDC_OC_ALARM,     IDC_OC_WARNING,
-                              IDC_UC_ALARM,   IDC_NEUTRAL_ALARM, IDC_GROUND_ALARM,
-                              IDC_HYSTERESIS};
+constexpr int kIntFields[] = {IDC_SW_ADDRESS,   IDC_POSITION,   IDC_POLES,    IDC_RATING,
+                              IDC_OC_ALARM,     IDC_OC_WARNING, IDC_UC_ALARM, IDC_NEUTRAL_ALARM,
+                              IDC_GROUND_ALARM, IDC_HYSTERESIS};
 
 std::array<std::string*, 4> TextMembers(ToolFields& f) {
     return {&f.m_strUnitName, &f.m_strPanelName, &f.m_strPassword, &f.m_strBreakerName};
 }
 std::array<int*, 10> IntMembers(ToolFields& f) {
-    return {&f.m_nSoftwareAddress, &f.m_nPosition,  &f.m_nPoles,       &f.m_nRating,
-            &f.m_nOcAlarm,         &f.m_nOcWarning, &f.m_nUcAlarm,     &f.m_nNeutralAlarm,
+    return {&f.m_nSoftwareAddress, &f.m_nPosition,  &f.m_nPoles,   &f.m_nRating,
+            &f.m_nOcAlarm,         &f.m_nOcWarning, &f.m_nUcAlarm, &f.m_nNeutralAlarm,
             &f.m_nGroundAlarm,     &f.m_nHysteresis};
 }
 

@@ -7,9 +7,9 @@
 #include <QMessageBox>
 #include <QTimer>
 
+#include "qtcommon/FileFilter.h"
 #include "qtcommon/UiCall.h"
 #include "tool/ConnectDlgLogic.h"
-#include "tool/FileFilter.h"
 #include "tool/Menus.h"
 #include "tool/Texts.h"
 #include "tool/qt/AboutDlg.h"
@@ -22,29 +22,43 @@ namespace jvo::tool::qt {
 
 using jvo::qt::AwaitOnUi;
 using jvo::qt::CallOnUi;
+using jvo::qt::ToQtFilter;
+using jvo::qt::WithDefaultExtension;
 
 namespace {
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
 
 QMessageBox::StandardButton ToQt(MsgResult r) {
     switch (r) {
-        case MsgResult::Ok: return QMessageBox::Ok;
-        case MsgResult::Cancel: return QMessageBox::Cancel;
-        case MsgResult::Yes: return QMessageBox::Yes;
-        case MsgResult::No: return QMessageBox::No;
-        case MsgResult::Retry: return QMessageBox::Retry;
+        case MsgResult::Ok:
+            return QMessageBox::Ok;
+        case MsgResult::Cancel:
+            return QMessageBox::Cancel;
+        case MsgResult::Yes:
+            return QMessageBox::Yes;
+        case MsgResult::No:
+            return QMessageBox::No;
+        case MsgResult::Retry:
+            return QMessageBox::Retry;
     }
     return QMessageBox::Ok;
 }
 
 MsgResult FromQt(int button, MsgButtons buttons) {
     switch (button) {
-        case QMessageBox::Ok: return MsgResult::Ok;
-        case QMessageBox::Yes: return MsgResult::Yes;
-        case QMessageBox::No: return MsgResult::No;
-        case QMessageBox::Retry: return MsgResult::Retry;
-        case QMessageBox::Cancel: return MsgResult::Cancel;
+        case QMessageBox::Ok:
+            return MsgResult::Ok;
+        case QMessageBox::Yes:
+            return MsgResult::Yes;
+        case QMessageBox::No:
+            return MsgResult::No;
+        case QMessageBox::Retry:
+            return MsgResult::Retry;
+        case QMessageBox::Cancel:
+            return MsgResult::Cancel;
         default:  // closed without a button
             return buttons == MsgButtons::YesNo         ? MsgResult::No
                    : buttons == MsgButtons::RetryCancel ? MsgResult::Cancel
@@ -54,10 +68,14 @@ MsgResult FromQt(int button, MsgButtons buttons) {
 
 QMessageBox::Icon ToQt(MsgIcon icon) {
     switch (icon) {
-        case MsgIcon::Stop: return QMessageBox::Critical;
-        case MsgIcon::Exclamation: return QMessageBox::Warning;
-        case MsgIcon::Information: return QMessageBox::Information;
-        case MsgIcon::None: break;
+        case MsgIcon::Stop:
+            return QMessageBox::Critical;
+        case MsgIcon::Exclamation:
+            return QMessageBox::Warning;
+        case MsgIcon::Information:
+            return QMessageBox::Information;
+        case MsgIcon::None:
+            break;
     }
     return QMessageBox::NoIcon;
 }
@@ -106,8 +124,8 @@ MsgResult QtToolUi::Message(const std::string& text, MsgButtons buttons, MsgIcon
             buttons == MsgButtons::YesNo         ? QMessageBox::Yes | QMessageBox::No
             : buttons == MsgButtons::RetryCancel ? QMessageBox::Retry | QMessageBox::Cancel
                                                  : QMessageBox::Ok;
-        auto* box = new QMessageBox(ToQt(icon), QString::fromUtf8(text::kTitle), Q(text), set,
-                                    &m_Window);
+        auto* box =
+            new QMessageBox(ToQt(icon), QString::fromUtf8(text::kTitle), Q(text), set, &m_Window);
         box->setDefaultButton(ToQt(defaultButton));
         box->setWindowModality(Qt::ApplicationModal);
         box->setAttribute(Qt::WA_DeleteOnClose);
@@ -166,7 +184,8 @@ ConnectResult QtToolUi::RunConnectDialog(BasicDlg&) {
     std::vector<QString> labels;
     for (const auto& item : logic.Ports())
         labels.push_back(Q(item.m_Label));
-    ConnectDlg* dlg = CallOnUi(&m_Window, [&] { return new ConnectDlg(labels, entries, &m_Window); });
+    ConnectDlg* dlg =
+        CallOnUi(&m_Window, [&] { return new ConnectDlg(labels, entries, &m_Window); });
     ConnectResult result;
     for (;;) {
         const int action = AwaitOnUi<int>(&m_Window, [dlg](auto done) { dlg->NextAction(done); });
@@ -189,10 +208,10 @@ bool QtToolUi::RunAddSubfeedDialog(uint16_t enableMask, int& candidate, int& siz
         int candidate = 0, size = 0;
     };
     const Answer a = AwaitOnUi<Answer>(&m_Window, [&, enableMask](auto done) {
-        const SubfeedCaptions c = AddSubfeedCaptions();
+        const SubfeedDialogTexts& c = AddSubfeedCaptions();
         SubfeedDlgTexts t;
         t.title = Q(c.title);
-        t.selectGroup = Q(c.selectGroup);
+        t.selectGroup = Q(c.candidateGroup);
         t.sizeGroup = Q(c.sizeGroup);
         t.ok = Q(c.ok);
         t.cancel = Q(c.cancel);

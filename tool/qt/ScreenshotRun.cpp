@@ -26,9 +26,8 @@ bool FindOwnerSlot(ToolApp& app, int kind, QPoint& centre) {
 
 ScreenshotRun::ScreenshotRun(ToolApp& app, QString path)
     : QObject(&app), m_App(app), m_Path(std::move(path)) {
-    connect(&app, &ToolApp::WorkflowFinished, this, [this] {
-        QTimer::singleShot(0, this, &ScreenshotRun::Step);
-    });
+    connect(&app, &ToolApp::WorkflowFinished, this,
+            [this] { QTimer::singleShot(0, this, &ScreenshotRun::Step); });
 }
 
 void ScreenshotRun::Step() {
@@ -50,8 +49,10 @@ void ScreenshotRun::Step() {
             return;  // the next step follows the selection
     }
     const bool saved = m_App.Window().grab().save(m_Path, "PNG");
-    if (saved) std::printf("%s\n", m_Path.toLocal8Bit().constData());
-    else std::fprintf(stderr, "jvo-config: cannot write %s\n", m_Path.toLocal8Bit().constData());
+    if (saved)
+        std::printf("%s\n", m_Path.toLocal8Bit().constData());
+    else
+        std::fprintf(stderr, "jvo-config: cannot write %s\n", m_Path.toLocal8Bit().constData());
     QApplication::exit(saved ? jvo::qt::kExitOk : jvo::qt::kExitOutput);
 }
 

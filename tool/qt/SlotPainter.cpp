@@ -17,7 +17,8 @@ PictureColours PictureColours::From(const QPalette& p) {
     const bool dark = window.lightnessF() < 0.5;
     c.background = dark ? Mix(window, p.color(QPalette::Dark), 0.35)
                         : Mix(window, p.color(QPalette::Mid), 0.45);
-    c.border = dark ? p.color(QPalette::Shadow).lighter(300) : p.color(QPalette::Shadow).lighter(160);
+    c.border =
+        dark ? p.color(QPalette::Shadow).lighter(300) : p.color(QPalette::Shadow).lighter(160);
     c.text = p.color(QPalette::WindowText);
     c.well = Mix(c.background, p.color(QPalette::Shadow), dark ? 0.35 : 0.12);
     c.highlight = p.color(QPalette::Highlight);

@@ -21,7 +21,7 @@ ToolApp::ToolApp(WindowLayout layout, std::string logPath)
     connect(&m_Window, &ToolWindow::CancelKey, this,
             [this] { Run([](BasicDlg& d) { d.OnCancelKey(); }); });
     connect(&m_Window, &ToolWindow::AboutRequested, this,
-            [this] { Run([](BasicDlg& d) { d.OnSysCommand(BasicDlg::kAboutCommand); }); });
+            [this] { Run([](BasicDlg& d) { d.OnCommand(BasicDlg::kAboutCommand); }); });
     connect(picture, &PanelPicture::MouseMoved, this, [this](int x, int y) {
         if (!Busy()) m_Dlg.Map().OnMouseMove(x, y);
     });
@@ -38,9 +38,13 @@ ToolApp::ToolApp(WindowLayout layout, std::string logPath)
     connect(picture, &PanelPicture::NeedsRedraw, this, &ToolApp::Redraw);
 }
 
-ToolApp::~ToolApp() { m_Runner.Wait(); }
+ToolApp::~ToolApp() {
+    m_Runner.Wait();
+}
 
-PanelPicture& ToolApp::Picture() { return *m_Window.Form()->Picture(); }
+PanelPicture& ToolApp::Picture() {
+    return *m_Window.Form()->Picture();
+}
 
 void ToolApp::Start() {
     m_Dlg.InitDialog();

@@ -53,7 +53,9 @@ QWidget* ToolForm::Control(int id) const {
     return it == m_Controls.end() ? nullptr : it->second;
 }
 
-QLineEdit* ToolForm::Edit(int id) const { return qobject_cast<QLineEdit*>(Control(id)); }
+QLineEdit* ToolForm::Edit(int id) const {
+    return qobject_cast<QLineEdit*>(Control(id));
+}
 QAbstractButton* ToolForm::Button(int id) const {
     return qobject_cast<QAbstractButton*>(Control(id));
 }
@@ -92,9 +94,9 @@ QWidget* ToolForm::BuildSelectors() {
         const char* title;
         int first, second;
         const char *a, *b;
-    } groups[] = {{"Select Panel", IDC_PANEL_A, IDC_PANEL_B, "&A Panel", "&B Panel"},
-                  {"Select View", IDC_VIEW_PANEL, IDC_VIEW_AUX, "&Panel Breakers",
-                   "Auxiliar&y Breakers"}};
+    } groups[] = {
+        {"Select Panel", IDC_PANEL_A, IDC_PANEL_B, "&A Panel", "&B Panel"},
+        {"Select View", IDC_VIEW_PANEL, IDC_VIEW_AUX, "&Panel Breakers", "Auxiliar&y Breakers"}};
     for (const auto& g : groups) {
         auto* box = new QGroupBox(tr(g.title), row);
         auto* v = new QVBoxLayout(box);

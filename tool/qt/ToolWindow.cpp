@@ -5,6 +5,7 @@
 #include <QMenuBar>
 #include <QShortcut>
 
+#include "tool/Menus.h"
 #include "tool/Texts.h"
 #include "tool/qt/ToolForm.h"
 
@@ -14,7 +15,7 @@ ToolWindow::ToolWindow(WindowLayout layout) : m_Form(new ToolForm(layout, this))
     setCentralWidget(m_Form);
     setWindowTitle(QString::fromUtf8(text::kTitle));
     QMenu* help = menuBar()->addMenu(tr("&Help"));
-    QAction* about = help->addAction(QString::fromUtf8(text::kAboutMenuItem));
+    QAction* about = help->addAction(QString::fromStdString(AboutBoxTexts().menuItem));
     connect(about, &QAction::triggered, this, &ToolWindow::AboutRequested);
     for (auto key : {Qt::Key_Return, Qt::Key_Enter}) {
         auto* ok = new QShortcut(QKeySequence(key), this);

@@ -96,6 +96,22 @@ TEST_F(JourneyTest, EditsMadeWithTheMouseAndKeyboardReachTheUnit) {
     ASSERT_TRUE(WaitIdle(*app));
     EXPECT_EQ(app->Dlg().Config().m_Panels[0].m_Breakers[edited].m_Rating, 42);
 
+    // A double-click opens the breaker edit; Escape cancels it, and Enter with no edit open only
+    // transfers the fields.
+    app->Window().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&app->Window()));
+    // As the desktop delivers it: the first click's release, then the double-click at once.
+    QTest::mouseClick(&app->Picture(), Qt::LeftButton, {}, Centre(*app, *second));
+    QTest::mouseDClick(&app->Picture(), Qt::LeftButton, {}, Centre(*app, *second));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return app->Dlg().EditGroup() == EDIT_BREAKER; }, kWaitMs));
+    ASSERT_TRUE(WaitIdle(*app));
+    QTest::keyClick(&app->Window(), Qt::Key_Escape);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return app->Dlg().EditGroup() == EDIT_NONE; }, kWaitMs));
+    ASSERT_TRUE(WaitIdle(*app));
+    QTest::keyClick(&app->Window(), Qt::Key_Return);
+    ASSERT_TRUE(WaitIdle(*app));
+    EXPECT_EQ(Visible<QMessageBox>(), nullptr);
+
     // A two-pole breaker through the right-click menu on an empty slot with room for two.
     int freeSlot = -1;
     for (int s = 0; s < kPanelSlots && freeSlot < 0; ++s)

@@ -89,6 +89,14 @@ TEST_F(JourneyTest, EditsMadeWithTheMouseAndKeyboardReachTheUnit) {
     ASSERT_TRUE(WaitIdle(*app));
     QLineEdit* rating = app->Window().Form()->Edit(IDC_RATING);
     ASSERT_FALSE(rating->isReadOnly());
+    // Not a number: the prompt, and the edit stays open.
+    rating->setFocus();
+    rating->selectAll();
+    QTest::keyClicks(rating, "4x");
+    Click(*app, IDC_BREAKER_APPLY);
+    Answer("Please enter an integer.", QMessageBox::Ok);
+    ASSERT_TRUE(WaitIdle(*app));
+    EXPECT_EQ(app->Dlg().EditGroup(), EDIT_BREAKER);
     rating->setFocus();
     rating->selectAll();
     QTest::keyClicks(rating, "42");

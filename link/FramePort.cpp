@@ -127,6 +127,10 @@ void CFramePort::ReaderThread() {
         if (r == ISerialDevice::ReadResult::Data) m_Receiver.Feed(m_ReadBuffer, got);
     }
     m_ReaderRunning.store(false, std::memory_order_release);
+    // Nothing more can arrive: a transaction waiting for its reply fails now rather than at its
+    // time-out, and a write still waiting for room gives up. Frames already queued are still
+    // handed out. Open clears the event again.
+    m_Stop.Set();
 }
 
 }  // namespace jvo

@@ -52,8 +52,8 @@ public:
     // `waitForCompletion` changes nothing.
     bool SendFrame(FrameBuf* frame, bool waitForCompletion);
     // The oldest received frame, or nullptr when none arrives within timeoutMs (kWaitForever: no
-    // limit), or none is queued once the port is closed. The caller gives it back with
-    // FramePool::Instance().Release().
+    // limit), or none is queued once the port is closed or its reader has ended. The caller gives
+    // it back with FramePool::Instance().Release().
     FrameBuf* GetFrame(int32_t timeoutMs);
     // Frames waiting in the receive queue.
     int32_t QueuedFrames() const { return m_Queue.Count(); }
@@ -78,7 +78,7 @@ private:
     std::atomic<bool> m_Open{false};
     std::atomic<bool> m_ReaderRunning{false};
     std::atomic<int> m_Baud{0};
-    SyncEvent m_Stop{SyncEvent::Reset::Manual, false};  // wakes the reader and cancels writes
+    SyncEvent m_Stop{SyncEvent::Reset::Manual, false};  // set by Close and by the reader as it ends
     std::thread m_Reader;
     uint8_t m_ReadBuffer[kReadBufferSize];
     uint8_t m_TransmitBuffer[kTransmitBufferSize];

@@ -123,6 +123,11 @@ void SimSerialPort::SetFaults(const SerialFaults& faults) {
     m_Plan.Set(faults.Unit());
 }
 
+SerialFaultCounts SimSerialPort::FaultCounts() const {
+    std::lock_guard<std::mutex> guard(m_CountLock);
+    return m_Counts;
+}
+
 uint64_t SimSerialPort::IdleMs() const {
     const int64_t last = m_LastFrameMs.load();
     return last < 0 ? UINT64_MAX : static_cast<uint64_t>(SteadyMs() - last);
@@ -173,6 +178,10 @@ void SimSerialPort::Answer(const uint8_t* body, int32_t length) {
         std::lock_guard<std::mutex> guard(m_FaultLock);
         faults = m_Faults;
     }
+    auto count = [this](uint64_t SerialFaultCounts::*which) {
+        std::lock_guard<std::mutex> guard(m_CountLock);
+        ++(m_Counts.*which);
+    };
 
     std::vector<uint8_t> payload;
     uint32_t delayMs = 0;
@@ -180,13 +189,25 @@ void SimSerialPort::Answer(const uint8_t* body, int32_t length) {
 
     std::vector<uint8_t> reply{kHostAddress, body[0], body[2], body[3]};
     reply.insert(reply.end(), payload.begin(), payload.end());
+    // A reply held back earlier goes out after this one (or instead of it, when this one is lost).
+    std::vector<uint8_t> held = std::move(m_HeldReply);
+    m_HeldReply.clear();
+    auto sendHeld = [&] {
+        if (!held.empty()) SendBody(std::move(held), false);
+    };
 
     if (Chance(faults.dropFraction)) {
+        count(&SerialFaultCounts::dropped);
         m_LastReply = reply;
+        sendHeld();
         return;
     }
-    if (Chance(faults.staleFraction) && !m_LastReply.empty()) SendBody(m_LastReply, false);
+    if (Chance(faults.staleFraction) && !m_LastReply.empty()) {
+        count(&SerialFaultCounts::stale);
+        SendBody(m_LastReply, false);
+    }
     if (Chance(faults.foreignFraction)) {
+        count(&SerialFaultCounts::foreign);
         std::vector<uint8_t> other = reply;
         other[1] = static_cast<uint8_t>(other[1] + 1);
         SendBody(other, false);
@@ -194,7 +215,10 @@ void SimSerialPort::Answer(const uint8_t* body, int32_t length) {
         other[3] = static_cast<uint8_t>(other[3] + 1);
         SendBody(other, false);
     }
-    if (delayMs > 0 && m_Wake.Wait(static_cast<int32_t>(delayMs))) return;
+    if (delayMs > 0) {
+        count(&SerialFaultCounts::late);
+        if (m_Wake.Wait(static_cast<int32_t>(delayMs))) return;
+    }
     if (m_Options.baud > 0) {
         // The request arrived at once over the pty; a real line needs 10 bit times per byte for
         // both frames, check sequences, escapes and flags included.
@@ -203,9 +227,22 @@ void SimSerialPort::Answer(const uint8_t* body, int32_t length) {
         const auto wire = std::chrono::microseconds(WireMicros(bytes, m_Options.baud));
         std::this_thread::sleep_until(received + wire);
     }
-    const bool corrupt = Chance(faults.corruptFraction);
     m_LastReply = reply;
+    if (Chance(faults.reorderFraction)) {
+        count(&SerialFaultCounts::reordered);
+        sendHeld();
+        m_HeldReply = std::move(reply);
+        return;
+    }
+    const bool corrupt = Chance(faults.corruptFraction);
+    if (corrupt) count(&SerialFaultCounts::corrupted);
+    const bool duplicate = Chance(faults.duplicateFraction);
+    if (duplicate) {
+        count(&SerialFaultCounts::duplicated);
+        SendBody(reply, false);
+    }
     SendBody(std::move(reply), corrupt);
+    sendHeld();
 }
 
 void SimSerialPort::SendBody(std::vector<uint8_t> body, bool corrupt) {

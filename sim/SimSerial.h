@@ -25,11 +25,13 @@ struct SerialFaults {
     double corruptFraction = 0;  // replies with one bit flipped on the line
     double lateFraction = 0;     // replies sent lateMs after the request
     uint32_t lateMs = 0;
-    double staleFraction = 0;    // the previous reply (old sequence number) is sent again first
-    double foreignFraction = 0;  // a copy from another address, then one with another protocol
-                                 // byte, go out before the real reply
-    bool silent = false;         // nothing is answered
-    int refuseCommand = -1;      // this command code is answered with a code other than 'd'
+    double staleFraction = 0;      // the previous reply (old sequence number) is sent again first
+    double foreignFraction = 0;    // a copy from another address, then one with another protocol
+                                   // byte, go out before the real reply
+    double duplicateFraction = 0;  // the reply goes out twice
+    double reorderFraction = 0;    // the reply is held back and goes out after the next one
+    bool silent = false;           // nothing is answered
+    int refuseCommand = -1;        // this command code is answered with a code other than 'd'
     uint32_t seed = 1;
 
     // The part that is the unit's own rather than the line's.
@@ -42,6 +44,17 @@ int64_t FrameWireBytes(const uint8_t* body, size_t length);
 constexpr int64_t WireMicros(int64_t bytes, int baud) {
     return baud > 0 ? bytes * 10 * 1000000 / baud : 0;
 }
+
+// How often each line fault was applied (a reply may carry several).
+struct SerialFaultCounts {
+    uint64_t dropped = 0;
+    uint64_t corrupted = 0;
+    uint64_t late = 0;
+    uint64_t stale = 0;
+    uint64_t foreign = 0;
+    uint64_t duplicated = 0;
+    uint64_t reordered = 0;
+};
 
 struct SerialOptions {
     int baud = 0;  // 0: no pacing; else each reply waits for the wire time of both frames
@@ -76,6 +89,7 @@ public:
     uint64_t BytesSent() const { return m_BytesSent.load(); }
     // Milliseconds since the last frame arrived (a large value when none ever did).
     uint64_t IdleMs() const;
+    SerialFaultCounts FaultCounts() const;
 
 private:
     void Run();
@@ -93,6 +107,9 @@ private:
     FaultPlan m_Plan;
     std::mt19937 m_Random;             // line faults; used by the serving thread only
     std::vector<uint8_t> m_LastReply;  // the previous reply body, for stale copies
+    std::vector<uint8_t> m_HeldReply;  // a reply held back to go out after the next one
+    mutable std::mutex m_CountLock;
+    SerialFaultCounts m_Counts;
     std::string m_PinPath;
     std::atomic<uint64_t> m_FramesReceived{0};
     std::atomic<uint64_t> m_RepliesSent{0};

@@ -2,10 +2,10 @@
 
 #include <ctime>
 
+#include "base/MsgBuf.h"
 #include "config/Codec.h"
 #include "link/Commands.h"
 #include "link/Readings.h"
-#include "base/MsgBuf.h"
 #include "sim/SimConfigs.h"
 
 namespace jvo::sim {
@@ -328,9 +328,18 @@ bool SimUnit::Handle(const uint8_t* request, int32_t length, std::vector<uint8_t
 }
 
 bool SimUnit::Readings(uint8_t command, MsgBuf& in, MsgBuf& out) {
+    const bool tag = m_Options.tagReadings;
+    const float fraction = static_cast<float>(m_TaggedReadings % 64) / 64.0f;
+    if (tag) ++m_TaggedReadings;
+    auto tagged = [&](TagKind kind, int panel, int index = 0) {
+        return static_cast<float>(ReadingKey(kind, panel, index)) + fraction;
+    };
     if (command == CMD_GET_CT_READING) {
         const uint8_t ct = in.Get8();
-        return !in.Error() && ct < kCtCount && EncodeCtReading(out, m_Meter.Ct(ct));
+        if (in.Error() || ct >= kCtCount) return false;
+        CtReading r = m_Meter.Ct(ct);
+        if (tag) r.m_IRms = r.m_Power = tagged(TagKind::Ct, 0, ct);
+        return EncodeCtReading(out, r);
     }
     const uint8_t p = in.Get8();
     if (in.Error() || p >= kPanelCount) return false;
@@ -338,18 +347,34 @@ bool SimUnit::Readings(uint8_t command, MsgBuf& in, MsgBuf& out) {
     switch (command) {
         case CMD_GET_BREAKER_READING: {
             const uint8_t i = in.Get8();
-            return !in.Error() && i < panel.UsedBreakers() &&
-                   EncodeBreakerReading(out, m_Meter.Breaker(p, i));
+            if (in.Error() || i >= panel.UsedBreakers()) return false;
+            BreakerReading r = m_Meter.Breaker(p, i);
+            if (tag) r.m_Load = r.m_Power = tagged(TagKind::Breaker, p, i);
+            return EncodeBreakerReading(out, r);
         }
         case CMD_GET_SUBFEED_READING: {
             const uint8_t i = in.Get8();
-            return !in.Error() && i < panel.UsedSubfeeds() &&
-                   EncodeSubfeedReading(out, m_Meter.Subfeed(p, i));
+            if (in.Error() || i >= panel.UsedSubfeeds()) return false;
+            SubfeedReading r = m_Meter.Subfeed(p, i);
+            if (tag) r.m_Load = r.m_Power = tagged(TagKind::Subfeed, p, i);
+            return EncodeSubfeedReading(out, r);
         }
-        case CMD_GET_PANEL_READINGS:
-            return EncodePanelReadings(out, m_Meter.Panel(p));
-        case CMD_GET_PANEL_ENERGY:
-            return EncodePanelEnergy(out, m_Meter.Energy(p));
+        case CMD_GET_PANEL_READINGS: {
+            PanelReadingsReply r = m_Meter.Panel(p);
+            if (tag) r.m_MainFeed.m_Load = r.m_MainFeed.m_Power = tagged(TagKind::MainFeed, p);
+            return EncodePanelReadings(out, r);
+        }
+        case CMD_GET_PANEL_ENERGY: {
+            PanelEnergy e = m_Meter.Energy(p);
+            if (tag) {
+                e.m_Main = tagged(TagKind::MainEnergy, p);
+                for (size_t i = 0; i < e.m_Breakers.size(); ++i)
+                    e.m_Breakers[i] = tagged(TagKind::BreakerEnergy, p, static_cast<int>(i));
+                for (size_t i = 0; i < e.m_Subfeeds.size(); ++i)
+                    e.m_Subfeeds[i] = tagged(TagKind::SubfeedEnergy, p, static_cast<int>(i));
+            }
+            return EncodePanelEnergy(out, e);
+        }
         case CMD_RESET_ENERGY:
             m_Meter.ResetEnergy(p);
             LogEventLocked(p, EVT_PANEL_METERING_RESET);

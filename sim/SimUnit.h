@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "config/UnitConfig.h"
 #include "base/Clock.h"
+#include "config/UnitConfig.h"
 #include "sim/SimMeter.h"
 
 namespace jvo {
@@ -34,7 +34,20 @@ struct SimOptions {
     uint16_t bootingState = 0x2222;   // the state reported while starting
     uint16_t firstEventIndex = 0;     // index of the first event ever logged (tests of the wrap)
     MeterOptions meter;               // seed, day length and tick of the simulated readings
+    // Readings that name their request, for tests that must tell which request a reading answers:
+    // the tagged values of a reply (see ReadingKey) are its key plus k/64, k counting the readings
+    // answered modulo 64. Alarms and meters run as usual underneath.
+    bool tagReadings = false;
 };
+
+// The key of a tagged reading. Tagged are: a CT's I-RMS and power (1000 + CT), a breaker's load
+// and power (2000 + 100 panel + index), a subfeed's load and power (3000 + 100 panel + index),
+// the main feed's load and power in the panel readings (4000 + panel), a panel's main energy
+// (5000 + panel) and its breaker and subfeed energies (6000 and 7000 + 100 panel + index).
+enum class TagKind { Ct, Breaker, Subfeed, MainFeed, MainEnergy, BreakerEnergy, SubfeedEnergy };
+constexpr int ReadingKey(TagKind kind, int panel, int index = 0) {
+    return 1000 * (static_cast<int>(kind) + 1) + 100 * panel + index;
+}
 
 struct SimEvent {
     uint16_t index = 0;
@@ -95,6 +108,7 @@ private:
     std::deque<SimEvent> m_Logs[3];
     uint16_t m_NextIndex[3] = {0, 0, 0};
     SimMeter m_Meter;
+    uint64_t m_TaggedReadings = 0;
     EventSink m_Sink;  // alarm events into the panel logs (called with m_Lock held)
 };
 

@@ -1,6 +1,7 @@
 // The serial line unplugged in the middle of a transaction (the pseudo-terminal closed): the
 // waiting transaction fails, the port's reader thread ends, the process then stays idle, and later
-// transactions fail at once instead of waiting out their time-out.
+// transactions fail at once instead of waiting out their time-out. Unplugged in the middle of a
+// poll cycle, the monitor's worker reports the loss once and then waits quietly.
 #include <sys/resource.h>
 
 #include <gtest/gtest.h>
@@ -9,9 +10,14 @@
 #include <chrono>
 #include <thread>
 
+#include "link/AppLog.h"
 #include "link/Commands.h"
 #include "link/UnitLink.h"
 #include "link/posix/Pty.h"
+#include "monitor/PollWorker.h"
+#include "sim/SimConfigs.h"
+#include "sim/SimSerial.h"
+#include "tests/monitor/PollTestUtil.h"
 
 namespace jvo {
 namespace {
@@ -24,6 +30,24 @@ int64_t CpuMicros() {
     return (r.ru_utime.tv_sec + r.ru_stime.tv_sec) * 1000000ll + r.ru_utime.tv_usec +
            r.ru_stime.tv_usec;
 }
+
+// CPU time the process uses over `ms` of real time, as a fraction of it.
+double CpuShare(int ms) {
+    const int64_t cpu0 = CpuMicros();
+    const auto t0 = Clock::now();
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    const int64_t cpu = CpuMicros() - cpu0;
+    const auto wall = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - t0);
+    return static_cast<double>(cpu) / static_cast<double>(wall.count());
+}
+
+class LineCounter : public CAppLog::Sink {
+public:
+    LineCounter() { CAppLog::Instance().AddSink(this); }
+    ~LineCounter() override { CAppLog::Instance().RemoveSink(this); }
+    void Write(const char*) override { ++m_Lines; }
+    std::atomic<int> m_Lines{0};
+};
 
 template <class F>
 bool Within(int ms, F done) {
@@ -68,13 +92,7 @@ TEST(Unplug, ThePtyClosedInTheMiddleOfATransaction) {
     EXPECT_FALSE(link.Port().ReaderRunning());
 
     // Nothing spins: over a second the whole process uses well under a tenth of it.
-    const int64_t cpu0 = CpuMicros();
-    const auto t0 = Clock::now();
-    std::this_thread::sleep_for(std::chrono::seconds(1));
-    const int64_t cpu = CpuMicros() - cpu0;
-    const int64_t wall =
-        std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - t0).count();
-    EXPECT_LT(cpu, wall / 10) << cpu << " us of CPU in " << wall << " us";
+    EXPECT_LT(CpuShare(1000), 0.1);
 
     // Later transactions fail at once rather than after their 5 s time-out.
     for (int i = 0; i < 3; ++i) {
@@ -83,6 +101,57 @@ TEST(Unplug, ThePtyClosedInTheMiddleOfATransaction) {
         EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(1000)) << i;
     }
     link.Disconnect();
+}
+
+TEST(Unplug, ThePtyClosedInTheMiddleOfAPollCycle) {
+    ManualClock unitClock(10'000);
+    sim::SimUnit unit(unitClock, sim::MakeDemoConfig());
+    sim::SimSerialPort port(unit);
+    ASSERT_TRUE(port.Start());
+    UnitLink link;
+    ASSERT_TRUE(link.OpenSerialDevice(port.DevicePath(), kDefaultBaud));
+    const UnitConfig config = unit.Current();
+    ReadingsStore readings;
+    monitor::EventLogStores logs;
+    monitor::NotifyQueue notify;
+    test::NoteCollector notes(notify);
+    monitor::CPolledIPC ipc;
+    // Quick reopen attempts: even they must not flood the log or keep the CPU busy.
+    monitor::PollTimings timings;
+    timings.reopenFirstMs = 50;
+    timings.reopenMaxMs = 200;
+    monitor::PollWorker worker(ipc, link, config, readings, logs, notify, SystemClock::Instance(),
+                               timings);
+    // The line goes in the middle of the second cycle, among its breaker readings.
+    std::atomic<int> breakers{0};
+    SyncEvent midCycle(SyncEvent::Reset::Manual, false);
+    worker.SetRequestHook([&](uint8_t command) {
+        if (worker.Cycles() >= 1 && command == CMD_GET_BREAKER_READING && ++breakers == 5)
+            midCycle.Set();
+    });
+    worker.Launch();
+    ASSERT_EQ(ipc.Post(monitor::PollCmdStart, 0), 0);
+    ASSERT_TRUE(midCycle.Wait(30000));
+
+    LineCounter lines;
+    const uint64_t cycles = worker.Cycles();
+    port.Stop();
+    ASSERT_TRUE(Within(5000, [&] { return !notes.Trouble().empty(); }));
+    EXPECT_EQ(worker.Cycles(), cycles);
+
+    // Lost and quiet: the process idles, and the log and the notifications stay as they were.
+    const int linesWhenLost = lines.m_Lines.load();
+    EXPECT_LT(CpuShare(2000), 0.1);
+    EXPECT_EQ(lines.m_Lines.load(), linesWhenLost);
+    EXPECT_LE(linesWhenLost, 5);
+    EXPECT_EQ(notes.Trouble(),
+              (std::vector<std::pair<int, int>>{{monitor::TROUBLE_TRANSPORT_LOST, 1}}));
+    EXPECT_TRUE(worker.TransportLost());
+
+    const auto stopping = Clock::now();
+    worker.Stop();
+    EXPECT_LT(Clock::now() - stopping, std::chrono::milliseconds(1000));
+    EXPECT_EQ(worker.End(), monitor::PollEnd::STOPPED);
 }
 
 }  // namespace

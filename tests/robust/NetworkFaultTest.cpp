@@ -118,14 +118,15 @@ TEST(ServerNetworkFaults, LengthsSplitHeadersAndBodiesNeverSent) {
     server.Stop();
 }
 
-// A server that sends every reply twice. The first transaction gets its answer; later ones end
-// (with a reply or a failure) without hanging, and never hand over bytes the server did not send
-// as a reply. Which reply the next transaction takes is not asserted here: the proxy bodies carry
-// no sequence number, and how the client tells a copy from an answer is being settled with the
-// link hardening.
-TEST(ClientNetworkFaults, ARepeatedReplyNeverHangsOrCorruptsTheClient) {
+// A server that sends every reply twice. The copy, waiting when the next request goes out, is
+// discarded: every transaction gets its own answer, never the previous command's. (The client is
+// given a moment between transactions for the copy to come in; a copy that arrives only after the
+// next request went out cannot be told from its answer, as the proxy bodies carry no sequence
+// number.)
+TEST(ClientNetworkFaults, ARepeatedReplyIsNeverTakenForTheNextAnswer) {
     Listener listener;
     std::atomic<bool> stop{false};
+    std::atomic<int> answered{0};
     std::thread server([&] {
         Fd conn = listener.Accept();
         if (!conn.Valid()) return;
@@ -133,36 +134,25 @@ TEST(ClientNetworkFaults, ARepeatedReplyNeverHangsOrCorruptsTheClient) {
         while (!stop) {
             if (!RecvMessage(conn.Get(), body, 100) || body.size() < 3) continue;
             const std::vector<uint8_t> payload(body.begin() + 3, body.end());
-            const std::vector<uint8_t> reply = Frame(EchoReply(payload));
-            SendAll(conn.Get(), reply);
-            SendAll(conn.Get(), reply);
+            std::vector<uint8_t> twice = Frame(EchoReply(payload));
+            twice.insert(twice.end(), twice.begin(), twice.end());
+            SendAll(conn.Get(), twice);
+            ++answered;
         }
     });
-    ProxyOptions options;
-    options.minReplyWaitMs = 2000;
-    auto conn = ProxyConnection::Open("127.0.0.1:" + std::to_string(listener.Port()), options);
+    auto conn = ProxyConnection::Open("127.0.0.1:" + std::to_string(listener.Port()));
     ASSERT_TRUE(conn);
-    auto ask = [&](uint8_t command, std::vector<uint8_t>& got) {
+    for (uint8_t command : {71, 80, 133, 140}) {
         MsgBuf request(1200);
         MsgBuf reply(1200);
         request.Put8(command);
-        const bool ok = conn->Transact(0, request, reply, 250);
-        got.assign(reply.Base(), reply.Base() + reply.WritePos());
-        return ok;
-    };
-    std::vector<uint8_t> got;
-    ASSERT_TRUE(ask(71, got));
-    EXPECT_EQ(got, (std::vector<uint8_t>{'d', 71}));
-    for (uint8_t command : {80, 133, 140}) {
-        const auto t0 = std::chrono::steady_clock::now();
-        const bool ok = ask(command, got);
-        EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(5));
-        if (ok) {
-            ASSERT_EQ(got.size(), 2u);
-            EXPECT_EQ(got[0], 'd');
-            EXPECT_TRUE(got[1] == 71 || got[1] == 80 || got[1] == 133 || got[1] == 140);
-        }
+        ASSERT_TRUE(conn->Transact(0, request, reply, 250)) << int(command);
+        EXPECT_EQ(std::vector<uint8_t>(reply.Base(), reply.Base() + reply.WritePos()),
+                  (std::vector<uint8_t>{'d', command}));
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
     }
+    EXPECT_EQ(answered.load(), 4);
+    EXPECT_FALSE(conn->Ended());
     stop = true;
     conn->Close();
     server.join();

@@ -56,6 +56,8 @@ const char kUsage[] =
     "  --corrupt F        flip a bit in a fraction F of replies\n"
     "  --stale F          send the previous reply again before a fraction F of replies\n"
     "  --foreign F        send replies from another address before a fraction F of replies\n"
+    "  --duplicate F      send a fraction F of replies twice\n"
+    "  --reorder F        hold a fraction F of replies back until after the next reply\n"
     "  --help             this text\n"
     "Options take their value as the next argument or after '=' (--com=5).\n"
     "\n"
@@ -187,6 +189,12 @@ int ParseArgs(int argc, char** argv, Options& o) {
         } else if (a == "--foreign") {
             if (!ParseFraction(v, o.serial.faults.foreignFraction))
                 return bad("--foreign needs 0..1");
+        } else if (a == "--duplicate") {
+            if (!ParseFraction(v, o.serial.faults.duplicateFraction))
+                return bad("--duplicate needs 0..1");
+        } else if (a == "--reorder") {
+            if (!ParseFraction(v, o.serial.faults.reorderFraction))
+                return bad("--reorder needs 0..1");
         } else if (a == "--late") {
             const std::string s(v);
             const auto colon = s.find(':');

@@ -54,6 +54,36 @@ TEST_F(SimLinkTest, StaleAndForeignRepliesAreSkippedWithinTheTransaction) {
     }
 }
 
+// Doubled replies: the copy is skipped by the next transaction. Replies held back until after the
+// next one: each transaction sees only its predecessor's reply and fails rather than take it.
+TEST_F(SimLinkTest, DoubledAndHeldBackRepliesNeverAnswerAnotherRequest) {
+    UnitClient client(&link, 0);
+    CtRecord ct;
+    sim::SerialFaults faults;
+    faults.duplicateFraction = 1.0;
+    port.SetFaults(faults);
+    uint64_t sent = port.RepliesSent();
+    for (int i = 0; i < 10; ++i) {
+        ASSERT_TRUE(client.GetCtRecord(0, static_cast<uint8_t>(i), ct)) << i;
+        EXPECT_EQ(ct.m_Primary, 1000 + i);
+    }
+    EXPECT_EQ(port.RepliesSent() - sent, 20u);
+
+    faults = {};
+    faults.reorderFraction = 1.0;
+    port.SetFaults(faults);
+    link.m_ReplyTimeoutMs = 100;
+    sent = port.RepliesSent();
+    for (int i = 0; i < 5; ++i)
+        EXPECT_FALSE(client.GetCtRecord(0, static_cast<uint8_t>(i), ct)) << i;
+    ASSERT_TRUE(WaitFor([&] { return port.RepliesSent() - sent >= 4; }));
+    EXPECT_EQ(port.FaultCounts().reordered, 5u);
+
+    port.SetFaults({});  // the reply still held goes out first, and is skipped
+    ASSERT_TRUE(client.GetCtRecord(0, 30, ct));
+    EXPECT_EQ(ct.m_Primary, 1030);
+}
+
 TEST_F(SimLinkTest, SequenceNumberWrapsFrom255ToZero) {
     UnitClient client(&link, 0);
     UnitLink::SetSequence(254);

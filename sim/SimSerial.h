@@ -4,7 +4,7 @@
 // received, checked and answered as a unit on a real line would; faults can be switched on for
 // tests, and replies can be paced at a baud rate so that the link is as slow as a real line.
 // The unit's own faults (late, silent, refused command) go through a FaultPlan, as on every
-// transport; the line faults (drop, corrupt, stale, foreign) exist only here.
+// transport; the line faults (drop, corrupt, stale, foreign, duplicate, reorder) exist only here.
 #include <atomic>
 #include <cstdint>
 #include <mutex>

@@ -25,6 +25,7 @@ namespace jvo::monitor::qt {
 namespace {
 
 constexpr int kMinimumHeight = 500;
+constexpr int kStartHeight = 800;  // cut to the work area
 
 ReadingsList* MakeBreakerList(QWidget* parent) {
     return new ReadingsList(
@@ -172,6 +173,7 @@ QAction* MonitorDlg::Action(const char* name) const {
 void MonitorDlg::FitToScreen() {
     // Width fixed at the laid-out width; height from 500 pixels to the work area's height.
     adjustSize();
+    resize(width(), std::max(height(), kStartHeight));
     const QScreen* screen = this->screen();
     const int available = screen ? screen->availableGeometry().height() : 0;
     setFixedWidth(width());

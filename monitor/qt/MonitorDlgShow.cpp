@@ -87,6 +87,7 @@ void MonitorDlg::OnConnected() {
     }
     m_IconView = true;  // toggled to the table view below
     OnToggleView();
+    ApplyListShown();
     ShowPanel(0);
     m_Timer.start(kDisplayTimerMs);
 }

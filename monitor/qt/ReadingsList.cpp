@@ -4,9 +4,26 @@
 #include <QAction>
 #include <QHeaderView>
 #include <QListView>
+#include <QStyledItemDelegate>
 #include <QTableView>
 
 namespace jvo::monitor::qt {
+
+namespace {
+
+// The icon view shows the names left-aligned beside their icons (the table right-aligns them).
+class IconViewDelegate final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->displayAlignment = Qt::AlignLeft | Qt::AlignVCenter;
+    }
+};
+
+}  // namespace
 
 ReadingsList::ReadingsList(const QStringList& heads, const std::vector<int>& widths, IconSet icons,
                            QWidget* parent)
@@ -25,8 +42,11 @@ ReadingsList::ReadingsList(const QStringList& heads, const std::vector<int>& wid
     m_Table->horizontalHeader()->setHighlightSections(false);
     m_Table->horizontalHeader()->setStretchLastSection(false);
     m_Table->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // The last column (kWH) also fits a meter of six digits in this font.
+    const int kwh = m_Table->fontMetrics().horizontalAdvance(QStringLiteral("888888.888")) + 12;
     for (size_t c = 0; c < widths.size(); ++c)
-        m_Table->setColumnWidth(static_cast<int>(c), widths[c]);
+        m_Table->setColumnWidth(static_cast<int>(c),
+                                c + 1 == widths.size() ? std::max(widths[c], kwh) : widths[c]);
 
     m_IconView->setModel(m_Model);
     m_IconView->setModelColumn(0);
@@ -37,6 +57,7 @@ ReadingsList::ReadingsList(const QStringList& heads, const std::vector<int>& wid
     m_IconView->setUniformItemSizes(true);
     m_IconView->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_IconView->setIconSize(QSize(16, 16));
+    m_IconView->setItemDelegate(new IconViewDelegate(m_IconView));
 
     addWidget(m_Table);
     addWidget(m_IconView);

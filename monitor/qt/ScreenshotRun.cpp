@@ -14,7 +14,8 @@ namespace jvo::monitor::qt {
 
 namespace {
 constexpr int kStepMs = 150;
-constexpr int kMaxWaits = 200;  // 30 s for the first full poll cycle
+constexpr int kMaxWaits = 200;    // 30 s for the first full poll cycle
+constexpr int kSettleWaits = 40;  // 6 s: an alarm present at connect is filtered by then
 }  // namespace
 
 ScreenshotRun::ScreenshotRun(MonitorDlg& dlg, QString dir)
@@ -37,7 +38,8 @@ bool ScreenshotRun::Save(QWidget* w, const QString& name) {
 
 void ScreenshotRun::Step() {
     // The first shot waits for a whole poll cycle (both panels and the event logs).
-    if (m_Stage == 0 && m_Dlg.Session().Worker().Cycles() < 1 && ++m_Waits < kMaxWaits) {
+    const bool ready = m_Dlg.Session().Worker().Cycles() >= 1 && m_Waits >= kSettleWaits;
+    if (m_Stage == 0 && !ready && ++m_Waits < kMaxWaits) {
         QTimer::singleShot(kStepMs, this, &ScreenshotRun::Step);
         return;
     }

@@ -1,5 +1,5 @@
-// QtToolUi: message boxes, file choosers, the connect and "Add Subfeed" dialogs, the context menu
-// and the about box. Each is opened on the UI thread without a nested loop; the calling worker
+// QtToolUi: message boxes, file choosers, the "Add Subfeed" dialog, the context menu and the
+// about box. Each is opened on the UI thread without a nested loop; the calling worker
 // waits for the answer.
 #include <QFileDialog>
 #include <QFileInfo>
@@ -9,12 +9,10 @@
 
 #include "qtcommon/FileFilter.h"
 #include "qtcommon/UiCall.h"
-#include "tool/ConnectDlgLogic.h"
 #include "tool/Menus.h"
 #include "tool/Texts.h"
 #include "tool/qt/AboutDlg.h"
 #include "tool/qt/AddSubfeedDlg.h"
-#include "tool/qt/ConnectDlg.h"
 #include "tool/qt/QtToolUi.h"
 #include "tool/qt/ToolWindow.h"
 
@@ -91,31 +89,7 @@ void AddItems(QMenu* menu, const std::vector<MenuItem>& items) {
     }
 }
 
-// The connect dialog's file chooser when the command line named the file already.
-class PresetFilePort final : public DialogPort {
-public:
-    PresetFilePort(DialogPort& ui, std::string path) : m_Ui(ui), m_Path(std::move(path)) {}
-    using DialogPort::Message;
-    MsgResult Message(const std::string& text, MsgButtons b, MsgIcon i, MsgResult d) override {
-        return m_Ui.Message(text, b, i, d);
-    }
-    FileChoice ChooseFileToOpen(const std::string&, const std::string&) override {
-        const QFileInfo info(Q(m_Path));
-        return {true, info.absoluteFilePath().toStdString(), info.fileName().toStdString()};
-    }
-
-private:
-    DialogPort& m_Ui;
-    std::string m_Path;
-};
-
 }  // namespace
-
-void QtToolUi::PresetConnect(ConnectResult choice, std::string offlineFile) {
-    m_Preset = std::move(choice);
-    m_PresetFile = std::move(offlineFile);
-    m_PresetUsed = false;
-}
 
 MsgResult QtToolUi::Message(const std::string& text, MsgButtons buttons, MsgIcon icon,
                             MsgResult defaultButton) {
@@ -167,39 +141,6 @@ FileChoice QtToolUi::ChooseFileToOpen(const std::string& ext, const std::string&
 
 FileChoice QtToolUi::ChooseFileToSave(const std::string& ext, const std::string& filter) {
     return ChooseFile(true, ext, filter);
-}
-
-ConnectResult QtToolUi::RunConnectDialog(BasicDlg&) {
-    if (!m_PresetUsed) {
-        m_PresetUsed = true;
-        if (m_PresetFile.empty()) return m_Preset;
-        PresetFilePort port(*this, m_PresetFile);
-        ConnectDlgLogic logic(port, [] { return std::vector<PortEntry>(); });
-        const auto outcome = logic.OnWorkOffline();
-        if (outcome != ConnectDlgLogic::Outcome::STAY) return logic.Result(outcome);
-    }
-    std::vector<PortEntry> entries;
-    ConnectDlgLogic logic(*this, [&entries] { return entries = ProbeComPorts(); });
-    logic.Start();
-    std::vector<QString> labels;
-    for (const auto& item : logic.Ports())
-        labels.push_back(Q(item.m_Label));
-    ConnectDlg* dlg =
-        CallOnUi(&m_Window, [&] { return new ConnectDlg(labels, entries, &m_Window); });
-    ConnectResult result;
-    for (;;) {
-        const int action = AwaitOnUi<int>(&m_Window, [dlg](auto done) { dlg->NextAction(done); });
-        if (action == ConnectDlg::CANCEL) break;
-        logic.Select(CallOnUi(&m_Window, [dlg] { return dlg->SelectedIndex(); }));
-        const auto outcome =
-            action == ConnectDlg::CONNECT ? logic.OnConnect() : logic.OnWorkOffline();
-        if (outcome != ConnectDlgLogic::Outcome::STAY) {
-            result = logic.Result(outcome);
-            break;
-        }
-    }
-    CallOnUi(&m_Window, [dlg] { delete dlg; });
-    return result;
 }
 
 bool QtToolUi::RunAddSubfeedDialog(uint16_t enableMask, int& candidate, int& size) {

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QTimer>
 #include <cstdio>
+#include <cstdlib>
 
 #include "qtcommon/CommandLine.h"
 #include "tool/qt/PanelPicture.h"
@@ -28,6 +29,15 @@ ScreenshotRun::ScreenshotRun(ToolApp& app, QString path)
     : QObject(&app), m_App(app), m_Path(std::move(path)) {
     connect(&app, &ToolApp::WorkflowFinished, this,
             [this] { QTimer::singleShot(0, this, &ScreenshotRun::Step); });
+    // A script must not wait for ever on a question nobody answers (a unit that does not
+    // answer, a file that does not load). The workflow may be waiting for the window's thread,
+    // so the program ends at once rather than unwinding.
+    QTimer::singleShot(kTimeoutMs, this, [this] {
+        const bool configured = m_App.Dlg().UnitConnected() || m_App.Dlg().Offline();
+        std::fprintf(stderr, "jvo-config: no screenshot after %d s\n", kTimeoutMs / 1000);
+        std::fflush(nullptr);
+        std::_Exit(configured ? jvo::qt::kExitNotCompleted : jvo::qt::kExitNoUnit);
+    });
 }
 
 void ScreenshotRun::Step() {

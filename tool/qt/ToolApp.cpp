@@ -30,8 +30,12 @@ ToolApp::ToolApp(WindowLayout layout, std::string logPath)
     });
     connect(picture, &PanelPicture::LeftReleased, this,
             [this](int x, int y) { Run([x, y](BasicDlg& d) { d.Map().OnLButtonUp(x, y); }); });
-    connect(picture, &PanelPicture::LeftDoubleClicked, this,
-            [this](int x, int y) { Run([x, y](BasicDlg& d) { d.Map().OnLButtonDblClk(x, y); }); });
+    // The double-click comes right behind the click whose selection may still be running: it
+    // waits for it rather than being lost.
+    connect(picture, &PanelPicture::LeftDoubleClicked, this, [this](int x, int y) {
+        auto step = [x, y](BasicDlg& d) { d.Map().OnLButtonDblClk(x, y); };
+        if (!Run(step)) m_Queued = step;
+    });
     connect(picture, &PanelPicture::RightReleased, this, [this](int x, int y, int gx, int gy) {
         Run([=](BasicDlg& d) { d.Map().OnRButtonUp(x, y, gx, gy); });
     });
@@ -64,6 +68,12 @@ void ToolApp::OnFinished() {
     if (m_Ui.CloseRequested()) {
         m_Window.AllowClose();
         m_Window.close();
+        m_Queued = nullptr;
+    }
+    if (m_Queued) {
+        auto step = std::move(m_Queued);
+        m_Queued = nullptr;
+        Run(std::move(step));
     }
     emit WorkflowFinished();
 }

@@ -2,7 +2,8 @@
 // ToolApp (the application object): the main window, the user-interface port, the core's
 // controller and the worker that runs its workflows. Every user action that may end in a
 // question or a workflow runs on the worker, one at a time; while one runs, the window ignores
-// input (and the progress window and the dialogs are application-modal). Pointer movement over
+// input (and the progress window and the dialogs are application-modal), except a double-click
+// on the picture, which waits for the click before it. Pointer movement over
 // the picture only moves the hover mark and is handled at once on the UI thread when no workflow
 // runs.
 #include <QObject>
@@ -47,6 +48,7 @@ private:
     ToolWindow m_Window;
     QtToolUi m_Ui;
     BasicDlg m_Dlg;
+    std::function<void(BasicDlg&)> m_Queued;  // a double-click that came while busy
     WorkflowRunner m_Runner;
 };
 

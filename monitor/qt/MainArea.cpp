@@ -62,7 +62,7 @@ QWidget* MainArea::MakePanelGroup() {
     m_PanelName->setObjectName(QStringLiteral("panelName"));
     m_PanelName->setToolTip(tr("Click to switch panel"));
     m_PanelName->setCursor(Qt::PointingHandCursor);
-    m_Switch = new QPushButton(tr("&A/B"), g);
+    m_Switch = new QPushButton(tr("A/&B"), g);
     m_Switch->setObjectName(QStringLiteral("switchPanel"));
     m_Switch->setEnabled(false);
     auto* row = new QHBoxLayout(g);

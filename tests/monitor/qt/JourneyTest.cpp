@@ -90,7 +90,7 @@ TEST_F(WindowTest, ComPortJourney) {
     dlg->ListToggle()->click();
     EXPECT_TRUE(dlg->SubfeedsShown());
     EXPECT_EQ(dlg->ListGroup()->title(), "Subfeed Status");
-    EXPECT_EQ(dlg->ListToggle()->text(), "&Breakers");
+    EXPECT_EQ(dlg->ListToggle()->text(), "Brea&kers");
     dlg->ViewToggle()->click();
     EXPECT_TRUE(dlg->Subfeeds()->IconView());
     EXPECT_TRUE(breakers->IconView());

@@ -231,5 +231,26 @@ TEST_F(WindowTest, ProxyJourneyWithTroubleLine) {
     dlg->EventLog()->reject();
 }
 
+// Escape in the connect dialog cancels (the program then ends); closing the main window while the
+// dialog is open ends the connect sequence too, without either thread waiting on the other.
+TEST_F(WindowTest, CancelAndCloseWhileConnecting) {
+    Open(false);
+    monitor::qt::ConnectDlg* c = nullptr;
+    ASSERT_TRUE(Pump([&] { return (c = dlg->Ui().Dialog()) && c->isVisible(); }));
+    PressKey(c, Qt::Key_Escape);
+    ASSERT_TRUE(Pump([&] { return connected >= 0; }));
+    EXPECT_EQ(connected, 0);
+    EXPECT_FALSE(dlg->Session().Link().IsConnected());
+
+    dlg.reset();
+    connected = -1;
+    Open(false);
+    ASSERT_TRUE(Pump([&] { return (c = dlg->Ui().Dialog()) && c->isVisible(); }));
+    dlg->close();
+    ASSERT_TRUE(Pump([&] { return !dlg->isVisible(); }, 10000));
+    EXPECT_EQ(connected, 0);
+    EXPECT_EQ(dlg->Session().Worker().End(), monitor::PollEnd::STOPPED);
+}
+
 }  // namespace
 }  // namespace jvo::test

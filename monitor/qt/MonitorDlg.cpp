@@ -25,6 +25,7 @@ namespace jvo::monitor::qt {
 namespace {
 
 constexpr int kMinimumHeight = 500;
+constexpr int kNotesMs = 100;
 constexpr int kStartHeight = 800;  // cut to the work area
 
 ReadingsList* MakeBreakerList(QWidget* parent) {
@@ -78,8 +79,19 @@ MonitorDlg::MonitorDlg(MonitorApp& app, std::string logPath, SessionOptions opti
     connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this,
             &QWidget::close);
 
-    m_Notify.SetWake(
-        [this] { QMetaObject::invokeMethod(this, &MonitorDlg::TakeNotes, Qt::QueuedConnection); });
+    // Notifications are taken at most every kNotesMs: however fast the unit answers, the window
+    // repaints a bounded number of times a second (the queue merges what waits meanwhile).
+    m_NoteTimer.setSingleShot(true);
+    m_NoteTimer.setInterval(kNotesMs);
+    connect(&m_NoteTimer, &QTimer::timeout, this, &MonitorDlg::TakeNotes);
+    m_Notify.SetWake([this] {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (!m_NoteTimer.isActive()) m_NoteTimer.start();
+            },
+            Qt::QueuedConnection);
+    });
     m_Session = std::make_unique<MonitorSession>(app, m_Ui, m_Notify, std::move(options));
     m_EventLog = new EventLogDlg(*m_Session, m_Notify, this);
     connect(m_EventLog, &EventLogDlg::ClearLogWanted, this, [this](int log) {

@@ -7,8 +7,8 @@
 // command at a time (a second one is refused while the first runs).
 //
 // Threads: the poll worker and the command thread post to the NotifyQueue; its wake-up queues a
-// call of TakeNotes() on this window's thread, which takes the whole batch and repaints only the
-// rows and fields the batch names (and only the cells whose texts changed).
+// call of TakeNotes() on this window's thread (at most every 100 ms), which takes the whole batch
+// and repaints only the rows and fields the batch names (and only the cells whose texts changed).
 #include <QMainWindow>
 #include <QTimer>
 #include <memory>
@@ -138,6 +138,7 @@ private:
     QLabel* m_StatusLine = nullptr;
     EventLogDlg* m_EventLog = nullptr;
     QTimer m_Timer;
+    QTimer m_NoteTimer;
 
     int m_Panel = 0;
     AlarmMode m_Mode = AlarmMode::Filtered;

@@ -53,7 +53,7 @@ build() {
     log "building the release preset"
     # Build output goes to standard error: standard output carries only the screenshot's path.
     (cd "$root" && cmake --preset release >/dev/null &&
-        cmake --build --preset release -j"$(nproc)" --target jvo-sim jvo-config jvo-monitor) >&2
+        cmake --build --preset release -j"$(nproc)") >&2
 }
 
 cleanup() {

@@ -124,6 +124,34 @@ public:
 class BasicDlg;
 
 // The whole port. Every operation blocks until the user has answered.
+//
+// What a window front end must keep to:
+// - Threads. The workflows run on a WorkflowRunner's worker thread, so these operations (and
+//   the MapCanvas calls of the panel picture) arrive on that thread while a workflow runs, and
+//   on the window's thread otherwise (the editing commands, the connect dialog's own messages).
+//   An implementation carries a call from another thread to the window's thread and waits for
+//   its answer (a blocking queued call); a call already on the window's thread is answered
+//   directly, never queued to itself. No implementation pumps a nested event loop for the
+//   controller. While BasicDlg::Busy() the window reads nothing of the controller's state
+//   (Config(), Fields(), Map()); it paints from what these calls gave it.
+// - The progress window is application-modal while it is shown, so that nothing but it takes
+//   input during a workflow; the controller refuses every command meanwhile anyway.
+// - Radio buttons are wired to their "clicked" signal, never to "toggled": the controller sets
+//   their checks itself through SetCheck (to put a refused panel or view choice back), and such
+//   a change must not come back as a command.
+// - CloseMainWindow closes the window without going through the window's close handling again:
+//   the close box is OnCancelKey, which may itself have asked and called CloseMainWindow.
+// - The Enter key reaches BasicDlg::OnOkKey and Escape OnCancelKey. Push buttons have their
+//   auto-default turned off, so that Enter does not also press a focused button;
+//   SetDefaultButton only marks the group's Apply button as the default.
+// - File choosers get the filter in the form "Name (*.jvo.cfg)|*.jvo.cfg||" and convert it with
+//   ToQtFilter (tool/FileFilter.h); a name the user typed without the double extension gets
+//   ".jvo.cfg" through WithDefaultExtension when saving, and when opening a name that does not
+//   exist as typed.
+// - Beep(frequency, duration) maps onto the one sound the library has (QApplication::beep());
+//   frequency and duration are hints it cannot honour.
+// - The about box (ShowAbout) has no system menu to live in on Linux desktops: the window offers
+//   AboutBoxTexts().menuItem in its Help menu or context menu and sends command 16.
 class ToolUi : public DialogPort {
 public:
     using DialogPort::Message;

@@ -6,7 +6,6 @@
 
 #include "monitor/Dumps.h"
 #include "monitor/qt/QtMonitorUi.h"
-#include "qtcommon/FileFilter.h"
 
 namespace jvo::monitor::qt {
 
@@ -30,6 +29,20 @@ DumpFile FileOf(DumpKind kind) {
     return {kConfigDumpName, "jvo.txt", kConfigDumpFilter};
 }
 
+// "JVO Readings Dump (*.csv)|*.csv||" -> "JVO Readings Dump (*.csv)": the shown name with its
+// patterns, as the save dialog takes it.
+QString DialogFilter(const std::string& filter) {
+    return QString::fromStdString(filter.substr(0, filter.find('|')));
+}
+
+// A name typed without the dump's whole extension ("jvo.txt") gets it.
+std::string WithExtension(std::string path, const std::string& ext) {
+    const std::string tail = "." + ext;
+    if (path.size() < tail.size() || path.compare(path.size() - tail.size(), tail.size(), tail))
+        path += tail;
+    return path;
+}
+
 }  // namespace
 
 void SaveDump(QWidget* parent, DumpKind kind, std::function<std::string()> text,
@@ -39,14 +52,14 @@ void SaveDump(QWidget* parent, DumpKind kind, std::function<std::string()> text,
     d->setObjectName(QStringLiteral("saveDump"));
     d->setAcceptMode(QFileDialog::AcceptSave);
     d->setFileMode(QFileDialog::AnyFile);
-    d->setNameFilter(QString::fromStdString(jvo::qt::ToQtFilter(f.filter)));
+    d->setNameFilter(DialogFilter(f.filter));
     d->setDefaultSuffix(QString::fromLatin1(f.ext));
     d->selectFile(QString::fromLatin1(f.name));
     d->setWindowModality(Qt::ApplicationModal);
     d->setAttribute(Qt::WA_DeleteOnClose);
     QObject::connect(d, &QFileDialog::finished, parent, [d, parent, kind, f, text, written](int r) {
         if (r != QDialog::Accepted || d->selectedFiles().isEmpty()) return;
-        const std::string path = QFileInfo(QString::fromStdString(jvo::qt::WithDefaultExtension(
+        const std::string path = QFileInfo(QString::fromStdString(WithExtension(
                                                d->selectedFiles().front().toStdString(), f.ext)))
                                      .absoluteFilePath()
                                      .toStdString();

@@ -1,6 +1,6 @@
-// The shared Qt pieces: options in both spellings and their refusals, filter conversion and the
-// default extension, the log file's bound, and a worker's blocking and awaited calls onto the UI
-// thread while that thread keeps running its event loop.
+// The shared Qt pieces: options in both spellings and their refusals, the log file's bound, and a
+// worker's blocking and awaited calls onto the UI thread while that thread keeps running its event
+// loop.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -9,7 +9,6 @@
 #include <thread>
 
 #include "qtcommon/CommandLine.h"
-#include "qtcommon/FileFilter.h"
 #include "qtcommon/LogFile.h"
 #include "qtcommon/UiCall.h"
 #include "tests/config/TestConfigs.h"
@@ -42,16 +41,6 @@ TEST(CommandLineTest, BothSpellingsAndTheRefusals) {
     CommandLine help({});
     ASSERT_TRUE(help.Parse({"-h"}));
     EXPECT_TRUE(help.HelpWanted());
-}
-
-TEST(FileFilterTest, ClassicFiltersAndTheDoubleExtension) {
-    EXPECT_EQ(ToQtFilter("JVO Config Files (*.jvo.cfg)|*.jvo.cfg||"),
-              "JVO Config Files (*.jvo.cfg)");
-    EXPECT_EQ(ToQtFilter("Text|*.txt;*.log|All (*.*)|*.*||"), "Text (*.txt *.log);;All (*.*)");
-    EXPECT_EQ(WithDefaultExtension("/tmp/unit", "jvo.cfg"), "/tmp/unit.jvo.cfg");
-    EXPECT_EQ(WithDefaultExtension("/tmp/unit.cfg", "jvo.cfg"), "/tmp/unit.cfg.jvo.cfg");
-    EXPECT_EQ(WithDefaultExtension("/tmp/unit.jvo.cfg", "jvo.cfg"), "/tmp/unit.jvo.cfg");
-    EXPECT_EQ(WithDefaultExtension("", "jvo.cfg"), "");
 }
 
 TEST(LogFileTest, KeepsAtMostTwiceItsLimitAndNamesTheStateFolder) {

@@ -323,6 +323,9 @@ TEST_F(EditTest, LoadWithAnOpenEditCancelsItAndForgetsTheSelections) {
     ASSERT_TRUE(dlg.SelectItem(13, ITEM_BREAKER));
     dlg.OnCommand(IDC_BREAKER_EDIT);
     ui.controls.m_strBreakerName = "TYPED BEFORE THE LOAD";
+    // No file chosen: the edit stays open; it is cancelled only when a file is taken over.
+    EXPECT_FALSE(dlg.LoadFromFile());
+    EXPECT_EQ(dlg.EditGroup(), EDIT_BREAKER);
     UnitConfig small = sim::MakeFactoryConfig();  // no breakers at all
     const std::string path = dir.File("small.jvo.cfg");
     ASSERT_TRUE(SaveConfigFile(small, path));

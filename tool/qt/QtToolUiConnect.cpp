@@ -57,11 +57,18 @@ ConnectResult QtToolUi::RunConnectDialog(BasicDlg&) {
     std::vector<PortEntry> entries;
     ConnectDlgLogic logic(*this, [&entries] { return entries = ProbeComPorts(); });
     logic.Start();
+    // The list's entries in the logic's order (its index is the selection), each with its device.
     std::vector<QString> labels;
-    for (const auto& item : logic.Ports())
+    std::vector<PortEntry> devices;
+    for (const auto& item : logic.Ports()) {
         labels.push_back(Q(item.m_Label));
+        PortEntry device{item.m_Port, {}, {}};
+        for (const PortEntry& e : entries)
+            if (e.number == item.m_Port) device = e;
+        devices.push_back(device);
+    }
     ConnectDlg* dlg =
-        CallOnUi(&m_Window, [&] { return new ConnectDlg(labels, entries, &m_Window); });
+        CallOnUi(&m_Window, [&] { return new ConnectDlg(labels, devices, &m_Window); });
     ConnectResult result;
     for (;;) {
         const int action = AwaitOnUi<int>(&m_Window, [dlg](auto done) { dlg->NextAction(done); });

@@ -7,8 +7,8 @@
 #include <QMessageBox>
 #include <QTimer>
 
-#include "qtcommon/FileFilter.h"
 #include "qtcommon/UiCall.h"
+#include "tool/FileFilter.h"
 #include "tool/Menus.h"
 #include "tool/Texts.h"
 #include "tool/qt/AboutDlg.h"
@@ -20,8 +20,6 @@ namespace jvo::tool::qt {
 
 using jvo::qt::AwaitOnUi;
 using jvo::qt::CallOnUi;
-using jvo::qt::ToQtFilter;
-using jvo::qt::WithDefaultExtension;
 
 namespace {
 
@@ -120,11 +118,14 @@ FileChoice QtToolUi::ChooseFile(bool save, const std::string& defaultExt,
         d->setDefaultSuffix(Q(defaultExt));
         d->setWindowModality(Qt::ApplicationModal);
         d->setAttribute(Qt::WA_DeleteOnClose);
-        QObject::connect(d, &QFileDialog::finished, d, [d, done, defaultExt](int result) {
+        QObject::connect(d, &QFileDialog::finished, d, [d, done, defaultExt, save](int result) {
             FileChoice choice;
             if (result == QDialog::Accepted && !d->selectedFiles().isEmpty()) {
-                const std::string path =
-                    WithDefaultExtension(d->selectedFiles().front().toStdString(), defaultExt);
+                // The default extension for a saved name, and for an opened one that does not
+                // exist as typed.
+                std::string path = d->selectedFiles().front().toStdString();
+                if (save || !QFileInfo::exists(QString::fromStdString(path)))
+                    path = WithDefaultExtension(path, defaultExt);
                 const QFileInfo info(Q(path));
                 choice = {true, info.absoluteFilePath().toStdString(),
                           info.fileName().toStdString()};

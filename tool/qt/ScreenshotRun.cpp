@@ -33,10 +33,10 @@ ScreenshotRun::ScreenshotRun(ToolApp& app, QString path)
     // answer, a file that does not load). The workflow may be waiting for the window's thread,
     // so the program ends at once rather than unwinding.
     QTimer::singleShot(kTimeoutMs, this, [this] {
-        const bool configured = m_App.Dlg().UnitConnected() || m_App.Dlg().Offline();
+        // The controller may be busy: judge by this run's own progress, not by its state.
         std::fprintf(stderr, "jvo-config: no screenshot after %d s\n", kTimeoutMs / 1000);
         std::fflush(nullptr);
-        std::_Exit(configured ? jvo::qt::kExitNotCompleted : jvo::qt::kExitNoUnit);
+        std::_Exit(m_Stage == 0 ? jvo::qt::kExitNoUnit : jvo::qt::kExitNotCompleted);
     });
 }
 

@@ -1,9 +1,8 @@
 #pragma once
 // For scripts and the demo: once the start-up workflow has ended with a configuration, click the
 // first branch breaker of the panel picture (as a user would), then save the main window as a PNG
-// file and end the program with the convention's exit status. Reading m_App.Dlg()'s state is
-// safe here: it runs on the UI thread between workflows (the time-out excepted, which only reads
-// two flags before it ends the program).
+// file and end the program with the convention's exit status. It reads the controller's state
+// only on the UI thread between workflows.
 #include <QObject>
 #include <QString>
 
@@ -18,7 +17,8 @@ bool FindOwnerSlot(ToolApp& app, int kind, QPoint& centre);
 class ScreenshotRun final : public QObject {
     Q_OBJECT
 public:
-    // Without a screenshot by then the program ends with status 4 (no unit) or 1.
+    // Without a screenshot by then the program ends with status 4 (the start-up never ended: no
+    // unit, or a question nobody answers) or 1.
     static constexpr int kTimeoutMs = 120000;
 
     ScreenshotRun(ToolApp& app, QString path);

@@ -32,20 +32,35 @@ ToolForm::ToolForm(WindowLayout layout, QWidget* parent) : QWidget(parent), m_Du
     placeholder->hide();
     m_Controls[IDC_PLACEHOLDER] = placeholder;
 
+    // Created in tab order: panel and view, unit, panel, breaker, then the file buttons.
+    QWidget* selectors = BuildSelectors();
+    QWidget* unit = BuildUnitGroup();
+    QWidget* panel = BuildPanelGroup();
+    QWidget* breaker = BuildBreakerGroup();
+    QWidget* bottom = BuildBottom();
     auto* right = new QVBoxLayout;
-    right->setSpacing(m_Du.Y(compact ? 3 : 5));
-    right->addWidget(BuildSelectors());
-    right->addWidget(BuildUnitGroup());
-    right->addWidget(BuildPanelGroup());
-    right->addWidget(BuildBreakerGroup());
-    right->addStretch();
-    right->addWidget(BuildBottom());
+    right->setSpacing(m_Du.Y(compact ? 2 : 5));
+    for (QWidget* w : {selectors, unit, panel})
+        right->addWidget(w);
 
     auto* top = new QHBoxLayout(this);
-    top->setContentsMargins(m_Du.X(7), m_Du.Y(7), m_Du.X(7), m_Du.Y(7));
-    top->setSpacing(m_Du.X(compact ? 7 : 10));
+    const int margin = m_Du.X(compact ? 4 : 7);
+    top->setContentsMargins(margin, margin, margin, margin);
+    top->setSpacing(m_Du.X(compact ? 5 : 10));
     top->addWidget(m_Picture, 0, Qt::AlignTop);
-    top->addLayout(right, 1);
+    if (compact) {
+        // A low screen: the breaker group stands in a column of its own, so the window is no
+        // taller than the picture and the unit and panel groups.
+        right->addStretch();
+        right->addWidget(bottom);
+        top->addLayout(right, 1);
+        top->addWidget(breaker, 1, Qt::AlignTop);
+    } else {
+        right->addWidget(breaker);
+        right->addStretch();
+        right->addWidget(bottom);
+        top->addLayout(right, 1);
+    }
 }
 
 QWidget* ToolForm::Control(int id) const {

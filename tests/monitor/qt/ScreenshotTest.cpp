@@ -116,5 +116,15 @@ TEST_F(WindowTest, ScreenshotsOfEachState) {
     dlg->ExitNow();
 }
 
+TEST_F(WindowTest, ConnectDialogScreenshot) {
+    Open(false);
+    monitor::qt::ConnectDlg* c = nullptr;
+    ASSERT_TRUE(Pump([&] { return (c = dlg->Ui().Dialog()) && c->isVisible(); }));
+    const QImage shot = Shot(c, "monitor-connect.png");
+    EXPECT_GT(shot.width(), 200);
+    PressKey(c, Qt::Key_Escape);
+    ASSERT_TRUE(Pump([&] { return connected == 0; }));
+}
+
 }  // namespace
 }  // namespace jvo::test

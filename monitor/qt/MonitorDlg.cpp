@@ -17,6 +17,7 @@
 
 #include "monitor/Formats.h"
 #include "monitor/qt/EventLogDlg.h"
+#include "monitor/qt/ListsPane.h"
 #include "monitor/qt/MainArea.h"
 #include "monitor/qt/ReadingsList.h"
 
@@ -28,18 +29,6 @@ constexpr int kMinimumHeight = 500;
 constexpr int kNotesMs = 100;
 constexpr int kStartHeight = 800;  // cut to the work area
 
-ReadingsList* MakeBreakerList(QWidget* parent) {
-    return new ReadingsList(
-        {"Breaker", "Type/Rating", "Load", "I1", "I2", "I3", "Power", "VA", "PF", "kWH"},
-        {120, 90, 60, 60, 60, 60, 70, 70, 60, 70}, IconSet::Breaker, parent);
-}
-
-ReadingsList* MakeSubfeedList(QWidget* parent) {
-    return new ReadingsList(
-        {"Subfeed", "Rating", "Load", "Ix", "Iy", "Iz", "In", "Ig", "Power", "VA", "PF", "kWH"},
-        {120, 60, 60, 60, 60, 60, 60, 60, 70, 70, 60, 70}, IconSet::Subfeed, parent);
-}
-
 }  // namespace
 
 MonitorDlg::MonitorDlg(MonitorApp& app, std::string logPath, SessionOptions options,
@@ -49,18 +38,11 @@ MonitorDlg::MonitorDlg(MonitorApp& app, std::string logPath, SessionOptions opti
     setWindowTitle(QStringLiteral("JVO/TKA Monitor"));
     auto* central = new QWidget(this);
     m_Area = new MainArea(central);
-    m_ListGroup = new QGroupBox(tr("Breaker/Subfeed Status"), central);
-    m_Lists = new QStackedWidget(m_ListGroup);
-    m_Breakers = MakeBreakerList(m_Lists);
-    m_Subfeeds = MakeSubfeedList(m_Lists);
-    m_Lists->addWidget(m_Breakers);
-    m_Lists->addWidget(m_Subfeeds);
-    auto* groupLayout = new QVBoxLayout(m_ListGroup);
-    groupLayout->addWidget(m_Lists);
+    m_Lists = new ListsPane(central);
     // Resizing in height only: the list group stretches, the bottom row moves with the bottom.
     auto* layout = new QVBoxLayout(central);
     layout->addWidget(m_Area);
-    layout->addWidget(m_ListGroup, 1);
+    layout->addWidget(m_Lists, 1);
     layout->addWidget(MakeBottomRow(central));
     setCentralWidget(central);
     m_StatusLine = new QLabel(this);
@@ -72,8 +54,8 @@ MonitorDlg::MonitorDlg(MonitorApp& app, std::string logPath, SessionOptions opti
     connect(m_Area->SwitchButton(), &QPushButton::clicked, this, &MonitorDlg::OnSwitchPanel);
     connect(m_Area->SetClockButton(), &QPushButton::clicked, this, &MonitorDlg::OnSetClock);
     connect(m_Area->ResetKwhButton(), &QPushButton::clicked, this, &MonitorDlg::OnResetKwh);
-    connect(m_Breakers, &ReadingsList::RowActivated, this, &MonitorDlg::OnBreakerRow);
-    connect(m_Subfeeds, &ReadingsList::RowActivated, this, &MonitorDlg::OnSubfeedRow);
+    connect(m_Lists, &ListsPane::BreakerActivated, this, &MonitorDlg::OnBreakerRow);
+    connect(m_Lists, &ListsPane::SubfeedActivated, this, &MonitorDlg::OnSubfeedRow);
     connect(&m_Timer, &QTimer::timeout, this, &MonitorDlg::OnTimer);
     // Escape ends the window as the close box does (with its question while connected).
     connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this,
@@ -176,6 +158,18 @@ void MonitorDlg::MakeMenus() {
     add(alarms, tr("&Clear All"), "clearAlarms", &MonitorDlg::OnClearAlarms);
     QMenu* help = menuBar()->addMenu(tr("&Help"));
     add(help, tr("&About Monitor..."), "about", &MonitorDlg::OnAbout);
+}
+
+ReadingsList* MonitorDlg::Breakers() const {
+    return m_Lists->Breakers();
+}
+
+ReadingsList* MonitorDlg::Subfeeds() const {
+    return m_Lists->Subfeeds();
+}
+
+QGroupBox* MonitorDlg::ListGroup() const {
+    return m_Lists;
 }
 
 QAction* MonitorDlg::Action(const char* name) const {

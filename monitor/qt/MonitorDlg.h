@@ -25,11 +25,11 @@ class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QPushButton;
-class QStackedWidget;
 
 namespace jvo::monitor::qt {
 
 class EventLogDlg;
+class ListsPane;
 class MainArea;
 class ReadingsList;
 
@@ -53,11 +53,11 @@ public:
     MonitorSession& Session() { return *m_Session; }
     QtMonitorUi& Ui() { return m_Ui; }
     MainArea* Area() const { return m_Area; }
-    ReadingsList* Breakers() const { return m_Breakers; }
-    ReadingsList* Subfeeds() const { return m_Subfeeds; }
+    ReadingsList* Breakers() const;
+    ReadingsList* Subfeeds() const;
     EventLogDlg* EventLog() const { return m_EventLog; }
     QLabel* StatusLine() const { return m_StatusLine; }
-    QGroupBox* ListGroup() const { return m_ListGroup; }
+    QGroupBox* ListGroup() const;
     QPushButton* ListToggle() const { return m_ListToggle; }
     QPushButton* ViewToggle() const { return m_ViewToggle; }
     QCheckBox* AutoZeroBox() const { return m_AutoZero; }
@@ -106,8 +106,6 @@ private:
     void OnConnected();
     void ShowPanel(int panel);
     void RefreshMain(const ReadingsSnapshot& s);
-    void RefreshBreaker(const ReadingsSnapshot& s, int row);
-    void RefreshSubfeed(const ReadingsSnapshot& s, int row);
     void RefreshAll();
     void OnTimer();
     void ApplyListShown();
@@ -125,10 +123,7 @@ private:
     std::unique_ptr<MonitorSession> m_Session;
 
     MainArea* m_Area = nullptr;
-    QGroupBox* m_ListGroup = nullptr;
-    QStackedWidget* m_Lists = nullptr;
-    ReadingsList* m_Breakers = nullptr;
-    ReadingsList* m_Subfeeds = nullptr;
+    ListsPane* m_Lists = nullptr;
     QLabel* m_Version = nullptr;
     QCheckBox* m_AutoZero = nullptr;
     QPushButton* m_Dump = nullptr;

@@ -7,6 +7,7 @@
 #include <QStackedWidget>
 
 #include "monitor/qt/EventLogDlg.h"
+#include "monitor/qt/ListsPane.h"
 #include "monitor/qt/MainArea.h"
 #include "monitor/qt/MonitorDlg.h"
 #include "monitor/qt/ReadingsList.h"
@@ -19,16 +20,6 @@ constexpr int kDisplayTimerMs = 200;
 
 QString Q(const std::string& s) {
     return QString::fromStdString(s);
-}
-
-QStringList Texts(const BreakerRowView& r) {
-    return {Q(r.m_Name), Q(r.m_TypeRating), Q(r.m_Load), Q(r.m_I[0]), Q(r.m_I[1]),
-            Q(r.m_I[2]), Q(r.m_Power),      Q(r.m_Va),   Q(r.m_Pf),   Q(r.m_Kwh)};
-}
-
-QStringList Texts(const SubfeedRowView& r) {
-    return {Q(r.m_Name), Q(r.m_Rating), Q(r.m_Load),  Q(r.m_I[0]), Q(r.m_I[1]), Q(r.m_I[2]),
-            Q(r.m_I[3]), Q(r.m_I[4]),   Q(r.m_Power), Q(r.m_Va),   Q(r.m_Pf),   Q(r.m_Kwh)};
 }
 
 }  // namespace
@@ -68,9 +59,9 @@ void MonitorDlg::TakeNotes() {
         const ReadingsSnapshot s = m_Session->Readings().Snapshot();
         if (main) RefreshMain(s);
         for (int row : breakers)
-            RefreshBreaker(s, row);
+            m_Lists->RefreshBreaker(m_Session->Config(), s, m_Panel, row, m_Mode);
         for (int row : subfeeds)
-            RefreshSubfeed(s, row);
+            m_Lists->RefreshSubfeed(m_Session->Config(), s, m_Panel, row, m_Mode);
     }
     emit NotesTaken();
 }
@@ -94,59 +85,28 @@ void MonitorDlg::OnConnected() {
 
 void MonitorDlg::ShowPanel(int panel) {
     m_Panel = panel;
-    const UnitConfig& config = m_Session->Config();
     const ReadingsSnapshot s = m_Session->Readings().Snapshot();
     RefreshMain(s);
-    std::vector<QStringList> rows;
-    std::vector<int> icons;
-    for (const BreakerRowView& r : MakeBreakerRows(config, s, panel, m_Mode)) {
-        rows.push_back(Texts(r));
-        icons.push_back(r.m_Icon);
-    }
-    m_Breakers->Model().Reset(std::move(rows), std::move(icons));
-    rows.clear();
-    icons.clear();
-    for (const SubfeedRowView& r : MakeSubfeedRows(config, s, panel, m_Mode)) {
-        rows.push_back(Texts(r));
-        icons.push_back(r.m_Icon);
-    }
-    m_Subfeeds->Model().Reset(std::move(rows), std::move(icons));
-    m_Breakers->FitNameColumn();
-    m_Subfeeds->FitNameColumn();
+    m_Lists->Fill(m_Session->Config(), s, panel, m_Mode);
 }
 
 void MonitorDlg::RefreshMain(const ReadingsSnapshot& s) {
     m_Area->Show(MakeMainBreakerView(m_Session->Config(), s, m_Panel, m_Mode));
 }
 
-void MonitorDlg::RefreshBreaker(const ReadingsSnapshot& s, int row) {
-    const BreakerRowView r = MakeBreakerRow(m_Session->Config(), s, m_Panel, row, m_Mode);
-    m_Breakers->Model().SetRow(row, Texts(r), r.m_Icon);
-}
-
-void MonitorDlg::RefreshSubfeed(const ReadingsSnapshot& s, int row) {
-    const SubfeedRowView r = MakeSubfeedRow(m_Session->Config(), s, m_Panel, row, m_Mode);
-    m_Subfeeds->Model().SetRow(row, Texts(r), r.m_Icon);
-}
-
 void MonitorDlg::RefreshAll() {
     if (!m_Connected) return;
     const ReadingsSnapshot s = m_Session->Readings().Snapshot();
     RefreshMain(s);
-    for (int row = 0; row < m_Breakers->Model().rowCount(); ++row)
-        RefreshBreaker(s, row);
-    for (int row = 0; row < m_Subfeeds->Model().rowCount(); ++row)
-        RefreshSubfeed(s, row);
+    m_Lists->RefreshAll(m_Session->Config(), s, m_Panel, m_Mode);
 }
 
 void MonitorDlg::OnTimer() {
     // The breaker icons again from the stored readings (an alarm mode change shows here).
     if (!m_Connected) return;
-    const PanelReadings p = m_Session->Readings().Panel(m_Panel);
-    const int used = m_Session->Config().m_Panels[static_cast<size_t>(m_Panel)].UsedBreakers();
-    for (int row = 0; row < used; ++row)
-        m_Breakers->Model().SetIcon(
-            row, BreakerIcon(p.m_Breakers[static_cast<size_t>(row)].m_Reading, m_Mode));
+    m_Lists->RefreshBreakerIcons(
+        m_Session->Readings().Panel(m_Panel),
+        m_Session->Config().m_Panels[static_cast<size_t>(m_Panel)].UsedBreakers(), m_Mode);
 }
 
 void MonitorDlg::OnSwitchPanel() {
@@ -168,20 +128,14 @@ void MonitorDlg::OnToggleList() {
 }
 
 void MonitorDlg::ApplyListShown() {
-    const bool hadFocus = m_Lists->currentWidget()->hasFocus() ||
-                          m_Lists->currentWidget()->isAncestorOf(focusWidget());
-    m_Lists->setCurrentWidget(m_ShowSubfeeds ? m_Subfeeds : m_Breakers);
+    m_Lists->ShowSubfeeds(m_ShowSubfeeds, m_Connected || m_ShowSubfeeds);
     m_ListToggle->setText(m_ShowSubfeeds ? tr("Brea&kers") : tr("&Subfeeds"));
-    if (m_Connected || m_ShowSubfeeds)
-        m_ListGroup->setTitle(m_ShowSubfeeds ? tr("Subfeed Status") : tr("Breaker Status"));
-    if (hadFocus) m_Lists->currentWidget()->setFocus();
 }
 
 void MonitorDlg::OnToggleView() {
     if (!m_Connected && !m_IconView) return;  // "View" does nothing before connect
     m_IconView = !m_IconView;
-    m_Breakers->SetIconView(m_IconView);
-    m_Subfeeds->SetIconView(m_IconView);
+    m_Lists->SetIconView(m_IconView);
     m_ViewToggle->setText(m_IconView ? tr("&Table") : tr("&Icons"));
     OnTimer();
 }

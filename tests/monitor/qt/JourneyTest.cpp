@@ -16,6 +16,7 @@
 #include <sstream>
 
 #include "monitor/ConfigViews.h"
+#include "monitor/qt/AboutDlg.h"
 #include "monitor/qt/ConfigViewDlg.h"
 #include "monitor/qt/EventLogDlg.h"
 #include "monitor/qt/FieldColours.h"
@@ -250,6 +251,26 @@ TEST_F(WindowTest, CancelAndCloseWhileConnecting) {
     ASSERT_TRUE(Pump([&] { return !dlg->isVisible(); }, 10000));
     EXPECT_EQ(connected, 0);
     EXPECT_EQ(dlg->Session().Worker().End(), monitor::PollEnd::STOPPED);
+}
+
+// A breaker rated 5 A (as a unit may hold) cannot be closed with OK: the range message, and the
+// view stays. The about box before any connection says "Not Connected".
+TEST(ViewDialogs, BreakerOutOfRangeAndAboutBeforeConnect) {
+    UnitConfig config = sim::MakeDemoConfig();
+    config.m_Panels[0].m_Breakers[0].m_Rating = 5;
+    monitor::qt::BreakerConfigDlg view(config, 0, 0, nullptr);
+    view.show();
+    QMetaObject::invokeMethod(
+        &view, [&view] { view.accept(); }, Qt::QueuedConnection);
+    EXPECT_EQ(Answer(QMessageBox::Ok), "Please enter an integer between 10 and 1000.");
+    EXPECT_TRUE(view.isVisible());
+    EXPECT_EQ(view.Field(BV_RATING)->text(), "5");
+
+    monitor::qt::CAboutDlg about(MakeAboutView(nullptr), "/tmp/x.log", nullptr);
+    EXPECT_EQ(about.findChild<QLabel*>("firmwareBuild")->text(), "Not Connected");
+    EXPECT_EQ(about.findChild<QLabel*>("hardwareVersion")->text(), "Not Connected");
+    EXPECT_EQ(about.findChild<QLabel*>("schema")->text(), "4");
+    EXPECT_EQ(about.findChild<QLabel*>("version")->text(), "Build 25");
 }
 
 }  // namespace

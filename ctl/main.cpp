@@ -5,6 +5,10 @@
 #include "base/FormatStr.h"
 
 namespace jvo::ctl {
+
+int RunReadings(int argc, char** argv);  // ReadingsCommand.cpp
+int RunEvents(int argc, char** argv);    // EventsCommand.cpp
+
 namespace {
 
 // One line per command.
@@ -16,6 +20,10 @@ constexpr Command kCommands[] = {
     {"extract", "(--com N | --device PATH) -o FILE", "save a unit's configuration", RunExtract},
     {"install", "(--com N | --device PATH) FILE", "install a configuration file", RunInstall},
     {"reset", "(--com N | --device PATH)", "reset a unit to its defaults", RunReset},
+    {"readings", "(--com N | --device PATH | --proxy HOST[:PORT]) -o FILE",
+     "dump one poll cycle of readings", RunReadings},
+    {"events", "(--com N | --device PATH | --proxy HOST[:PORT]) -o FILE", "dump the event logs",
+     RunEvents},
 };
 
 std::string Overview() {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 
+#include "base/FormatStr.h"
 #include "link/AppLog.h"
 
 namespace jvo {
@@ -75,10 +76,7 @@ bool ProxyConnection::Transact(uint8_t address, MsgBuf& request, MsgBuf& reply,
     message->Put16(static_cast<uint16_t>(length));
     message->PutBytes(request.ReadPtr(), length);
     if (!socket->SendMsg(std::move(message))) {
-        if (socket->State() != TcpSocket::kRunning) {
-            m_Ended = true;
-            socket->Close();
-        }
+        if (socket->State() != TcpSocket::kRunning) End("the connection was closed", socket.get());
         return false;
     }
 
@@ -104,8 +102,7 @@ bool ProxyConnection::Transact(uint8_t address, MsgBuf& request, MsgBuf& reply,
                 return !reply.Error();
             }
             // The connection has ended.
-            m_Ended = true;
-            socket->Close();
+            End("closed by the proxy server or the network", socket.get());
             return false;
         }
         const auto left =
@@ -113,12 +110,33 @@ bool ProxyConnection::Transact(uint8_t address, MsgBuf& request, MsgBuf& reply,
         if (left <= 0) {
             // A late reply would be taken as the next request's answer: give the connection up.
             JVO_LOG1("ProxyConnection::Transact() No reply within %d ms", waitMs);
-            m_Ended = true;
-            socket->Close();
+            End(FormatStr("no reply within %d ms", waitMs), socket.get());
             return false;
         }
         fifo.Wait(static_cast<int32_t>(left));
     }
+}
+
+bool ProxyConnection::Ended() const {
+    if (m_Ended) return true;
+    std::lock_guard<std::mutex> guard(m_Lock);
+    return !m_Socket || m_Socket->State() != TcpSocket::kRunning;
+}
+
+std::string ProxyConnection::EndReason() const {
+    std::lock_guard<std::mutex> guard(m_Lock);
+    if (m_EndReason.empty() && m_Socket && m_Socket->State() != TcpSocket::kRunning)
+        return "closed by the proxy server or the network";
+    return m_EndReason;
+}
+
+void ProxyConnection::End(const std::string& reason, TcpSocket* socket) {
+    {
+        std::lock_guard<std::mutex> guard(m_Lock);
+        if (m_EndReason.empty()) m_EndReason = reason;
+    }
+    m_Ended = true;
+    if (socket) socket->Close();
 }
 
 void ProxyConnection::Close() {
@@ -128,6 +146,7 @@ void ProxyConnection::Close() {
         std::lock_guard<std::mutex> guard(m_Lock);
         socket = std::move(m_Socket);
         user = std::move(m_User);
+        if (m_EndReason.empty()) m_EndReason = "closed";
     }
     m_Ended = true;
     if (!socket) return;

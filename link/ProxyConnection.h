@@ -13,9 +13,9 @@
 #include <mutex>
 #include <string>
 
+#include "base/MsgBuf.h"
 #include "link/TcpBase.h"
 #include "link/TcpSocket.h"
-#include "base/MsgBuf.h"
 
 namespace jvo {
 
@@ -42,19 +42,27 @@ public:
     // `reply`. False when the connection has ended, no reply came in time (the connection is then
     // ended), the proxy's status is 0, or the reply is malformed. The request is not consumed.
     bool Transact(uint8_t address, MsgBuf& request, MsgBuf& reply, int32_t replyTimeoutMs);
-    bool Ended() const { return m_Ended.load(); }
+    // True once the connection has ended: given up by a transaction, closed, or ended by the
+    // peer or the network (noticed also between transactions).
+    bool Ended() const;
+    // Why the connection ended ("closed by the proxy server", "no reply within N ms", ...); empty
+    // while it runs.
+    std::string EndReason() const;
     // Closes the socket and waits up to closeWaitMs for its worker; idempotent.
     void Close();
 
 private:
     ProxyConnection(std::shared_ptr<TcpSocket> socket, std::shared_ptr<SocketUser> user,
                     const ProxyOptions& options);
+    // Marks the connection ended (the first reason is kept) and closes the socket.
+    void End(const std::string& reason, TcpSocket* socket);
 
     const ProxyOptions m_Options;
     mutable std::mutex m_Lock;  // guards the two pointers below (not held while waiting)
     std::shared_ptr<TcpSocket> m_Socket;
     std::shared_ptr<SocketUser> m_User;
     std::atomic<bool> m_Ended{false};
+    std::string m_EndReason;  // guarded by m_Lock
 };
 
 // Splits "host[:PORT]". False when a port is given but is not a number from 1 to 65535.

@@ -1,5 +1,9 @@
 #include "link/Readings.h"
 
+#include <atomic>
+
+#include "link/AppLog.h"
+
 namespace jvo {
 
 namespace {
@@ -126,19 +130,32 @@ bool EncodePanelReadings(MsgBuf& b, const PanelReadingsReply& r) {
     return !b.Error();
 }
 
+namespace {
+
+// Reads `count` energy values and keeps at most `limit` of them; the rest are read past.
+void GetEnergies(MsgBuf& b, uint16_t count, int limit, std::vector<float>& out) {
+    out.assign(count < limit ? count : limit, 0.0f);
+    for (uint16_t i = 0; i < count; ++i) {
+        const float f = b.GetFloat();
+        if (i < limit) out[i] = f;
+    }
+}
+
+std::atomic<bool> g_OversizeEnergyLogged{false};
+
+}  // namespace
+
 bool DecodePanelEnergy(MsgBuf& b, PanelEnergy& r) {
     r.m_Main = b.GetFloat();
     const uint16_t n = b.Get16();
-    if (b.Error() || n > kMaxBreakers) return false;
-    r.m_Breakers.assign(n, 0.0f);
-    for (float& f : r.m_Breakers)
-        f = b.GetFloat();
+    GetEnergies(b, n, kMaxBreakers, r.m_Breakers);
     const uint16_t m = b.Get16();
-    if (b.Error() || m > kMaxSubfeeds) return false;
-    r.m_Subfeeds.assign(m, 0.0f);
-    for (float& f : r.m_Subfeeds)
-        f = b.GetFloat();
-    return !b.Error();
+    GetEnergies(b, m, kMaxSubfeeds, r.m_Subfeeds);
+    if (b.Error()) return false;
+    if ((n > kMaxBreakers || m > kMaxSubfeeds) && !g_OversizeEnergyLogged.exchange(true))
+        JVO_LOG1("DecodePanelEnergy() Reply holds %u breaker and %u subfeed values; extra ignored",
+                 static_cast<unsigned>(n), static_cast<unsigned>(m));
+    return true;
 }
 
 bool EncodePanelEnergy(MsgBuf& b, const PanelEnergy& r) {

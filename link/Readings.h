@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "config/UnitConfig.h"
 #include "base/MsgBuf.h"
+#include "config/UnitConfig.h"
 
 namespace jvo {
 
@@ -99,7 +99,8 @@ bool DecodeCtReading(MsgBuf& buf, CtReading& r);
 bool DecodeBreakerReading(MsgBuf& buf, BreakerReading& r);
 bool DecodeSubfeedReading(MsgBuf& buf, SubfeedReading& r);
 bool DecodePanelReadings(MsgBuf& buf, PanelReadingsReply& r);
-// Refuses replies whose counts exceed the tables (42 breakers, 16 subfeeds).
+// Keeps at most 42 breaker and 16 subfeed values; a reply with more is read whole, its extra values
+// are ignored (and logged once per process), so a poll cycle never stalls on it.
 bool DecodePanelEnergy(MsgBuf& buf, PanelEnergy& r);
 
 bool EncodeCtReading(MsgBuf& buf, const CtReading& r);

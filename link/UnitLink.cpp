@@ -22,9 +22,30 @@ UnitLink::~UnitLink() {
     Disconnect();
 }
 
-bool UnitLink::FinishOpen(bool opened, int baud) {
+std::shared_ptr<ProxyConnection> UnitLink::CurrentProxy() const {
+    std::lock_guard<std::mutex> guard(m_HealthLock);
+    return m_Proxy;
+}
+
+void UnitLink::SetProxy(std::shared_ptr<ProxyConnection> proxy) {
+    std::lock_guard<std::mutex> guard(m_HealthLock);
+    m_Proxy = std::move(proxy);
+}
+
+void UnitLink::ClearLost() {
+    std::lock_guard<std::mutex> guard(m_HealthLock);
+    m_Lost = false;
+    m_LostReason.clear();
+}
+
+bool UnitLink::FinishOpen(bool opened, Route route, int baud) {
     m_Baud = baud;
     m_ViaProxy = false;
+    if (opened) {
+        m_Route = route;
+        ++m_Generation;
+        ClearLost();
+    }
     m_Connected = opened;
     return opened;
 }
@@ -33,21 +54,28 @@ bool UnitLink::OpenSerial(int portNumber, int baud) {
     std::lock_guard<std::mutex> guard(m_Lock);
     if (m_Connected) return false;
     m_PortNumber = portNumber;
-    return FinishOpen(m_Port.Open(portNumber, baud), baud);
+    return FinishOpen(m_Port.Open(portNumber, baud), Route::Com, baud);
 }
 
 bool UnitLink::OpenSerialDevice(const std::string& path, int baud) {
     std::lock_guard<std::mutex> guard(m_Lock);
     if (m_Connected) return false;
     m_PortNumber = -1;
-    return FinishOpen(m_Port.OpenDevice(path, baud), baud);
+    m_DevicePath = path;
+    return FinishOpen(m_Port.OpenDevice(path, baud), Route::Device, baud);
 }
 
 bool UnitLink::OpenProxy(const std::string& host, const ProxyOptions& options) {
     std::lock_guard<std::mutex> guard(m_Lock);
     if (m_Connected) return false;
-    m_Proxy = ProxyConnection::Open(host, options);
-    if (!m_Proxy) return false;
+    std::shared_ptr<ProxyConnection> proxy = ProxyConnection::Open(host, options);
+    if (!proxy) return false;
+    SetProxy(std::move(proxy));
+    m_ProxyHost = host;
+    m_ProxyOptions = options;
+    m_Route = Route::Proxy;
+    ++m_Generation;
+    ClearLost();
     m_ViaProxy = true;
     m_Connected = true;
     return true;
@@ -56,13 +84,108 @@ bool UnitLink::OpenProxy(const std::string& host, const ProxyOptions& options) {
 void UnitLink::Disconnect() {
     std::lock_guard<std::mutex> guard(m_Lock);
     if (!m_Connected) return;
+    ++m_Generation;
     if (m_ViaProxy) {
-        m_Proxy->Close();  // waits a bounded time for the connection's worker to finish
-        m_Proxy.reset();
+        std::shared_ptr<ProxyConnection> proxy = CurrentProxy();
+        if (proxy) proxy->Close();  // waits a bounded time for the connection's worker to finish
+        SetProxy(nullptr);
     } else {
         m_Port.Close();
     }
+    m_Route = Route::None;
     m_Connected = false;
+    ClearLost();
+}
+
+bool UnitLink::TransportLost() const {
+    if (!m_Connected) return false;
+    std::lock_guard<std::mutex> guard(m_HealthLock);
+    if (m_Lost) return true;
+    std::string reason;
+    if (m_ViaProxy) {
+        if (m_Proxy && !m_Proxy->Ended()) return false;
+        reason = "proxy connection ended: " +
+                 (m_Proxy ? m_Proxy->EndReason() : std::string("not connected"));
+    } else {
+        if (m_Port.ReaderRunning()) return false;
+        reason = "device hung up";
+    }
+    // A disconnect that raced with this check is no loss.
+    if (!m_Connected) return false;
+    m_Lost = true;
+    m_LostReason = reason;
+    JVO_LOG1("UnitLink: transport lost (%s)", reason);
+    return true;
+}
+
+std::string UnitLink::TransportLostReason() const {
+    if (!TransportLost()) return std::string();
+    std::lock_guard<std::mutex> guard(m_HealthLock);
+    return m_LostReason;
+}
+
+bool UnitLink::Reopen() {
+    std::unique_lock<std::mutex> guard(m_Lock);
+    if (!m_Connected || m_Route == Route::None) return false;
+    if (m_Route == Route::Proxy) {
+        guard.unlock();
+        return ReopenProxy();
+    }
+    TransportLost();  // a loss not yet noticed is logged before the port goes
+    m_Port.Close();
+    const bool opened = m_Route == Route::Com ? m_Port.Open(m_PortNumber, m_Baud)
+                                              : m_Port.OpenDevice(m_DevicePath, m_Baud);
+    if (!opened) {
+        std::lock_guard<std::mutex> health(m_HealthLock);
+        if (!m_Lost) {
+            m_Lost = true;
+            m_LostReason = "device could not be opened again";
+            JVO_LOG1("UnitLink: transport lost (%s)", m_LostReason);
+        }
+        return false;
+    }
+    ClearLost();
+    JVO_LOG1("UnitLink: serial port open again");
+    return true;
+}
+
+bool UnitLink::ReopenProxy() {
+    // The connect may take as long as the proxy options allow, so it runs without the
+    // transaction lock; a Disconnect or another reopen meanwhile wins over this one.
+    std::string host;
+    ProxyOptions options;
+    std::shared_ptr<ProxyConnection> old;
+    uint64_t generation;
+    {
+        std::lock_guard<std::mutex> guard(m_Lock);
+        if (!m_Connected || m_Route != Route::Proxy) return false;
+        TransportLost();
+        host = m_ProxyHost;
+        options = m_ProxyOptions;
+        generation = ++m_Generation;
+        old = CurrentProxy();
+        if (old) {
+            old->Close();
+            std::lock_guard<std::mutex> health(m_HealthLock);
+            if (!m_Lost) {
+                m_Lost = true;
+                m_LostReason = "proxy connection ended: reconnecting";
+            }
+        }
+        SetProxy(nullptr);
+    }
+    old.reset();
+    std::shared_ptr<ProxyConnection> proxy = ProxyConnection::Open(host, options);
+    std::lock_guard<std::mutex> guard(m_Lock);
+    if (!m_Connected || m_Generation != generation) {
+        if (proxy) proxy->Close();
+        return false;
+    }
+    if (!proxy) return false;
+    SetProxy(std::move(proxy));
+    ClearLost();
+    JVO_LOG1("UnitLink: proxy connection open again");
+    return true;
 }
 
 bool UnitLink::Transact(int address, MsgBuf& request, MsgBuf& reply, int protocol) {
@@ -75,11 +198,16 @@ bool UnitLink::Transact(int address, MsgBuf& request, MsgBuf& reply, int protoco
     reply.Rewind(0, 0);
     std::lock_guard<std::mutex> guard(m_Lock);
     if (!m_Connected) return false;  // disconnected while this caller waited for the lock
+    // A lost transport answers nothing until it is reopened.
+    if (TransportLost()) return false;
     // A request that overran its buffer, or that cannot fit one frame, is never sent: it could
     // only fail by time-out, or be answered as if it were a different (empty) command.
     if (request.Error() || request.Unread() > kMaxPayload) return false;
-    if (m_ViaProxy)
-        return m_Proxy->Transact(static_cast<uint8_t>(address), request, reply, timeoutMs);
+    if (m_ViaProxy) {
+        std::shared_ptr<ProxyConnection> proxy = CurrentProxy();
+        if (!proxy) return false;
+        return proxy->Transact(static_cast<uint8_t>(address), request, reply, timeoutMs);
+    }
     return TransactSerial(address, request, reply, protocol, timeoutMs);
 }
 

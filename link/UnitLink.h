@@ -1,15 +1,19 @@
 #pragma once
 // UnitLink: the transport to a unit. One transaction at a time: a request addressed to a unit goes
 // out and the matching reply comes back, over the serial frame port or through a proxy server.
+//
+// Health: when the serial device hangs up (its reader ends) or the proxy connection ends, the link
+// stays nominally connected but TransportLost() says so, and every transaction fails at once until
+// Reopen() brings the same route back.
 #include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
 
+#include "base/MsgBuf.h"
 #include "link/FramePort.h"
 #include "link/ProxyConnection.h"
-#include "base/MsgBuf.h"
 
 namespace jvo {
 
@@ -29,6 +33,19 @@ public:
     bool IsConnected() const { return m_Connected.load(); }
     bool ViaProxy() const { return m_ViaProxy.load(); }
 
+    // True once the serial reader ended (the device hung up or failed) or the proxy connection
+    // ended, while the link is still connected. The loss is logged once.
+    bool TransportLost() const;
+    // Why the transport was lost ("device hung up", "proxy connection ended: ..."); empty while
+    // it is not.
+    std::string TransportLostReason() const;
+    // Closes what is left of the transport and opens the same route again: the same COM number
+    // (resolved afresh, so a device that came back under another name is found), the same device
+    // path, or the same proxy host and options. True when open again. False when the link is not
+    // connected (never opened, or disconnected); the link then stays as it was, lost included.
+    // Takes the transaction lock, so it waits for a running transaction.
+    bool Reopen();
+
     // Sends `request` (its unread bytes) to unit `address` and waits for the matching reply,
     // whose payload lands in `reply`. The time-out applies to this transaction only; the first
     // form uses m_ReplyTimeoutMs.
@@ -46,15 +63,34 @@ public:
     int m_Baud = 0;
 
 private:
+    enum class Route { None, Com, Device, Proxy };
+
     bool TransactSerial(int address, MsgBuf& request, MsgBuf& reply, int protocol,
                         int32_t timeoutMs);
-    bool FinishOpen(bool opened, int baud);
+    bool FinishOpen(bool opened, Route route, int baud);
+    bool ReopenProxy();
+    std::shared_ptr<ProxyConnection> CurrentProxy() const;
+    void SetProxy(std::shared_ptr<ProxyConnection> proxy);
+    // Clears the loss after the route was opened (again).
+    void ClearLost();
 
     std::atomic<bool> m_Connected{false};
     std::atomic<bool> m_ViaProxy{false};
     CFramePort m_Port;
-    std::unique_ptr<ProxyConnection> m_Proxy;
     std::mutex m_Lock;  // the transaction lock; also guards opening and closing
+    // The route, for Reopen (guarded by m_Lock).
+    Route m_Route = Route::None;
+    std::string m_DevicePath;
+    std::string m_ProxyHost;
+    ProxyOptions m_ProxyOptions;
+    uint64_t m_Generation = 0;  // counts opens, reopens and disconnects (guarded by m_Lock)
+
+    // Guards the proxy pointer for readers outside the transaction lock, and the loss state.
+    // Taken after m_Lock, never before it.
+    mutable std::mutex m_HealthLock;
+    std::shared_ptr<ProxyConnection> m_Proxy;
+    mutable bool m_Lost = false;
+    mutable std::string m_LostReason;
 };
 
 }  // namespace jvo

@@ -3,6 +3,9 @@
 // Everything runs over loopback connections on free ports.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "link/Commands.h"
 #include "link/ConfigTransfer.h"
 #include "proxy/ProxyServer.h"
@@ -148,6 +151,32 @@ TEST_F(SimProxyTest, UnitFaultsApplyOnTheProxyPath) {
     backend.SetFaults({});
     EXPECT_TRUE(client.GetStatus(state, value));
     EXPECT_EQ(state, kUnitRunning);
+}
+
+// The proxy server goes away: the link says so at once, and reopens to the same host and port.
+TEST_F(SimProxyTest, EndedConnectionIsReportedAndReopened) {
+    uint16_t schema = 0;
+    ASSERT_TRUE(client.GetSchemaVersion(schema));
+    const uint16_t port = server.Port();
+    server.Stop();
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!link.TransportLost() && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_TRUE(link.TransportLost());
+    EXPECT_EQ(link.TransportLostReason().rfind("proxy connection ended: ", 0), 0u);
+    EXPECT_TRUE(link.IsConnected());
+    EXPECT_FALSE(client.GetSchemaVersion(schema));
+    EXPECT_FALSE(link.Reopen());  // nobody listens yet
+
+    ProxyServerOptions options = ServerOptions();
+    options.port = port;
+    ProxyServer again(backend, options);
+    ASSERT_TRUE(again.Start());
+    ASSERT_TRUE(link.Reopen());
+    EXPECT_FALSE(link.TransportLost());
+    EXPECT_TRUE(client.GetSchemaVersion(schema));
+    link.Disconnect();
+    again.Stop();
 }
 
 TEST_F(SimProxyTest, AnotherAddressGetsNoAnswer) {

@@ -1,14 +1,16 @@
 // UnitLink and UnitClient on the serial path, against the simulated unit on a pseudo-terminal.
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
 
 #include "link/Commands.h"
 #include "link/posix/Pty.h"
+#include "tests/link/serial/SerialTestUtil.h"
+#include "tests/link/threads/LogCapture.h"
 #include "tests/link/unit/SimFixture.h"
 
 namespace jvo::test {
 namespace {
-
 
 TEST_F(SimLinkTest, CommandsCarryTheirResults) {
     UnitClient client(&link, 0);
@@ -125,6 +127,49 @@ TEST_F(SimLinkTest, DisconnectedLinkFailsAtOnceAndReopens) {
     EXPECT_FALSE(client.GetSchemaVersion(schema));
     ASSERT_TRUE(link.OpenSerialDevice(port.DevicePath(), 115200));
     EXPECT_TRUE(client.GetSchemaVersion(schema));
+}
+
+// A unit whose port goes away and comes back under another device, found again by its number.
+TEST(UnitLinkHealth, LostPortIsReportedOnceAndReopenedByNumber) {
+    TempDir ports;
+    ASSERT_FALSE(ports.Path().empty());
+    ::setenv("JVO_PORT_DIR", ports.Path().c_str(), 1);
+    LogCapture log;
+    sim::SimUnit unit(SystemClock::Instance(), MarkedConfig());
+    UnitLink link;
+    UnitClient client(&link, 0);
+    uint16_t schema = 0;
+    std::string firstDevice;
+    {
+        sim::SimSerialPort first(unit);
+        ASSERT_TRUE(first.Start());
+        ASSERT_TRUE(first.Pin(7, ports.Path()));
+        firstDevice = first.DevicePath();
+        ASSERT_TRUE(link.OpenSerial(7, 115200));
+        EXPECT_FALSE(link.TransportLost());
+        ASSERT_TRUE(client.GetSchemaVersion(schema));
+        first.Stop();  // the device hangs up
+        ASSERT_TRUE(WaitFor([&] { return link.TransportLost(); }));
+    }
+    EXPECT_TRUE(link.IsConnected());
+    EXPECT_EQ(link.TransportLostReason(), "device hung up");
+    EXPECT_FALSE(client.GetSchemaVersion(schema));
+    EXPECT_FALSE(link.Reopen());  // nothing behind COM7 yet
+    EXPECT_TRUE(link.TransportLost());
+
+    sim::SimSerialPort second(unit);
+    ASSERT_TRUE(second.Start());
+    ASSERT_TRUE(second.Pin(7, ports.Path()));
+    ASSERT_TRUE(link.Reopen());
+    EXPECT_FALSE(link.TransportLost());
+    EXPECT_EQ(link.TransportLostReason(), "");
+    EXPECT_TRUE(client.GetSchemaVersion(schema));
+    EXPECT_EQ(log.Count("transport lost"), 1);
+
+    link.Disconnect();
+    EXPECT_FALSE(link.Reopen());  // a disconnected link stays disconnected
+    EXPECT_FALSE(link.IsConnected());
+    ::unsetenv("JVO_PORT_DIR");
 }
 
 // The exact bytes on the line, against a hand-driven peer.

@@ -1,0 +1,20 @@
+#pragma once
+// The texts of an event: its description, its timestamp and its index, as the event log window
+// and the event log dump show them.
+#include <string>
+
+#include "link/Readings.h"
+
+namespace jvo {
+
+// The description of an event by its id; unknown ids give "Unknown (ID=%d, Param1=%d, Param2=%d)".
+std::string FormatEventText(const EventRecord& e);
+
+// "%02d-%02d-%02d %02d:%02d:%02d" (month, day, year modulo 100, hours, minutes, seconds) in local
+// time, or "Invalid [%08x]" with the low 32 bits when the time cannot be converted.
+std::string EventTimestampText(int64_t seconds);
+
+// "[%05d]" with the event index.
+std::string EventIndexText(uint16_t index);
+
+}  // namespace jvo

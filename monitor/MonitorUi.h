@@ -1,0 +1,52 @@
+#pragma once
+// MonitorUi: the monitor's user-interface port. The core reaches the user only through it: message
+// boxes, the connect dialog and the window title. These are called on the command thread and
+// block until the user has answered (a window implementation runs them on its UI thread and waits).
+// Readings and state changes travel the other way through the NotifyQueue, without waiting.
+#include <string>
+#include <vector>
+
+namespace jvo::monitor {
+
+enum class MsgButtons { Ok, YesNo };
+enum class MsgIcon { None, Error, Exclamation, Information };
+enum class MsgResult { Ok, Yes, No };
+
+// One entry of the connect dialog's COM port list.
+struct PortItem {
+    int m_Port = 0;       // the COM port number (the entry's data)
+    std::string m_Label;  // "COM%d"
+};
+
+// Which control the connect dialog focuses when it opens again after a failure.
+enum class ConnectFocus { Connect, PortList, ServerName };
+
+// What the connect dialog shows: filled by ConnectDlgLogic, kept between its runs.
+struct ConnectDlgState {
+    std::vector<PortItem> m_Ports;
+    int m_Selected = -1;      // index into m_Ports, -1 for none
+    bool m_UseProxy = false;  // "VOZ Proxy" checked (else "COM Port")
+    std::string m_Server;     // "Proxy Server Name"
+    ConnectFocus m_Focus = ConnectFocus::Connect;
+};
+
+// What the user did in the connect dialog.
+struct ConnectChoice {
+    enum Kind { CANCELLED, CONNECT };
+    Kind m_Kind = CANCELLED;
+    bool m_UseProxy = false;
+    int m_Selected = -1;   // index into the state's m_Ports, -1 for none
+    std::string m_Server;  // the typed proxy server name (host or host:PORT)
+    std::string m_Device;  // a serial device path given directly (command line, tests)
+};
+
+class MonitorUi {
+public:
+    virtual ~MonitorUi() = default;
+    virtual MsgResult Message(const std::string& text, MsgButtons buttons, MsgIcon icon) = 0;
+    // Runs the connect dialog ("Connect to JVO") with `state` until "Connect" or Cancel.
+    virtual ConnectChoice RunConnectDialog(const ConnectDlgState& state) = 0;
+    virtual void SetTitle(const std::string& title) = 0;
+};
+
+}  // namespace jvo::monitor

@@ -1,0 +1,46 @@
+#pragma once
+// CPolledIPC: the mailbox between the user-interface side and the poll worker. The UI side posts
+// one command with a parameter and waits for the worker's reply; the worker takes commands either
+// by waiting for one (before it starts) or by polling at its poll points. Two auto-reset events
+// carry the hand-over; a short lock orders the command and reply values with them.
+#include <cstdint>
+#include <mutex>
+
+#include "base/SyncEvent.h"
+
+namespace jvo::monitor {
+
+constexpr int PollCmdStart = 0;
+constexpr int PollCmdStop = 3;
+
+class CPolledIPC {
+public:
+    CPolledIPC() = default;
+    CPolledIPC(const CPolledIPC&) = delete;
+    CPolledIPC& operator=(const CPolledIPC&) = delete;
+
+    // UI side. Hands over `cmd` and `param` and waits for the reply; returns the reply value, or
+    // -1 when none came within timeoutMs (kWaitForever: no limit). One poster at a time.
+    int Post(int cmd, int param, int32_t timeoutMs = kWaitForever);
+
+    // Worker side. Waits up to timeoutMs for a command; false when none came.
+    bool Wait(int& cmd, int& param, int32_t timeoutMs = kWaitForever);
+    // Takes a waiting command without waiting; false when there is none.
+    bool Poll(int& cmd, int& param) { return Wait(cmd, param, 0); }
+    // Answers the command taken last.
+    void Reply(int value);
+
+    // The request event's descriptor, readable while a command waits (for waits on several).
+    int RequestFd() const { return m_Request.Fd(); }
+
+private:
+    std::mutex m_PostLock;  // one Post at a time
+    std::mutex m_Lock;      // the values below
+    int m_Cmd = 0;
+    int m_Param = 0;
+    int m_Reply = 0;
+    SyncEvent m_Request{SyncEvent::Reset::Auto};
+    SyncEvent m_Response{SyncEvent::Reset::Auto};
+};
+
+}  // namespace jvo::monitor

@@ -1,0 +1,216 @@
+// jvoctl readings and jvoctl events against a simulated unit on a pty pinned as COM 4 and behind
+// a proxy server on a free loopback port, as a script would run them.
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <thread>
+
+#include "link/Commands.h"
+#include "proxy/ProxyServer.h"
+#include "sim/SimProxy.h"
+#include "sim/SimSerial.h"
+#include "tests/config/TestConfigs.h"
+#include "tests/sim/SimClientFixture.h"
+
+extern char** environ;
+
+namespace jvo::test {
+namespace {
+
+struct CtlResult {
+    int status = -1;
+    std::string err;
+};
+
+std::string ReadText(const std::string& path) {
+    const std::vector<uint8_t> bytes = ReadBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+bool Exists(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+// Every line ends in CR LF, and no field opens a quote it does not close on that line: a
+// spreadsheet reads one record per line.
+void ExpectCsvLines(const std::string& text) {
+    ASSERT_FALSE(text.empty());
+    EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
+    size_t start = 0;
+    for (size_t lf = text.find('\n'); lf != std::string::npos; lf = text.find('\n', start)) {
+        ASSERT_GT(lf, start) << "bare LF at " << lf;
+        EXPECT_EQ(text[lf - 1], '\r') << "line at " << start;
+        const std::string line = text.substr(start, lf - start);
+        EXPECT_EQ(std::count(line.begin(), line.end(), '"') % 2, 0) << line;
+        start = lf + 1;
+    }
+}
+
+class JvoctlMonitorTest : public ::testing::Test {
+protected:
+    static constexpr int kCom = 4;
+
+    explicit JvoctlMonitorTest(sim::SimOptions options = SeededOptions())
+        : unit(unitClock, sim::MakeDemoConfig(), options, [] { return kNoon; }),
+          port(unit),
+          backend(unit),
+          server(backend, ServerOptions()) {}
+    static ProxyServerOptions ServerOptions() {
+        ProxyServerOptions o;
+        o.port = 0;
+        return o;
+    }
+    void SetUp() override {
+        ASSERT_FALSE(dir.Path().empty());
+        ASSERT_TRUE(port.Start());
+        ASSERT_TRUE(port.Pin(kCom, dir.File("ports")));
+        ASSERT_TRUE(server.Start());
+        ::mkdir(dir.File("config").c_str(), 0700);
+    }
+    void TearDown() override {
+        backend.Cancel();
+        server.Stop();
+    }
+    std::string Proxy() const { return "127.0.0.1:" + std::to_string(server.Port()); }
+    // Makes the runs below a service user's.
+    void ServiceUser() {
+        ::mkdir(dir.File("config/Tessaly Corporation").c_str(), 0700);
+        std::ofstream(dir.File("config/Tessaly Corporation/JVO.conf"))
+            << "[HKEY_CURRENT_USER\\SOFTWARE\\Tessaly Corporation\\JVO]\r\n"
+               "\"ZQT User\"=dword:00000001\r\n";
+    }
+
+    // Runs jvoctl with this test's port directory, configuration folder and time zone.
+    CtlResult Jvoctl(std::vector<std::string> args, const std::string& tz = "UTC") {
+        CtlResult r;
+        const std::string errPath = dir.File("stderr.txt");
+        args.insert(args.begin(), JVOCTL_PATH);
+        std::vector<char*> argv;
+        for (std::string& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        std::vector<std::string> env;
+        for (char** e = environ; *e; ++e)
+            if (std::strncmp(*e, "JVO_PORT_DIR=", 13) != 0 &&
+                std::strncmp(*e, "XDG_CONFIG_HOME=", 16) != 0 && std::strncmp(*e, "TZ=", 3) != 0)
+                env.emplace_back(*e);
+        env.push_back("JVO_PORT_DIR=" + dir.File("ports"));
+        env.push_back("XDG_CONFIG_HOME=" + dir.File("config"));
+        env.push_back("TZ=" + tz);
+        std::vector<char*> envp;
+        for (std::string& e : env)
+            envp.push_back(e.data());
+        envp.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0600);
+        pid_t pid = -1;
+        const int rc = posix_spawn(&pid, JVOCTL_PATH, &actions, nullptr, argv.data(), envp.data());
+        posix_spawn_file_actions_destroy(&actions);
+        EXPECT_EQ(rc, 0);
+        if (rc != 0) return r;
+        int status = 0;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+        while (::waitpid(pid, &status, WNOHANG) == 0) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                ::kill(pid, SIGKILL);
+                ::waitpid(pid, &status, 0);
+                ADD_FAILURE() << "jvoctl did not finish";
+                return r;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        if (WIFEXITED(status)) r.status = WEXITSTATUS(status);
+        r.err = ReadText(errPath);
+        return r;
+    }
+
+    TempDir dir;
+    ManualClock unitClock{10'000};
+    sim::SimUnit unit;
+    sim::SimSerialPort port;
+    sim::SimUnitBackend backend;
+    ProxyServer server;
+};
+
+TEST_F(JvoctlMonitorTest, ReadingsOverComPortAndThroughProxy) {
+    const std::string viaCom = dir.File("com.csv"), viaProxy = dir.File("proxy.csv");
+    CtlResult r = Jvoctl({"readings", "--com", "4", "-o", viaCom});
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = Jvoctl({"readings", "--proxy", Proxy(), "-o", viaProxy});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string com = ReadText(viaCom), proxy = ReadText(viaProxy);
+    ExpectCsvLines(com);
+    // The unit's time stood still, so both routes saw the same readings.
+    EXPECT_EQ(com, proxy);
+    const UnitConfig c = unit.Current();
+    EXPECT_NE(com.find(c.m_Panels[1].m_Breakers[0].m_Name), std::string::npos);
+    EXPECT_NE(com.find(" V, "), std::string::npos);
+    EXPECT_FALSE(Exists(viaCom + ".part"));
+}
+
+TEST_F(JvoctlMonitorTest, EventsFollowTheTimeZoneAndTheServiceUserFlag) {
+    const std::string plain = dir.File("plain.csv"), service = dir.File("service.csv");
+    CtlResult r = Jvoctl({"events", "--device", port.DevicePath(), "-o", plain}, "EST5");
+    ASSERT_EQ(r.status, 0) << r.err;
+    ServiceUser();
+    r = Jvoctl({"events", "--proxy", Proxy(), "-o", service}, "UTC");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string a = ReadText(plain), b = ReadText(service);
+    ExpectCsvLines(a);
+    ExpectCsvLines(b);
+    EXPECT_NE(a.find("PANEL B EVENT LOG"), std::string::npos);
+    EXPECT_EQ(a.find("SERVICE EVENT LOG"), std::string::npos);
+    EXPECT_NE(b.find("SERVICE EVENT LOG"), std::string::npos);
+    // The start-up event at noon UTC, 2023-11-15.
+    EXPECT_NE(a.find("[00000], 11-15-23 07:00:00, \"JVO System Startup\"\r\n"), std::string::npos)
+        << a;
+    EXPECT_NE(b.find("[00000], 11-15-23 12:00:00, \"JVO System Startup\"\r\n"), std::string::npos)
+        << b;
+}
+
+TEST_F(JvoctlMonitorTest, UnitThatStopsAnsweringMidCycleEndsWithFourAndNoFile) {
+    sim::SerialFaults refuse;
+    refuse.refuseCommand = CMD_GET_SUBFEED_READING;
+    port.SetFaults(refuse);
+    const std::string out = dir.File("readings.csv");
+    CtlResult r = Jvoctl({"readings", "--com", "4", "-o", out});
+    EXPECT_EQ(r.status, 4) << r.err;
+    EXPECT_NE(r.err.find("does not answer"), std::string::npos) << r.err;
+    EXPECT_FALSE(Exists(out));
+    EXPECT_FALSE(Exists(out + ".part"));
+}
+
+class JvoctlWrongSchemaTest : public JvoctlMonitorTest {
+protected:
+    static sim::SimOptions Three() {
+        sim::SimOptions o = SeededOptions();
+        o.schemaVersion = 3;
+        return o;
+    }
+    JvoctlWrongSchemaTest() : JvoctlMonitorTest(Three()) {}
+};
+
+TEST_F(JvoctlWrongSchemaTest, WrongSchemaEndsWithOneAndNoFile) {
+    const std::string out = dir.File("events.csv");
+    CtlResult r = Jvoctl({"events", "--proxy", Proxy(), "-o", out});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Incorrect Schema Version: 3 (4 Required)"), std::string::npos) << r.err;
+    EXPECT_FALSE(Exists(out));
+}
+
+}  // namespace
+}  // namespace jvo::test

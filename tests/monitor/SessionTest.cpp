@@ -1,0 +1,235 @@
+// The monitor session as a window drives it: the connect sequence over a COM port and through the
+// proxy server, its failures and their messages, then the commands on the command thread.
+#include <stdlib.h>
+
+#include "link/Commands.h"
+#include "monitor/MonitorSession.h"
+#include "proxy/ProxyServer.h"
+#include "sim/SimProxy.h"
+#include "tests/config/TestConfigs.h"
+#include "tests/monitor/PollTestUtil.h"
+#include "tests/sim/SimClientFixture.h"
+
+namespace jvo::test {
+namespace {
+
+using monitor::ConnectChoice;
+using monitor::MonitorSession;
+using monitor::WM_APP_COMMAND_DONE;
+
+constexpr int kCom = 4;
+
+sim::SimOptions Schema(uint16_t schema) {
+    sim::SimOptions o = SeededOptions();
+    o.schemaVersion = schema;
+    return o;
+}
+
+ConnectChoice ComChoice(int selected) {  // by list index
+    ConnectChoice c;
+    c.m_Selected = selected;
+    return c;
+}
+
+ConnectChoice ProxyChoice(const std::string& server) {
+    ConnectChoice c;
+    c.m_UseProxy = true;
+    c.m_Server = server;
+    return c;
+}
+
+// A simulated unit on a pty pinned as COM 4 in a private port directory, and behind a proxy
+// server on a free loopback port.
+class SessionTest : public ::testing::Test {
+protected:
+    explicit SessionTest(sim::SimOptions options = SeededOptions())
+        : unit(unitClock, sim::MakeDemoConfig(), options, [this] { return wall.load(); }),
+          port(unit),
+          backend(unit),
+          server(backend, ServerOptions()) {}
+    static ProxyServerOptions ServerOptions() {
+        ProxyServerOptions o;
+        o.port = 0;
+        return o;
+    }
+    void SetUp() override {
+        ASSERT_FALSE(ports.Path().empty());
+        ::setenv("JVO_PORT_DIR", ports.Path().c_str(), 1);
+        ASSERT_TRUE(port.Start());
+        ASSERT_TRUE(port.Pin(kCom, ports.Path()));
+        ASSERT_TRUE(server.Start());
+    }
+    void TearDown() override {
+        session.reset();
+        backend.Cancel();
+        server.Stop();
+        ::unsetenv("JVO_PORT_DIR");
+    }
+    std::string ProxyAddress() const { return "127.0.0.1:" + std::to_string(server.Port()); }
+    void Open(bool serviceUser = false) {
+        app = std::make_unique<monitor::MonitorApp>(serviceUser);
+        monitor::SessionOptions o;
+        o.sleeper = [](int32_t) {};
+        o.wallSeconds = [] { return static_cast<uint32_t>(kNoon + 3600); };
+        session = std::make_unique<MonitorSession>(*app, ui, notify, o);
+    }
+    // Runs the connect sequence; the result of CMD_CONNECT.
+    int Connect() {
+        session->Connect();
+        return Done(monitor::CMD_CONNECT);
+    }
+    // Waits for the command's WM_APP_COMMAND_DONE and returns its result (-1 when none came).
+    int Done(int command) {
+        int result = -1;
+        WaitUntil([&] {
+            for (const auto& n : notes.All())
+                if (n.m_Msg == WM_APP_COMMAND_DONE && n.m_Param1 == command) result = n.m_Param2;
+            return result >= 0;
+        });
+        return result;
+    }
+    // Moves the unit's time on by whole seconds.
+    void Wait(int seconds) {
+        unitClock.Advance(static_cast<uint64_t>(seconds) * 1000);
+        wall += seconds;
+        unit.Advance();
+    }
+
+    TempDir ports;
+    ManualClock unitClock{10'000};
+    std::atomic<int64_t> wall{kNoon};
+    sim::SimUnit unit;
+    sim::SimSerialPort port;
+    sim::SimUnitBackend backend;
+    ProxyServer server;
+    ScriptedUi ui;
+    monitor::NotifyQueue notify;
+    NoteCollector notes{notify};
+    std::unique_ptr<monitor::MonitorApp> app;
+    std::unique_ptr<MonitorSession> session;
+};
+
+TEST_F(SessionTest, ConnectOverComPortThenCommands) {
+    Open(true);
+    ui.Choose(ComChoice(-1));  // nothing selected
+    ui.Choose({}, kCom);
+    ASSERT_EQ(Connect(), 1);
+    bool listed = false;
+    const auto dialogs = ui.Dialogs();
+    for (const monitor::PortItem& p : dialogs[0].m_Ports)
+        listed = listed || (p.m_Port == kCom && p.m_Label == "COM4");
+    EXPECT_TRUE(listed);
+    EXPECT_EQ(dialogs[0].m_Selected, 0);
+    EXPECT_EQ(ui.Messages(), std::vector<std::string>{"You must select a COM port"});
+    EXPECT_EQ(ui.Titles(),
+              std::vector<std::string>{"JVO/TKA Monitor [Firmware Build:412 Config Schema:4]"});
+    ASSERT_TRUE(session->Connected());
+    EXPECT_TRUE(session->Setup().m_AutoZeroKnown);  // a service user
+    EXPECT_FALSE(session->AutoZero());
+    EXPECT_EQ(session->Config().m_Panels[0].m_BreakerCnt, unit.Current().m_Panels[0].m_BreakerCnt);
+    ASSERT_TRUE(WaitUntil([&] { return session->Worker().Cycles() >= 1; }));
+
+    // Reset kWh: the panel's meters start again from 0.
+    Wait(120);
+    ASSERT_TRUE(WaitUntil([&] { return session->Readings().Panel(0).m_MainEnergy > 0; }));
+    session->ResetKwh(0);
+    session->DrainCommands();
+    EXPECT_EQ(notes.Count(WM_APP_COMMAND_DONE, monitor::CMD_RESET_KWH, 1), 1);
+    ASSERT_TRUE(WaitUntil([&] { return session->Readings().Panel(0).m_MainEnergy == 0; }));
+    EXPECT_GT(session->Readings().Panel(1).m_MainEnergy, 0);
+    EXPECT_EQ(session->Link().m_ReplyTimeoutMs.load(), kDefaultReplyTimeoutMs);
+
+    // Auto-zero: refused three times, the message and the old state; then accepted.
+    sim::SerialFaults refuse;
+    refuse.refuseCommand = CMD_SET_AUTO_ZERO;
+    port.SetFaults(refuse);
+    session->SetAutoZero(true);
+    session->DrainCommands();
+    EXPECT_EQ(notes.Count(WM_APP_COMMAND_DONE, monitor::CMD_SET_AUTO_ZERO, 0), 1);
+    EXPECT_EQ(ui.Messages().back(), "Could not update AutoZero control");
+    EXPECT_FALSE(session->AutoZero());
+    port.SetFaults({});
+    session->SetAutoZero(true);
+    session->DrainCommands();
+    EXPECT_TRUE(session->AutoZero());
+
+    // Clear event log: the worker then reads the unit's "formatted" event, which empties the log.
+    ASSERT_GT(session->Logs()[0].Size(), 0u);
+    session->ClearEventLog(0);
+    session->DrainCommands();
+    EXPECT_EQ(notes.Count(WM_APP_COMMAND_DONE, monitor::CMD_CLEAR_EVENT_LOG, 1), 1);
+    ASSERT_TRUE(WaitUntil([&] {
+        const auto e = session->Logs()[0].Events();
+        return e.size() == 1 && e[0].m_Id == 1000;
+    }));
+
+    // Set clock: the unit logs the change in the service log.
+    session->SetClock();
+    session->ClearAlarms(0);
+    session->DrainCommands();
+    EXPECT_EQ(notes.Count(WM_APP_COMMAND_DONE, monitor::CMD_SET_CLOCK, 1), 1);
+    EXPECT_EQ(notes.Count(WM_APP_COMMAND_DONE, monitor::CMD_CLEAR_ALARMS, 1), 1);
+    ASSERT_TRUE(WaitUntil([&] {
+        for (const EventRecord& e : session->Logs()[2].Events())
+            if (e.m_Id == 2003) return true;
+        return false;
+    }));
+
+    session->Exit();
+    EXPECT_FALSE(session->Link().IsConnected());
+    EXPECT_EQ(session->Worker().End(), monitor::PollEnd::STOPPED);
+    EXPECT_EQ(ui.Messages().size(), 2u);
+}
+
+TEST_F(SessionTest, ConnectThroughTheProxyAfterAServerThatIsNotThere) {
+    Open();
+    ui.Choose(ProxyChoice("127.0.0.1:1"));
+    ui.Choose(ProxyChoice(ProxyAddress()));
+    ASSERT_EQ(Connect(), 1);
+    EXPECT_EQ(ui.Messages(), std::vector<std::string>{"Could not connect to the specified server"});
+    EXPECT_EQ(ui.Dialogs()[1].m_Focus, monitor::ConnectFocus::ServerName);
+    EXPECT_FALSE(session->Setup().m_AutoZeroKnown);  // not a service user
+    EXPECT_TRUE(session->Link().ViaProxy());
+    ASSERT_TRUE(WaitUntil([&] { return session->Worker().Cycles() >= 1; }));
+    EXPECT_GT(session->Readings().Panel(0).m_Vll[0], 100);
+    // A stop while the worker polls ends it at a poll point.
+    session->Exit();
+    EXPECT_EQ(session->Worker().End(), monitor::PollEnd::STOPPED);
+}
+
+class WrongSchemaTest : public SessionTest {
+protected:
+    WrongSchemaTest() : SessionTest(Schema(3)) {}
+};
+
+TEST_F(WrongSchemaTest, SchemaThreeIsRefusedAndCancellingTheNextDialogEnds) {
+    Open();
+    ui.Choose(ProxyChoice(ProxyAddress()));
+    ASSERT_EQ(Connect(), 0);  // the second dialog was cancelled
+    EXPECT_EQ(ui.Messages(), std::vector<std::string>{"Incorrect Schema Version: 3 (4 Required)"});
+    EXPECT_EQ(ui.Icons(), std::vector<monitor::MsgIcon>{monitor::MsgIcon::Error});
+    EXPECT_EQ(ui.Dialogs().size(), 2u);
+    EXPECT_TRUE(ui.Titles().empty());
+    EXPECT_FALSE(session->Connected());
+    EXPECT_FALSE(session->Link().IsConnected());
+    session->Exit();
+    EXPECT_EQ(session->Worker().End(), monitor::PollEnd::STOPPED);
+}
+
+TEST_F(SessionTest, SilentComPortIsToldAndClosed) {
+    sim::SerialFaults silent;
+    silent.silent = true;
+    port.SetFaults(silent);
+    Open();
+    ui.Choose({}, kCom);
+    ASSERT_EQ(Connect(), 0);
+    EXPECT_EQ(ui.Messages(),
+              std::vector<std::string>{"Could not communicate to JVO on selected COM port.\n\n"
+                                       "Verify that JVO is powered and cable is properly "
+                                       "connected."});
+    EXPECT_EQ(ui.Dialogs()[1].m_Focus, monitor::ConnectFocus::PortList);
+    EXPECT_FALSE(session->Link().IsConnected());
+}
+
+}  // namespace
+}  // namespace jvo::test

@@ -9,9 +9,9 @@
 #include <mutex>
 #include <system_error>
 
-#include "link/AppLog.h"
 #include "base/MsgFifo.h"
 #include "base/SyncEvent.h"
+#include "link/AppLog.h"
 
 namespace jvo {
 
@@ -265,6 +265,7 @@ void AfoThread::Execute(Control& c) {
     }
     uint32_t result = 0;
     bool returned = false;
+    bool faulted = false;
     try {
         FaultRecord record;
         if (RunGuarded(c.function, c.argument, result, record)) {
@@ -273,7 +274,10 @@ void AfoThread::Execute(Control& c) {
             throw AfoException(record.code, record);
         }
     } catch (const AfoException& e) {
-        JVO_LOG1(
+        // The faulted call may have left the log's lock taken: nothing here waits for it.
+        faulted = true;
+        CAppLog::Instance().WriteNoWait(
+            1,
             "AfoThread::Execute() Thread '%s' (0x%X) generated a structured exception (code = %u)",
             c.name, threadId, e.Code());
         e.Report();
@@ -294,8 +298,14 @@ void AfoThread::Execute(Control& c) {
             if (c.doneQueue) c.doneQueue->Push(c.doneCode);
         }
     }
-    JVO_LOG2("AfoThread::Execute() Thread '%s' (0x%X) terminated with code %d (0x%x)", c.name,
-             threadId, exitCode, exitCode);
+    if (faulted) {
+        CAppLog::Instance().WriteNoWait(
+            2, "AfoThread::Execute() Thread '%s' (0x%X) terminated with code %d (0x%x)", c.name,
+            threadId, exitCode, exitCode);
+    } else {
+        JVO_LOG2("AfoThread::Execute() Thread '%s' (0x%X) terminated with code %d (0x%x)", c.name,
+                 threadId, exitCode, exitCode);
+    }
 }
 
 }  // namespace jvo

@@ -1,6 +1,9 @@
 #include "link/AppLog.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 
 namespace jvo {
@@ -15,18 +18,17 @@ CAppLog& CAppLog::Instance() {
 }
 
 void CAppLog::AddSink(Sink* sink) {
-    std::lock_guard<std::mutex> guard(m_Lock);
+    std::lock_guard<std::timed_mutex> guard(m_Lock);
     m_Sinks.push_back(sink);
 }
 
 void CAppLog::RemoveSink(Sink* sink) {
-    std::lock_guard<std::mutex> guard(m_Lock);
+    std::lock_guard<std::timed_mutex> guard(m_Lock);
     m_Sinks.erase(std::remove(m_Sinks.begin(), m_Sinks.end(), sink), m_Sinks.end());
 }
 
 void CAppLog::WriteArgs(int level, std::string_view format, std::initializer_list<fmt::Arg> args,
-                        bool nullFormat) {
-    std::lock_guard<std::mutex> guard(m_Lock);
+                        bool nullFormat, bool noWait) {
     if (level > m_Level) return;
     std::string text;
     if (nullFormat) {
@@ -36,6 +38,17 @@ void CAppLog::WriteArgs(int level, std::string_view format, std::initializer_lis
         text = "APPLOG ERROR: Invalid arguments: 'format'=\"";
         text.append(format);
         text += '"';
+    }
+    std::unique_lock<std::timed_mutex> guard(m_Lock, std::defer_lock);
+    if (!noWait) {
+        guard.lock();
+    } else if (!guard.try_lock_for(std::chrono::milliseconds(kNoWaitLockMs))) {
+        // The lock may be held by this very thread, abandoned at a fault: the line goes out
+        // without it, in one write.
+        text += '\n';
+        const ssize_t ignored = ::write(STDERR_FILENO, text.data(), text.size());
+        (void)ignored;
+        return;
     }
     for (Sink* sink : m_Sinks)
         sink->Write(text.c_str());

@@ -42,6 +42,14 @@ public:
     void Write(int level, fmt::FormatText<Args...> format, const Args&... args) {
         WriteArgs(level, format.text, {fmt::MakeArg(args)...});
     }
+    // The same for a thread that may have abandoned the log's lock (a fault report: the jump out
+    // of the fault skipped the unlock). Waits at most kNoWaitLockMs for the lock; without it the
+    // line goes straight to the standard error descriptor and the sinks miss it.
+    template <class... Args>
+    void WriteNoWait(int level, fmt::FormatText<Args...> format, const Args&... args) {
+        WriteArgs(level, format.text, {fmt::MakeArg(args)...}, false, true);
+    }
+    static constexpr int kNoWaitLockMs = 250;
     // The same with a format known only at run time (checked as it is applied).
     template <class... Args>
     void WriteRt(int level, const char* format, const Args&... args) {
@@ -51,9 +59,9 @@ public:
 
 private:
     void WriteArgs(int level, std::string_view format, std::initializer_list<fmt::Arg> args,
-                   bool nullFormat = false);
+                   bool nullFormat = false, bool noWait = false);
 
-    std::mutex m_Lock;
+    std::timed_mutex m_Lock;
     std::vector<Sink*> m_Sinks;
     std::atomic<int> m_Level{1};
     std::atomic<bool> m_DebugChannel{true};

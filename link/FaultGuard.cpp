@@ -281,18 +281,22 @@ AfoException& AfoException::operator=(const AfoException& other) = default;
 void AfoException::Report() const {
     // Addresses are printed whole (64 bits); the texts are those of the 32-bit reports.
     for (const FaultRecord* r = &m_Record; r != nullptr; r = r->related) {
-        JVO_LOG0("Structured Exception Dump [0x%08llx]",
-                 static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(r)));
-        JVO_LOG0("Exception: Code = 0x%08x '%s'", r->code, FaultName(r->code));
-        JVO_LOG0("Exception: Address = 0x%08llx",
-                 static_cast<unsigned long long>(r->instructionAddress));
+        CAppLog::Instance().WriteNoWait(
+            0, "Structured Exception Dump [0x%08llx]",
+            static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(r)));
+        CAppLog::Instance().WriteNoWait(0, "Exception: Code = 0x%08x '%s'", r->code,
+                                        FaultName(r->code));
+        CAppLog::Instance().WriteNoWait(0, "Exception: Address = 0x%08llx",
+                                        static_cast<unsigned long long>(r->instructionAddress));
         if (r->code == fault::kAccessViolation) {
-            JVO_LOG0("Exception: %s to Address 0x%08llx", r->write ? "Writing" : "Reading",
-                     static_cast<unsigned long long>(r->dataAddress));
+            CAppLog::Instance().WriteNoWait(0, "Exception: %s to Address 0x%08llx",
+                                            r->write ? "Writing" : "Reading",
+                                            static_cast<unsigned long long>(r->dataAddress));
         }
         if (r->related) {
-            JVO_LOG0("Expception: Related Exception [0x%08llx]",
-                     static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(r->related)));
+            CAppLog::Instance().WriteNoWait(
+                0, "Expception: Related Exception [0x%08llx]",
+                static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(r->related)));
         }
     }
 }

@@ -12,9 +12,12 @@
 // go to the action that was installed before (for the default action: the process ends as it
 // would have without the guard).
 //
-// Caveat: the jump skips the destructors of objects on the faulted call's stack, so whatever they
-// held is not released. The thread ends right after the fault report, so only that thread's work
-// in flight is lost.
+// Limitation: the jump skips the destructors of objects on the faulted call's stack, so whatever
+// they held is not released. State touched by the faulting thread is abandoned: a lock it held
+// (a queue's, a sink's, the log's own) stays locked, and other threads that take it later wait
+// for ever. The fault report therefore never waits for such a lock: it goes through
+// CAppLog::WriteNoWait, which falls back to the standard error descriptor. The thread ends right
+// after the report.
 #include <cstdint>
 
 namespace jvo {
@@ -73,7 +76,8 @@ public:
 
     uint32_t Code() const { return m_Code; }
     const FaultRecord* Info() const { return &m_Record; }
-    // Writes the fault report to the log (level 0): the record, then each related record.
+    // Writes the fault report to the log (level 0): the record, then each related record. Never
+    // waits long for the log's lock (see CAppLog::WriteNoWait).
     void Report() const;
 
 private:

@@ -2,6 +2,8 @@
 
 #include <pthread.h>
 
+#include <algorithm>
+
 #include "link/AppLog.h"
 #include "link/Crc16.h"
 #include "link/PortDirectory.h"
@@ -87,12 +89,20 @@ bool CFramePort::SendFrame(FrameBuf* frame, bool waitForCompletion) {
     const size_t n = BuildWireFrame(frame->data, static_cast<size_t>(frame->length),
                                     m_TransmitBuffer, sizeof m_TransmitBuffer);
     pool.Release(frame);
-    if (!m_Device) return false;
-    return n > 0 && m_Device->WriteAll(m_TransmitBuffer, n, &m_Stop);
+    if (!m_Device || n == 0) return false;
+    return m_Device->WriteAll(m_TransmitBuffer, n, &m_Stop, WriteBoundMs(n, Baud()));
+}
+
+int32_t CFramePort::WriteBoundMs(size_t wireBytes, int baud) {
+    // Ten bit times per byte, rounded up.
+    const int64_t wireMs =
+        baud > 0 ? (static_cast<int64_t>(wireBytes) * 10 * 1000 + baud - 1) / baud : 0;
+    return static_cast<int32_t>(std::min<int64_t>(wireMs, 600000)) + kWriteMarginMs;
 }
 
 FrameBuf* CFramePort::GetFrame(int32_t timeoutMs) {
-    return m_Queue.Take(timeoutMs);
+    // A closed port (m_Stop set) receives nothing more: the wait ends at once.
+    return m_Queue.Take(timeoutMs, &m_Stop);
 }
 
 void CFramePort::ReaderThread() {

@@ -10,10 +10,10 @@
 #include <string>
 #include <thread>
 
+#include "base/SyncEvent.h"
 #include "link/FrameBuf.h"
 #include "link/FrameReceiver.h"
 #include "link/SerialDevice.h"
-#include "base/SyncEvent.h"
 
 namespace jvo {
 
@@ -21,6 +21,12 @@ class CFramePort {
 public:
     static constexpr size_t kReadBufferSize = 40960;
     static constexpr size_t kTransmitBufferSize = 40960;
+    // A frame the device has not taken within its wire time plus this margin fails. Generous: a
+    // working port takes a frame at once (the driver buffers it), so only a device that stopped
+    // taking output reaches it, while a briefly busy USB adapter never does.
+    static constexpr int32_t kWriteMarginMs = 3000;
+    // The write bound of a frame of `wireBytes` at `baud`.
+    static int32_t WriteBoundMs(size_t wireBytes, int baud);
 
     // Sets up the frame pool the first time, takes the first current frame.
     CFramePort();
@@ -41,11 +47,13 @@ public:
 
     // Takes ownership of a self-linked frame whose length is the body length (0..1202), appends
     // the check sequence (low byte first), writes the stuffed frame and returns the buffer to the
-    // pool. True when the driver took every byte. The driver taking the bytes is the completion
-    // here, so `waitForCompletion` changes nothing.
+    // pool. True when the driver took every byte within WriteBoundMs; false when it did not, or
+    // when the port was closed meanwhile. The driver taking the bytes is the completion here, so
+    // `waitForCompletion` changes nothing.
     bool SendFrame(FrameBuf* frame, bool waitForCompletion);
     // The oldest received frame, or nullptr when none arrives within timeoutMs (kWaitForever: no
-    // limit). The caller gives it back with FramePool::Instance().Release().
+    // limit), or none is queued once the port is closed. The caller gives it back with
+    // FramePool::Instance().Release().
     FrameBuf* GetFrame(int32_t timeoutMs);
     // Frames waiting in the receive queue.
     int32_t QueuedFrames() const { return m_Queue.Count(); }

@@ -1,5 +1,7 @@
 #include "link/FrameReceiver.h"
 
+#include <poll.h>
+
 #include <chrono>
 
 #include "link/Crc16.h"
@@ -55,7 +57,7 @@ bool FrameQueue::Append(FrameBuf* frame) {
     return false;
 }
 
-FrameBuf* FrameQueue::Take(int32_t timeoutMs) {
+FrameBuf* FrameQueue::Take(int32_t timeoutMs, const SyncEvent* cancel) {
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
     for (;;) {
@@ -65,7 +67,21 @@ FrameBuf* FrameQueue::Take(int32_t timeoutMs) {
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
             wait = left.count() > 0 ? static_cast<int32_t>(left.count()) : 0;
         }
-        if (m_FramesWaiting.Wait(wait)) {
+        bool ready;
+        if (cancel == nullptr) {
+            ready = m_FramesWaiting.Wait(wait);
+        } else {
+            pollfd fds[2] = {{m_FramesWaiting.Fd(), POLLIN, 0}, {cancel->Fd(), POLLIN, 0}};
+            const int n = ::poll(fds, 2, wait);
+            ready = n > 0 && (fds[0].revents & POLLIN) != 0;
+            if (!ready && n > 0 && fds[1].revents != 0) {
+                // Cancelled; a frame that is already queued is still handed out.
+                std::lock_guard<std::mutex> guard(m_Lock);
+                if (m_Head == nullptr) return nullptr;
+                ready = true;
+            }
+        }
+        if (ready) {
             std::lock_guard<std::mutex> guard(m_Lock);
             if (FrameBuf* frame = m_Head) {
                 m_Head = frame->link;

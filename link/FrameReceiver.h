@@ -10,8 +10,8 @@
 #include <cstdint>
 #include <mutex>
 
-#include "link/FrameBuf.h"
 #include "base/SyncEvent.h"
+#include "link/FrameBuf.h"
 
 namespace jvo {
 
@@ -40,8 +40,8 @@ public:
     // frame is freed outright and false is returned.
     bool Append(FrameBuf* frame);
     // The oldest frame, self-linked and owned by the caller, or nullptr when none arrives within
-    // timeoutMs (kWaitForever: no limit).
-    FrameBuf* Take(int32_t timeoutMs);
+    // timeoutMs (kWaitForever: no limit) or, with nothing queued, `cancel` (may be null) is set.
+    FrameBuf* Take(int32_t timeoutMs, const SyncEvent* cancel = nullptr);
     int32_t Count() const;
     SyncEvent& FramesWaiting() { return m_FramesWaiting; }
 

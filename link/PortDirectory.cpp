@@ -10,7 +10,7 @@
 #include <set>
 #include <system_error>
 
-#include "link/posix/PosixSerialDevice.h"
+#include "link/posix/PortProbe.h"
 
 namespace jvo {
 
@@ -191,11 +191,7 @@ std::string ResolveComPort(int n) {
 std::vector<PortEntry> ProbeComPorts(const PortRoots& roots) {
     std::vector<PortEntry> usable;
     for (const PortEntry& e : ListComPorts(roots)) {
-        PosixSerialDevice device;
-        if (!device.Open(e.path, 115200)) continue;
-        const bool placeholder = device.IsPlaceholderUart();
-        device.Close();
-        if (!placeholder) usable.push_back(e);
+        if (ProbeSerialPort(e.path, roots.lockDirs) == ProbeResult::Usable) usable.push_back(e);
     }
     return usable;
 }

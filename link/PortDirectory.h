@@ -25,6 +25,7 @@ struct PortEntry {
 struct PortRoots {
     std::string portDir;           // the port directory
     std::string devRoot = "/dev";  // device directory (serial/by-id is looked up below it)
+    std::vector<std::string> lockDirs = {"/var/lock", "/run/lock"};  // UUCP lock files
     // $JVO_PORT_DIR or ~/.config/jvo/ports, and /dev.
     static PortRoots Default();
 };
@@ -37,8 +38,10 @@ std::vector<PortEntry> ListComPorts();
 std::string ResolveComPort(int n, const PortRoots& roots);
 std::string ResolveComPort(int n);
 
-// The listed ports that can be opened exclusively and set up right now (each is opened and closed
-// again), in ascending order. Used to offer ports in the connect dialogs.
+// The listed ports that are terminals and that no other program announced it holds, in ascending
+// order (see ProbeSerialPort: the probe changes nothing on the port). Used to offer ports in the
+// connect dialogs and by `jvoctl ports`. A program that holds a port without any lock is not
+// seen: its port is listed, and connecting to it takes it over.
 std::vector<PortEntry> ProbeComPorts(const PortRoots& roots);
 std::vector<PortEntry> ProbeComPorts();
 

@@ -29,6 +29,63 @@ bool SplitHostPort(const std::string& text, uint16_t defaultPort, std::string& h
     return true;
 }
 
+// What the socket receives, bounded in messages and bytes; an overrun ends the connection.
+class ProxyConnection::ReplyQueue : public TcpSocketUser {
+public:
+    void SetSocket(const std::shared_ptr<TcpSocket>& socket) {
+        std::lock_guard<std::mutex> guard(m_Lock);
+        m_Socket = socket;
+    }
+    void OnRecv(std::unique_ptr<RecBuf> buffer) override {
+        if (m_Overrun) return;
+        const int32_t length = buffer ? buffer->Length() : 0;
+        if (length > kMaxReplyBody) {
+            Overrun(FormatStr("a reply of %d bytes (at most %d)", length, kMaxReplyBody));
+        } else if (m_Fifo.Size() >= static_cast<size_t>(kMaxQueuedReplies) ||
+                   m_Bytes + length > kMaxQueuedBytes) {
+            Overrun(FormatStr("more than %d replies or %d bytes waiting", kMaxQueuedReplies,
+                              kMaxQueuedBytes));
+        } else {
+            m_Bytes += length;
+            m_Fifo.Push(SocketUser::kRecvCode, std::move(buffer));
+        }
+    }
+    void OnClose() override { m_Fifo.Push(SocketUser::kClosedCode); }
+    // Takes the oldest entry; false when none.
+    bool Pop(MsgFifo::Entry& entry) {
+        if (!m_Fifo.Pop(entry)) return false;
+        if (entry.buffer) m_Bytes -= entry.buffer->Length();
+        return true;
+    }
+    MsgFifo& Fifo() { return m_Fifo; }
+    bool Overran() const { return m_Overrun; }
+    std::string OverrunReason() const {
+        std::lock_guard<std::mutex> guard(m_Lock);
+        return m_Reason;
+    }
+
+private:
+    void Overrun(const std::string& reason) {
+        std::shared_ptr<TcpSocket> socket;
+        {
+            std::lock_guard<std::mutex> guard(m_Lock);
+            m_Reason = "the proxy server sent " + reason;
+            socket = m_Socket.lock();
+        }
+        JVO_LOG0("ProxyConnection: %s; connection ended", m_Reason);
+        m_Overrun = true;
+        m_Fifo.Push(SocketUser::kClosedCode);
+        if (socket) socket->Close();
+    }
+
+    MsgFifo m_Fifo;
+    std::atomic<int32_t> m_Bytes{0};
+    std::atomic<bool> m_Overrun{false};
+    mutable std::mutex m_Lock;
+    std::weak_ptr<TcpSocket> m_Socket;
+    std::string m_Reason;
+};
+
 std::unique_ptr<ProxyConnection> ProxyConnection::Open(const std::string& host,
                                                        const ProxyOptions& options) {
     std::string name;
@@ -41,13 +98,18 @@ std::unique_ptr<ProxyConnection> ProxyConnection::Open(const std::string& host,
     if (!address.valid) return nullptr;
     SocketHandle socket = TcpBase::OpenSocket(address, port, options.connectTimeoutMs);
     if (!socket.Valid()) return nullptr;
-    auto user = std::make_shared<SocketUser>();
-    auto tcp = std::make_shared<TcpSocket>(std::move(socket), user, options.socket);
+    auto user = std::make_shared<ReplyQueue>();
+    TcpSocketOptions socketOptions = options.socket;
+    // Nothing longer than a reply is worth receiving: the socket ends the connection at the
+    // header instead of taking in up to a whole STREAM message first.
+    socketOptions.maxBody = kMaxReplyBody;
+    auto tcp = std::make_shared<TcpSocket>(std::move(socket), user, socketOptions);
+    user->SetSocket(tcp);
     return std::unique_ptr<ProxyConnection>(new ProxyConnection(tcp, user, options));
 }
 
 ProxyConnection::ProxyConnection(std::shared_ptr<TcpSocket> socket,
-                                 std::shared_ptr<SocketUser> user, const ProxyOptions& options)
+                                 std::shared_ptr<ReplyQueue> user, const ProxyOptions& options)
     : m_Options(options), m_Socket(std::move(socket)), m_User(std::move(user)) {}
 
 ProxyConnection::~ProxyConnection() {
@@ -58,13 +120,32 @@ bool ProxyConnection::Transact(uint8_t address, MsgBuf& request, MsgBuf& reply,
                                int32_t replyTimeoutMs) {
     if (m_Ended) return false;
     std::shared_ptr<TcpSocket> socket;
-    std::shared_ptr<SocketUser> user;
+    std::shared_ptr<ReplyQueue> user;
     {
         std::lock_guard<std::mutex> guard(m_Lock);
         socket = m_Socket;
         user = m_User;
     }
     if (!socket || !user) return false;
+
+    // Whatever is waiting now answers an earlier request (a copy, or a reply that came too late):
+    // it must not be taken as the answer to this one.
+    int stale = 0;
+    for (MsgFifo::Entry entry; user->Pop(entry);) {
+        if (entry.code == SocketUser::kRecvCode && entry.buffer) {
+            ++stale;
+            continue;
+        }
+        End(user->Overran() ? user->OverrunReason() : "closed by the proxy server or the network",
+            socket.get());
+        return false;
+    }
+    if (stale > 0 && !m_LoggedStale.exchange(true)) {
+        JVO_LOG1(
+            "ProxyConnection::Transact() Discarded %d reply message(s) that arrived before "
+            "the request (later ones are discarded without a note)",
+            stale);
+    }
 
     const int32_t length = request.Unread();
     if (length > 0xFFFF) {
@@ -86,7 +167,7 @@ bool ProxyConnection::Transact(uint8_t address, MsgBuf& request, MsgBuf& reply,
     MsgFifo& fifo = user->Fifo();
     for (;;) {
         MsgFifo::Entry entry;
-        if (fifo.Pop(entry)) {
+        if (user->Pop(entry)) {
             if (entry.code == SocketUser::kRecvCode && entry.buffer) {
                 RecBuf& body = *entry.buffer;
                 const uint8_t status = body.Get8();
@@ -102,7 +183,9 @@ bool ProxyConnection::Transact(uint8_t address, MsgBuf& request, MsgBuf& reply,
                 return !reply.Error();
             }
             // The connection has ended.
-            End("closed by the proxy server or the network", socket.get());
+            End(user->Overran() ? user->OverrunReason()
+                                : "closed by the proxy server or the network",
+                socket.get());
             return false;
         }
         const auto left =
@@ -120,12 +203,14 @@ bool ProxyConnection::Transact(uint8_t address, MsgBuf& request, MsgBuf& reply,
 bool ProxyConnection::Ended() const {
     if (m_Ended) return true;
     std::lock_guard<std::mutex> guard(m_Lock);
-    return !m_Socket || m_Socket->State() != TcpSocket::kRunning;
+    return !m_Socket || m_Socket->State() != TcpSocket::kRunning || m_User->Overran();
 }
 
 std::string ProxyConnection::EndReason() const {
     std::lock_guard<std::mutex> guard(m_Lock);
-    if (m_EndReason.empty() && m_Socket && m_Socket->State() != TcpSocket::kRunning)
+    if (!m_EndReason.empty()) return m_EndReason;
+    if (m_User && m_User->Overran()) return m_User->OverrunReason();
+    if (m_Socket && m_Socket->State() != TcpSocket::kRunning)
         return "closed by the proxy server or the network";
     return m_EndReason;
 }
@@ -141,7 +226,7 @@ void ProxyConnection::End(const std::string& reason, TcpSocket* socket) {
 
 void ProxyConnection::Close() {
     std::shared_ptr<TcpSocket> socket;
-    std::shared_ptr<SocketUser> user;
+    std::shared_ptr<ReplyQueue> user;
     {
         std::lock_guard<std::mutex> guard(m_Lock);
         socket = std::move(m_Socket);

@@ -7,6 +7,15 @@
 // max(minReplyWaitMs, the caller's reply time-out); when that runs out the connection is ended,
 // because a late reply would otherwise be taken as the answer to the next request. Once the
 // connection has ended every later transaction fails at once.
+//
+// The path carries no tag that ties a reply to its request. Replies already waiting when a
+// request goes out (a reply the proxy sent twice, or one that came too late) are discarded, so a
+// reply is never taken as the answer to a request sent after it arrived. A copy that arrives only
+// after the next request went out cannot be told apart from that request's answer.
+//
+// What a proxy may send is bounded: a reply longer than the largest a unit can give
+// (kMaxReplyBody), or more than kMaxQueuedReplies / kMaxQueuedBytes waiting unread, ends the
+// connection.
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -30,6 +39,13 @@ struct ProxyOptions {
 
 class ProxyConnection {
 public:
+    // Status (1) and length (2), then at most a whole received frame body (1200 bytes).
+    static constexpr int32_t kMaxReplyBody = 3 + 1200;
+    // One request is outstanding at a time, so one reply waits normally; a few copies are
+    // tolerated (and discarded), a flood is not.
+    static constexpr int32_t kMaxQueuedReplies = 8;
+    static constexpr int32_t kMaxQueuedBytes = 16 * 1024;
+
     // host may carry ":PORT". Resolves with GetHostAddr, connects with OpenSocket and starts the
     // socket. Null when the host cannot be resolved or reached.
     static std::unique_ptr<ProxyConnection> Open(const std::string& host,
@@ -52,7 +68,8 @@ public:
     void Close();
 
 private:
-    ProxyConnection(std::shared_ptr<TcpSocket> socket, std::shared_ptr<SocketUser> user,
+    class ReplyQueue;
+    ProxyConnection(std::shared_ptr<TcpSocket> socket, std::shared_ptr<ReplyQueue> user,
                     const ProxyOptions& options);
     // Marks the connection ended (the first reason is kept) and closes the socket.
     void End(const std::string& reason, TcpSocket* socket);
@@ -60,7 +77,8 @@ private:
     const ProxyOptions m_Options;
     mutable std::mutex m_Lock;  // guards the two pointers below (not held while waiting)
     std::shared_ptr<TcpSocket> m_Socket;
-    std::shared_ptr<SocketUser> m_User;
+    std::shared_ptr<ReplyQueue> m_User;
+    std::atomic<bool> m_LoggedStale{false};
     std::atomic<bool> m_Ended{false};
     std::string m_EndReason;  // guarded by m_Lock
 };

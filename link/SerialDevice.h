@@ -41,9 +41,11 @@ public:
     // Reads what is available, up to `capacity` bytes.
     virtual ReadResult Read(uint8_t* buffer, size_t capacity, size_t* got) = 0;
     // Hands all `count` bytes to the driver, waiting while its output buffer is full. Gives up
-    // with false when the device fails, or when `cancel` (may be null) is set while waiting.
-    // Returns once the driver has taken the bytes, not when they have left the line.
-    virtual bool WriteAll(const uint8_t* data, size_t count, SyncEvent* cancel) = 0;
+    // with false when the device fails, when `cancel` (may be null) is set while waiting, or when
+    // the driver has not taken every byte within timeoutMs (kWaitForever: no limit). Returns once
+    // the driver has taken the bytes, not when they have left the line.
+    virtual bool WriteAll(const uint8_t* data, size_t count, SyncEvent* cancel,
+                          int32_t timeoutMs = kWaitForever) = 0;
 };
 
 // The device of the platform this program is built for.

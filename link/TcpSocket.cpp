@@ -13,9 +13,9 @@
 #include <cstring>
 #include <mutex>
 
+#include "base/SyncEvent.h"
 #include "link/AfoThread.h"
 #include "link/AppLog.h"
-#include "base/SyncEvent.h"
 
 namespace jvo {
 
@@ -217,7 +217,10 @@ Worker::Step Worker::ReceivedHeader() {
         m_LastRecv = m_Clock.NowMs();
         return Step::Go;
     }
-    if (length > static_cast<uint32_t>(TcpSocket::kMaxBody)) {
+    const int32_t limit = m_S.options.maxBody > 0
+                              ? std::min(m_S.options.maxBody, TcpSocket::kMaxBody)
+                              : TcpSocket::kMaxBody;
+    if (length > static_cast<uint32_t>(limit)) {
         JVO_LOG1("TcpSocket::WorkerThread(0x%X): Received illegal length (%d)", m_Tid, length);
         return Step::End;
     }

@@ -10,10 +10,10 @@
 #include <cstdint>
 #include <memory>
 
-#include "link/TcpBase.h"
 #include "base/Clock.h"
 #include "base/MsgFifo.h"
 #include "base/RecBuf.h"
+#include "link/TcpBase.h"
 
 namespace jvo {
 
@@ -46,6 +46,7 @@ struct TcpSocketOptions {
     int32_t idleLimitMs = 10000;  // nothing received (not even a keep-alive) for longer: drop
     int32_t keepAliveMs = 2501;   // nothing sent for this long: send a keep-alive
     int32_t tickMs = 100;         // the worker looks at the clock at least this often
+    int32_t maxBody = 0;  // a longer announced body ends the connection; 0: the STREAM limit
     std::shared_ptr<const IClock> clock;  // null: the system clock
 };
 

@@ -1,5 +1,8 @@
 #include "link/UnitLink.h"
 
+#include <algorithm>
+#include <chrono>
+
 #include "link/AppLog.h"
 #include "link/Commands.h"
 
@@ -82,7 +85,14 @@ bool UnitLink::OpenProxy(const std::string& host, const ProxyOptions& options) {
 }
 
 void UnitLink::Disconnect() {
+    if (!m_Connected) return;
+    // Break a transaction that holds the lock first: closing the port wakes a blocked write and
+    // the reply wait, closing the proxy connection wakes its reply wait.
+    ++m_Disconnecting;
+    if (std::shared_ptr<ProxyConnection> proxy = CurrentProxy()) proxy->Close();
+    m_Port.Close();
     std::lock_guard<std::mutex> guard(m_Lock);
+    --m_Disconnecting;
     if (!m_Connected) return;
     ++m_Generation;
     if (m_ViaProxy) {
@@ -98,7 +108,7 @@ void UnitLink::Disconnect() {
 }
 
 bool UnitLink::TransportLost() const {
-    if (!m_Connected) return false;
+    if (!m_Connected || m_Disconnecting > 0) return false;
     std::lock_guard<std::mutex> guard(m_HealthLock);
     if (m_Lost) return true;
     std::string reason;
@@ -111,7 +121,7 @@ bool UnitLink::TransportLost() const {
         reason = "device hung up";
     }
     // A disconnect that raced with this check is no loss.
-    if (!m_Connected) return false;
+    if (!m_Connected || m_Disconnecting > 0) return false;
     m_Lost = true;
     m_LostReason = reason;
     JVO_LOG1("UnitLink: transport lost (%s)", reason);
@@ -225,8 +235,25 @@ bool UnitLink::TransactSerial(int address, MsgBuf& request, MsgBuf& reply, int p
     frame->length = out.Error() ? 0 : out.WritePos();
     if (!m_Port.SendFrame(frame, true)) return false;
 
+    // One deadline for the whole transaction, from the send: a line with steady foreign traffic
+    // cannot keep the transaction (and the link) for ever.
+    using Clock = std::chrono::steady_clock;
+    const bool bounded = timeoutMs >= 0;
+    const auto deadline =
+        Clock::now() + std::chrono::milliseconds(static_cast<int64_t>(bounded ? timeoutMs : 0) *
+                                                 kTransactionDeadlineFactor);
     for (;;) {
-        FrameBuf* in = m_Port.GetFrame(timeoutMs);
+        int32_t wait = timeoutMs;
+        if (bounded) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+            if (left.count() <= 0) {
+                JVO_LOG1("UnitLink::Transact() No reply from unit %d within %d time-outs of %d ms",
+                         address, kTransactionDeadlineFactor, timeoutMs);
+                return false;
+            }
+            wait = static_cast<int32_t>(std::min<int64_t>(wait, left.count()));
+        }
+        FrameBuf* in = m_Port.GetFrame(wait);
         if (!in) return false;
         const bool match = in->length >= 4 && in->data[0] == kHostAddress &&
                            in->data[1] == static_cast<uint8_t>(address) &&

@@ -29,6 +29,9 @@ public:
     bool OpenSerialDevice(const std::string& path, int baud);
     // The proxy server at `host` (optionally "host:PORT"). False when already connected.
     bool OpenProxy(const std::string& host, const ProxyOptions& options = {});
+    // Closes the transport. Safe from any thread: a transaction blocked in a write or waiting for
+    // its reply on another thread is broken first (within well under a second), then the link
+    // closes under the transaction lock.
     void Disconnect();
     bool IsConnected() const { return m_Connected.load(); }
     bool ViaProxy() const { return m_ViaProxy.load(); }
@@ -46,9 +49,15 @@ public:
     // Takes the transaction lock, so it waits for a running transaction.
     bool Reopen();
 
+    // A transaction ends at the latest this many reply time-outs after its request went out,
+    // however many frames that do not match (stale replies, other units' traffic) arrive before.
+    static constexpr int32_t kTransactionDeadlineFactor = 4;
+
     // Sends `request` (its unread bytes) to unit `address` and waits for the matching reply,
     // whose payload lands in `reply`. The time-out applies to this transaction only; the first
-    // form uses m_ReplyTimeoutMs.
+    // form uses m_ReplyTimeoutMs. Each frame that does not match is skipped and the wait goes on
+    // for up to the time-out again, but never past kTransactionDeadlineFactor time-outs after the
+    // send. On the serial path the write itself is bounded too (CFramePort::WriteBoundMs).
     bool Transact(int address, MsgBuf& request, MsgBuf& reply, int protocol = 2);
     bool Transact(int address, MsgBuf& request, MsgBuf& reply, int protocol, int32_t timeoutMs);
 
@@ -76,6 +85,7 @@ private:
 
     std::atomic<bool> m_Connected{false};
     std::atomic<bool> m_ViaProxy{false};
+    std::atomic<int> m_Disconnecting{0};  // Disconnect calls under way (the port may be closed)
     CFramePort m_Port;
     std::mutex m_Lock;  // the transaction lock; also guards opening and closing
     // The route, for Reopen (guarded by m_Lock).

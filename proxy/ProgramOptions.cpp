@@ -49,6 +49,21 @@ bool ParseProxyArgs(int argc, const char* const* argv, ProxyProgramOptions& opti
             }
             continue;
         }
+        if (arg == "--allow" || arg.rfind("--allow=", 0) == 0) {
+            const bool separate = arg == "--allow";
+            if (separate && (i + 1 >= argc || !argv[i + 1])) {
+                error = "--allow needs ADDR[/BITS]";
+                return false;
+            }
+            const std::string spec = separate ? std::string(argv[++i]) : arg.substr(8);
+            AllowedNet net;
+            if (!ParseAllowSpec(spec, net)) {
+                error = "invalid --allow value '" + spec + "' (expected ADDR[/BITS])";
+                return false;
+            }
+            options.allow.push_back(net);
+            continue;
+        }
         const int taken = backendArgs ? backendArgs(argc, argv, i, options, error) : 0;
         if (taken < 0) return false;
         if (taken == 0) {

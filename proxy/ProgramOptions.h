@@ -3,6 +3,9 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
+
+#include "proxy/AllowList.h"
 
 namespace jvo {
 
@@ -10,6 +13,7 @@ struct ProxyProgramOptions {
     std::string listenAddress = "127.0.0.1";
     uint16_t listenPort = 43015;
     bool help = false;
+    std::vector<AllowedNet> allow;  // --allow ADDR[/BITS], repeatable
     // The unit to serve; set by the backend options (see BackendFactory.h).
     int comPort = -1;
     std::string devicePath;
@@ -20,7 +24,8 @@ struct ProxyProgramOptions {
 using BackendArgParser = std::function<int(int argc, const char* const* argv, int index,
                                            ProxyProgramOptions& options, std::string& error)>;
 
-// Parses "--listen [ADDR:]PORT" (also "--listen=..."), "--help" and whatever `backendArgs` takes.
+// Parses "--listen [ADDR:]PORT" (also "--listen=..."), "--allow ADDR[/BITS]" (repeatable),
+// "--help" and whatever `backendArgs` takes.
 // False with a message in `error`.
 bool ParseProxyArgs(int argc, const char* const* argv, ProxyProgramOptions& options,
                     std::string& error, const BackendArgParser& backendArgs = nullptr);

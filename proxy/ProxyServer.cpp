@@ -138,6 +138,8 @@ void ProxyServer::Stop() {
     }
     m_Wake.Set();
     if (m_LoopThread.joinable()) m_LoopThread.join();
+    // A transaction in progress may wait for a reply for seconds (a commit): it is broken off.
+    m_Backend.Stop();
     if (m_UnitThread.joinable()) m_UnitThread.join();
     ::close(m_Listen);
     m_Listen = -1;
@@ -268,6 +270,13 @@ void ProxyServer::Accept() {
             return;
         }
         const std::string name = PeerName(from);
+        const uint32_t peer = ntohl(from.sin_addr.s_addr);
+        if (!m_Options.allow.empty() &&
+            std::none_of(m_Options.allow.begin(), m_Options.allow.end(),
+                         [peer](const AllowedNet& n) { return n.Contains(peer); })) {
+            JVO_LOG1("ProxyServer: refusing %s: not an allowed address", name);
+            continue;  // closed by the handle
+        }
         if (m_Clients.size() >= static_cast<size_t>(m_Options.maxClients)) {
             JVO_LOG1("ProxyServer: too many clients, refusing %s", name);
             continue;  // closed by the handle

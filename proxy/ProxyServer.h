@@ -26,6 +26,7 @@
 
 #include "base/Clock.h"
 #include "base/SyncEvent.h"
+#include "proxy/AllowList.h"
 #include "proxy/UnitBackend.h"
 
 namespace jvo {
@@ -40,6 +41,7 @@ struct ProxyServerOptions {
     int32_t commitTimeoutMs = 10000;    // ... for command 42 (CommitConfig)
     int32_t resetEnergyTimeoutMs = 3000;  // ... for command 147 (ResetEnergy)
     int32_t maxClients = 128;             // connections beyond this are closed at once
+    std::vector<AllowedNet> allow;        // peers accepted; empty: every peer
     std::shared_ptr<const IClock> clock;  // null: the system clock
 };
 
@@ -67,7 +69,8 @@ public:
 
     // Listens and starts the threads. False (logged) when the address cannot be used.
     bool Start();
-    // Closes every connection and ends both threads (after the transaction in progress).
+    // Closes every connection, breaks off the transaction in progress (IUnitBackend::Stop) and
+    // ends both threads.
     void Stop();
     uint16_t Port() const { return m_Port; }
     ProxyServerStats Stats() const;

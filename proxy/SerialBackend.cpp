@@ -1,16 +1,69 @@
 #include "proxy/SerialBackend.h"
 
-#include "link/Commands.h"
+#include <pthread.h>
+
+#include <algorithm>
+
 #include "base/MsgBuf.h"
+#include "link/AppLog.h"
+#include "link/Commands.h"
 
 namespace jvo {
 
+SerialUnitBackend::SerialUnitBackend() : m_Times(ReopenTimes{}) {}
+
+SerialUnitBackend::SerialUnitBackend(ReopenTimes times) : m_Times(times) {}
+
+SerialUnitBackend::~SerialUnitBackend() {
+    Stop();
+}
+
 bool SerialUnitBackend::OpenCom(int comPort, int baud) {
-    return m_Link.OpenSerial(comPort, baud);
+    return StartWatching(m_Link.OpenSerial(comPort, baud));
 }
 
 bool SerialUnitBackend::OpenDevice(const std::string& path, int baud) {
-    return m_Link.OpenSerialDevice(path, baud);
+    return StartWatching(m_Link.OpenSerialDevice(path, baud));
+}
+
+bool SerialUnitBackend::StartWatching(bool opened) {
+    if (opened && !m_Watcher.joinable()) {
+        m_StopEvent.Clear();
+        m_Watcher = std::thread([this] {
+            pthread_setname_np(pthread_self(), "ProxyPortWatch");
+            Watch();
+        });
+    }
+    return opened;
+}
+
+void SerialUnitBackend::Stop() {
+    m_StopEvent.Set();
+    if (m_Watcher.joinable()) m_Watcher.join();
+    m_Link.Disconnect();
+}
+
+void SerialUnitBackend::Watch() {
+    bool lost = false;
+    int32_t interval = m_Times.firstMs;
+    while (!m_StopEvent.Wait(lost ? interval : m_Times.checkMs)) {
+        if (!lost) {
+            if (!m_Link.TransportLost()) continue;
+            lost = true;
+            interval = m_Times.firstMs;
+            JVO_LOG0(
+                "SerialUnitBackend: the unit's port is lost (%s); requests fail until it is "
+                "open again",
+                m_Link.TransportLostReason());
+            continue;
+        }
+        if (m_Link.Reopen()) {
+            JVO_LOG0("SerialUnitBackend: the unit's port is open again; serving");
+            lost = false;
+            continue;
+        }
+        interval = std::min(interval * 2, m_Times.maxMs);
+    }
 }
 
 bool SerialUnitBackend::Transact(uint8_t address, const uint8_t* request, int32_t length,

@@ -13,6 +13,9 @@ public:
     // (reply code + results). False when no reply came within timeoutMs.
     virtual bool Transact(uint8_t address, const uint8_t* request, int32_t length,
                           std::vector<uint8_t>& reply, int32_t timeoutMs) = 0;
+    // The server is stopping: end a transaction in progress soon (from another thread). A backend
+    // whose transactions always end soon need not do anything.
+    virtual void Stop() {}
 };
 
 }  // namespace jvo

@@ -14,9 +14,11 @@ namespace {
 
 void PrintUsage(FILE* to) {
     std::fprintf(to,
-                 "Usage: jvo-proxy [--listen [ADDR:]PORT] [unit options]\n"
+                 "Usage: jvo-proxy [--listen [ADDR:]PORT] [--allow ADDR[/BITS]]... [unit options]\n"
                  "  --listen [ADDR:]PORT  address and TCP port to listen on (default "
                  "127.0.0.1:43015)\n"
+                 "  --allow ADDR[/BITS]   with --listen beyond this machine: accept clients from\n"
+                 "                        this address or network (repeatable)\n"
                  "%s"
                  "  --help                this text\n",
                  jvo::BackendUsage());
@@ -52,6 +54,9 @@ int main(int argc, char** argv) {
     jvo::ProxyServerOptions serverOptions;
     serverOptions.address = options.listenAddress;
     serverOptions.port = options.listenPort;
+    serverOptions.allow = jvo::PeersToAccept(options.listenAddress, options.allow);
+    const std::string warning = jvo::ListenWarning(options.listenAddress, options.allow);
+    if (!warning.empty()) std::fprintf(stderr, "jvo-proxy: %s\n", warning.c_str());
     jvo::ProxyServer server(*backend, serverOptions);
     if (!server.Start()) {
         std::fprintf(stderr, "jvo-proxy: cannot listen on %s:%u\n", options.listenAddress.c_str(),

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <climits>
 #include <cstdint>
+#include <cstring>
 
 #include "link/Commands.h"
 #include "link/Crc16.h"
@@ -27,6 +28,13 @@ bool MakeDirs(const std::string& dir) {
         if (::mkdir(partial.c_str(), 0755) != 0 && errno != EEXIST) return false;
     }
     return true;
+}
+
+// Where a symbolic link points; empty when `path` is no link.
+std::string LinkTarget(const std::string& path) {
+    char buf[4096];
+    const ssize_t n = ::readlink(path.c_str(), buf, sizeof buf);
+    return n > 0 ? std::string(buf, static_cast<size_t>(n)) : std::string();
 }
 
 int64_t SteadyMs() {
@@ -75,17 +83,36 @@ void SimSerialPort::Stop() {
         m_Thread.join();
     }
     if (!m_PinPath.empty()) {
-        ::unlink(m_PinPath.c_str());
+        // Only our own pin: somebody may have re-pinned the number meanwhile.
+        if (LinkTarget(m_PinPath) == m_Pty.SlavePath()) ::unlink(m_PinPath.c_str());
         m_PinPath.clear();
     }
     m_Pty.Close();
 }
 
-bool SimSerialPort::Pin(int comNumber, const std::string& portDir) {
-    if (!m_Pty.IsOpen() || !MakeDirs(portDir)) return false;
-    const std::string link = portDir + "/com" + std::to_string(comNumber);
-    ::unlink(link.c_str());  // a stale pin of an earlier run
-    if (::symlink(m_Pty.SlavePath().c_str(), link.c_str()) != 0) return false;
+bool SimSerialPort::Pin(int comNumber, const std::string& portDir, std::string* error) {
+    auto fail = [error](const std::string& why) {
+        if (error) *error = why;
+        return false;
+    };
+    if (!m_Pty.IsOpen()) return fail("the simulated unit has no pseudo-terminal");
+    if (!MakeDirs(portDir)) return fail("cannot create the port directory " + portDir);
+    const std::string name = "com" + std::to_string(comNumber);
+    const std::string link = portDir + "/" + name;
+    struct stat st {};
+    if (::lstat(link.c_str(), &st) == 0) {
+        const std::string target = LinkTarget(link);
+        struct stat targetSt {};
+        const bool dangling = S_ISLNK(st.st_mode) && ::stat(link.c_str(), &targetSt) != 0;
+        if (!dangling) {
+            return fail(name + " in " + portDir + " already exists" +
+                        (target.empty() ? std::string() : " and points to " + target) +
+                        "; remove it or choose another port number");
+        }
+        ::unlink(link.c_str());  // a pin left by an earlier run whose device is gone
+    }
+    if (::symlink(m_Pty.SlavePath().c_str(), link.c_str()) != 0)
+        return fail("cannot create " + link + ": " + std::strerror(errno));
     m_PinPath = link;
     return true;
 }

@@ -61,9 +61,12 @@ public:
     void Stop();
     // The device the programs open.
     std::string DevicePath() const { return m_Pty.SlavePath(); }
-    // Pins the pty as COM n: a symlink `com<n>` in `portDir` (created if missing), replacing a
-    // stale link left by an earlier run. Removed again by Stop().
-    bool Pin(int comNumber, const std::string& portDir);
+    // Pins the pty as COM n: a symlink `com<n>` in `portDir` (the directory is created if
+    // missing). A dangling link (left by an earlier run) is replaced; any other existing
+    // `com<n>`, such as a running simulator's pin or the user's pin to a real adapter, is left
+    // alone and the pin is refused with the reason in `error`. Stop() removes the pin again, but
+    // only while it still points at this pty.
+    bool Pin(int comNumber, const std::string& portDir, std::string* error = nullptr);
 
     void SetFaults(const SerialFaults& faults);
     uint64_t FramesReceived() const { return m_FramesReceived.load(); }

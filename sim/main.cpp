@@ -208,8 +208,9 @@ int main(int argc, char** argv) {
     std::string serialName = port.DevicePath();
     if (o.com > 0) {
         const std::string dir = PortRoots::Default().portDir;
-        if (!port.Pin(static_cast<int>(o.com), dir)) {
-            std::fprintf(stderr, "jvo-sim: cannot pin COM%ld in %s\n", o.com, dir.c_str());
+        std::string why;
+        if (!port.Pin(static_cast<int>(o.com), dir, &why)) {
+            std::fprintf(stderr, "jvo-sim: cannot pin COM%ld: %s\n", o.com, why.c_str());
             return 1;
         }
         serialName = "COM" + std::to_string(o.com);

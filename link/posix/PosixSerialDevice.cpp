@@ -9,11 +9,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 
-#include "link/AppLog.h"
 #include "base/FormatStr.h"
+#include "link/AppLog.h"
 
 namespace jvo {
 
@@ -200,8 +201,11 @@ ISerialDevice::ReadResult PosixSerialDevice::Read(uint8_t* buffer, size_t capaci
     }
 }
 
-bool PosixSerialDevice::WriteAll(const uint8_t* data, size_t count, SyncEvent* cancel) {
+bool PosixSerialDevice::WriteAll(const uint8_t* data, size_t count, SyncEvent* cancel,
+                                 int32_t timeoutMs) {
     if (m_Fd < 0) return false;
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
     size_t done = 0;
     while (done < count) {
         const ssize_t n = ::write(m_Fd, data + done, count - done);
@@ -215,9 +219,22 @@ bool PosixSerialDevice::WriteAll(const uint8_t* data, size_t count, SyncEvent* c
         pollfd fds[2] = {{m_Fd, POLLOUT, 0}, {cancel ? cancel->Fd() : -1, POLLIN, 0}};
         int r;
         do {
-            r = ::poll(fds, 2, -1);
+            int wait = -1;
+            if (timeoutMs >= 0) {
+                const auto left =
+                    std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+                wait = left.count() > 0 ? static_cast<int>(left.count()) : 0;
+            }
+            r = ::poll(fds, 2, wait);
         } while (r < 0 && errno == EINTR);
         if (r < 0) return false;
+        if (r == 0) {
+            JVO_LOG1(
+                "PosixSerialDevice::WriteAll() %s took no more output for %d ms (%d of %d bytes "
+                "written)",
+                m_Path, timeoutMs, static_cast<int>(done), static_cast<int>(count));
+            return false;
+        }
         if (fds[1].revents != 0) return false;
         if ((fds[0].revents & POLLOUT) == 0) return false;  // hang-up or error
     }

@@ -22,7 +22,8 @@ public:
     bool IsOpen() const override { return m_Fd >= 0; }
     WaitResult WaitInput(SyncEvent& wake, int32_t timeoutMs) override;
     ReadResult Read(uint8_t* buffer, size_t capacity, size_t* got) override;
-    bool WriteAll(const uint8_t* data, size_t count, SyncEvent* cancel) override;
+    bool WriteAll(const uint8_t* data, size_t count, SyncEvent* cancel,
+                  int32_t timeoutMs = kWaitForever) override;
 
     int Fd() const { return m_Fd; }
     // True for a standard UART port that the kernel lists although no hardware answers there.

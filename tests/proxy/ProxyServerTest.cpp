@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+
 #include <atomic>
 #include <fstream>
 #include <functional>
@@ -411,6 +413,51 @@ TEST(ProxyServer, StartFailsWhenTheAddressCannotBeUsed) {
     options.address = "proxy.example";
     ProxyServer named(backend, options);
     EXPECT_FALSE(named.Start());
+}
+
+// A connection to 127.0.0.1:port from the source address `from`.
+Fd ConnectFrom(const char* from, uint16_t port) {
+    Fd s(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    ::inet_pton(AF_INET, from, &a.sin_addr);
+    if (::bind(s.Get(), reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) return Fd();
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(port);
+    if (::connect(s.Get(), reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) return Fd();
+    return s;
+}
+
+// Only the networks that --allow names get in, once the server listens beyond this machine.
+TEST(ProxyServer, OnlyAllowedPeersAreServed) {
+    ProxyProgramOptions o;
+    std::string error;
+    const char* args[] = {"jvo-proxy", "--listen",  "0.0.0.0:5000",
+                          "--allow",   "127.0.0.2", "--allow=10.1.2.3/16"};
+    ASSERT_TRUE(ParseProxyArgs(6, args, o, error)) << error;
+    ASSERT_EQ(o.allow.size(), 2u);
+    EXPECT_EQ(o.allow[1], (AllowedNet{0x0A010000u, 16}));
+    for (const char* bad : {"10.1.2.3/33", "10.1.2/8", "host", "10.1.2.3/", "10.1.2.3/x"}) {
+        const char* one[] = {"jvo-proxy", "--allow", bad};
+        EXPECT_FALSE(ParseProxyArgs(3, one, o, error)) << bad;
+    }
+    EXPECT_EQ(ListenWarning("127.0.0.1", o.allow), "");
+    EXPECT_NE(ListenWarning("0.0.0.0", {}).find("warning"), std::string::npos);
+    EXPECT_TRUE(PeersToAccept("127.0.0.1", o.allow).empty());  // loopback: nothing to restrict
+
+    FakeBackend backend(&Echo);
+    ProxyServerOptions options;
+    options.port = 0;
+    options.allow = {AllowedNet{0x7F000002u, 32}};  // 127.0.0.2 only
+    ProxyServer server(backend, options);
+    ASSERT_TRUE(server.Start());
+    Fd refused = ConnectFrom("127.0.0.1", server.Port());
+    ASSERT_TRUE(refused.Valid());
+    EXPECT_TRUE(PeerClosed(refused.Get()));
+    Fd allowed = ConnectFrom("127.0.0.2", server.Port());
+    ASSERT_TRUE(allowed.Valid());
+    ASSERT_TRUE(SendAll(allowed.Get(), Frame(RequestBody(0, {71}))));
+    EXPECT_EQ(RecvExact(allowed.Get(), 8 + 5), Frame({1, 2, 0, 'd', 71}));
 }
 
 TEST(ProxyProgramOptions, ListenAndHelp) {

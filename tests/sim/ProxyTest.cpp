@@ -2,6 +2,7 @@
 // path, and jvo-proxy's serial backend forwarding to the simulated unit on a pseudo-terminal.
 // Everything runs over loopback connections on free ports.
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <chrono>
 #include <thread>
@@ -11,6 +12,7 @@
 #include "proxy/ProxyServer.h"
 #include "proxy/SerialBackend.h"
 #include "sim/SimProxy.h"
+#include "tests/link/serial/SerialTestUtil.h"
 #include "tests/sim/SimClientFixture.h"
 
 namespace jvo::test {
@@ -242,6 +244,55 @@ TEST_F(SerialBackendTest, ForwardsOverTheSerialLineWithPerCommandTimeouts) {
     huge.m_UnitName = std::string(1117, 'X');  // a payload of 1199 bytes
     EXPECT_FALSE(client.SetUnitRecord(huge));
     EXPECT_EQ(port.FramesReceived(), frames);
+}
+
+// jvo-proxy's serial backend when its unit restarts on another device under the same COM number:
+// requests fail meanwhile, then it serves again by itself; and a stop breaks off a long commit.
+TEST(SerialBackendReopen, ServesAgainAfterTheUnitRestarts) {
+    TempDir ports;
+    ASSERT_FALSE(ports.Path().empty());
+    ::setenv("JVO_PORT_DIR", ports.Path().c_str(), 1);
+    sim::SimUnit unit(SystemClock::Instance(), sim::MakeDemoConfig());
+    auto first = std::make_unique<sim::SimSerialPort>(unit);
+    ASSERT_TRUE(first->Start());
+    ASSERT_TRUE(first->Pin(9, ports.Path()));
+    SerialUnitBackend::ReopenTimes times;
+    times.firstMs = 50;
+    times.maxMs = 200;
+    times.checkMs = 10;
+    SerialUnitBackend serial(times);
+    ASSERT_TRUE(serial.OpenCom(9, 115200));
+    ProxyServerOptions o;
+    o.port = 0;
+    o.commitTimeoutMs = 30000;
+    ProxyServer server(serial, o);
+    ASSERT_TRUE(server.Start());
+    UnitLink link;
+    ASSERT_TRUE(link.OpenProxy("127.0.0.1:" + std::to_string(server.Port())));
+    UnitClient client(&link, 0);
+    uint16_t schema = 0;
+    ASSERT_TRUE(client.GetSchemaVersion(schema));
+
+    first.reset();  // the unit goes away: its line hangs up
+    ASSERT_TRUE(WaitFor([&] { return serial.PortLost(); }));
+    EXPECT_FALSE(client.GetSchemaVersion(schema));  // answered with the failure status
+    EXPECT_FALSE(link.TransportLost());             // the client stays connected
+    sim::SimSerialPort second(unit);
+    ASSERT_TRUE(second.Start());
+    ASSERT_TRUE(second.Pin(9, ports.Path()));
+    EXPECT_TRUE(WaitFor([&] { return client.GetSchemaVersion(schema); }));
+
+    sim::SerialFaults silent;
+    silent.silent = true;
+    second.SetFaults(silent);
+    std::thread commit([&] { client.CommitConfig(); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const auto start = std::chrono::steady_clock::now();
+    server.Stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    link.Disconnect();
+    commit.join();
+    ::unsetenv("JVO_PORT_DIR");
 }
 
 }  // namespace

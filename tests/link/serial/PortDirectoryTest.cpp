@@ -1,11 +1,15 @@
 // COM port numbering: pins in the port directory, the machine's devices on the lowest free
 // numbers, by-id names, and probing. Each test builds its own device and port directories.
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <fstream>
+#include <iomanip>
 #include <optional>
 
 #include "link/FramePort.h"
@@ -171,6 +175,54 @@ TEST_F(PortDirectoryTest, OpenByNumberAndProbe) {
     EXPECT_FALSE(CFramePort().Open(4, 115200));   // held by another port
     EXPECT_FALSE(CFramePort().Open(5, 115200));   // no such port
     EXPECT_FALSE(CFramePort().Open(40, 115200));  // out of range
+}
+
+// Another program has the port open at 9600 baud in canonical mode with a line waiting, and
+// holds no lock: the probe lists the port and leaves it exactly as it was. Announced holders are
+// not listed.
+TEST_F(PortDirectoryTest, ProbeLeavesAHeldPortAsItWas) {
+    Pty held, locked, stale;
+    ASSERT_TRUE(held.Open());
+    ASSERT_TRUE(locked.Open());
+    ASSERT_TRUE(stale.Open());
+    Pin("com2", held.SlavePath());
+    Pin("com3", locked.SlavePath());
+    Pin("com4", stale.SlavePath());
+    TempDir locks;
+    roots.lockDirs = {locks.Path()};
+    auto lockFile = [&](const Pty& pty, long pid) {
+        const std::string base = pty.SlavePath().substr(pty.SlavePath().rfind('/') + 1);
+        std::ofstream(locks / ("LCK.." + base)) << std::setw(10) << pid << "\n";
+    };
+    lockFile(locked, static_cast<long>(::getpid()));
+    lockFile(stale, 999999999L);  // no such process: a stale lock
+
+    const int fd = ::open(held.SlavePath().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(fd, 0);
+    termios tio{};
+    ASSERT_EQ(::tcgetattr(fd, &tio), 0);
+    tio.c_lflag |= ICANON;
+    ::cfsetispeed(&tio, B9600);
+    ::cfsetospeed(&tio, B9600);
+    ASSERT_EQ(::tcsetattr(fd, TCSANOW, &tio), 0);
+    const uint8_t line[] = {'a', 'b', 'c', 'd', '\n'};
+    ASSERT_TRUE(held.Write(line, sizeof line));
+    int waiting = 0;
+    ASSERT_TRUE(
+        test::WaitFor([&] { return ::ioctl(fd, FIONREAD, &waiting) == 0 && waiting == 5; }));
+
+    std::vector<int> numbers;
+    for (const PortEntry& e : ProbeComPorts(roots))
+        numbers.push_back(e.number);
+    EXPECT_EQ(numbers, (std::vector<int>{2, 4}));
+
+    termios after{};
+    ASSERT_EQ(::tcgetattr(fd, &after), 0);
+    EXPECT_EQ(::cfgetispeed(&after), static_cast<speed_t>(B9600));
+    EXPECT_NE(after.c_lflag & ICANON, 0u);
+    EXPECT_EQ(::ioctl(fd, FIONREAD, &waiting), 0);
+    EXPECT_EQ(waiting, 5);
+    ::close(fd);
 }
 
 }  // namespace

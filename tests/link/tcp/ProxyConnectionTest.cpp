@@ -16,11 +16,13 @@ namespace {
 using namespace test;
 
 // A scripted proxy server for one connection: each request body goes to `answer`, which returns
-// the reply body to send (nullopt: send nothing; an empty vector: close the connection).
+// the reply body to send (nullopt: send nothing; an empty vector: close the connection). Each
+// reply goes out `copies` times in one write.
 class FakeProxy {
 public:
     using Answer = std::function<std::optional<std::vector<uint8_t>>(const std::vector<uint8_t>&)>;
-    explicit FakeProxy(Answer answer) : m_Answer(std::move(answer)) {
+    explicit FakeProxy(Answer answer, int copies = 1)
+        : m_Answer(std::move(answer)), m_Copies(copies) {
         m_Thread = std::thread([this] { Serve(); });
     }
     ~FakeProxy() {
@@ -73,13 +75,19 @@ private:
                 std::optional<std::vector<uint8_t>> reply = m_Answer(body);
                 if (!reply) continue;
                 if (reply->empty()) return;  // closes the connection
-                SendAll(conn.Get(), Frame(*reply));
+                std::vector<uint8_t> out;
+                for (int i = 0; i < m_Copies; ++i) {
+                    const std::vector<uint8_t> one = Frame(*reply);
+                    out.insert(out.end(), one.begin(), one.end());
+                }
+                SendAll(conn.Get(), out);
             }
         }
     }
 
     Listener m_Listener;
     Answer m_Answer;
+    const int m_Copies;
     std::atomic<bool> m_Stop{false};
     std::atomic<bool> m_Disconnected{false};
     std::atomic<int> m_Requests{0};
@@ -147,6 +155,56 @@ TEST(ProxyConnection, AReplyLengthBeyondItsBytesIsNotReadPastTheEnd) {
     EXPECT_TRUE(
         log.HasLine("ProxyConnection::Transact() Reply length 10 exceeds the 3 bytes received"));
     EXPECT_FALSE(conn->Ended());
+}
+
+// A proxy that sends every reply twice: the copy waits in the queue when the next request goes
+// out, and is never taken as that request's answer.
+TEST(ProxyConnection, AReplySentTwiceNeverAnswersTheNextRequest) {
+    LogCapture log(1);
+    FakeProxy proxy(
+        [](const std::vector<uint8_t>& request) {
+            return FakeProxy::Reply(1, {'d', request.back()});  // echoes the request's last byte
+        },
+        2);
+    auto conn = ProxyConnection::Open(Local(proxy.Port()));
+    ASSERT_TRUE(conn);
+    for (uint8_t i = 1; i <= 8; ++i) {
+        MsgBuf request(16), reply(16);
+        request.Put8(71);
+        request.Put8(i);
+        ASSERT_TRUE(conn->Transact(0, request, reply, 250));
+        EXPECT_EQ(Written(reply), (std::vector<uint8_t>{'d', i}));
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));  // lets the copy arrive
+    }
+    EXPECT_FALSE(conn->Ended());
+    EXPECT_EQ(log.Count("Discarded 1 reply message(s) that arrived before the request"), 1);
+}
+
+// Replies longer than a unit can give, or more of them than one request can explain, end the
+// connection.
+TEST(ProxyConnection, AProxyThatOverrunsTheReplyBoundsIsDropped) {
+    LogCapture log(1);
+    FakeProxy tooLong([](const std::vector<uint8_t>&) {
+        return FakeProxy::Reply(1, std::vector<uint8_t>(ProxyConnection::kMaxReplyBody, 'd'));
+    });
+    auto conn = ProxyConnection::Open(Local(tooLong.Port()));
+    ASSERT_TRUE(conn);
+    MsgBuf request(16), reply(1300);
+    request.Put8(80);
+    EXPECT_FALSE(conn->Transact(0, request, reply, 250));
+    EXPECT_TRUE(conn->Ended());
+
+    FakeProxy flood([](const std::vector<uint8_t>&) { return FakeProxy::Reply(1, {'d'}); },
+                    ProxyConnection::kMaxQueuedReplies + 4);
+    conn = ProxyConnection::Open(Local(flood.Port()));
+    ASSERT_TRUE(conn);
+    conn->Transact(0, request, reply, 250);  // may still take the first copy
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!conn->Ended() && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_TRUE(conn->Ended());
+    EXPECT_EQ(conn->EndReason().find("the proxy server sent more than"), 0u);
+    EXPECT_FALSE(conn->Transact(0, request, reply, 250));
 }
 
 TEST(ProxyConnection, AProxyThatNeverAnswersEndsTheConnection) {

@@ -5,10 +5,14 @@
 #include <sys/mman.h>
 #include <sys/wait.h>
 
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
 #include <thread>
 
-#include "link/AfoThread.h"
 #include "base/FormatStr.h"
+#include "link/AfoThread.h"
 #include "tests/link/threads/LogCapture.h"
 
 namespace jvo {
@@ -183,6 +187,34 @@ TEST(FaultGuardDeathTest, AFaultOutsideAGuardedThreadStillEndsTheProcess) {
         ::testing::KilledBySignal(SIGFPE),
 #endif
         "");
+}
+
+// A sink that faults while the log holds its lock for it.
+class FaultingSink : public CAppLog::Sink {
+public:
+    void Write(const char* line) override {
+        if (std::strstr(line, "into the faulting sink"))
+            WriteToBadAddress(reinterpret_cast<void*>(16));
+    }
+};
+
+uint32_t LogIntoFaultingSink(void*) {
+    JVO_LOG1("into the faulting sink");
+    return 0;
+}
+
+// The fault leaves the log's lock taken by the faulted thread; its report must not wait for it.
+TEST(FaultGuardDeathTest, AFaultInsideTheLogIsReportedWithoutAHang) {
+    if (!kCanRaise) GTEST_SKIP() << "faults are raised with x86-64 instructions";
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            ::alarm(30);  // a hang ends the child by SIGALRM instead
+            CAppLog::Instance().AddSink(new FaultingSink);  // kept: the log is abandoned after
+            auto* t = new AfoThread(&LogIntoFaultingSink, "sinkfault", nullptr);
+            std::_Exit(t->WaitEnded(20000) ? 0 : 3);
+        },
+        ::testing::ExitedWithCode(0), "Exception: Code = 0xc0000005 'Access Violation'");
 }
 
 TEST(FaultGuard, SignalsAndCodesMapToTheirExceptionCodes) {

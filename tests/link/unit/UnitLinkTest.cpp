@@ -172,6 +172,112 @@ TEST(UnitLinkHealth, LostPortIsReportedOnceAndReopenedByNumber) {
     ::unsetenv("JVO_PORT_DIR");
 }
 
+using SteadyClock = std::chrono::steady_clock;
+
+int64_t MsSince(SteadyClock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now() - start)
+        .count();
+}
+
+// A line where another unit talks every 100 ms and ours stays silent: the transaction still ends
+// at its deadline.
+TEST(UnitLinkWire, ForeignTrafficCannotHoldATransaction) {
+    Pty pty;
+    ASSERT_TRUE(pty.Open());
+    UnitLink link;
+    ASSERT_TRUE(link.OpenSerialDevice(pty.SlavePath(), 115200));
+    std::atomic<bool> done{false};
+    std::thread babbler([&] {
+        const Bytes foreign = Wire({kHostAddress, 0x05, 0x00, 0x02, 'd'});
+        const auto until = SteadyClock::now() + std::chrono::seconds(8);
+        while (!done && SteadyClock::now() < until) {
+            pty.Write(foreign.data(), foreign.size());
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+    });
+    MsgBuf request(16), reply(64);
+    request.Put8(CMD_GET_STATUS);
+    const auto start = SteadyClock::now();
+    EXPECT_FALSE(link.Transact(0, request, reply, 2, 250));
+    const int64_t took = MsSince(start);
+    done = true;
+    babbler.join();
+    EXPECT_GE(took, 250);
+    EXPECT_LT(took, 5000);  // the deadline is 4 x 250 ms; the babbler talks for 8 s
+}
+
+// The transaction's worker, with the time it took.
+struct TimedTransact {
+    std::thread thread;
+    std::atomic<bool> done{false};
+    std::atomic<int64_t> tookMs{-1};
+    void Start(UnitLink& link, int32_t timeoutMs, size_t payload) {
+        thread = std::thread([&link, timeoutMs, payload, this] {
+            MsgBuf request(static_cast<int32_t>(payload) + 1), reply(64);
+            request.Put8(CMD_SET_UNIT_RECORD);
+            for (size_t i = 1; i < payload; ++i)
+                request.Put8(0x55);
+            const auto start = SteadyClock::now();
+            link.Transact(0, request, reply, 2, timeoutMs);
+            tookMs = MsSince(start);
+            done = true;
+        });
+    }
+    bool WaitDone(int ms) {
+        return WaitFor([&] { return done.load(); }, ms);
+    }
+};
+
+TEST(UnitLinkWire, DisconnectBreaksAWaitingTransaction) {
+    Pty pty;  // a unit that never answers
+    ASSERT_TRUE(pty.Open());
+    UnitLink link;
+    ASSERT_TRUE(link.OpenSerialDevice(pty.SlavePath(), 115200));
+    TimedTransact t;
+    t.Start(link, 60000, 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const auto start = SteadyClock::now();
+    link.Disconnect();
+    EXPECT_LT(MsSince(start), 5000);
+    const bool ended = t.WaitDone(10000);
+    EXPECT_TRUE(ended);
+    if (!ended) pty.Close();
+    t.thread.join();
+    EXPECT_FALSE(link.IsConnected());
+}
+
+// A device that stops taking output: the write gives up after its bound, and a Disconnect from
+// another thread breaks a blocked write sooner.
+TEST(UnitLinkWire, StalledDeviceCannotFreezeTheLink) {
+    Pty pty;  // its master is never read, so the terminal's buffer fills up
+    ASSERT_TRUE(pty.Open());
+    UnitLink link;
+    ASSERT_TRUE(link.OpenSerialDevice(pty.SlavePath(), 115200));
+    const size_t payload = 1150;
+    const int32_t bound = CFramePort::WriteBoundMs(payload + 12, 115200);
+    bool stalled = false;
+    for (int i = 0; i < 400 && !stalled; ++i) {
+        TimedTransact t;
+        t.Start(link, 1, payload);
+        const bool ended = t.WaitDone(bound + 20000);
+        if (!ended) pty.Close();  // frees the writer so that the test can end
+        t.thread.join();
+        ASSERT_TRUE(ended) << "a write to a stalled device never ended";
+        stalled = t.tookMs >= CFramePort::kWriteMarginMs;
+    }
+    ASSERT_TRUE(stalled);
+
+    TimedTransact blocked;
+    blocked.Start(link, 1, payload);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    link.Disconnect();
+    const bool ended = blocked.WaitDone(bound + 20000);
+    if (!ended) pty.Close();
+    blocked.thread.join();
+    ASSERT_TRUE(ended);
+    EXPECT_LT(blocked.tookMs.load(), CFramePort::kWriteMarginMs);  // broken, not timed out
+}
+
 // The exact bytes on the line, against a hand-driven peer.
 TEST(UnitLinkWire, SchemaVersionRequestAndReplyBytes) {
     Pty pty;

@@ -1,13 +1,14 @@
 // jvoctl: command-line service program for JVO configuration files.
 #include <cstring>
 
-#include "ctl/Commands.h"
 #include "base/FormatStr.h"
+#include "ctl/Commands.h"
 
 namespace jvo::ctl {
 
 int RunReadings(int argc, char** argv);  // ReadingsCommand.cpp
 int RunEvents(int argc, char** argv);    // EventsCommand.cpp
+int RunRecord(int argc, char** argv);    // RecordCommand.cpp
 
 namespace {
 
@@ -24,6 +25,7 @@ constexpr Command kCommands[] = {
      "dump one poll cycle of readings", RunReadings},
     {"events", "(--com N | --device PATH | --proxy HOST[:PORT]) -o FILE", "dump the event logs",
      RunEvents},
+    {"record", "UNIT -o FILE.csv [--interval S] [--duration S]", "record readings", RunRecord},
 };
 
 std::string Overview() {

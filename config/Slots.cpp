@@ -7,7 +7,7 @@ namespace jvo {
 namespace {
 
 bool Sequential(const PanelRecord& panel) {
-    return panel.m_Layout == 0;
+    return !IsOddEvenLayout(panel.m_Layout);
 }
 
 // Shared exchange sort: every pair (i, j), i < j, exchanged when j must come first.

@@ -15,6 +15,13 @@ constexpr int kPanelSlots = 42;
 constexpr int kAuxPositions = 16;
 constexpr int kMainPoles = 3;
 
+// The one rule for a panel's m_Layout: 0 is sequential (1..21 down the left column, 22..42 down
+// the right one), every other value is odd/even. Numbering, mirroring, labels, the room below a
+// slot and the column checks all read the layout through this.
+constexpr bool IsOddEvenLayout(int layout) {
+    return layout != 0;
+}
+
 // Displayed number of internal slot n: layout 0 is sequential, every other layout value numbers
 // odd down the left column and even down the right one.
 int SlotToDisplay(const PanelRecord& panel, int slot);

@@ -114,4 +114,9 @@ std::string EventIndexText(uint16_t index) {
     return FormatStr("[%05d]", static_cast<int>(index));
 }
 
+EventRowView MakeEventRow(const EventRecord& e) {
+    return EventRowView{EventIndexText(e.m_Index), EventTimestampText(e.m_Time),
+                        FormatEventText(e)};
+}
+
 }  // namespace jvo

@@ -17,4 +17,11 @@ std::string EventTimestampText(int64_t seconds);
 // "[%05d]" with the event index.
 std::string EventIndexText(uint16_t index);
 
+// One row of the event log list: index, timestamp and description.
+struct EventRowView {
+    std::string m_Index, m_Timestamp, m_Description;
+    bool operator==(const EventRowView&) const = default;
+};
+EventRowView MakeEventRow(const EventRecord& e);
+
 }  // namespace jvo

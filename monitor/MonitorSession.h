@@ -72,7 +72,8 @@ public:
     void DrainCommands() { m_Commands.Drain(); }
 
     // Stops the worker through the mailbox (it answers at its next poll point), waits for the
-    // command thread and closes the link. Safe to call twice.
+    // command thread and closes the link. Safe to call twice. Not while the connect dialog is
+    // open: the command thread waits for the dialog there.
     void Exit();
 
     // Valid after WM_APP_COMMAND_DONE for CMD_CONNECT with result 1; read-only afterwards.

@@ -5,12 +5,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "base/FormatStr.h"
 #include "config/ConfigFile.h"
 #include "config/Slots.h"
 #include "link/Commands.h"
 #include "link/ConfigTransfer.h"
 #include "link/UnitClient.h"
-#include "base/FormatStr.h"
 #include "tool/ConfigLoad.h"
 #include "tool/Texts.h"
 
@@ -53,6 +53,20 @@ BasicDlg::~BasicDlg() {
     m_Link.Disconnect();
 }
 
+bool BasicDlg::InputRefused() const {
+    return m_Busy.load() && m_WorkflowThread.load() != std::this_thread::get_id();
+}
+
+bool BasicDlg::MarkBusy() {
+    bool idle = false;
+    return m_Busy.compare_exchange_strong(idle, true);
+}
+
+void BasicDlg::ClearBusy() {
+    m_WorkflowThread.store(std::thread::id{});
+    m_Busy.store(false);
+}
+
 void BasicDlg::ShowMessage(const std::string& text, MsgIcon icon) {
     m_Ui.Message(text, MsgButtons::Ok, icon);
 }
@@ -84,6 +98,7 @@ void BasicDlg::InitDialog() {
 }
 
 void BasicDlg::OnStartupTimer() {
+    if (InputRefused()) return;
     for (;;) {
         Connect();
         if (m_UnitConnected || m_Offline) return;
@@ -96,6 +111,7 @@ void BasicDlg::OnStartupTimer() {
 }
 
 bool BasicDlg::OpenUnit(const ConnectResult& choice) {
+    if (InputRefused()) return false;
     if (choice.m_Kind == ConnectResult::PORT) {
         if (m_Link.OpenSerial(choice.m_Port, kDefaultBaud)) return true;
         Stop(FormatStr("Could not open COM%d\n", choice.m_Port));
@@ -110,6 +126,7 @@ bool BasicDlg::OpenUnit(const ConnectResult& choice) {
 }
 
 void BasicDlg::Connect() {
+    if (InputRefused()) return;
     ConnectResult choice = m_Ui.RunConnectDialog(*this);
     if (choice.m_Kind == ConnectResult::CANCELLED) return;
     m_Ui.RepaintWindow();
@@ -210,6 +227,7 @@ void BasicDlg::ShowNewConfiguration() {
 }
 
 bool BasicDlg::ResetToDefault() {
+    if (InputRefused()) return false;
     UnitClient client(&m_Link, 0);
     if (m_Ui.Message(text::kAskReset, MsgButtons::YesNo, MsgIcon::Exclamation, MsgResult::No) !=
         MsgResult::Yes)
@@ -222,6 +240,7 @@ bool BasicDlg::ResetToDefault() {
 }
 
 bool BasicDlg::Install() {
+    if (InputRefused()) return false;
     UnitClient client(&m_Link, 0);
     UiProgress progress(m_Ui);
     m_Ui.ProgressBegin(text::kCaptionInstall);
@@ -265,6 +284,7 @@ bool BasicDlg::CommitAndRestart(UnitClient& client, bool reset) {
 }
 
 bool BasicDlg::LoadFromFile() {
+    if (InputRefused()) return false;
     const FileChoice file = m_Ui.ChooseFileToOpen(text::kFileExt, text::kOpenFilter);
     if (!file.m_Chosen) return false;
     UnitConfig work;
@@ -276,6 +296,7 @@ bool BasicDlg::LoadFromFile() {
 }
 
 bool BasicDlg::SaveToFile() {
+    if (InputRefused()) return false;
     const FileChoice file = m_Ui.ChooseFileToSave(text::kFileExt, text::kSaveFilter);
     if (!file.m_Chosen) return false;
     if (!OutputCreatable(file.m_Path)) {
@@ -293,6 +314,7 @@ bool BasicDlg::SaveToFile() {
 }
 
 void BasicDlg::Disconnect() {
+    if (InputRefused()) return;
     if (m_Link.IsConnected()) m_Link.Disconnect();
     m_UnitConnected = false;
     m_Offline = false;
@@ -301,6 +323,7 @@ void BasicDlg::Disconnect() {
 }
 
 void BasicDlg::OnExit() {
+    if (InputRefused()) return;
     if (m_Ui.Message(text::kAskExitWithoutSaving, MsgButtons::YesNo, MsgIcon::None) !=
         MsgResult::Yes)
         return;
@@ -309,6 +332,7 @@ void BasicDlg::OnExit() {
 }
 
 void BasicDlg::OnCommand(int id) {
+    if (InputRefused()) return;
     switch (id) {
         case IDC_UNIT_EDIT:
             BeginEdit(EDIT_UNIT);
@@ -351,6 +375,9 @@ void BasicDlg::OnCommand(int id) {
             break;
         case IDC_EXIT:
             OnExit();
+            break;
+        case kAboutCommand:
+            m_Ui.ShowAbout();
             break;
         default:
             break;

@@ -5,8 +5,10 @@
 // property groups and the breaker and subfeed operations. It talks to the user only through
 // ToolUi and draws the panel picture through UserMap.
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <string>
+#include <thread>
 #include <utility>
 
 #include "config/UnitConfig.h"
@@ -30,6 +32,13 @@ struct Selection {
     bool operator==(const Selection&) const = default;
 };
 
+class WorkflowRunner;
+
+// Every public operation that acts on the user's behalf (the workflows, the commands, selection,
+// editing, the breaker and subfeed operations, the keys and the picture's mouse entry points)
+// refuses and does nothing while a workflow runs on a WorkflowRunner's worker thread, unless it
+// is called from that thread: the workflow's own calls go through. A refused operation returns
+// false, or -1 where it returns an index.
 class BasicDlg final : public MapOwner {
 public:
     // Unit transactions retry each record this often, and the version request this often.
@@ -42,7 +51,7 @@ public:
     // runs OnStartupTimer.
     static constexpr int kStartupTimerId = 100;
     static constexpr int kStartupDelayMs = 10;
-    // The system-menu command that opens the about box.
+    // The command that opens the about box (ToolUi::ShowAbout).
     static constexpr int kAboutCommand = 16;
 
     explicit BasicDlg(ToolUi& ui, WindowLayout layout = WindowLayout::LARGE,
@@ -71,7 +80,7 @@ public:
     // The cancel key or the close box, and the enter key.
     void OnCancelKey() { EndEdit(END_CANCEL); }
     void OnOkKey() { EndEdit(END_APPLY); }
-    // Buttons and radio buttons of the main window.
+    // Buttons and radio buttons of the main window, and kAboutCommand.
     void OnCommand(int id);
 
     // ---- editing ----
@@ -90,6 +99,10 @@ public:
     bool CanAddSubfeed(int panel) const override;
 
     // ---- state ----
+    // True while a workflow runs on a WorkflowRunner's worker thread.
+    bool Busy() const { return m_Busy.load(); }
+    // True when the calling thread's input is refused: busy, and not the workflow's thread.
+    bool InputRefused() const override;
     const UnitConfig& Config() const { return m_Config; }
     UnitLink& Link() { return m_Link; }
     UserMap& Map() { return m_Map; }
@@ -105,6 +118,12 @@ public:
     const ToolFields& Fields() const { return m_Fields; }
 
 private:
+    friend class WorkflowRunner;
+    // The runner's side of the busy state. MarkBusy is false when a workflow runs already.
+    bool MarkBusy();
+    void SetWorkflowThread(std::thread::id id) { m_WorkflowThread.store(id); }
+    void ClearBusy();
+
     // MapOwner
     void ShowMessage(const std::string& text, MsgIcon icon) override;
     int TrackContextMenu(int subMenu, int screenX, int screenY) override;
@@ -153,6 +172,9 @@ private:
     std::array<std::array<Selection, 2>, kPanelCount> m_Selection{};
 
     UserMap m_Map;
+
+    std::atomic<bool> m_Busy{false};
+    std::atomic<std::thread::id> m_WorkflowThread{};
 };
 
 }  // namespace jvo::tool

@@ -1,7 +1,7 @@
 // BasicDlg: adding and deleting breakers and subfeeds.
+#include "base/FormatStr.h"
 #include "config/ConfigCheck.h"
 #include "config/Slots.h"
-#include "base/FormatStr.h"
 #include "tool/BasicDlg.h"
 #include "tool/BreakerOps.h"
 
@@ -16,12 +16,14 @@ bool ValidPanel(int panel) {
 // True when `count` poles from internal slot `first` would straddle the two columns of an
 // odd/even panel.
 bool SpansColumns(const PanelRecord& panel, int first, int count) {
-    return panel.m_Layout == 1 && first <= kSlotsPerColumn && first + count - 1 > kSlotsPerColumn;
+    return IsOddEvenLayout(panel.m_Layout) && first <= kSlotsPerColumn &&
+           first + count - 1 > kSlotsPerColumn;
 }
 
 }  // namespace
 
 int BasicDlg::AddBreaker(int panel, int display, int poles, int slotIndex) {
+    if (InputRefused()) return -1;
     if (!ValidPanel(panel)) return -1;
     PanelRecord& rec = m_Config.m_Panels[panel];
     if (rec.m_BreakerCnt >= kMaxBreakers) {
@@ -74,6 +76,7 @@ bool BasicDlg::CanAddSubfeed(int panel) const {
 }
 
 int BasicDlg::AddSubfeed(int panel, const Slot& slot) {
+    if (InputRefused()) return -1;
     if (!ValidPanel(panel) || (slot.m_Type != SLOT_PANEL && slot.m_Type != SLOT_AUX)) return -1;
     PanelRecord& rec = m_Config.m_Panels[panel];
     const SubfeedCandidates list = ListSubfeedCandidates(m_Config, panel);
@@ -134,6 +137,7 @@ int BasicDlg::AddSubfeed(int panel, const Slot& slot) {
 }
 
 bool BasicDlg::DeleteBreaker(int panel, int index) {
+    if (InputRefused()) return false;
     if (!ValidPanel(panel)) return false;
     PanelRecord& rec = m_Config.m_Panels[panel];
     if (index < 0 || index >= rec.UsedBreakers()) return false;
@@ -155,6 +159,7 @@ bool BasicDlg::DeleteBreaker(int panel, int index) {
 }
 
 bool BasicDlg::DeleteSubfeed(int panel, int index) {
+    if (InputRefused()) return false;
     if (!ValidPanel(panel)) return false;
     PanelRecord& rec = m_Config.m_Panels[panel];
     if (index < 0 || index >= rec.UsedSubfeeds()) return false;

@@ -1,7 +1,7 @@
 // BasicDlg: the property groups. Panel and view selection, showing and storing the selected item,
 // and the edit state machine with its checks.
-#include "config/Slots.h"
 #include "base/FormatStr.h"
+#include "config/Slots.h"
 #include "tool/BasicDlg.h"
 #include "tool/Texts.h"
 
@@ -126,6 +126,7 @@ void BasicDlg::LoadPanelFields() {
 }
 
 void BasicDlg::SelectPanel(bool force, int panel) {
+    if (InputRefused()) return;
     if (panel < 0 || panel >= kPanelCount) return;
     if (!force && panel == m_Panel) return;
     if (IsEditOpen() && !EndEdit(END_APPLY)) {
@@ -148,6 +149,7 @@ void BasicDlg::SelectPanel(bool force, int panel) {
 }
 
 void BasicDlg::SelectView(int view) {
+    if (InputRefused()) return;
     if (view != 0 && view != 1) return;
     // An open edit is applied while the view it belongs to is still current.
     if (IsEditOpen() && !EndEdit(END_APPLY)) {
@@ -163,6 +165,7 @@ void BasicDlg::SelectView(int view) {
 }
 
 bool BasicDlg::SelectItem(int index, int kind) {
+    if (InputRefused()) return false;
     // A failed apply keeps the edit open; the item being edited must stay the selected one, or
     // a later apply would store its values into another item.
     if (IsEditOpen() && !EndEdit(END_APPLY)) return false;
@@ -229,6 +232,7 @@ void BasicDlg::ShowItem(const Selection& item) {
 // ---- edit state machine ----
 
 bool BasicDlg::BeginEdit(int group) {
+    if (InputRefused()) return false;
     if (group < EDIT_UNIT || group > EDIT_BREAKER) return false;
     // Beginning another edit while the open one fails its check would leave two groups
     // editable; the open edit stays the only one.
@@ -362,6 +366,7 @@ void BasicDlg::StoreItem(const Selection& item) {
 }
 
 bool BasicDlg::EndEdit(int mode) {
+    if (InputRefused()) return false;
     if (mode == END_APPLY) {
         ToolFields read = m_Fields;
         if (!m_Ui.TransferFromControls(read)) {

@@ -4,6 +4,7 @@
 
 #include "base/FormatStr.h"
 #include "tool/ConfigLoad.h"
+#include "tool/Menus.h"
 #include "tool/Texts.h"
 
 namespace jvo::tool {
@@ -128,6 +129,11 @@ bool ConsoleUi::RunAddSubfeedDialog(uint16_t, int&, int&) {
 
 int ConsoleUi::TrackContextMenu(int, int, int) {
     return 0;
+}
+
+void ConsoleUi::ShowAbout() {
+    const AboutTexts& about = AboutBoxTexts();
+    Print(about.title + "\n" + about.version + "\n");
 }
 
 void ConsoleUi::SetTitle(const std::string& title) {

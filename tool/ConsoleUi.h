@@ -53,6 +53,8 @@ public:
     void ProgressHide() override;
     void ProgressEnd() override;
 
+    // Prints the about box's title and version line.
+    void ShowAbout() override;
     void SetTitle(const std::string& title) override;
     void RepaintWindow() override {}
     void CloseMainWindow() override { m_Closed = true; }

@@ -148,6 +148,9 @@ public:
     virtual void ProgressHide() = 0;
     virtual void ProgressEnd() = 0;
 
+    // The about box (command 16 of the main window), closed with OK.
+    virtual void ShowAbout() = 0;
+
     virtual void SetTitle(const std::string& title) = 0;
     virtual void RepaintWindow() = 0;
     virtual void CloseMainWindow() = 0;

@@ -195,7 +195,7 @@ void UserMap::DrawSlot(const Slot& slot) {
     if (slot.m_Owner) {
         image.m_Poles = ImagePoles(slot.m_Owner->m_Poles);
         if (image.m_Poles == 0) image.m_Poles = 1;
-        const bool oddEven = m_Config && m_Config->m_Panels[m_Panel].m_Layout == 1;
+        const bool oddEven = m_Config && IsOddEvenLayout(m_Config->m_Panels[m_Panel].m_Layout);
         image.m_Mirrored = oddEven && slot.m_Type == SLOT_PANEL && slot.m_Index >= kSlotsPerColumn;
     }
     const PanelSlots& ps = m_Panels[m_Panel];
@@ -216,7 +216,7 @@ void UserMap::DrawLabel(int s) {
     if (s < kSlotsPerColumn) {
         rect = GridRect(1, s + 5, 3, s + 6);
     } else {
-        const int column = kRightLabelColumn[rec.m_Layout == 1 ? 1 : 0];
+        const int column = kRightLabelColumn[IsOddEvenLayout(rec.m_Layout) ? 1 : 0];
         rect = GridRect(column, s - 16, column + 2, s - 15);
     }
     m_Canvas->Text(rect, FormatStr("%d", SlotToDisplay(rec, s + 1)));
@@ -268,7 +268,8 @@ int UserMap::ContextMenuFor(const Slot* slot) const {
     if (s < 0 || s >= kPanelSlots) return MENU_NONE;
     const PanelRecord& rec = m_Config->m_Panels[m_Panel];
     // Room below the slot: a sequential panel continues into the right column.
-    int room = rec.m_Layout == 0 ? kPanelSlots - s : kSlotsPerColumn - s % kSlotsPerColumn;
+    int room =
+        IsOddEvenLayout(rec.m_Layout) ? kSlotsPerColumn - s % kSlotsPerColumn : kPanelSlots - s;
     room = std::min(room, 3);
     const PanelSlots& ps = m_Panels[m_Panel];
     if (room < 2 || ps.m_Slots[s + 1].m_Owner) return MENU_ADD_SINGLE;
@@ -295,6 +296,7 @@ void UserMap::SelectSlot(Slot* slot) {
 }
 
 void UserMap::OnMouseMove(int x, int y) {
+    if (m_Owner.InputRefused()) return;
     if (!m_Tracking) m_Tracking = true;  // the window reports the pointer leaving from now on
     Slot* slot = Normalise(HitTest(x, y));
     PanelSlots& ps = m_Panels[m_Panel];
@@ -307,6 +309,7 @@ void UserMap::OnMouseMove(int x, int y) {
 }
 
 void UserMap::OnMouseLeave() {
+    if (m_Owner.InputRefused()) return;
     m_Tracking = false;
     PanelSlots& ps = m_Panels[m_Panel];
     Slot* old = ps.m_Hovered[m_View];
@@ -317,10 +320,12 @@ void UserMap::OnMouseLeave() {
 }
 
 void UserMap::OnLButtonUp(int x, int y) {
+    if (m_Owner.InputRefused()) return;
     if (Slot* slot = HitTest(x, y)) SelectSlot(slot);
 }
 
 void UserMap::OnLButtonDblClk(int x, int y) {
+    if (m_Owner.InputRefused()) return;
     Slot* slot = HitTest(x, y);
     if (!slot) return;
     SelectSlot(slot);
@@ -331,6 +336,7 @@ void UserMap::OnLButtonDblClk(int x, int y) {
 }
 
 void UserMap::OnRButtonUp(int x, int y, int screenX, int screenY) {
+    if (m_Owner.InputRefused()) return;
     Slot* slot = HitTest(x, y);
     if (!slot) return;
     SelectSlot(slot);
@@ -341,7 +347,12 @@ void UserMap::OnRButtonUp(int x, int y, int screenX, int screenY) {
     if (command != 0) OnMenuCommand(command);
 }
 
+bool UserMap::SettleOpenEdit() {
+    return !m_Owner.IsEditOpen() || m_Owner.EndEdit(1);
+}
+
 void UserMap::OnMenuCommand(int command) {
+    if (m_Owner.InputRefused()) return;
     const Slot* slot = m_Panels[m_Panel].m_Selected[m_View];
     switch (command) {
         case CMD_DELETE_BREAKER: {
@@ -349,6 +360,7 @@ void UserMap::OnMenuCommand(int command) {
                 m_Owner.ShowMessage("OnDeleteBreaker(): No breaker referenced", MsgIcon::Stop);
                 return;
             }
+            if (!SettleOpenEdit()) return;
             const SlotRef& owner = *slot->m_Owner;
             bool deleted;
             if (owner.m_Kind == OWNER_BREAKER)
@@ -384,7 +396,7 @@ void UserMap::OnMenuCommand(int command) {
                                     MsgIcon::Stop);
                 return;
             }
-            if (!m_Config) return;
+            if (!m_Config || !SettleOpenEdit()) return;
             const int display = SlotToDisplay(m_Config->m_Panels[m_Panel], slot->m_Index + 1);
             const int added = m_Owner.AddBreaker(m_Panel, display, poles, slot->m_Index);
             if (added != -1) {
@@ -404,6 +416,7 @@ void UserMap::OnMenuCommand(int command) {
                                     MsgIcon::Stop);
                 return;
             }
+            if (!SettleOpenEdit()) return;
             const int added = m_Owner.AddSubfeed(m_Panel, *slot);
             if (added != -1) {
                 ReloadSlots();

@@ -9,6 +9,7 @@
 
 #include "config/Slots.h"
 #include "config/UnitConfig.h"
+#include "tool/Menus.h"
 #include "tool/ToolUi.h"
 
 namespace jvo::tool {
@@ -61,26 +62,6 @@ public:
     virtual void Repaint() = 0;
 };
 
-// The context menu's commands.
-enum MapCommand : int {
-    CMD_DELETE_BREAKER = 32772,
-    CMD_ADD_BREAKER_ONE = 32774,
-    CMD_ADD_BREAKER_TWO = 32777,
-    CMD_ADD_BREAKER_THREE = 32781,
-    CMD_ADD_SUBFEED = 32788,
-};
-
-// Sub-menus of the context menu; kNoMenu when a slot offers none.
-enum MapMenu : int {
-    MENU_NONE = -1,
-    MENU_DELETE = 0,
-    MENU_ADD_SINGLE = 1,
-    MENU_ADD_DOUBLE = 2,
-    MENU_ADD_TRIPLE = 3,
-    MENU_ADD_TRIPLE_SUBFEED = 4,
-    MENU_ADD_SUBFEED = 5,
-};
-
 // What the picture needs of the main window.
 class MapOwner {
 public:
@@ -97,6 +78,9 @@ public:
     virtual bool CanAddSubfeed(int panel) const = 0;
     virtual void ShowMessage(const std::string& text, MsgIcon icon) = 0;
     virtual int TrackContextMenu(int subMenu, int screenX, int screenY) = 0;
+    // True while the user's input is refused (a workflow runs on another thread); the mouse
+    // entry points then do nothing.
+    virtual bool InputRefused() const = 0;
 };
 
 class UserMap {
@@ -135,12 +119,15 @@ public:
     // The context menu for `slot` of the current panel and view.
     int ContextMenuFor(const Slot* slot) const;
 
+    // The mouse entry points do nothing while the owner refuses input.
     void OnMouseMove(int x, int y);
     void OnMouseLeave();
     void OnLButtonUp(int x, int y);
     void OnLButtonDblClk(int x, int y);
     void OnRButtonUp(int x, int y, int screenX, int screenY);
-    // Runs a context-menu command on the selected slot of the current panel and view.
+    // Runs a context-menu command on the selected slot of the current panel and view. An open
+    // edit is applied first; when it fails its check the command is not run, so that the picture
+    // and the editor go on showing the same item.
     void OnMenuCommand(int command);
 
     // Introspection (tests and the window).
@@ -180,6 +167,8 @@ private:
     // The owner's first slot for an occupied slot, else the slot itself.
     static Slot* Normalise(Slot* slot);
     void SelectSlot(Slot* slot);
+    // Applies an open edit; false when it failed its check and stays open.
+    bool SettleOpenEdit();
     void DrawSlot(const Slot& slot);
     void DrawLabel(int slotIndex);
     void Repaint();

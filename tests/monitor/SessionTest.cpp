@@ -231,5 +231,20 @@ TEST_F(SessionTest, SilentComPortIsToldAndClosed) {
     EXPECT_FALSE(session->Link().IsConnected());
 }
 
+TEST_F(SessionTest, LoadFailureClosesTheLinkAndTheNextDialogConnects) {
+    sim::SerialFaults refuse;
+    refuse.refuseCommand = CMD_GET_CT_RECORD;  // only on the serial route
+    port.SetFaults(refuse);
+    Open();
+    ui.Choose({}, kCom);
+    ui.Choose(ProxyChoice(ProxyAddress()));
+    ASSERT_EQ(Connect(), 1);
+    EXPECT_EQ(ui.Messages(), std::vector<std::string>{"Could not load configuration"});
+    EXPECT_EQ(ui.Dialogs().size(), 2u);
+    EXPECT_TRUE(session->Link().ViaProxy());
+    EXPECT_EQ(session->Setup().UnitText(), " " + unit.Current().m_Unit.m_UnitName);
+    ASSERT_TRUE(WaitUntil([&] { return session->Worker().Cycles() >= 1; }));
+}
+
 }  // namespace
 }  // namespace jvo::test

@@ -107,6 +107,7 @@ public:
     void ProgressHide() override { progress.push_back("hide"); }
     void ProgressEnd() override { progress.push_back("end"); }
 
+    void ShowAbout() override { ++abouts; }
     void SetTitle(const std::string& t) override { title = t; }
     void RepaintWindow() override { ++repaints; }
     void CloseMainWindow() override { closed = true; }
@@ -165,6 +166,7 @@ public:
     std::vector<std::string> progress;
     std::vector<int> positions;
     std::string title;
+    int abouts = 0;
     int repaints = 0;
     bool closed = false;
     std::map<int, bool> enabled, readOnly, defaults, checks;

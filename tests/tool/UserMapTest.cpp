@@ -1,6 +1,7 @@
 // The panel picture: slot owners, hit testing, selection and hover, the context menu's choice and
 // commands, and what is drawn where.
 #include "tests/tool/ToolTestUtil.h"
+#include "tool/Texts.h"
 
 namespace jvo::tool::test {
 namespace {
@@ -269,6 +270,72 @@ TEST_F(UserMapTest, MenuCommandGuards) {
     Click(m.PanelSlot(0, 19));
     m.OnMenuCommand(CMD_DELETE_BREAKER);
     EXPECT_EQ(ui.messages.back().text, "OnDeleteBreaker(): No breaker referenced");
+}
+
+// A menu command while an open edit fails its check: the picture and the editor must not part.
+TEST_F(UserMapTest, MenuCommandsWaitForTheOpenEdit) {
+    Start(LibConfig());
+    UserMap& m = Map();
+    const PanelRecord& a = dlg.Config().m_Panels[0];
+    Click(m.PanelSlot(0, 3));
+    dlg.OnCommand(IDC_UNIT_EDIT);
+    ui.controls.m_nSoftwareAddress = 3;  // odd: the unit edit cannot be applied
+    RightClick(m.PanelSlot(0, 3), CMD_ADD_BREAKER_ONE);
+    EXPECT_EQ(ui.Count(text::kAddressEven), 1);
+    EXPECT_EQ(a.m_BreakerCnt, 0);
+    EXPECT_EQ(dlg.EditGroup(), EDIT_UNIT);
+
+    // Mended, the same command applies the edit, adds the breaker and the editor shows it.
+    ui.controls.m_nSoftwareAddress = 4;
+    RightClick(m.PanelSlot(0, 3), CMD_ADD_BREAKER_ONE);
+    ASSERT_EQ(a.m_BreakerCnt, 1);
+    EXPECT_EQ(dlg.Config().m_Unit.m_UnitAddr, 4);
+    EXPECT_EQ(dlg.EditGroup(), EDIT_NONE);
+    EXPECT_EQ(dlg.RememberedSelection(0, 0), (Selection{ITEM_BREAKER, 0}));
+    EXPECT_EQ(ui.controls.m_strBreakerName, "BREAKER #07");
+    EXPECT_EQ(m.Selected(0, 0), &m.PanelSlot(0, 3));
+
+    // Delete waits for the open edit the same way.
+    dlg.OnCommand(IDC_UNIT_EDIT);
+    ui.controls.m_nSoftwareAddress = 5;
+    RightClick(m.PanelSlot(0, 3), CMD_DELETE_BREAKER);
+    EXPECT_EQ(ui.Count(text::kAddressEven), 2);
+    EXPECT_EQ(a.m_BreakerCnt, 1);
+    ui.controls.m_nSoftwareAddress = 6;
+    ui.Answer("BREAKER #07", MsgResult::Yes);
+    RightClick(m.PanelSlot(0, 3), CMD_DELETE_BREAKER);
+    EXPECT_EQ(a.m_BreakerCnt, 0);
+    EXPECT_EQ(dlg.RememberedSelection(0, 0), Selection{});
+    EXPECT_EQ(ui.controls.m_strBreakerName, text::kNoBreakerSelected);
+
+    // A breaker added now is selected in both, so clicking elsewhere and back shows it.
+    RightClick(m.PanelSlot(0, 6), CMD_ADD_BREAKER_ONE);
+    Click(m.PanelSlot(0, 10));
+    EXPECT_EQ(ui.controls.m_strBreakerName, text::kNoBreakerSelected);
+    Click(m.PanelSlot(0, 6));
+    EXPECT_EQ(ui.controls.m_strBreakerName, "BREAKER #13");
+}
+
+// Every layout value but 0 is odd/even: numbering, room, column checks, mirroring and labels.
+TEST_F(UserMapTest, LayoutTwoIsOddEvenEverywhere) {
+    UnitConfig c = LibConfig();
+    c.m_Panels[0].m_Layout = 2;
+    Start(c);
+    UserMap& m = Map();
+    EXPECT_EQ(m.ContextMenuFor(&m.PanelSlot(0, 20)), MENU_ADD_SINGLE);
+    EXPECT_EQ(m.ContextMenuFor(&m.PanelSlot(0, 19)), MENU_ADD_DOUBLE);
+    EXPECT_EQ(dlg.AddBreaker(0, 41, 2, 20), -1);  // would straddle the columns
+    EXPECT_EQ(ui.Count("there is no room for 2 poles at position 41"), 1);
+    RightClick(m.PanelSlot(0, 21), CMD_ADD_BREAKER_TWO);
+    ASSERT_EQ(dlg.Config().m_Panels[0].m_BreakerCnt, 1);
+    EXPECT_EQ(dlg.Config().m_Panels[0].m_Breakers[0].m_Name, "BREAKER #02");
+    canvas.ops.clear();
+    m.RedrawMap();
+    const Op* right = canvas.ImageAt(275, 160);
+    ASSERT_NE(right, nullptr);
+    EXPECT_EQ(right->image, (SlotImage{2, true, false}));
+    ASSERT_NE(canvas.TextOf("2"), nullptr);
+    EXPECT_EQ(canvas.TextOf("2")->rect, (MapRect{400, 160, 450, 192}));
 }
 
 TEST_F(UserMapTest, DrawingThePanelView) {

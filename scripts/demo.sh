@@ -1,0 +1,112 @@
+#!/usr/bin/env bash
+# The quick start: installs what is missing, builds the release preset, starts the simulated unit
+# pinned as COM1 in a private port directory and opens the window programs on it.
+#
+#   scripts/demo.sh            # everything
+#   scripts/demo.sh config     # only jvo-config
+#
+# With a display the programs open for you to use; without one (no $DISPLAY) they run under Xvfb,
+# connect, extract, select a breaker and save a screenshot of the main window, whose path is
+# printed. Set DEMO_OUT to choose the screenshot folder (default: build/demo).
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+out=${DEMO_OUT:-$root/build/demo}
+bin=$root/build/release
+com=1
+sim_pid=""
+work=""
+
+log() { echo "demo: $*" >&2; }
+
+install_missing() {
+    local need=()
+    command -v cmake >/dev/null || need+=(cmake)
+    command -v ninja >/dev/null || need+=(ninja-build)
+    command -v g++ >/dev/null || need+=(g++)
+    [ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev)
+    [ -d /usr/include/x86_64-linux-gnu/qt6/QtWidgets ] || [ -d /usr/include/qt6/QtWidgets ] ||
+        need+=(qt6-base-dev libxkbcommon-dev libgl-dev)
+    [ -d /usr/include/x86_64-linux-gnu/qt6/QtCharts ] || [ -d /usr/include/qt6/QtCharts ] ||
+        need+=(qt6-charts-dev)
+    [ -f /usr/include/prometheus/exposer.h ] || need+=(prometheus-cpp-dev)
+    if [ -z "${DISPLAY:-}" ]; then
+        command -v xvfb-run >/dev/null || need+=(xvfb xauth)
+    fi
+    if [ ${#need[@]} -gt 0 ]; then
+        log "installing: ${need[*]}"
+        local sudo=""
+        [ "$(id -u)" -eq 0 ] || sudo="sudo"
+        $sudo apt-get update -q
+        DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q "${need[@]}"
+    fi
+}
+
+build() {
+    log "building the release preset"
+    # Build output goes to standard error: standard output carries only the screenshot's path.
+    (cd "$root" && cmake --preset release >/dev/null &&
+        cmake --build --preset release -j"$(nproc)" --target jvo-sim jvo-config) >&2
+}
+
+cleanup() {
+    if [ -n "$sim_pid" ]; then kill "$sim_pid" 2>/dev/null || true; wait "$sim_pid" 2>/dev/null || true; fi
+    if [ -n "$work" ]; then rm -rf "$work"; fi
+}
+
+# The simulated unit, pinned as COM$com in a private port directory, so that no real serial
+# device is touched and no pin is left behind.
+start_sim() {
+    work=$(mktemp -d)
+    export JVO_PORT_DIR=$work/ports
+    mkdir -p "$JVO_PORT_DIR"
+    "$bin/sim/jvo-sim" --com "$com" 2>"$work/sim.log" &
+    sim_pid=$!
+    for _ in $(seq 100); do
+        [ -e "$JVO_PORT_DIR/com$com" ] && return 0
+        kill -0 "$sim_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    log "jvo-sim did not start:"; cat "$work/sim.log" >&2
+    return 1
+}
+
+# Runs a window program: on the display when there is one, else under a virtual X server.
+run_windowed() {
+    if [ -n "${DISPLAY:-}" ]; then
+        "$@"
+    else
+        xvfb-run -a -s "-screen 0 1280x1024x24" "$@"
+    fi
+}
+
+demo_config() {
+    if [ -n "${DISPLAY:-}" ]; then
+        log "jvo-config on COM$com: press Enter in \"Connect...\" to extract the unit's configuration"
+        run_windowed "$bin/tool/qt/jvo-config"
+        return
+    fi
+    mkdir -p "$out"
+    local shot=$out/jvo-config.png
+    log "jvo-config under Xvfb: connect to COM$com, extract, select a breaker, screenshot"
+    run_windowed "$bin/tool/qt/jvo-config" --com "$com" --screenshot "$shot" >/dev/null
+    echo "$shot"
+}
+
+main() {
+    local what=${1:-all}
+    case $what in
+        all | config) ;;
+        -h | --help) sed -n '2,11p' "$0" | sed 's/^# \{0,1\}//'; return 0 ;;
+        *) log "unknown part '$what' (all, config)"; return 64 ;;
+    esac
+    install_missing
+    build
+    trap cleanup EXIT
+    start_sim
+    case $what in
+        all | config) demo_config ;;
+    esac
+}
+
+main "$@"

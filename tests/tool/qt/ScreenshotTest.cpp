@@ -1,0 +1,104 @@
+// Screenshots of jvo-config for the documentation and for looking at: both window layouts, the
+// panel and the auxiliary view, a panel in each panel layout (A is odd/even, B sequential in the
+// demo cabinet), with the light and the dark palette. Written to $JVO_SCREENSHOT_DIR.
+#include <QDir>
+#include <QStyle>
+#include <cstdlib>
+
+#include "config/ConfigFile.h"
+#include "sim/SimConfigs.h"
+#include "tests/config/TestConfigs.h"
+#include "tests/tool/qt/WindowDriver.h"
+#include "tool/qt/ScreenshotRun.h"
+
+namespace jvo::tool::qt::test {
+namespace {
+
+QPalette DarkPalette() {
+    QPalette p;
+    const QColor window(45, 47, 51), base(30, 31, 34), text(225, 227, 230);
+    p.setColor(QPalette::Window, window);
+    p.setColor(QPalette::WindowText, text);
+    p.setColor(QPalette::Base, base);
+    p.setColor(QPalette::AlternateBase, window);
+    p.setColor(QPalette::Text, text);
+    p.setColor(QPalette::Button, QColor(55, 58, 63));
+    p.setColor(QPalette::ButtonText, text);
+    p.setColor(QPalette::Highlight, QColor(61, 142, 230));
+    p.setColor(QPalette::HighlightedText, Qt::white);
+    p.setColor(QPalette::Light, QColor(80, 83, 88));
+    p.setColor(QPalette::Midlight, QColor(66, 69, 74));
+    p.setColor(QPalette::Mid, QColor(38, 40, 43));
+    p.setColor(QPalette::Dark, QColor(25, 26, 28));
+    p.setColor(QPalette::Shadow, QColor(10, 10, 10));
+    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        p.setColor(QPalette::Disabled, role, QColor(120, 122, 126));
+    return p;
+}
+
+// Mean lightness of an image, 0..255.
+int MeanLightness(const QImage& image) {
+    const QImage small = image.scaled(64, 64);
+    int64_t sum = 0;
+    for (int y = 0; y < small.height(); ++y)
+        for (int x = 0; x < small.width(); ++x)
+            sum += small.pixelColor(x, y).lightness();
+    return static_cast<int>(sum / (small.width() * small.height()));
+}
+
+TEST(ScreenshotTest, BothLayoutsViewsPanelLayoutsAndPalettes) {
+    jvo::test::TempDir dir;
+    ASSERT_TRUE(dir.Ok());
+    const char* env = std::getenv("JVO_SCREENSHOT_DIR");
+    const QString out = env && *env ? QString::fromUtf8(env) : QString::fromStdString(dir.Path());
+    ASSERT_TRUE(QDir().mkpath(out));
+    const std::string file = dir.File("demo.jvo.cfg");
+    ASSERT_TRUE(SaveConfigFile(sim::MakeDemoConfig(), file));
+    const QPalette light = QApplication::style()->standardPalette();
+
+    std::map<QString, int> lightness;
+    for (WindowLayout layout : {WindowLayout::COMPACT, WindowLayout::LARGE}) {
+        for (bool dark : {false, true}) {
+            QApplication::setPalette(dark ? DarkPalette() : light);
+            ToolApp app(layout, dir.File("log"));
+            app.Ui().PresetConnect(ConnectResult{}, file);
+            app.Start();
+            ASSERT_TRUE(
+                QTest::qWaitFor([&] { return app.Dlg().Offline() && !app.Busy(); }, kWaitMs));
+            QPoint at;
+            ASSERT_TRUE(FindOwnerSlot(app, ITEM_BREAKER, at));
+            QTest::mouseClick(&app.Picture(), Qt::LeftButton, {}, at);
+            ASSERT_TRUE(WaitIdle(app));
+            const QString stem =
+                QStringLiteral("%1/jvo-config-%2-%3")
+                    .arg(out, layout == WindowLayout::COMPACT ? "compact" : "large",
+                         dark ? "dark" : "light");
+            const auto shoot = [&](const QString& name) {
+                const QImage image = app.Window().grab().toImage();
+                EXPECT_TRUE(image.save(stem + name + ".png")) << (stem + name).toStdString();
+                lightness[stem + name] = MeanLightness(image);
+            };
+            shoot("-panel-a");  // panel A: odd/even layout, right column mirrored
+            Click(app, IDC_VIEW_AUX);
+            ASSERT_TRUE(WaitIdle(app));
+            shoot("-aux-a");
+            Click(app, IDC_VIEW_PANEL);
+            ASSERT_TRUE(WaitIdle(app));
+            Click(app, IDC_PANEL_B);
+            ASSERT_TRUE(WaitIdle(app));
+            EXPECT_EQ(app.Dlg().Map().Panel(), 1);
+            shoot("-panel-b");  // panel B: sequential layout
+        }
+    }
+    QApplication::setPalette(light);
+    // The dark palette reaches the whole window, the picture included.
+    for (const auto& [name, value] : lightness) {
+        if (name.contains("-dark")) {
+            EXPECT_LT(value + 60, lightness[QString(name).replace("-dark", "-light")])
+                << name.toStdString();
+        }
+    }
+}
+
+}  // namespace
+}  // namespace jvo::tool::qt::test

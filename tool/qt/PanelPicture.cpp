@@ -1,0 +1,143 @@
+// The panel picture's off-screen image and its drawing operations.
+#include "tool/qt/PanelPicture.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <algorithm>
+
+#include "qtcommon/UiCall.h"
+
+namespace jvo::tool::qt {
+
+using jvo::qt::CallOnUi;
+
+PanelPicture::PanelPicture(bool compact, QWidget* parent)
+    : QWidget(parent), m_Compact(compact), m_Colours(PictureColours::From(palette())) {
+    const QSize size = compact ? QSize(UserMap::kCompactWidth, UserMap::kCompactHeight)
+                               : QSize(UserMap::kLargeWidth, UserMap::kLargeHeight);
+    setFixedSize(size);
+    setMouseTracking(true);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    EnsureImage();
+}
+
+void PanelPicture::EnsureImage() {
+    const qreal ratio = std::max<qreal>(1.0, devicePixelRatioF());
+    if (!m_Image.isNull() && m_Image.devicePixelRatio() == ratio) return;
+    m_Image = QImage(size() * ratio, QImage::Format_RGB32);
+    m_Image.setDevicePixelRatio(ratio);
+    m_Image.fill(m_Colours.background);
+    m_Slots.clear();
+}
+
+QColor PanelPicture::ColourOf(const MapColour& c) const {
+    if (c == kMapBackground) return m_Colours.background;
+    if (c == kMapBorder) return m_Colours.border;
+    return QColor(c.m_Red, c.m_Green, c.m_Blue);
+}
+
+const QImage& PanelPicture::SlotImageFor(const SlotImage& image) {
+    const auto key = std::make_tuple(image.m_Poles, image.m_Mirrored, image.m_Hover);
+    auto it = m_Slots.find(key);
+    if (it == m_Slots.end())
+        it = m_Slots
+                 .emplace(key,
+                          DrawSlotImage(image, m_Compact, m_Image.devicePixelRatio(), m_Colours))
+                 .first;
+    return it->second;
+}
+
+void PanelPicture::Clear(const MapColour& colour) {
+    CallOnUi(this, [&] {
+        EnsureImage();
+        m_Image.fill(ColourOf(colour));
+    });
+}
+
+void PanelPicture::Frame(const MapRect& rect, const MapColour& colour, int penWidth, bool inset) {
+    CallOnUi(this, [&] {
+        MapRect r = rect;
+        if (inset) {
+            r.m_Left += 1;
+            r.m_Top += 1;
+            r.m_Right += 1 - penWidth;
+            r.m_Bottom += 1 - penWidth;
+        }
+        QPainter p(&m_Image);
+        QPen pen(ColourOf(colour), penWidth, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin);
+        p.setPen(pen);
+        const QPoint pts[] = {{r.m_Left, r.m_Top},
+                              {r.m_Left, r.m_Bottom},
+                              {r.m_Right, r.m_Bottom},
+                              {r.m_Right, r.m_Top},
+                              {r.m_Left, r.m_Top}};
+        p.drawPolyline(pts, 5);
+    });
+}
+
+void PanelPicture::Image(const SlotImage& image, const MapRect& rect) {
+    CallOnUi(this, [&] {
+        QPainter p(&m_Image);
+        p.drawImage(QPoint(rect.m_Left, rect.m_Top), SlotImageFor(image));
+    });
+}
+
+void PanelPicture::Text(const MapRect& rect, const std::string& text) {
+    CallOnUi(this, [&] {
+        QPainter p(&m_Image);
+        p.setPen(m_Colours.text);
+        p.setFont(font());
+        p.drawText(
+            QRect(QPoint(rect.m_Left, rect.m_Top), QPoint(rect.m_Right - 1, rect.m_Bottom - 1)),
+            Qt::AlignCenter | Qt::TextSingleLine, QString::fromStdString(text));
+    });
+}
+
+void PanelPicture::Repaint() {
+    CallOnUi(this, [this] { update(); });
+}
+
+QPoint PanelPicture::SlotCentre(const UserMap& map, const Slot& slot) {
+    const GridCell cell = MapSlot(slot);
+    const MapRect r = map.GridRect(cell.m_Column, cell.m_Row, cell.m_Column + 5, cell.m_Row + 1);
+    return QPoint((r.m_Left + r.m_Right) / 2, (r.m_Top + r.m_Bottom) / 2);
+}
+
+void PanelPicture::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.drawImage(QPoint(0, 0), m_Image);
+}
+
+void PanelPicture::mouseMoveEvent(QMouseEvent* e) {
+    const QPoint pos = e->position().toPoint();
+    emit MouseMoved(pos.x(), pos.y());
+}
+
+void PanelPicture::leaveEvent(QEvent*) {
+    emit MouseLeft();
+}
+
+void PanelPicture::mouseReleaseEvent(QMouseEvent* e) {
+    const QPoint pos = e->position().toPoint();
+    if (e->button() == Qt::LeftButton) emit LeftReleased(pos.x(), pos.y());
+    if (e->button() == Qt::RightButton) {
+        const QPoint global = e->globalPosition().toPoint();
+        emit RightReleased(pos.x(), pos.y(), global.x(), global.y());
+    }
+}
+
+void PanelPicture::mouseDoubleClickEvent(QMouseEvent* e) {
+    const QPoint pos = e->position().toPoint();
+    if (e->button() == Qt::LeftButton) emit LeftDoubleClicked(pos.x(), pos.y());
+}
+
+void PanelPicture::changeEvent(QEvent* e) {
+    QWidget::changeEvent(e);
+    if (e->type() == QEvent::PaletteChange || e->type() == QEvent::StyleChange) {
+        m_Colours = PictureColours::From(palette());
+        m_Slots.clear();
+        emit NeedsRedraw();
+    }
+}
+
+}  // namespace jvo::tool::qt

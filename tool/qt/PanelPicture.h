@@ -1,0 +1,61 @@
+#pragma once
+// The panel picture's control (the bitmap control): an off-screen image of the picture's size
+// that the core's UserMap draws into through MapCanvas, copied to the screen in one step when the
+// widget paints. The core may draw from the worker thread that runs a workflow; every canvas
+// operation is carried to the UI thread (and waits there), so the image is only ever touched on
+// the UI thread. Mouse input is passed on as signals in picture pixels.
+#include <QImage>
+#include <QWidget>
+#include <map>
+#include <tuple>
+
+#include "tool/UserMap.h"
+#include "tool/qt/SlotPainter.h"
+
+namespace jvo::tool::qt {
+
+class PanelPicture final : public QWidget, public MapCanvas {
+    Q_OBJECT
+public:
+    PanelPicture(bool compact, QWidget* parent);
+
+    // MapCanvas (any thread).
+    void Clear(const MapColour& colour) override;
+    void Frame(const MapRect& rect, const MapColour& colour, int penWidth, bool inset) override;
+    void Image(const SlotImage& image, const MapRect& rect) override;
+    void Text(const MapRect& rect, const std::string& text) override;
+    void Repaint() override;
+
+    const QImage& Picture() const { return m_Image; }
+    // Centre of a slot in picture pixels.
+    static QPoint SlotCentre(const UserMap& map, const Slot& slot);
+
+signals:
+    void MouseMoved(int x, int y);
+    void MouseLeft();
+    void LeftReleased(int x, int y);
+    void LeftDoubleClicked(int x, int y);
+    void RightReleased(int x, int y, int screenX, int screenY);
+    // The palette or the pixel ratio changed: the picture has to be drawn again.
+    void NeedsRedraw();
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void leaveEvent(QEvent*) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
+    void changeEvent(QEvent* e) override;
+
+private:
+    QColor ColourOf(const MapColour& colour) const;
+    void EnsureImage();
+    const QImage& SlotImageFor(const SlotImage& image);
+
+    bool m_Compact;
+    QImage m_Image;
+    PictureColours m_Colours;
+    std::map<std::tuple<int, bool, bool>, QImage> m_Slots;  // (poles, mirrored, hover)
+};
+
+}  // namespace jvo::tool::qt

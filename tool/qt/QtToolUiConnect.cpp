@@ -1,0 +1,81 @@
+// QtToolUi: the connect dialog, or the choice the command line made instead. The dialog's logic
+// (ConnectDlgLogic) runs on the worker; the dialog stays open and reports each button.
+#include <QFileInfo>
+
+#include "qtcommon/UiCall.h"
+#include "tool/ConnectDlgLogic.h"
+#include "tool/qt/ConnectDlg.h"
+#include "tool/qt/QtToolUi.h"
+#include "tool/qt/ToolWindow.h"
+
+namespace jvo::tool::qt {
+
+using jvo::qt::AwaitOnUi;
+using jvo::qt::CallOnUi;
+
+namespace {
+
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+// The connect dialog's file chooser when the command line named the file already.
+class PresetFilePort final : public DialogPort {
+public:
+    PresetFilePort(DialogPort& ui, std::string path) : m_Ui(ui), m_Path(std::move(path)) {}
+    using DialogPort::Message;
+    MsgResult Message(const std::string& text, MsgButtons b, MsgIcon i, MsgResult d) override {
+        return m_Ui.Message(text, b, i, d);
+    }
+    FileChoice ChooseFileToOpen(const std::string&, const std::string&) override {
+        const QFileInfo info(Q(m_Path));
+        return {true, info.absoluteFilePath().toStdString(), info.fileName().toStdString()};
+    }
+
+private:
+    DialogPort& m_Ui;
+    std::string m_Path;
+};
+
+}  // namespace
+
+void QtToolUi::PresetConnect(ConnectResult choice, std::string offlineFile) {
+    m_Preset = std::move(choice);
+    m_PresetFile = std::move(offlineFile);
+    m_PresetUsed = false;
+}
+
+ConnectResult QtToolUi::RunConnectDialog(BasicDlg&) {
+    if (!m_PresetUsed) {
+        m_PresetUsed = true;
+        if (m_PresetFile.empty()) return m_Preset;
+        PresetFilePort port(*this, m_PresetFile);
+        ConnectDlgLogic logic(port, [] { return std::vector<PortEntry>(); });
+        const auto outcome = logic.OnWorkOffline();
+        if (outcome != ConnectDlgLogic::Outcome::STAY) return logic.Result(outcome);
+    }
+    std::vector<PortEntry> entries;
+    ConnectDlgLogic logic(*this, [&entries] { return entries = ProbeComPorts(); });
+    logic.Start();
+    std::vector<QString> labels;
+    for (const auto& item : logic.Ports())
+        labels.push_back(Q(item.m_Label));
+    ConnectDlg* dlg =
+        CallOnUi(&m_Window, [&] { return new ConnectDlg(labels, entries, &m_Window); });
+    ConnectResult result;
+    for (;;) {
+        const int action = AwaitOnUi<int>(&m_Window, [dlg](auto done) { dlg->NextAction(done); });
+        if (action == ConnectDlg::CANCEL) break;
+        logic.Select(CallOnUi(&m_Window, [dlg] { return dlg->SelectedIndex(); }));
+        const auto outcome =
+            action == ConnectDlg::CONNECT ? logic.OnConnect() : logic.OnWorkOffline();
+        if (outcome != ConnectDlgLogic::Outcome::STAY) {
+            result = logic.Result(outcome);
+            break;
+        }
+    }
+    CallOnUi(&m_Window, [dlg] { delete dlg; });
+    return result;
+}
+
+}  // namespace jvo::tool::qt

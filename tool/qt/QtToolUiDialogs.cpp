@@ -1,0 +1,203 @@
+// QtToolUi: message boxes, file choosers, the "Add Subfeed" dialog, the context menu and the
+// about box. Each is opened on the UI thread without a nested loop; the calling worker
+// waits for the answer.
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMenu>
+#include <QMessageBox>
+#include <QTimer>
+
+#include "qtcommon/FileFilter.h"
+#include "qtcommon/UiCall.h"
+#include "tool/Menus.h"
+#include "tool/Texts.h"
+#include "tool/qt/AboutDlg.h"
+#include "tool/qt/AddSubfeedDlg.h"
+#include "tool/qt/QtToolUi.h"
+#include "tool/qt/ToolWindow.h"
+
+namespace jvo::tool::qt {
+
+using jvo::qt::AwaitOnUi;
+using jvo::qt::CallOnUi;
+using jvo::qt::ToQtFilter;
+using jvo::qt::WithDefaultExtension;
+
+namespace {
+
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+QMessageBox::StandardButton ToQt(MsgResult r) {
+    switch (r) {
+        case MsgResult::Ok:
+            return QMessageBox::Ok;
+        case MsgResult::Cancel:
+            return QMessageBox::Cancel;
+        case MsgResult::Yes:
+            return QMessageBox::Yes;
+        case MsgResult::No:
+            return QMessageBox::No;
+        case MsgResult::Retry:
+            return QMessageBox::Retry;
+    }
+    return QMessageBox::Ok;
+}
+
+MsgResult FromQt(int button, MsgButtons buttons) {
+    switch (button) {
+        case QMessageBox::Ok:
+            return MsgResult::Ok;
+        case QMessageBox::Yes:
+            return MsgResult::Yes;
+        case QMessageBox::No:
+            return MsgResult::No;
+        case QMessageBox::Retry:
+            return MsgResult::Retry;
+        case QMessageBox::Cancel:
+            return MsgResult::Cancel;
+        default:  // closed without a button
+            return buttons == MsgButtons::YesNo         ? MsgResult::No
+                   : buttons == MsgButtons::RetryCancel ? MsgResult::Cancel
+                                                        : MsgResult::Ok;
+    }
+}
+
+QMessageBox::Icon ToQt(MsgIcon icon) {
+    switch (icon) {
+        case MsgIcon::Stop:
+            return QMessageBox::Critical;
+        case MsgIcon::Exclamation:
+            return QMessageBox::Warning;
+        case MsgIcon::Information:
+            return QMessageBox::Information;
+        case MsgIcon::None:
+            break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+void AddItems(QMenu* menu, const std::vector<MenuItem>& items) {
+    for (const MenuItem& item : items) {
+        if (!item.sub.empty()) {
+            AddItems(menu->addMenu(Q(item.text)), item.sub);
+            continue;
+        }
+        QAction* a = menu->addAction(Q(item.text));
+        a->setData(item.command);
+    }
+}
+
+}  // namespace
+
+MsgResult QtToolUi::Message(const std::string& text, MsgButtons buttons, MsgIcon icon,
+                            MsgResult defaultButton) {
+    return AwaitOnUi<MsgResult>(&m_Window, [&, buttons, icon, defaultButton](auto done) {
+        const QMessageBox::StandardButtons set =
+            buttons == MsgButtons::YesNo         ? QMessageBox::Yes | QMessageBox::No
+            : buttons == MsgButtons::RetryCancel ? QMessageBox::Retry | QMessageBox::Cancel
+                                                 : QMessageBox::Ok;
+        auto* box =
+            new QMessageBox(ToQt(icon), QString::fromUtf8(text::kTitle), Q(text), set, &m_Window);
+        box->setDefaultButton(ToQt(defaultButton));
+        box->setWindowModality(Qt::ApplicationModal);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        QObject::connect(box, &QMessageBox::finished, box, [box, buttons, done] {
+            done(FromQt(box->standardButton(box->clickedButton()), buttons));
+        });
+        box->open();
+    });
+}
+
+FileChoice QtToolUi::ChooseFile(bool save, const std::string& defaultExt,
+                                const std::string& filter) {
+    return AwaitOnUi<FileChoice>(&m_Window, [&, save](auto done) {
+        auto* d = new QFileDialog(&m_Window);
+        d->setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+        d->setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+        d->setNameFilter(Q(ToQtFilter(filter)));
+        d->setDefaultSuffix(Q(defaultExt));
+        d->setWindowModality(Qt::ApplicationModal);
+        d->setAttribute(Qt::WA_DeleteOnClose);
+        QObject::connect(d, &QFileDialog::finished, d, [d, done, defaultExt](int result) {
+            FileChoice choice;
+            if (result == QDialog::Accepted && !d->selectedFiles().isEmpty()) {
+                const std::string path =
+                    WithDefaultExtension(d->selectedFiles().front().toStdString(), defaultExt);
+                const QFileInfo info(Q(path));
+                choice = {true, info.absoluteFilePath().toStdString(),
+                          info.fileName().toStdString()};
+            }
+            done(choice);
+        });
+        d->open();
+    });
+}
+
+FileChoice QtToolUi::ChooseFileToOpen(const std::string& ext, const std::string& filter) {
+    return ChooseFile(false, ext, filter);
+}
+
+FileChoice QtToolUi::ChooseFileToSave(const std::string& ext, const std::string& filter) {
+    return ChooseFile(true, ext, filter);
+}
+
+bool QtToolUi::RunAddSubfeedDialog(uint16_t enableMask, int& candidate, int& size) {
+    struct Answer {
+        bool ok = false;
+        int candidate = 0, size = 0;
+    };
+    const Answer a = AwaitOnUi<Answer>(&m_Window, [&, enableMask](auto done) {
+        const SubfeedDialogTexts& c = AddSubfeedCaptions();
+        SubfeedDlgTexts t;
+        t.title = Q(c.title);
+        t.selectGroup = Q(c.candidateGroup);
+        t.sizeGroup = Q(c.sizeGroup);
+        t.ok = Q(c.ok);
+        t.cancel = Q(c.cancel);
+        for (const std::string& s : c.candidates)
+            t.candidates << Q(s);
+        for (const std::string& s : c.sizes)
+            t.sizes << Q(s);
+        auto* d = new AddSubfeedDlg(t, enableMask, candidate, size, &m_Window);
+        d->setAttribute(Qt::WA_DeleteOnClose);
+        QObject::connect(d, &QDialog::finished, d, [d, done](int r) {
+            done({r == QDialog::Accepted, d->Candidate(), d->Size()});
+        });
+        d->open();
+    });
+    if (!a.ok) return false;
+    candidate = a.candidate;
+    size = a.size;
+    return true;
+}
+
+int QtToolUi::TrackContextMenu(int subMenu, int screenX, int screenY) {
+    return AwaitOnUi<int>(&m_Window, [&, subMenu, screenX, screenY](auto done) {
+        auto* menu = new QMenu(&m_Window);
+        menu->setObjectName(QStringLiteral("ContextMenu"));
+        AddItems(menu, ContextMenuItems(subMenu));
+        QObject::connect(menu, &QMenu::triggered, menu,
+                         [done](QAction* a) { done(a->data().toInt()); });
+        // Closed without a choice: the triggered signal, if any, comes first.
+        QObject::connect(menu, &QMenu::aboutToHide, menu, [menu, done] {
+            QTimer::singleShot(0, menu, [menu, done] {
+                done(0);
+                menu->deleteLater();
+            });
+        });
+        menu->popup(QPoint(screenX, screenY));
+    });
+}
+
+void QtToolUi::ShowAbout() {
+    AwaitOnUi<bool>(&m_Window, [&](auto done) {
+        auto* d = new CAboutDlg(m_LogPath, &m_Window);
+        d->setAttribute(Qt::WA_DeleteOnClose);
+        QObject::connect(d, &QDialog::finished, d, [done] { done(true); });
+        d->open();
+    });
+}
+
+}  // namespace jvo::tool::qt

@@ -1,0 +1,85 @@
+// The application object: wiring of the window's actions to the core.
+#include "tool/qt/ToolApp.h"
+
+#include <QTimer>
+
+#include "tool/qt/PanelPicture.h"
+#include "tool/qt/ToolForm.h"
+
+namespace jvo::tool::qt {
+
+ToolApp::ToolApp(WindowLayout layout, std::string logPath)
+    : m_Window(layout),
+      m_Ui(m_Window, std::move(logPath)),
+      m_Dlg(m_Ui, layout, m_Window.Form()->Picture()),
+      m_Runner(m_Dlg) {
+    ToolForm* form = m_Window.Form();
+    PanelPicture* picture = form->Picture();
+    connect(form, &ToolForm::Command, this,
+            [this](int id) { Run([id](BasicDlg& d) { d.OnCommand(id); }); });
+    connect(&m_Window, &ToolWindow::OkKey, this, [this] { Run([](BasicDlg& d) { d.OnOkKey(); }); });
+    connect(&m_Window, &ToolWindow::CancelKey, this,
+            [this] { Run([](BasicDlg& d) { d.OnCancelKey(); }); });
+    connect(&m_Window, &ToolWindow::AboutRequested, this,
+            [this] { Run([](BasicDlg& d) { d.OnCommand(BasicDlg::kAboutCommand); }); });
+    connect(picture, &PanelPicture::MouseMoved, this, [this](int x, int y) {
+        if (!Busy()) m_Dlg.Map().OnMouseMove(x, y);
+    });
+    connect(picture, &PanelPicture::MouseLeft, this, [this] {
+        if (!Busy()) m_Dlg.Map().OnMouseLeave();
+    });
+    connect(picture, &PanelPicture::LeftReleased, this,
+            [this](int x, int y) { Run([x, y](BasicDlg& d) { d.Map().OnLButtonUp(x, y); }); });
+    // The double-click comes right behind the click whose selection may still be running: it
+    // waits for it rather than being lost.
+    connect(picture, &PanelPicture::LeftDoubleClicked, this, [this](int x, int y) {
+        auto step = [x, y](BasicDlg& d) { d.Map().OnLButtonDblClk(x, y); };
+        if (!Run(step)) m_Queued = step;
+    });
+    connect(picture, &PanelPicture::RightReleased, this, [this](int x, int y, int gx, int gy) {
+        Run([=](BasicDlg& d) { d.Map().OnRButtonUp(x, y, gx, gy); });
+    });
+    connect(picture, &PanelPicture::NeedsRedraw, this, &ToolApp::Redraw);
+}
+
+ToolApp::~ToolApp() {
+    m_Runner.Wait();
+}
+
+PanelPicture& ToolApp::Picture() {
+    return *m_Window.Form()->Picture();
+}
+
+void ToolApp::Start() {
+    m_Dlg.InitDialog();
+    m_Window.show();
+    QTimer::singleShot(BasicDlg::kStartupDelayMs, this,
+                       [this] { Run([](BasicDlg& d) { d.OnStartupTimer(); }); });
+}
+
+bool ToolApp::Run(std::function<void(BasicDlg&)> step) {
+    return m_Runner.Start(std::move(step), [this] {
+        // On the worker: hand the end over to the UI thread.
+        QMetaObject::invokeMethod(this, &ToolApp::OnFinished, Qt::QueuedConnection);
+    });
+}
+
+void ToolApp::OnFinished() {
+    if (m_Ui.CloseRequested()) {
+        m_Window.AllowClose();
+        m_Window.close();
+        m_Queued = nullptr;
+    }
+    if (m_Queued) {
+        auto step = std::move(m_Queued);
+        m_Queued = nullptr;
+        Run(std::move(step));
+    }
+    emit WorkflowFinished();
+}
+
+void ToolApp::Redraw() {
+    if (!Busy()) m_Dlg.Map().RedrawMap();
+}
+
+}  // namespace jvo::tool::qt

@@ -1,0 +1,38 @@
+// jvo-config: the JVO configuration tool's window program.
+#include <QApplication>
+#include <QScreen>
+
+#include "qtcommon/LogFile.h"
+#include "tool/qt/AboutDlg.h"
+#include "tool/qt/ScreenshotRun.h"
+#include "tool/qt/ToolApp.h"
+#include "tool/qt/ToolOptions.h"
+
+using namespace jvo::tool;
+using namespace jvo::tool::qt;
+
+int main(int argc, char** argv) {
+    ToolOptions options;
+    const int early = ParseToolOptions(argc, argv, options);
+    if (early >= 0) return early;
+
+    jvo::qt::LogFile log(jvo::qt::DefaultLogPath("jvo-config"));
+    // The toolkit gets only the program name: the options are ours.
+    int qtArgc = 1;
+    QApplication app(qtArgc, argv);
+    QApplication::setApplicationName(QStringLiteral("jvo-config"));
+    QApplication::setWindowIcon(ToolIcon());
+
+    WindowLayout layout = options.layout;
+    if (!options.layoutGiven) {
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        layout = ChooseWindowLayout(screen ? screen->availableGeometry().height() : 0);
+    }
+    ToolApp tool(layout, log.Path());
+    if (options.connect.m_Kind != ConnectResult::CANCELLED || !options.offlineFile.empty())
+        tool.Ui().PresetConnect(options.connect, options.offlineFile);
+    if (!options.screenshot.empty())
+        new ScreenshotRun(tool, QString::fromStdString(options.screenshot));
+    tool.Start();
+    return QApplication::exec();
+}

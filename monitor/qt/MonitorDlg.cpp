@@ -8,6 +8,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenuBar>
+#include <QTableView>
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
@@ -72,6 +73,7 @@ MonitorDlg::MonitorDlg(MonitorApp& app, std::string logPath, SessionOptions opti
     connect(m_Area->SetClockButton(), &QPushButton::clicked, this, &MonitorDlg::OnSetClock);
     connect(m_Area->ResetKwhButton(), &QPushButton::clicked, this, &MonitorDlg::OnResetKwh);
     connect(m_Breakers, &ReadingsList::RowActivated, this, &MonitorDlg::OnBreakerRow);
+    connect(m_Breakers, &ReadingsList::RowMenu, this, &MonitorDlg::OnBreakerMenu);
     connect(m_Subfeeds, &ReadingsList::RowActivated, this, &MonitorDlg::OnSubfeedRow);
     connect(&m_Timer, &QTimer::timeout, this, &MonitorDlg::OnTimer);
     // Escape ends the window as the close box does (with its question while connected).
@@ -140,6 +142,10 @@ void MonitorDlg::MakeMenus() {
     add(view, tr("&Event Logs"), "viewEvents", &MonitorDlg::OnEvents);
     add(view, tr("&Breakers"), "viewBreakers", &MonitorDlg::OnShowBreakers);
     add(view, tr("&Subfeeds"), "viewSubfeeds", &MonitorDlg::OnShowSubfeeds);
+    add(view, tr("&Trend..."), "viewTrend", [this] {
+        const int row = m_Breakers->Table()->currentIndex().row();
+        OnTrend(row < 0 ? 0 : row);
+    });
     QMenu* dump = menuBar()->addMenu(tr("&Dump"));
     add(dump, tr("&Readings"), "dumpReadings", &MonitorDlg::OnDumpReadings);
     add(dump, tr("&Event Log"), "dumpEventLog", &MonitorDlg::OnDumpEventLog);

@@ -108,15 +108,18 @@ void TrendDlg::Rebuild() {
     for (const char* ph : kPhases) {
         auto* s = new QLineSeries(m_Chart);
         s->setName(tr("Panel %1 %2").arg(letter).arg(QLatin1String(ph)));
-        QPen pen = s->pen();
-        pen.setStyle(Qt::DashLine);
-        s->setPen(pen);
         m_Series.push_back(s);
     }
-    for (QLineSeries* s : m_Series) {
-        m_Chart->addSeries(s);
+    for (size_t k = 0; k < m_Series.size(); ++k) {
+        QLineSeries* s = m_Series[k];
+        m_Chart->addSeries(s);  // the theme gives it its colour
         s->attachAxis(m_Time);
         s->attachAxis(m_Amps);
+        if (k >= m_Poles.size()) {  // the panel's phases dashed
+            QPen pen = s->pen();
+            pen.setStyle(Qt::DashLine);
+            s->setPen(pen);
+        }
     }
     setWindowTitle(tr("Trend - Panel %1, breaker %2 %3").arg(letter).arg(m_Breaker + 1).arg(name));
     m_Seen = ~uint64_t{0};

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <thread>
 
 namespace jvo {
 
@@ -18,14 +19,28 @@ CAppLog& CAppLog::Instance() {
 }
 
 void CAppLog::AddSink(Sink* sink) {
-    std::lock_guard<std::timed_mutex> guard(m_Lock);
+    std::lock_guard<std::mutex> guard(m_Lock);
     m_Sinks.push_back(sink);
 }
 
 void CAppLog::RemoveSink(Sink* sink) {
-    std::lock_guard<std::timed_mutex> guard(m_Lock);
+    std::lock_guard<std::mutex> guard(m_Lock);
     m_Sinks.erase(std::remove(m_Sinks.begin(), m_Sinks.end(), sink), m_Sinks.end());
 }
+
+namespace {
+
+// Polls the lock instead of a timed wait, which the thread checkers do not all follow.
+bool TryLockFor(std::unique_lock<std::mutex>& guard, int waitMs) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+    while (!guard.try_lock()) {
+        if (std::chrono::steady_clock::now() >= until) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+}  // namespace
 
 void CAppLog::WriteArgs(int level, std::string_view format, std::initializer_list<fmt::Arg> args,
                         bool nullFormat, bool noWait) {
@@ -39,10 +54,10 @@ void CAppLog::WriteArgs(int level, std::string_view format, std::initializer_lis
         text.append(format);
         text += '"';
     }
-    std::unique_lock<std::timed_mutex> guard(m_Lock, std::defer_lock);
+    std::unique_lock<std::mutex> guard(m_Lock, std::defer_lock);
     if (!noWait) {
         guard.lock();
-    } else if (!guard.try_lock_for(std::chrono::milliseconds(kNoWaitLockMs))) {
+    } else if (!TryLockFor(guard, kNoWaitLockMs)) {
         // The lock may be held by this very thread, abandoned at a fault: the line goes out
         // without it, in one write.
         text += '\n';

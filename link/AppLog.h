@@ -61,7 +61,7 @@ private:
     void WriteArgs(int level, std::string_view format, std::initializer_list<fmt::Arg> args,
                    bool nullFormat = false, bool noWait = false);
 
-    std::timed_mutex m_Lock;
+    std::mutex m_Lock;
     std::vector<Sink*> m_Sinks;
     std::atomic<int> m_Level{1};
     std::atomic<bool> m_DebugChannel{true};

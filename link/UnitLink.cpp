@@ -92,7 +92,12 @@ void UnitLink::Disconnect() {
     if (std::shared_ptr<ProxyConnection> proxy = CurrentProxy()) proxy->Close();
     m_Port.Close();
     std::lock_guard<std::mutex> guard(m_Lock);
-    --m_Disconnecting;
+    // Counted down only once the link is marked closed, so that a closed port is never taken for
+    // a lost one in between.
+    struct Done {
+        std::atomic<int>& count;
+        ~Done() { --count; }
+    } done{m_Disconnecting};
     if (!m_Connected) return;
     ++m_Generation;
     if (m_ViaProxy) {

@@ -32,10 +32,6 @@
 #include "monitor/PolledIPC.h"
 #include "monitor/ReadingsStore.h"
 
-namespace jvo {
-std::string ClockText(int64_t);
-}
-
 namespace jvo::monitor {
 
 struct PollTimings {

@@ -6,6 +6,8 @@
 
 #include "link/Commands.h"
 #include "monitor/PollWorker.h"
+#include "proxy/ProxyServer.h"
+#include "sim/SimProxy.h"
 #include "tests/config/TestConfigs.h"
 #include "tests/monitor/PollTestUtil.h"
 #include "tests/sim/SimClientFixture.h"
@@ -282,6 +284,55 @@ TEST(PollWorkerLink, LostPortIsReopenedAndPollingGoesOn) {
     worker.Stop();
     EXPECT_EQ(worker.End(), PollEnd::STOPPED);
     ::unsetenv("JVO_PORT_DIR");
+}
+
+// The proxy connection ends (the server went away) and the server comes back on the same port:
+// the worker reconnects and goes on; a stop while the connection is down is answered at once,
+// without waiting out the reopen interval.
+TEST(PollWorkerLink, EndedProxyConnectionIsReopenedAndAStopIsNotHeldUp) {
+    ManualClock unitClock(10'000);
+    sim::SimUnit unit(unitClock, sim::MakeDemoConfig(), SeededOptions());
+    sim::SimUnitBackend backend(unit);
+    ProxyServerOptions options;
+    options.port = 0;
+    auto server = std::make_unique<ProxyServer>(backend, options);
+    ASSERT_TRUE(server->Start());
+    options.port = server->Port();
+    UnitLink link;
+    ASSERT_TRUE(link.OpenProxy("127.0.0.1:" + std::to_string(options.port)));
+    const UnitConfig config = unit.Current();
+    ReadingsStore readings;
+    monitor::EventLogStores logs;
+    monitor::NotifyQueue notify;
+    NoteCollector notes(notify);
+    CPolledIPC ipc;
+    PollTimings timings;
+    timings.reopenFirstMs = 3000;
+    timings.reopenMaxMs = 3000;
+    PollWorker worker(ipc, link, config, readings, logs, notify, SystemClock::Instance(), timings);
+    worker.Launch();
+    ASSERT_EQ(ipc.Post(PollCmdStart, 0), 0);
+    ASSERT_TRUE(WaitUntil([&] { return worker.Cycles() >= 1; }));
+
+    server->Stop();
+    server = std::make_unique<ProxyServer>(backend, options);
+    ASSERT_TRUE(WaitUntil([&] { return worker.TransportLost(); }));
+    ASSERT_TRUE(server->Start());
+    ASSERT_TRUE(WaitUntil([&] { return !worker.TransportLost(); }));
+    const uint64_t cycles = worker.Cycles();
+    ASSERT_TRUE(WaitUntil([&] { return worker.Cycles() >= cycles + 1; }));
+
+    server->Stop();
+    ASSERT_TRUE(WaitUntil([&] { return worker.TransportLost(); }));
+    const auto start = std::chrono::steady_clock::now();
+    worker.Stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2000));
+    EXPECT_EQ(worker.End(), PollEnd::STOPPED);
+    EXPECT_EQ(notes.Trouble(),
+              (std::vector<std::pair<int, int>>{{monitor::TROUBLE_TRANSPORT_LOST, 1},
+                                                {monitor::TROUBLE_TRANSPORT_LOST, 0},
+                                                {monitor::TROUBLE_TRANSPORT_LOST, 1}}));
+    backend.Cancel();
 }
 
 }  // namespace

@@ -98,10 +98,10 @@ void EventLogDlg::Fill(int log, bool forced) {
     m_List->setUpdatesEnabled(false);
     m_List->setRowCount(static_cast<int>(events.size()));
     for (size_t i = 0; i < events.size(); ++i) {
-        const EventRecord& e = events[i];
-        const QString texts[3] = {QString::fromStdString(EventIndexText(e.m_Index)),
-                                  QString::fromStdString(EventTimestampText(e.m_Time)),
-                                  QString::fromStdString(FormatEventText(e))};
+        const EventRowView row = MakeEventRow(events[i]);
+        const QString texts[3] = {QString::fromStdString(row.m_Index),
+                                  QString::fromStdString(row.m_Timestamp),
+                                  QString::fromStdString(row.m_Description)};
         for (int c = 0; c < 3; ++c) {
             QTableWidgetItem* item = m_List->item(static_cast<int>(i), c);
             if (!item) {

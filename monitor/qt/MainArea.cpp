@@ -62,7 +62,7 @@ QWidget* MainArea::MakePanelGroup() {
     m_PanelName->setObjectName(QStringLiteral("panelName"));
     m_PanelName->setToolTip(tr("Click to switch panel"));
     m_PanelName->setCursor(Qt::PointingHandCursor);
-    m_Switch = new QPushButton(tr("&A/B"), g);
+    m_Switch = new QPushButton(tr("A/&B"), g);
     m_Switch->setObjectName(QStringLiteral("switchPanel"));
     m_Switch->setEnabled(false);
     auto* row = new QHBoxLayout(g);
@@ -119,7 +119,7 @@ QWidget* MainArea::MakeMainGroup() {
     grid->addWidget(m_TotalPf, 4, 11);
     grid->addWidget(Label(tr("Neutral:"), g), 5, 0);
     grid->addWidget(m_Neutral, 5, 1);
-    grid->addWidget(m_Energy, 5, 6);
+    grid->addWidget(m_Energy, 5, 5, 1, 2);  // ends under VLN-RMS, room for a large meter
     grid->addWidget(m_ResetKwh, 5, 7, 1, 2);
     return g;
 }

@@ -107,12 +107,12 @@ QWidget* MonitorDlg::MakeBottomRow(QWidget* parent) {
     m_AutoZero->setObjectName(QStringLiteral("autoZero"));
     m_AutoZero->setEnabled(false);
     m_AutoZero->setVisible(m_App.ServiceUser());
-    m_Dump = new QPushButton(tr("&Dump"), row);
+    m_Dump = new QPushButton(tr("D&ump"), row);
     m_ListToggle = new QPushButton(tr("&Subfeeds"), row);
     m_ListToggle->setObjectName(QStringLiteral("listToggle"));
-    m_ViewToggle = new QPushButton(tr("&View"), row);
+    m_ViewToggle = new QPushButton(tr("Vie&w"), row);
     m_ViewToggle->setObjectName(QStringLiteral("viewToggle"));
-    m_Events = new QPushButton(tr("E&vents"), row);
+    m_Events = new QPushButton(tr("Eve&nts"), row);
     auto* h = new QHBoxLayout(row);
     h->setContentsMargins(0, 0, 0, 0);
     h->addWidget(m_Version);

@@ -177,7 +177,7 @@ void MonitorDlg::ApplyListShown() {
     const bool hadFocus = m_Lists->currentWidget()->hasFocus() ||
                           m_Lists->currentWidget()->isAncestorOf(focusWidget());
     m_Lists->setCurrentWidget(m_ShowSubfeeds ? m_Subfeeds : m_Breakers);
-    m_ListToggle->setText(m_ShowSubfeeds ? tr("&Breakers") : tr("&Subfeeds"));
+    m_ListToggle->setText(m_ShowSubfeeds ? tr("Brea&kers") : tr("&Subfeeds"));
     if (m_Connected || m_ShowSubfeeds)
         m_ListGroup->setTitle(m_ShowSubfeeds ? tr("Subfeed Status") : tr("Breaker Status"));
     if (hadFocus) m_Lists->currentWidget()->setFocus();

@@ -57,7 +57,15 @@ R QtMonitorUi::Await(R fallback, std::function<void(std::function<void(R)>)> sta
     }
     auto done = [completion](R value) { completion->Set(std::move(value)); };
     QMetaObject::invokeMethod(
-        &m_Window, [start, done] { start(done); }, Qt::QueuedConnection);
+        &m_Window,
+        [this, start, done] {
+            {
+                std::lock_guard<std::mutex> lock(m_Lock);
+                if (m_Closing) return;  // answered by Shutdown() already: open nothing
+            }
+            start(done);
+        },
+        Qt::QueuedConnection);
     return completion->Wait();
 }
 

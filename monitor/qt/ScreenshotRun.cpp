@@ -14,12 +14,17 @@ namespace jvo::monitor::qt {
 
 namespace {
 constexpr int kStepMs = 150;
+constexpr int kGiveUpMs = 120000;
 constexpr int kMaxWaits = 200;    // 30 s for the first full poll cycle
 constexpr int kSettleWaits = 40;  // 6 s: an alarm present at connect is filtered by then
 }  // namespace
 
 ScreenshotRun::ScreenshotRun(MonitorDlg& dlg, QString dir)
     : QObject(&dlg), m_Dlg(dlg), m_Dir(std::move(dir)) {
+    QTimer::singleShot(kGiveUpMs, this, [] {
+        std::fprintf(stderr, "jvo-monitor: no readings to show after two minutes\n");
+        QApplication::exit(jvo::qt::kExitNotCompleted);
+    });
     connect(&dlg, &MonitorDlg::ConnectFinished, this, [this](bool ok) {
         if (!ok) return Finish(jvo::qt::kExitNotCompleted);
         QTimer::singleShot(kStepMs, this, &ScreenshotRun::Step);

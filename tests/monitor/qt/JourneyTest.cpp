@@ -90,7 +90,7 @@ TEST_F(WindowTest, ComPortJourney) {
     dlg->ListToggle()->click();
     EXPECT_TRUE(dlg->SubfeedsShown());
     EXPECT_EQ(dlg->ListGroup()->title(), "Subfeed Status");
-    EXPECT_EQ(dlg->ListToggle()->text(), "&Breakers");
+    EXPECT_EQ(dlg->ListToggle()->text(), "Brea&kers");
     dlg->ViewToggle()->click();
     EXPECT_TRUE(dlg->Subfeeds()->IconView());
     EXPECT_TRUE(breakers->IconView());
@@ -229,6 +229,27 @@ TEST_F(WindowTest, ProxyJourneyWithTroubleLine) {
     ASSERT_TRUE(Pump([&] { return dlg->EventLog()->isVisible(); }));
     EXPECT_FALSE(dlg->EventLog()->Radio(2)->isVisible());
     dlg->EventLog()->reject();
+}
+
+// Escape in the connect dialog cancels (the program then ends); closing the main window while the
+// dialog is open ends the connect sequence too, without either thread waiting on the other.
+TEST_F(WindowTest, CancelAndCloseWhileConnecting) {
+    Open(false);
+    monitor::qt::ConnectDlg* c = nullptr;
+    ASSERT_TRUE(Pump([&] { return (c = dlg->Ui().Dialog()) && c->isVisible(); }));
+    PressKey(c, Qt::Key_Escape);
+    ASSERT_TRUE(Pump([&] { return connected >= 0; }));
+    EXPECT_EQ(connected, 0);
+    EXPECT_FALSE(dlg->Session().Link().IsConnected());
+
+    dlg.reset();
+    connected = -1;
+    Open(false);
+    ASSERT_TRUE(Pump([&] { return (c = dlg->Ui().Dialog()) && c->isVisible(); }));
+    dlg->close();
+    ASSERT_TRUE(Pump([&] { return !dlg->isVisible(); }, 10000));
+    EXPECT_EQ(connected, 0);
+    EXPECT_EQ(dlg->Session().Worker().End(), monitor::PollEnd::STOPPED);
 }
 
 }  // namespace

@@ -23,15 +23,9 @@
 
 namespace jvo::test {
 
+// The application object made by the test's main().
 inline QApplication& App() {
-    static int argc = 1;
-    static char name[] = "monitor_qt_tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = [] {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        return new QApplication(argc, argv);
-    }();
-    return *app;
+    return *qApp;
 }
 
 // Runs the event loop until `done` holds or `ms` pass (generous: the machine may be loaded).

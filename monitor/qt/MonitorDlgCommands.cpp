@@ -103,7 +103,7 @@ void MonitorDlg::OnDumpConfig() {
 }
 
 void MonitorDlg::OnTrend(int row) {
-    if (!m_Connected) return;
+    if (!m_Connected || m_Exiting) return;
     if (!m_TrendDlg) m_TrendDlg = new TrendDlg(m_Trend, m_Session->Config(), this);
     m_TrendDlg->ShowBreaker(m_Panel, row);
     m_TrendDlg->show();

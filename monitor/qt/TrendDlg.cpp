@@ -51,10 +51,15 @@ TrendDlg::TrendDlg(const TrendBuffer& trend, const UnitConfig& config, QWidget* 
     m_Time->setFormat(QStringLiteral("HH:mm:ss"));
     m_Time->setTitleText(tr("Time"));
     m_Amps = new QValueAxis(m_Chart);
-    m_Amps->setTitleText(tr("Current (A)"));
+    m_Amps->setTitleText(tr("Breaker (A)"));
     m_Amps->setLabelFormat(QStringLiteral("%.1f"));
+    m_PanelAmps = new QValueAxis(m_Chart);
+    m_PanelAmps->setTitleText(tr("Panel phases (A)"));
+    m_PanelAmps->setLabelFormat(QStringLiteral("%.0f"));
+    m_PanelAmps->setGridLineVisible(false);
     m_Chart->addAxis(m_Time, Qt::AlignBottom);
     m_Chart->addAxis(m_Amps, Qt::AlignLeft);
+    m_Chart->addAxis(m_PanelAmps, Qt::AlignRight);
     m_View = new QChartView(m_Chart, this);
     m_View->setRenderHint(QPainter::Antialiasing);
 
@@ -114,7 +119,7 @@ void TrendDlg::Rebuild() {
         QLineSeries* s = m_Series[k];
         m_Chart->addSeries(s);  // the theme gives it its colour
         s->attachAxis(m_Time);
-        s->attachAxis(m_Amps);
+        s->attachAxis(k < m_Poles.size() ? m_Amps : m_PanelAmps);
         if (k >= m_Poles.size()) {  // the panel's phases dashed
             QPen pen = s->pen();
             pen.setStyle(Qt::DashLine);
@@ -128,13 +133,13 @@ void TrendDlg::Rebuild() {
 
 void TrendDlg::Redraw() {
     m_Seen = m_Trend.Generation();
-    double lo = INFINITY, hi = -INFINITY, top = 0;
+    double lo = INFINITY, hi = -INFINITY, top = 0, panelTop = 0;
     size_t k = 0;
     for (; k < m_Poles.size(); ++k)
         m_Series[k]->replace(
             Points(m_Trend.BreakerPole(m_Panel, m_Breaker, m_Poles[k]), lo, hi, top));
     for (int ph = 0; k < m_Series.size(); ++k, ++ph)
-        m_Series[k]->replace(Points(m_Trend.PanelPhase(m_Panel, ph), lo, hi, top));
+        m_Series[k]->replace(Points(m_Trend.PanelPhase(m_Panel, ph), lo, hi, panelTop));
     if (lo > hi) {  // nothing yet: the last minute
         hi = static_cast<double>(QDateTime::currentMSecsSinceEpoch());
         lo = hi - 60'000;
@@ -144,6 +149,7 @@ void TrendDlg::Redraw() {
     m_Time->setRange(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(lo)),
                      QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(hi)));
     m_Amps->setRange(0, top > 0 ? top * 1.1 : 1.0);
+    m_PanelAmps->setRange(0, panelTop > 0 ? panelTop * 1.1 : 1.0);
 }
 
 void TrendDlg::changeEvent(QEvent* event) {
@@ -163,10 +169,12 @@ void TrendDlg::ApplyPalette() {
     m_Chart->setTitleBrush(p.windowText());
     m_Chart->legend()->setLabelColor(p.color(QPalette::WindowText));
     for (QAbstractAxis* axis :
-         {static_cast<QAbstractAxis*>(m_Time), static_cast<QAbstractAxis*>(m_Amps)}) {
+         {static_cast<QAbstractAxis*>(m_Time), static_cast<QAbstractAxis*>(m_Amps),
+          static_cast<QAbstractAxis*>(m_PanelAmps)}) {
         axis->setLabelsBrush(p.text());
         axis->setTitleBrush(p.windowText());
         axis->setGridLineColor(p.color(QPalette::Mid));
+        if (axis == m_PanelAmps) axis->setGridLineVisible(false);
         axis->setLinePenColor(p.color(QPalette::WindowText));
     }
     m_View->setBackgroundBrush(p.window());

@@ -50,7 +50,8 @@ private:
     QChart* m_Chart = nullptr;
     QChartView* m_View = nullptr;
     QDateTimeAxis* m_Time = nullptr;
-    QValueAxis* m_Amps = nullptr;
+    QValueAxis* m_Amps = nullptr;       // the breaker's poles, on the left
+    QValueAxis* m_PanelAmps = nullptr;  // the panel's phases (far larger), on the right
     std::vector<QLineSeries*> m_Series;
     std::vector<int> m_Poles;  // the pole (0..2) of each breaker series
     QTimer m_Timer;

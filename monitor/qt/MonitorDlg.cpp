@@ -13,6 +13,7 @@
 #include <QShortcut>
 #include <QStackedWidget>
 #include <QStatusBar>
+#include <QTableView>
 #include <QVBoxLayout>
 
 #include "monitor/Formats.h"
@@ -56,6 +57,7 @@ MonitorDlg::MonitorDlg(MonitorApp& app, std::string logPath, SessionOptions opti
     connect(m_Area->ResetKwhButton(), &QPushButton::clicked, this, &MonitorDlg::OnResetKwh);
     connect(m_Lists, &ListsPane::BreakerActivated, this, &MonitorDlg::OnBreakerRow);
     connect(m_Lists, &ListsPane::SubfeedActivated, this, &MonitorDlg::OnSubfeedRow);
+    connect(m_Lists->Breakers(), &ReadingsList::RowMenu, this, &MonitorDlg::OnBreakerMenu);
     connect(&m_Timer, &QTimer::timeout, this, &MonitorDlg::OnTimer);
     // Escape ends the window as the close box does (with its question while connected).
     connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this,
@@ -134,6 +136,10 @@ void MonitorDlg::MakeMenus() {
     add(view, tr("&Event Logs"), "viewEvents", &MonitorDlg::OnEvents);
     add(view, tr("&Breakers"), "viewBreakers", &MonitorDlg::OnShowBreakers);
     add(view, tr("&Subfeeds"), "viewSubfeeds", &MonitorDlg::OnShowSubfeeds);
+    add(view, tr("&Trend..."), "viewTrend", [this] {
+        const int row = m_Lists->Breakers()->Table()->currentIndex().row();
+        OnTrend(row < 0 ? 0 : row);
+    });
     QMenu* dump = menuBar()->addMenu(tr("&Dump"));
     add(dump, tr("&Readings"), "dumpReadings", &MonitorDlg::OnDumpReadings);
     add(dump, tr("&Event Log"), "dumpEventLog", &MonitorDlg::OnDumpEventLog);

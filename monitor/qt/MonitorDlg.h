@@ -18,6 +18,7 @@
 #include "monitor/MonitorApp.h"
 #include "monitor/MonitorSession.h"
 #include "monitor/Notify.h"
+#include "monitor/TrendBuffer.h"
 #include "monitor/qt/QtMonitorUi.h"
 
 class QAction;
@@ -32,6 +33,7 @@ class EventLogDlg;
 class ListsPane;
 class MainArea;
 class ReadingsList;
+class TrendDlg;
 
 class MonitorDlg final : public QMainWindow {
     Q_OBJECT
@@ -56,6 +58,9 @@ public:
     ReadingsList* Breakers() const;
     ReadingsList* Subfeeds() const;
     EventLogDlg* EventLog() const { return m_EventLog; }
+    // The trend window, once opened; the hour of currents it draws.
+    TrendDlg* Trend() const { return m_TrendDlg; }
+    const TrendBuffer& Trends() const { return m_Trend; }
     QLabel* StatusLine() const { return m_StatusLine; }
     QGroupBox* ListGroup() const;
     QPushButton* ListToggle() const { return m_ListToggle; }
@@ -86,6 +91,10 @@ public:
     void OnBreakerRow(int row);
     void OnSubfeedRow(int row);
     void OnAbout();
+    // Opens (or raises) the trend window on breaker `row` of the current panel.
+    void OnTrend(int row);
+    // A breaker row's context menu ("Trend...").
+    void OnBreakerMenu(int row, const QPoint& global);
 
 signals:
     void ConnectFinished(bool connected);
@@ -132,6 +141,8 @@ private:
     QPushButton* m_Events = nullptr;
     QLabel* m_StatusLine = nullptr;
     EventLogDlg* m_EventLog = nullptr;
+    TrendBuffer m_Trend;
+    TrendDlg* m_TrendDlg = nullptr;
     QTimer m_Timer;
     QTimer m_NoteTimer;
 

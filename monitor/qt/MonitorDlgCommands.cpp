@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
+#include <QMenu>
 
 #include "monitor/ConfigViews.h"
 #include "monitor/Dumps.h"
@@ -11,6 +12,7 @@
 #include "monitor/qt/DumpSave.h"
 #include "monitor/qt/EventLogDlg.h"
 #include "monitor/qt/MonitorDlg.h"
+#include "monitor/qt/TrendDlg.h"
 
 namespace jvo::monitor::qt {
 
@@ -98,6 +100,22 @@ void MonitorDlg::OnDumpEventLog() {
 
 void MonitorDlg::OnDumpConfig() {
     SaveDump(this, DumpKind::Config, [this] { return MonitorConfigDump(m_Session->Config()); });
+}
+
+void MonitorDlg::OnTrend(int row) {
+    if (!m_Connected || m_Exiting) return;
+    if (!m_TrendDlg) m_TrendDlg = new TrendDlg(m_Trend, m_Session->Config(), this);
+    m_TrendDlg->ShowBreaker(m_Panel, row);
+    m_TrendDlg->show();
+    m_TrendDlg->raise();
+}
+
+void MonitorDlg::OnBreakerMenu(int row, const QPoint& global) {
+    QMenu menu(this);
+    QAction* trend = menu.addAction(tr("Trend..."));
+    trend->setObjectName(QStringLiteral("trendRow"));
+    trend->setEnabled(m_Connected);
+    if (menu.exec(global) == trend) OnTrend(row);
 }
 
 void MonitorDlg::OnBreakerRow(int row) {

@@ -1,6 +1,7 @@
 // The main window's drawing: notifications, the panel and view switches, the 200 ms icon timer
 // and the status line. Every text, colour and icon comes from the core's display model.
 #include <QCheckBox>
+#include <QDateTime>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
@@ -26,11 +27,13 @@ QString Q(const std::string& s) {
 
 void MonitorDlg::TakeNotes() {
     bool main = false;
+    bool trend[kPanelCount] = {false, false};
     std::vector<int> breakers, subfeeds;
     for (const Notification& n : m_Notify.Take()) {
         switch (n.m_Msg) {
             case WM_APP_PANEL_READINGS:
                 main = main || n.m_Param1 == m_Panel;
+                if (n.m_Param1 >= 0 && n.m_Param1 < kPanelCount) trend[n.m_Param1] = true;
                 break;
             case WM_APP_BREAKER_READING:
                 if (n.m_Param1 == m_Panel) breakers.push_back(n.m_Param2);
@@ -55,8 +58,11 @@ void MonitorDlg::TakeNotes() {
                 break;
         }
     }
-    if (m_Connected && (main || !breakers.empty() || !subfeeds.empty())) {
+    if (m_Connected && (main || trend[0] || trend[1] || !breakers.empty() || !subfeeds.empty())) {
         const ReadingsSnapshot s = m_Session->Readings().Snapshot();
+        const int64_t now = QDateTime::currentMSecsSinceEpoch();
+        for (int p = 0; p < kPanelCount; ++p)
+            if (trend[p]) m_Trend.OnPanelReadings(p, now, m_Session->Config(), s);
         if (main) RefreshMain(s);
         for (int row : breakers)
             m_Lists->RefreshBreaker(m_Session->Config(), s, m_Panel, row, m_Mode);

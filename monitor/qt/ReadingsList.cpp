@@ -69,6 +69,11 @@ ReadingsList::ReadingsList(const QStringList& heads, const std::vector<int>& wid
         open->setShortcutContext(Qt::WidgetShortcut);
         connect(open, &QAction::triggered, this, [this, view] { Activate(view->currentIndex()); });
         view->addAction(open);
+        view->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(view, &QWidget::customContextMenuRequested, this, [this, view](const QPoint& pos) {
+            const QModelIndex index = view->indexAt(pos);
+            if (index.isValid()) emit RowMenu(index.row(), view->viewport()->mapToGlobal(pos));
+        });
     }
     setFocusProxy(m_Table);
 }

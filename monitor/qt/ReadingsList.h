@@ -30,6 +30,8 @@ public:
 
 signals:
     void RowActivated(int row);
+    // The context menu was asked for on a row, at `global` on the screen.
+    void RowMenu(int row, const QPoint& global);
 
 private:
     void Activate(const QModelIndex& index);

@@ -1,10 +1,6 @@
 // jvoctl record against a simulated unit on a pty pinned as COM 4: rows, flushing, a gap while
 // the unit's device is gone, Ctrl-C, and appending to the same file.
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -18,11 +14,10 @@
 
 #include "sim/SimConfigs.h"
 #include "sim/SimSerial.h"
+#include "tests/TestProcess.h"
 #include "tests/config/TestConfigs.h"
 #include "tests/monitor/PollTestUtil.h"
 #include "tests/sim/SimClientFixture.h"
-
-extern char** environ;
 
 namespace jvo::test {
 namespace {
@@ -36,40 +31,14 @@ std::string ReadText(const std::string& path) {
 
 // Starts jvoctl with `args`, its stderr to `errPath` and the port directory `portDir`.
 pid_t Spawn(std::vector<std::string> args, const std::string& errPath, const std::string& portDir) {
-    args.insert(args.begin(), JVOCTL_PATH);
-    std::vector<char*> argv;
-    for (std::string& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    std::vector<std::string> env;
-    for (char** e = environ; *e; ++e)
-        if (std::string(*e).rfind("JVO_PORT_DIR=", 0) != 0) env.emplace_back(*e);
-    env.push_back("JVO_PORT_DIR=" + portDir);
-    std::vector<char*> envp;
-    for (std::string& e : env)
-        envp.push_back(e.data());
-    envp.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, JVOCTL_PATH, &actions, nullptr, argv.data(), envp.data()) != 0) pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
+    return SpawnProgram(JVOCTL_PATH, std::move(args), errPath, {"JVO_PORT_DIR=" + portDir});
 }
 
 // The exit status, or -1 when it did not end within two minutes (it is killed then).
 int Finish(pid_t pid) {
-    int status = 0;
-    if (!WaitUntil([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, 120000)) {
-        ::kill(pid, SIGKILL);
-        ::waitpid(pid, &status, 0);
-        return -1;
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    int status = -1;
+    WaitProgram(pid, 120000, status);
+    return status;
 }
 
 std::vector<std::string> Lines(const std::string& text) {

@@ -8,13 +8,12 @@
 
 #include "exporter/Exporter.h"
 #include "monitor/NameCleaning.h"
-#include "proxy/ProxyServer.h"
-#include "sim/SimProxy.h"
 #include "sim/SimSerial.h"
 #include "tests/config/TestConfigs.h"
 #include "tests/exporter/ScrapeUtil.h"
 #include "tests/monitor/PollTestUtil.h"
 #include "tests/sim/SimClientFixture.h"
+#include "tests/sim/SimProxyServer.h"
 
 namespace jvo::test {
 namespace {
@@ -44,26 +43,19 @@ protected:
     ExporterTest()
         : serialUnit(clock, sim::MakeDemoConfig(), SeededOptions(7), [] { return kNoon; }),
           proxyUnit(clock, sim::MakeDemoConfig(), SeededOptions(9), [] { return kNoon; }),
-          backend(proxyUnit),
-          server(backend, ServerOptions()) {}
-    static ProxyServerOptions ServerOptions() {
-        ProxyServerOptions o;
-        o.port = 0;
-        return o;
-    }
+          proxy(proxyUnit) {}
     void SetUp() override {
         ASSERT_TRUE(dir.Ok());
         ::setenv("JVO_PORT_DIR", dir.File("ports").c_str(), 1);
         port = std::make_unique<sim::SimSerialPort>(serialUnit);
         ASSERT_TRUE(port->Start());
         ASSERT_TRUE(port->Pin(kCom, dir.File("ports")));
-        ASSERT_TRUE(server.Start());
+        ASSERT_TRUE(proxy.Start());
         exporter::ExporterOptions o;
         o.m_ListenPort = 0;
         std::string error;
         ASSERT_TRUE(exporter::ParseUnitSpec("cab1=com:4", Unit(o), error)) << error;
-        ASSERT_TRUE(exporter::ParseUnitSpec("cab2=proxy:127.0.0.1:" + std::to_string(server.Port()),
-                                            Unit(o), error))
+        ASSERT_TRUE(exporter::ParseUnitSpec("cab2=proxy:" + proxy.Address(), Unit(o), error))
             << error;
         exporter::PollerTimings t;
         t.retryFirstMs = 200;
@@ -74,8 +66,7 @@ protected:
     }
     void TearDown() override {
         ex.reset();
-        backend.Cancel();
-        server.Stop();
+        proxy.Stop();
     }
     static exporter::UnitSpec& Unit(exporter::ExporterOptions& o) {
         o.m_Units.emplace_back();
@@ -97,8 +88,7 @@ protected:
     sim::SimUnit serialUnit;
     sim::SimUnit proxyUnit;
     std::unique_ptr<sim::SimSerialPort> port;
-    sim::SimUnitBackend backend;
-    ProxyServer server;
+    SimProxyServer proxy;
     std::unique_ptr<exporter::Exporter> ex;
 };
 
@@ -212,10 +202,10 @@ TEST_F(ExporterTest, UpFallsWhenAUnitGoesAndReturnsWithIt) {
     // The unit behind the proxy falls silent, then answers again.
     sim::UnitFaults silent;
     silent.silent = true;
-    backend.SetFaults(silent);
+    proxy.backend.SetFaults(silent);
     ASSERT_TRUE(WaitFor("cab2", false));
     EXPECT_EQ(Scraped().at("jvo_up{unit=\"cab1\"}"), 1);
-    backend.SetFaults({});
+    proxy.backend.SetFaults({});
     ASSERT_TRUE(WaitFor("cab2", true));
     EXPECT_GT(Scraped().at("jvo_poll_errors_total{unit=\"cab2\"}"), 0);
 }

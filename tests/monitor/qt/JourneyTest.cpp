@@ -219,10 +219,10 @@ TEST_F(WindowTest, ProxyJourneyWithTroubleLine) {
     // The unit stops answering: the status line says so, with no message box; then it clears.
     sim::UnitFaults silent;
     silent.silent = true;
-    backend.SetFaults(silent);
+    proxy.backend.SetFaults(silent);
     ASSERT_TRUE(Pump([&] { return dlg->StatusLine()->text().contains("Unit not answering"); }));
     EXPECT_EQ(Visible<QMessageBox>(), nullptr);
-    backend.SetFaults({});
+    proxy.backend.SetFaults({});
     ASSERT_TRUE(Pump([&] { return dlg->StatusLine()->text().isEmpty(); }));
 
     // Without the service user the event log offers no Service log.

@@ -101,10 +101,10 @@ TEST_F(WindowTest, ScreenshotsOfEachState) {
     // The trouble line.
     sim::UnitFaults silent;
     silent.silent = true;
-    backend.SetFaults(silent);
+    proxy.backend.SetFaults(silent);
     ASSERT_TRUE(Pump([&] { return !dlg->StatusLine()->text().isEmpty(); }));
     Shot(dlg.get(), "monitor-trouble.png");
-    backend.SetFaults({});
+    proxy.backend.SetFaults({});
     ASSERT_TRUE(Pump([&] { return dlg->StatusLine()->text().isEmpty(); }));
 
     // The dark palette: the window follows it, the alarm colours stay.

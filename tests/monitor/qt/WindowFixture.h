@@ -13,13 +13,12 @@
 #include <thread>
 
 #include "monitor/qt/MonitorDlg.h"
-#include "proxy/ProxyServer.h"
 #include "sim/SimConfigs.h"
-#include "sim/SimProxy.h"
 #include "sim/SimSerial.h"
 #include "sim/SimUnit.h"
 #include "tests/config/TestConfigs.h"
 #include "tests/sim/SimClientFixture.h"
+#include "tests/sim/SimProxyServer.h"
 
 namespace jvo::test {
 
@@ -81,29 +80,22 @@ protected:
     WindowTest()
         : unit(unitClock, sim::MakeDemoConfig(), SeededOptions(), [this] { return wall.load(); }),
           port(unit),
-          backend(unit),
-          server(backend, ServerOptions()) {
+          proxy(unit) {
         App();
-    }
-    static ProxyServerOptions ServerOptions() {
-        ProxyServerOptions o;
-        o.port = 0;
-        return o;
     }
     void SetUp() override {
         ASSERT_FALSE(ports.Path().empty());
         ::setenv("JVO_PORT_DIR", ports.Path().c_str(), 1);
         ASSERT_TRUE(port.Start());
         ASSERT_TRUE(port.Pin(kCom, ports.Path()));
-        ASSERT_TRUE(server.Start());
+        ASSERT_TRUE(proxy.Start());
     }
     void TearDown() override {
         dlg.reset();
-        backend.Cancel();
-        server.Stop();
+        proxy.Stop();
         ::unsetenv("JVO_PORT_DIR");
     }
-    std::string ProxyAddress() const { return "127.0.0.1:" + std::to_string(server.Port()); }
+    std::string ProxyAddress() const { return proxy.Address(); }
 
     // The main window, shown and started; the connect dialog comes up (or the preset is used).
     void Open(bool serviceUser, monitor::SessionOptions options = {}) {
@@ -137,8 +129,7 @@ protected:
     std::atomic<int64_t> wall{kNoon};
     sim::SimUnit unit;
     sim::SimSerialPort port;
-    sim::SimUnitBackend backend;
-    ProxyServer server;
+    SimProxyServer proxy;
     std::unique_ptr<monitor::MonitorApp> app;
     std::unique_ptr<monitor::qt::MonitorDlg> dlg;
     int connected = -1;

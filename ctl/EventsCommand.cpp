@@ -7,18 +7,12 @@
 
 namespace jvo::ctl {
 
-namespace {
-constexpr const char* kUsage = "(--com N | --device PATH | --proxy HOST[:PORT]) [--timeout MS] -o FILE";
-}
-
 int RunEvents(int argc, char** argv) {
     MonitorRunArgs args;
     const int parsed = ParseMonitorRunArgs(
-        argc, argv, "events", kUsage,
+        argc, argv, "events",
         "Connects the way the monitor does, reads the three event logs and writes the event log "
-        "dump (CSV) to FILE; the Service log only for a service user (see the README).\n"
-        "Exit status 1 for a wrong schema or a configuration that cannot be loaded, 3 when FILE "
-        "cannot be written, 4 when the unit does not answer. No file is written on failure.\n",
+        "dump (CSV) to FILE; the Service log only for a service user (see the README).\n",
         args);
     if (parsed >= 0) return parsed;
     const bool serviceUser = ReadServiceUserFlag(ServiceUserFilePath());

@@ -16,6 +16,11 @@ namespace jvo::ctl {
 namespace {
 constexpr int kStatusProbes = 3;
 constexpr int kFailuresInRow = 10;
+constexpr const char* kUsage =
+    "(--com N | --device PATH | --proxy HOST[:PORT]) [--timeout MS] -o FILE";
+constexpr const char* kExits =
+    "Exit status 1 for a wrong schema or a configuration that cannot be loaded, 3 when FILE "
+    "cannot be written, 4 when the unit does not answer. No file is written on failure.\n";
 
 int NoAnswer(const LinkTarget& target) {
     std::fprintf(stderr, "The unit on %s does not answer.\n", target.Describe().c_str());
@@ -23,20 +28,21 @@ int NoAnswer(const LinkTarget& target) {
 }
 }  // namespace
 
-int ParseMonitorRunArgs(int argc, char** argv, const char* command, const char* usage,
-                        const char* details, MonitorRunArgs& out) {
+int ParseMonitorRunArgs(int argc, char** argv, const char* command, const char* details,
+                        MonitorRunArgs& out) {
     std::vector<std::string_view> valued = kLinkOptions;
     valued.push_back("-o");
     Args args = ParseArgs(argc, argv, valued);
-    if (args.help) return PrintCommandHelp(command, usage, details);
-    if (!args.error.empty()) return UsageError(command, usage, args.error);
-    if (!args.positional.empty()) return UsageError(command, usage, "unexpected argument");
+    if (args.help)
+        return PrintCommandHelp(command, kUsage, (std::string(details) + kExits).c_str());
+    if (!args.error.empty()) return UsageError(command, kUsage, args.error);
+    if (!args.positional.empty()) return UsageError(command, kUsage, "unexpected argument");
     const std::string* output = args.Find("-o");
-    if (!output || output->empty()) return UsageError(command, usage, "-o FILE is required");
+    if (!output || output->empty()) return UsageError(command, kUsage, "-o FILE is required");
     out.output = *output;
     out.command = command;
     std::string error;
-    if (!ParseLinkTarget(args, out.target, error)) return UsageError(command, usage, error);
+    if (!ParseLinkTarget(args, out.target, error)) return UsageError(command, kUsage, error);
     return -1;
 }
 

@@ -19,9 +19,9 @@ struct MonitorRunArgs {
 };
 
 // Parses "UNIT -o FILE" (the link options of every unit command); returns -1 to go on, else
-// the exit status (help or a usage error).
-int ParseMonitorRunArgs(int argc, char** argv, const char* command, const char* usage,
-                        const char* details, MonitorRunArgs& out);
+// the exit status (help or a usage error). The help is `details` and the exit statuses.
+int ParseMonitorRunArgs(int argc, char** argv, const char* command, const char* details,
+                        MonitorRunArgs& out);
 
 struct MonitorRunResult {
     monitor::UnitSetup setup;

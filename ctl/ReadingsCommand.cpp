@@ -5,18 +5,12 @@
 
 namespace jvo::ctl {
 
-namespace {
-constexpr const char* kUsage = "(--com N | --device PATH | --proxy HOST[:PORT]) [--timeout MS] -o FILE";
-}
-
 int RunReadings(int argc, char** argv) {
     MonitorRunArgs args;
     const int parsed = ParseMonitorRunArgs(
-        argc, argv, "readings", kUsage,
+        argc, argv, "readings",
         "Connects the way the monitor does (schema check, configuration load), reads the event "
-        "logs and one full poll cycle, and writes the readings dump (CSV) to FILE.\n"
-        "Exit status 1 for a wrong schema or a configuration that cannot be loaded, 3 when FILE "
-        "cannot be written, 4 when the unit does not answer. No file is written on failure.\n",
+        "logs and one full poll cycle, and writes the readings dump (CSV) to FILE.\n",
         args);
     if (parsed >= 0) return parsed;
     MonitorRunResult result;

@@ -9,6 +9,7 @@ namespace jvo::ctl {
 
 int RunReadings(int argc, char** argv);  // ReadingsCommand.cpp
 int RunEvents(int argc, char** argv);    // EventsCommand.cpp
+int RunRecord(int argc, char** argv);    // RecordCommand.cpp
 
 namespace {
 
@@ -23,6 +24,7 @@ constexpr Command kCommands[] = {
     {"reset", "UNIT", "reset a unit to its defaults", RunReset},
     {"readings", "UNIT -o FILE", "dump one poll cycle of readings", RunReadings},
     {"events", "UNIT -o FILE", "dump the event logs", RunEvents},
+    {"record", "UNIT -o FILE.csv [--interval S] [--duration S]", "record readings", RunRecord},
 };
 
 std::string Overview() {

@@ -1,5 +1,6 @@
 #include "link/UnitClient.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -104,7 +105,8 @@ bool UnitClient::SetCtRecord(uint8_t ct, const CtRecord& rec) {
 
 bool UnitClient::CommitConfig() {
     Begin(CMD_COMMIT_CONFIG);
-    const bool ok = Run(-1, kCommitTimeoutMs);
+    // A client given a longer reply time-out (a slow route) keeps it for the commit as well.
+    const bool ok = Run(-1, std::max(kCommitTimeoutMs, m_TimeoutOverride));
     m_Link->m_ReplyTimeoutMs = kDefaultReplyTimeoutMs;
     return ok;
 }

@@ -132,6 +132,7 @@ bool PollWorker::Once(uint8_t command, Fn&& request) {
 }
 
 void PollWorker::Succeeded() {
+    ++m_Answers;
     m_FailsInRow = 0;
     m_LastReplyMs = m_Clock.NowMs();
     if (m_Silent.load()) {
@@ -142,6 +143,7 @@ void PollWorker::Succeeded() {
 }
 
 bool PollWorker::Failed() {
+    ++m_Failures;
     ++m_FailsInRow;
     if (m_Limits.giveUpAfterFails > 0 && m_FailsInRow >= m_Limits.giveUpAfterFails) {
         if (!m_GaveUp) JVO_LOG1("PollWorker::Failed() %d failed requests in a row", m_FailsInRow);

@@ -83,6 +83,9 @@ public:
     uint64_t Cycles() const { return m_Cycles.load(); }
     bool TransportLost() const { return m_Lost.load(); }
     bool NotAnswering() const { return m_Silent.load(); }
+    // Requests answered and requests failed since the start (any thread).
+    uint64_t Answers() const { return m_Answers.load(); }
+    uint64_t Failures() const { return m_Failures.load(); }
     // Called on the worker thread before each request with its command code (tests).
     void SetRequestHook(std::function<void(uint8_t)> hook) { m_Hook = std::move(hook); }
 
@@ -126,6 +129,8 @@ private:
     std::atomic<uint64_t> m_Cycles{0};
     std::atomic<bool> m_Lost{false};
     std::atomic<bool> m_Silent{false};
+    std::atomic<uint64_t> m_Answers{0};
+    std::atomic<uint64_t> m_Failures{0};
     std::atomic<PollEnd> m_End{PollEnd::RUNNING};
 
     // Worker thread only.

@@ -1,19 +1,26 @@
 #!/usr/bin/env bash
 # The quick start: installs what is missing, builds the release preset, starts the simulated unit
-# pinned as COM1 in a private port directory and opens the window programs on it.
+# pinned as COM1 in a private port directory and behind a proxy server on a free loopback port,
+# with one breaker forced into overload, and opens the window programs on it: jvo-config on COM1,
+# jvo-monitor through the proxy (the two cannot share one COM port).
 #
 #   scripts/demo.sh            # everything
 #   scripts/demo.sh config     # only jvo-config
+#   scripts/demo.sh monitor    # only jvo-monitor
 #
-# With a display the programs open for you to use; without one (no $DISPLAY) they run under Xvfb,
-# connect, extract, select a breaker and save a screenshot of the main window, whose path is
-# printed. Set DEMO_OUT to choose the screenshot folder (default: build/demo).
+# With a display the programs open for you to use; without one (no $DISPLAY) they run under Xvfb:
+# jvo-config connects, extracts, selects a breaker and saves a screenshot of its main window;
+# jvo-monitor connects, waits for the readings and saves screenshots of both lists in both views
+# and of the event log. The paths are printed. Set DEMO_OUT to choose the screenshot folder
+# (default: build/demo).
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=${DEMO_OUT:-$root/build/demo}
 bin=$root/build/release
 com=1
+overload="RACK A2 07"  # a breaker of the simulated unit's cabinet
+proxy=""
 sim_pid=""
 work=""
 
@@ -55,15 +62,16 @@ cleanup() {
 }
 
 # The simulated unit, pinned as COM$com in a private port directory, so that no real serial
-# device is touched and no pin is left behind.
+# device is touched and no pin is left behind, and served by a proxy server on a free port.
 start_sim() {
     work=$(mktemp -d)
     export JVO_PORT_DIR=$work/ports
     mkdir -p "$JVO_PORT_DIR"
-    "$bin/sim/jvo-sim" --com "$com" 2>"$work/sim.log" &
+    "$bin/sim/jvo-sim" --com "$com" --proxy 127.0.0.1:0 --overload "$overload" 2>"$work/sim.log" &
     sim_pid=$!
     for _ in $(seq 100); do
-        [ -e "$JVO_PORT_DIR/com$com" ] && return 0
+        proxy=$(sed -n 's/^jvo-sim: proxy on \([0-9.:]*\).*/\1/p' "$work/sim.log" | head -n 1)
+        [ -e "$JVO_PORT_DIR/com$com" ] && [ -n "$proxy" ] && return 0
         kill -0 "$sim_pid" 2>/dev/null || break
         sleep 0.1
     done
@@ -93,19 +101,42 @@ demo_config() {
     echo "$shot"
 }
 
+demo_monitor() {
+    if [ -n "${DISPLAY:-}" ]; then
+        log "jvo-monitor through the proxy at $proxy (\"$overload\" is in overload)"
+        run_windowed "$bin/monitor/qt/jvo-monitor" --proxy "$proxy"
+        return
+    fi
+    mkdir -p "$out"
+    log "jvo-monitor under Xvfb: connect through the proxy at $proxy, screenshots of both lists,"
+    log "both views and the event log (\"$overload\" is in overload)"
+    XDG_STATE_HOME=$work/state run_windowed "$bin/monitor/qt/jvo-monitor" --proxy "$proxy" \
+        --screenshot "$out"
+}
+
 main() {
     local what=${1:-all}
     case $what in
-        all | config) ;;
-        -h | --help) sed -n '2,11p' "$0" | sed 's/^# \{0,1\}//'; return 0 ;;
-        *) log "unknown part '$what' (all, config)"; return 64 ;;
+        all | config | monitor) ;;
+        -h | --help) sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//'; return 0 ;;
+        *) log "unknown part '$what' (all, config, monitor)"; return 64 ;;
     esac
     install_missing
     build
     trap cleanup EXIT
     start_sim
     case $what in
-        all | config) demo_config ;;
+        all) if [ -n "${DISPLAY:-}" ]; then
+                 # Both windows at once: the monitor in the background while the tool is used.
+                 demo_monitor &
+                 demo_config
+                 wait
+             else
+                 demo_config
+                 demo_monitor
+             fi ;;
+        config) demo_config ;;
+        monitor) demo_monitor ;;
     esac
 }
 

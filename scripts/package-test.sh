@@ -8,7 +8,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-build=$root/build/release
+preset=${JVO_RELEASE_PRESET:-release}  # CI passes ci-release (warnings as errors)
+build=$root/build/$preset
 package=jvo
 
 sudo=""
@@ -36,7 +37,6 @@ fail() {
 }
 
 echo "=== release build and package ==="
-preset=${JVO_RELEASE_PRESET:-release}  # CI passes ci-release (warnings as errors)
 cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset"
 rm -f "$build"/${package}_*.deb

@@ -1,40 +1,25 @@
 // jvoctl extract / install / reset against a simulated unit pinned as a COM port and served by a
 // proxy server, as a script would run them: standard input is not a terminal and standard error
 // is a log file.
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
-
-#include <chrono>
-#include <cstring>
-#include <thread>
 
 #include "config/ConfigCheck.h"
 #include "config/ConfigFile.h"
 #include "config/Slots.h"
-#include "proxy/ProxyServer.h"
 #include "sim/SimConfigs.h"
-#include "sim/SimProxy.h"
 #include "sim/SimSerial.h"
 #include "sim/SimUnit.h"
+#include "tests/TestProcess.h"
 #include "tests/config/TestConfigs.h"
-
-extern char** environ;
+#include "tests/sim/SimProxyServer.h"
 
 namespace jvo {
 namespace {
 
+using test::ProgramResult;
 using test::ReadBytes;
+using test::RunProgram;
 using test::TempDir;
-
-struct CtlResult {
-    int status = -1;
-    std::string err;
-};
 
 class ToolCommandsTest : public ::testing::Test {
 protected:
@@ -43,14 +28,7 @@ protected:
     explicit ToolCommandsTest(UnitConfig config = sim::MakeDemoConfig())
         : unit(SystemClock::Instance(), std::move(config), Fast()),
           port(unit),
-          backend(unit),
-          server(backend, ServerOptions()) {}
-    static ProxyServerOptions ServerOptions() {
-        ProxyServerOptions o;
-        o.port = 0;
-        o.replyTimeoutMs = 5000;  // the clients' time-outs decide
-        return o;
-    }
+          proxy(unit, 5000) {}  // the clients' time-outs decide
     static sim::SimOptions Fast() {
         sim::SimOptions o;
         o.rebootSilenceMs = 0;
@@ -61,61 +39,19 @@ protected:
         ASSERT_TRUE(dir.Ok());
         ASSERT_TRUE(port.Start());
         ASSERT_TRUE(port.Pin(kCom, dir.File("ports")));
-        ASSERT_TRUE(server.Start());
+        ASSERT_TRUE(proxy.Start());
     }
-    void TearDown() override {
-        backend.Cancel();
-        server.Stop();
-    }
-    std::string Proxy() const { return "127.0.0.1:" + std::to_string(server.Port()); }
+    void TearDown() override { proxy.Stop(); }
+    std::string Proxy() const { return proxy.Address(); }
     std::string Text(const std::string& path) const {
         const std::vector<uint8_t> b = ReadBytes(path);
         return std::string(b.begin(), b.end());
     }
 
     // Runs jvoctl with the port directory of this test; stdin is /dev/null, stderr captured.
-    CtlResult Jvoctl(std::vector<std::string> args) {
-        CtlResult r;
-        const std::string errPath = dir.File("stderr.txt");
-        args.insert(args.begin(), JVOCTL_PATH);
-        std::vector<char*> argv;
-        for (std::string& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        std::vector<std::string> env;
-        for (char** e = environ; *e; ++e)
-            if (std::strncmp(*e, "JVO_PORT_DIR=", 13) != 0) env.emplace_back(*e);
-        env.push_back("JVO_PORT_DIR=" + dir.File("ports"));
-        std::vector<char*> envp;
-        for (std::string& e : env)
-            envp.push_back(e.data());
-        envp.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0600);
-        pid_t pid = -1;
-        const int rc = posix_spawn(&pid, JVOCTL_PATH, &actions, nullptr, argv.data(), envp.data());
-        posix_spawn_file_actions_destroy(&actions);
-        EXPECT_EQ(rc, 0);
-        if (rc != 0) return r;
-        int status = 0;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        while (::waitpid(pid, &status, WNOHANG) == 0) {
-            if (std::chrono::steady_clock::now() > deadline) {
-                ::kill(pid, SIGKILL);
-                ::waitpid(pid, &status, 0);
-                ADD_FAILURE() << "jvoctl did not finish";
-                return r;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        if (WIFEXITED(status)) r.status = WEXITSTATUS(status);
-        const std::vector<uint8_t> bytes = ReadBytes(errPath);
-        r.err.assign(bytes.begin(), bytes.end());
-        return r;
+    ProgramResult Jvoctl(std::vector<std::string> args) {
+        return RunProgram(JVOCTL_PATH, std::move(args), dir.File("stderr.txt"),
+                          {"JVO_PORT_DIR=" + dir.File("ports")}, 60000);
     }
 
     static UnitConfig Extracted(UnitConfig c) {
@@ -143,8 +79,7 @@ protected:
     TempDir dir;
     sim::SimUnit unit;
     sim::SimSerialPort port;
-    sim::SimUnitBackend backend;
-    ProxyServer server;
+    test::SimProxyServer proxy;
 };
 
 bool Has(const std::string& text, const std::string& part) {
@@ -154,7 +89,7 @@ bool Has(const std::string& text, const std::string& part) {
 TEST_F(ToolCommandsTest, ExtractAndInstallOnEveryRoute) {
     // The serial path and the proxy server give the same file.
     const std::string serial = dir.File("serial.jvo.cfg");
-    CtlResult r = Jvoctl({"extract", "--com=5", "-o", serial, "--yes"});
+    ProgramResult r = Jvoctl({"extract", "--com=5", "-o", serial, "--yes"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(Has(r.err, "Successfully saved configuration to: " + serial));
     // Standard error is a log: a line per tenth with the time elapsed.
@@ -190,7 +125,7 @@ TEST_F(ToolCommandsTest, SlowLineNeedsTimeout) {
     late.lateFraction = 1;
     late.lateMs = 400;
     port.SetFaults(late);
-    CtlResult r = Jvoctl({"info", "--com", "5"});
+    ProgramResult r = Jvoctl({"info", "--com", "5"});
     EXPECT_EQ(r.status, 4);
     EXPECT_TRUE(Has(r.err, "The unit on COM5 does not answer."));
     EXPECT_TRUE(Has(r.err, "--timeout MS")) << r.err;
@@ -209,7 +144,7 @@ TEST_F(ToolCommandsTest, SlowLineNeedsTimeout) {
 TEST_F(ToolCommandsTest, InstallChecksItsFileFirst) {
     const uint64_t before = unit.Transactions();
     const std::string missing = dir.File("missing.jvo.cfg");
-    CtlResult r = Jvoctl({"install", "--com", "5", missing});
+    ProgramResult r = Jvoctl({"install", "--com", "5", missing});
     EXPECT_EQ(r.status, 3);
     EXPECT_TRUE(Has(r.err, "Could not open configuration file: " + missing + "\n"));
     EXPECT_TRUE(Has(r.err, "jvoctl install: " + missing + " does not exist\n"));
@@ -244,7 +179,7 @@ TEST_F(ToolCommandsTest, InstallChecksItsFileFirst) {
 }
 
 TEST_F(ToolCommandsTest, ResetNeedsExplicitPermission) {
-    CtlResult r = Jvoctl({"reset", "--com", "5", "--yes"});
+    ProgramResult r = Jvoctl({"reset", "--com", "5", "--yes"});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("Would you like to reset the JVO"), std::string::npos);
     EXPECT_NE(r.err.find("a reset needs --allow-reset"), std::string::npos);
@@ -264,7 +199,7 @@ TEST_F(ToolCommandsTest, FailuresAndUsage) {
     // Units that cannot be reached: the link's message, then what to do. (COM 6 is pinned to a
     // device that is absent, so that no serial device of this machine takes its number.)
     ASSERT_EQ(::symlink(dir.File("absent").c_str(), dir.File("ports/com6").c_str()), 0);
-    CtlResult r = Jvoctl({"extract", "--com", "6", "-o", dir.File("x.jvo.cfg"), "--yes"});
+    ProgramResult r = Jvoctl({"extract", "--com", "6", "-o", dir.File("x.jvo.cfg"), "--yes"});
     EXPECT_EQ(r.status, 4);
     EXPECT_TRUE(Has(r.err, "Could not open COM6"));
     EXPECT_TRUE(Has(r.err,
@@ -312,7 +247,7 @@ protected:
 
 TEST_F(MinorUnitCommandsTest, QuestionsAreDeclinedWithoutYes) {
     const std::string file = dir.File("unit.jvo.cfg");
-    CtlResult r = Jvoctl({"extract", "--com", "5", "-o", file});
+    ProgramResult r = Jvoctl({"extract", "--com", "5", "-o", file});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("Would you like to correct them automatically?"), std::string::npos);
     EXPECT_NE(r.err.find("  -> No (no --yes given)"), std::string::npos);
@@ -340,7 +275,7 @@ protected:
 
 TEST_F(SeriousUnitCommandsTest, BackedUpAsItIsThenRepairedByInstall) {
     const std::string plain = dir.File("plain.jvo.cfg");
-    CtlResult r = Jvoctl({"extract", "--com", "5", "-o", plain, "--yes"});
+    ProgramResult r = Jvoctl({"extract", "--com", "5", "-o", plain, "--yes"});
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(Has(r.err, "a reset needs --allow-reset"));
     EXPECT_TRUE(Has(r.err, "--as-is")) << r.err;

@@ -1,35 +1,20 @@
 // jvoctl readings and jvoctl events against a simulated unit on a pty pinned as COM 4 and behind
 // a proxy server on a free loopback port, as a script would run them.
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <cstring>
 #include <fstream>
-#include <thread>
 
 #include "link/Commands.h"
-#include "proxy/ProxyServer.h"
-#include "sim/SimProxy.h"
 #include "sim/SimSerial.h"
+#include "tests/TestProcess.h"
 #include "tests/config/TestConfigs.h"
 #include "tests/sim/SimClientFixture.h"
-
-extern char** environ;
+#include "tests/sim/SimProxyServer.h"
 
 namespace jvo::test {
 namespace {
-
-struct CtlResult {
-    int status = -1;
-    std::string err;
-};
 
 std::string ReadText(const std::string& path) {
     const std::vector<uint8_t> bytes = ReadBytes(path);
@@ -63,25 +48,16 @@ protected:
     explicit JvoctlMonitorTest(sim::SimOptions options = SeededOptions())
         : unit(unitClock, sim::MakeDemoConfig(), options, [] { return kNoon; }),
           port(unit),
-          backend(unit),
-          server(backend, ServerOptions()) {}
-    static ProxyServerOptions ServerOptions() {
-        ProxyServerOptions o;
-        o.port = 0;
-        return o;
-    }
+          proxy(unit) {}
     void SetUp() override {
         ASSERT_FALSE(dir.Path().empty());
         ASSERT_TRUE(port.Start());
         ASSERT_TRUE(port.Pin(kCom, dir.File("ports")));
-        ASSERT_TRUE(server.Start());
+        ASSERT_TRUE(proxy.Start());
         ::mkdir(dir.File("config").c_str(), 0700);
     }
-    void TearDown() override {
-        backend.Cancel();
-        server.Stop();
-    }
-    std::string Proxy() const { return "127.0.0.1:" + std::to_string(server.Port()); }
+    void TearDown() override { proxy.Stop(); }
+    std::string Proxy() const { return proxy.Address(); }
     // Makes the runs below a service user's.
     void ServiceUser() {
         ::mkdir(dir.File("config/Tessaly Corporation").c_str(), 0700);
@@ -91,64 +67,23 @@ protected:
     }
 
     // Runs jvoctl with this test's port directory, configuration folder and time zone.
-    CtlResult Jvoctl(std::vector<std::string> args, const std::string& tz = "UTC") {
-        CtlResult r;
-        const std::string errPath = dir.File("stderr.txt");
-        args.insert(args.begin(), JVOCTL_PATH);
-        std::vector<char*> argv;
-        for (std::string& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        std::vector<std::string> env;
-        for (char** e = environ; *e; ++e)
-            if (std::strncmp(*e, "JVO_PORT_DIR=", 13) != 0 &&
-                std::strncmp(*e, "XDG_CONFIG_HOME=", 16) != 0 && std::strncmp(*e, "TZ=", 3) != 0)
-                env.emplace_back(*e);
-        env.push_back("JVO_PORT_DIR=" + dir.File("ports"));
-        env.push_back("XDG_CONFIG_HOME=" + dir.File("config"));
-        env.push_back("TZ=" + tz);
-        std::vector<char*> envp;
-        for (std::string& e : env)
-            envp.push_back(e.data());
-        envp.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0600);
-        pid_t pid = -1;
-        const int rc = posix_spawn(&pid, JVOCTL_PATH, &actions, nullptr, argv.data(), envp.data());
-        posix_spawn_file_actions_destroy(&actions);
-        EXPECT_EQ(rc, 0);
-        if (rc != 0) return r;
-        int status = 0;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
-        while (::waitpid(pid, &status, WNOHANG) == 0) {
-            if (std::chrono::steady_clock::now() > deadline) {
-                ::kill(pid, SIGKILL);
-                ::waitpid(pid, &status, 0);
-                ADD_FAILURE() << "jvoctl did not finish";
-                return r;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        if (WIFEXITED(status)) r.status = WEXITSTATUS(status);
-        r.err = ReadText(errPath);
-        return r;
+    ProgramResult Jvoctl(std::vector<std::string> args, const std::string& tz = "UTC") {
+        return RunProgram(JVOCTL_PATH, std::move(args), dir.File("stderr.txt"),
+                          {"JVO_PORT_DIR=" + dir.File("ports"),
+                           "XDG_CONFIG_HOME=" + dir.File("config"), "TZ=" + tz},
+                          120000);
     }
 
     TempDir dir;
     ManualClock unitClock{10'000};
     sim::SimUnit unit;
     sim::SimSerialPort port;
-    sim::SimUnitBackend backend;
-    ProxyServer server;
+    SimProxyServer proxy;
 };
 
 TEST_F(JvoctlMonitorTest, ReadingsOverComPortAndThroughProxy) {
     const std::string viaCom = dir.File("com.csv"), viaProxy = dir.File("proxy.csv");
-    CtlResult r = Jvoctl({"readings", "--com", "4", "-o", viaCom});
+    ProgramResult r = Jvoctl({"readings", "--com", "4", "-o", viaCom});
     ASSERT_EQ(r.status, 0) << r.err;
     r = Jvoctl({"readings", "--proxy", Proxy(), "-o", viaProxy});
     ASSERT_EQ(r.status, 0) << r.err;
@@ -164,7 +99,7 @@ TEST_F(JvoctlMonitorTest, ReadingsOverComPortAndThroughProxy) {
 
 TEST_F(JvoctlMonitorTest, EventsFollowTheTimeZoneAndTheServiceUserFlag) {
     const std::string plain = dir.File("plain.csv"), service = dir.File("service.csv");
-    CtlResult r = Jvoctl({"events", "--device", port.DevicePath(), "-o", plain}, "EST5");
+    ProgramResult r = Jvoctl({"events", "--device", port.DevicePath(), "-o", plain}, "EST5");
     ASSERT_EQ(r.status, 0) << r.err;
     ServiceUser();
     r = Jvoctl({"events", "--proxy", Proxy(), "-o", service}, "UTC");
@@ -187,7 +122,7 @@ TEST_F(JvoctlMonitorTest, UnitThatStopsAnsweringMidCycleEndsWithFourAndNoFile) {
     refuse.refuseCommand = CMD_GET_SUBFEED_READING;
     port.SetFaults(refuse);
     const std::string out = dir.File("readings.csv");
-    CtlResult r = Jvoctl({"readings", "--com", "4", "-o", out});
+    ProgramResult r = Jvoctl({"readings", "--com", "4", "-o", out});
     EXPECT_EQ(r.status, 4) << r.err;
     EXPECT_NE(r.err.find("does not answer"), std::string::npos) << r.err;
     EXPECT_FALSE(Exists(out));
@@ -206,7 +141,7 @@ protected:
 
 TEST_F(JvoctlWrongSchemaTest, WrongSchemaEndsWithOneAndNoFile) {
     const std::string out = dir.File("events.csv");
-    CtlResult r = Jvoctl({"events", "--proxy", Proxy(), "-o", out});
+    ProgramResult r = Jvoctl({"events", "--proxy", Proxy(), "-o", out});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("Incorrect Schema Version: 3 (4 Required)"), std::string::npos) << r.err;
     EXPECT_FALSE(Exists(out));

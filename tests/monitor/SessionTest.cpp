@@ -4,11 +4,10 @@
 
 #include "link/Commands.h"
 #include "monitor/MonitorSession.h"
-#include "proxy/ProxyServer.h"
-#include "sim/SimProxy.h"
 #include "tests/config/TestConfigs.h"
 #include "tests/monitor/PollTestUtil.h"
 #include "tests/sim/SimClientFixture.h"
+#include "tests/sim/SimProxyServer.h"
 
 namespace jvo::test {
 namespace {
@@ -45,27 +44,20 @@ protected:
     explicit SessionTest(sim::SimOptions options = SeededOptions())
         : unit(unitClock, sim::MakeDemoConfig(), options, [this] { return wall.load(); }),
           port(unit),
-          backend(unit),
-          server(backend, ServerOptions()) {}
-    static ProxyServerOptions ServerOptions() {
-        ProxyServerOptions o;
-        o.port = 0;
-        return o;
-    }
+          proxy(unit) {}
     void SetUp() override {
         ASSERT_FALSE(ports.Path().empty());
         ::setenv("JVO_PORT_DIR", ports.Path().c_str(), 1);
         ASSERT_TRUE(port.Start());
         ASSERT_TRUE(port.Pin(kCom, ports.Path()));
-        ASSERT_TRUE(server.Start());
+        ASSERT_TRUE(proxy.Start());
     }
     void TearDown() override {
         session.reset();
-        backend.Cancel();
-        server.Stop();
+        proxy.Stop();
         ::unsetenv("JVO_PORT_DIR");
     }
-    std::string ProxyAddress() const { return "127.0.0.1:" + std::to_string(server.Port()); }
+    std::string ProxyAddress() const { return proxy.Address(); }
     void Open(bool serviceUser = false) {
         app = std::make_unique<monitor::MonitorApp>(serviceUser);
         monitor::SessionOptions o;
@@ -100,8 +92,7 @@ protected:
     std::atomic<int64_t> wall{kNoon};
     sim::SimUnit unit;
     sim::SimSerialPort port;
-    sim::SimUnitBackend backend;
-    ProxyServer server;
+    SimProxyServer proxy;
     ScriptedUi ui;
     monitor::NotifyQueue notify;
     NoteCollector notes{notify};

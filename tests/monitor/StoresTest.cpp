@@ -89,6 +89,9 @@ TEST(ReadingsStore, ReaderSeesWholeRecords) {
             store.SetPanelReadings(0, r);
         }
     });
+    // The reads below must overlap the writes, however late the writer thread starts.
+    while (store.Generation() == 0)
+        std::this_thread::yield();
     for (int i = 0; i < 20000; ++i) {
         const CtReading c = store.Ct(17);
         ASSERT_TRUE(c.m_IRms == c.m_ICrest && c.m_IRms == c.m_Pf) << i;

@@ -14,6 +14,7 @@
 #include "sim/SimProxy.h"
 #include "tests/link/serial/SerialTestUtil.h"
 #include "tests/sim/SimClientFixture.h"
+#include "tests/sim/SimProxyServer.h"
 
 namespace jvo::test {
 namespace {
@@ -67,29 +68,20 @@ TEST(FaultPlan, SilentRefusedAndLateRequests) {
 class SimProxyTest : public ::testing::Test {
 protected:
     SimProxyTest()
-        : unit(clock, sim::MakeDemoConfig(), SeededOptions(), [] { return kNoon; }),
-          backend(unit),
-          server(backend, ServerOptions()) {}
+        : unit(clock, sim::MakeDemoConfig(), SeededOptions(), [] { return kNoon; }), proxy(unit) {}
 
-    static ProxyServerOptions ServerOptions() {
-        ProxyServerOptions o;
-        o.port = 0;
-        return o;
-    }
     void SetUp() override {
-        ASSERT_TRUE(server.Start());
-        ASSERT_TRUE(link.OpenProxy("127.0.0.1:" + std::to_string(server.Port())));
+        ASSERT_TRUE(proxy.Start());
+        ASSERT_TRUE(link.OpenProxy(proxy.Address()));
     }
     void TearDown() override {
-        backend.Cancel();
         link.Disconnect();
-        server.Stop();
+        proxy.Stop();
     }
 
     ManualClock clock{1000};
     sim::SimUnit unit;
-    sim::SimUnitBackend backend;
-    ProxyServer server;
+    SimProxyServer proxy;
     UnitLink link;
     UnitClient client{&link, 0};
 };
@@ -127,14 +119,14 @@ TEST_F(SimProxyTest, UnitFaultsApplyOnTheProxyPath) {
 
     sim::UnitFaults f;
     f.refuseCommand = CMD_GET_STATUS;
-    backend.SetFaults(f);
+    proxy.backend.SetFaults(f);
     EXPECT_FALSE(client.GetStatus(state, value));
     EXPECT_TRUE(client.GetSchemaVersion(schema));
 
     // Silent: the proxy reports that no reply came; the connection stays.
     f = {};
     f.silent = true;
-    backend.SetFaults(f);
+    proxy.backend.SetFaults(f);
     EXPECT_FALSE(client.GetSchemaVersion(schema));
     EXPECT_TRUE(link.IsConnected());
 
@@ -142,15 +134,15 @@ TEST_F(SimProxyTest, UnitFaultsApplyOnTheProxyPath) {
     f = {};
     f.lateFraction = 1.0;
     f.lateMs = 60;
-    backend.SetFaults(f);
+    proxy.backend.SetFaults(f);
     EXPECT_TRUE(client.GetSchemaVersion(schema));
     f.lateMs = 400;
-    backend.SetFaults(f);
+    proxy.backend.SetFaults(f);
     EXPECT_FALSE(client.GetSchemaVersion(schema));
     // CommitConfig has a 10 s time-out on the unit side, so the late reply still counts.
     EXPECT_TRUE(client.CommitConfig());
 
-    backend.SetFaults({});
+    proxy.backend.SetFaults({});
     EXPECT_TRUE(client.GetStatus(state, value));
     EXPECT_EQ(state, kUnitRunning);
 }
@@ -159,8 +151,8 @@ TEST_F(SimProxyTest, UnitFaultsApplyOnTheProxyPath) {
 TEST_F(SimProxyTest, EndedConnectionIsReportedAndReopened) {
     uint16_t schema = 0;
     ASSERT_TRUE(client.GetSchemaVersion(schema));
-    const uint16_t port = server.Port();
-    server.Stop();
+    const uint16_t port = proxy.server.Port();
+    proxy.server.Stop();
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (!link.TransportLost() && std::chrono::steady_clock::now() < until)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -170,9 +162,9 @@ TEST_F(SimProxyTest, EndedConnectionIsReportedAndReopened) {
     EXPECT_FALSE(client.GetSchemaVersion(schema));
     EXPECT_FALSE(link.Reopen());  // nobody listens yet
 
-    ProxyServerOptions options = ServerOptions();
+    ProxyServerOptions options;
     options.port = port;
-    ProxyServer again(backend, options);
+    ProxyServer again(proxy.backend, options);
     ASSERT_TRUE(again.Start());
     ASSERT_TRUE(link.Reopen());
     EXPECT_FALSE(link.TransportLost());

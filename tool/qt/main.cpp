@@ -21,6 +21,7 @@ int main(int argc, char** argv) {
     int qtArgc = 1;
     QApplication app(qtArgc, argv);
     QApplication::setApplicationName(QStringLiteral("jvo-config"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("jvo-config"));  // the menu entry, for docks
     QApplication::setWindowIcon(ToolIcon());
 
     WindowLayout layout = options.layout;

@@ -1,0 +1,308 @@
+// jvoctl record: the readings of a unit over hours, one set of rows per interval appended to a
+// CSV file that opens in a spreadsheet. The monitor's poll worker runs without pause; at each
+// interval the newest readings are written and flushed to the disk, so that a recording cut off
+// by a power loss keeps every whole interval before it. While the link is lost or the unit does
+// not answer no rows are written; the gap is logged and recording goes on when it answers again.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <charconv>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <string>
+
+#include "ctl/Commands.h"
+#include "ctl/LinkOptions.h"
+#include "link/UnitClient.h"
+#include "monitor/ConnectSequence.h"
+#include "monitor/DisplayModel.h"
+#include "monitor/Notify.h"
+#include "monitor/PollWorker.h"
+#include "monitor/PolledIPC.h"
+
+namespace jvo::ctl {
+
+namespace {
+
+constexpr const char* kUsage =
+    "(--com N | --device PATH | --proxy HOST[:PORT]) [--timeout MS] -o FILE.csv [--interval "
+    "SECONDS] "
+    "[--duration SECONDS]";
+constexpr const char* kHeader = "time,panel,kind,number,name,pole,current_a,power_w,va,pf,kwh\r\n";
+constexpr long kDefaultInterval = 10;
+constexpr long kMaxSeconds = 10L * 365 * 86400;
+constexpr int kStatusProbes = 3;
+constexpr int32_t kWatchMs = 100;
+
+// A field as RFC 4180 wants it: quoted when it holds a comma, a quote or a line end, with its
+// quotes doubled.
+std::string Field(const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+    std::string out = "\"";
+    for (const char c : text) {
+        out += c;
+        if (c == '"') out += '"';
+    }
+    return out + "\"";
+}
+
+// A number with a period as the decimal mark, whatever the locale.
+std::string Number(double value, int decimals) {
+    char buffer[64];
+    const auto r =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+    return r.ec == std::errc() ? std::string(buffer, r.ptr) : std::string();
+}
+
+std::string IsoTime(std::time_t t) {
+    std::tm tm{};
+    gmtime_r(&t, &tm);
+    char buffer[32];
+    std::strftime(buffer, sizeof buffer, "%Y-%m-%dT%H:%M:%SZ", &tm);
+    return buffer;
+}
+
+struct Item {
+    std::string power, va, pf, kwh;
+};
+
+Item ItemOf(float power, float va, float pf, float kwh) {
+    return {Number(power, 1), Number(va, 1), Number(pf, 3), Number(kwh, 3)};
+}
+
+void Row(std::string& out, const std::string& time, int panel, const char* kind, int number,
+         const std::string& name, const std::string& pole, const CtReading* ct, const Item& item) {
+    out += time + ',' + static_cast<char>('A' + panel) + ',' + kind + ',' + std::to_string(number) +
+           ',' + Field(name) + ',' + pole + ',' + (ct ? Number(ct->m_IRms, 3) : std::string()) +
+           ',' + item.power + ',' + item.va + ',' + item.pf + ',' + item.kwh + "\r\n";
+}
+
+// One interval: per panel the main feed's phases, each breaker's poles and each subfeed's phases.
+std::string Rows(const UnitConfig& config, const ReadingsSnapshot& s, const std::string& time) {
+    static const char* const kPhase[3] = {"X", "Y", "Z"};
+    std::string out;
+    for (int p = 0; p < kPanelCount; ++p) {
+        const PanelRecord& panel = config.m_Panels[p];
+        const PanelReadings& r = s.m_Panels[p];
+        const SubfeedReading& m = r.m_MainFeed;
+        const Item main = ItemOf(m.m_Power, m.m_Va, m.m_Pf, r.m_MainEnergy);
+        for (int ph = 0; ph < 3; ++ph)
+            Row(out, time, p, "main", 0, panel.m_MainFeed.m_Name, kPhase[ph],
+                CtFor(s, panel.m_MainFeed.m_Ct[ph]), main);
+        for (int i = 0; i < panel.UsedBreakers(); ++i) {
+            const BreakerRecord& b = panel.m_Breakers[i];
+            const BreakerSlot& slot = r.m_Breakers[i];
+            const BreakerReading& br = slot.m_Reading;
+            const Item item = ItemOf(br.m_Power, br.m_Va, br.m_Pf, slot.m_Energy);
+            for (int j = 0; j < b.m_Poles && j < 3; ++j)
+                Row(out, time, p, "breaker", i + 1, b.m_Name, std::to_string(j + 1),
+                    CtFor(s, b.m_Ct[j]), item);
+        }
+        for (int i = 0; i < panel.UsedSubfeeds(); ++i) {
+            const SubfeedRecord& f = panel.m_Subfeeds[i];
+            const SubfeedSlot& slot = r.m_Subfeeds[i];
+            const SubfeedReading& fr = slot.m_Reading;
+            const Item item = ItemOf(fr.m_Power, fr.m_Va, fr.m_Pf, slot.m_Energy);
+            for (int ph = 0; ph < 3; ++ph)
+                Row(out, time, p, "subfeed", i + 1, f.m_Name, kPhase[ph], CtFor(s, f.m_Ct[ph]),
+                    item);
+        }
+    }
+    return out;
+}
+
+// The file opened for appending. A file cut off in the middle of a row (a power loss while it was
+// written) gets that row ended first, so that the rows after it stay rows of their own.
+class CsvFile {
+public:
+    ~CsvFile() {
+        if (m_Fd >= 0) ::close(m_Fd);
+    }
+    bool Open(const std::string& path) {
+        m_Fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+        if (m_Fd < 0) return false;
+        struct stat st {};
+        if (::fstat(m_Fd, &st) != 0) return false;
+        if (st.st_size == 0) return Write(kHeader);
+        char last = '\n';
+        const int in = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (in >= 0) {
+            if (::pread(in, &last, 1, st.st_size - 1) != 1) last = '\n';
+            ::close(in);
+        }
+        return last == '\n' || Write("\r\n");
+    }
+    // The whole text in one write, then to the disk.
+    bool Write(const std::string& text) {
+        size_t done = 0;
+        while (done < text.size()) {
+            const ssize_t n = ::write(m_Fd, text.data() + done, text.size() - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return false;
+            done += static_cast<size_t>(n);
+        }
+        return ::fdatasync(m_Fd) == 0;
+    }
+
+private:
+    int m_Fd = -1;
+};
+
+bool ParseSeconds(const std::string* text, long& value) {
+    if (!text) return true;
+    char* end = nullptr;
+    const long n = std::strtol(text->c_str(), &end, 10);
+    if (text->empty() || *end != '\0' || n < 1 || n > kMaxSeconds) return false;
+    value = n;
+    return true;
+}
+
+// Connects the way the monitor does; kExitOk or the exit status with the reason on stderr.
+int Connect(UnitLink& link, const LinkTarget& target, monitor::UnitSetup& setup) {
+    if (target.timeoutMs > 0) link.m_ReplyTimeoutMs = target.timeoutMs;
+    if (!OpenLinkTarget(link, target, "record")) return kExitNoUnit;
+    UnitClient client(&link, 0);
+    if (target.proxyHost.empty()) {
+        uint16_t state = 0;
+        uint32_t value = 0;
+        bool answered = false;
+        for (int i = 0; i < kStatusProbes && !answered; ++i)
+            answered = client.GetStatus(state, value);
+        if (!answered) {
+            std::fprintf(stderr, "The unit on %s does not answer.\n", target.Describe().c_str());
+            return kExitNoUnit;
+        }
+    }
+    switch (monitor::PrepareUnit(client, false, setup)) {
+        case monitor::PrepareResult::OK:
+            return kExitOk;
+        case monitor::PrepareResult::WRONG_SCHEMA:
+            if (setup.m_Schema == 0) {
+                std::fprintf(stderr, "The unit on %s does not answer.\n",
+                             target.Describe().c_str());
+                return kExitNoUnit;
+            }
+            std::fprintf(stderr, "%s\n", monitor::SchemaMessage(setup.m_Schema).c_str());
+            return kExitMinor;
+        case monitor::PrepareResult::LOAD_FAILED:
+            std::fprintf(stderr, "Could not load configuration\n");
+            return kExitMinor;
+    }
+    return kExitMinor;
+}
+
+}  // namespace
+
+int RunRecord(int argc, char** argv) {
+    const char* const command = "record";
+    std::vector<std::string_view> valued = kLinkOptions;
+    valued.insert(valued.end(), {"-o", "--interval", "--duration"});
+    Args args = ParseArgs(argc, argv, valued);
+    if (args.help)
+        return PrintCommandHelp(
+            command, kUsage,
+            "Polls the unit the way the monitor does and appends to FILE, once per interval "
+            "(default 10 s), one row per breaker pole, subfeed phase and main-feed phase:\n"
+            "  time,panel,kind,number,name,pole,current_a,power_w,va,pf,kwh\n"
+            "time is UTC (ISO 8601); power_w, va, pf and kwh are the item's as a whole. The "
+            "header is written only to a new or empty file. Each interval is flushed to the disk. "
+            "While the unit does not answer no rows are written; the gap is logged on stderr. "
+            "Without --duration it records until Ctrl-C.\n"
+            "Exit status 0 when ended by --duration or Ctrl-C, 1 for a wrong schema or a "
+            "configuration that cannot be loaded, 3 when FILE cannot be written, 4 when the unit "
+            "does not answer at the start.\n");
+    if (!args.error.empty()) return UsageError(command, kUsage, args.error);
+    if (!args.positional.empty()) return UsageError(command, kUsage, "unexpected argument");
+    const std::string* output = args.Find("-o");
+    if (!output || output->empty()) return UsageError(command, kUsage, "-o FILE is required");
+    long interval = kDefaultInterval, duration = 0;
+    if (!ParseSeconds(args.Find("--interval"), interval))
+        return UsageError(command, kUsage, "--interval needs a whole number of seconds from 1");
+    if (!ParseSeconds(args.Find("--duration"), duration))
+        return UsageError(command, kUsage, "--duration needs a whole number of seconds from 1");
+    LinkTarget target;
+    std::string error;
+    if (!ParseLinkTarget(args, target, error)) return UsageError(command, kUsage, error);
+
+    // Ctrl-C and SIGTERM are taken below with sigtimedwait; the threads started from here on keep
+    // them blocked.
+    sigset_t stop;
+    sigemptyset(&stop);
+    sigaddset(&stop, SIGINT);
+    sigaddset(&stop, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stop, nullptr);
+
+    CsvFile file;
+    if (!file.Open(*output)) {
+        std::fprintf(stderr, "jvoctl record: cannot write %s\n", output->c_str());
+        return kExitFile;
+    }
+    UnitLink link;
+    monitor::UnitSetup setup;
+    const int connected = Connect(link, target, setup);
+    if (connected != kExitOk) return connected;
+
+    monitor::CPolledIPC mailbox;
+    monitor::NotifyQueue notify;
+    ReadingsStore readings;
+    monitor::EventLogStores logs;
+    monitor::PollWorker worker(mailbox, link, setup.m_Config, readings, logs, notify);
+    worker.Launch();
+    mailbox.Post(monitor::PollCmdStart, 0);
+    std::fprintf(stderr, "jvoctl record: recording %s to %s every %ld s\n",
+                 target.Describe().c_str(), output->c_str(), interval);
+
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point start = Clock::now();
+    Clock::time_point next = start;
+    uint64_t needCycles = 1;  // a full cycle after the start or after a gap
+    bool inGap = false;
+    std::time_t gapSince = 0;
+    long intervals = 0;
+    int status = kExitOk;
+    for (;;) {
+        const timespec wait{0, kWatchMs * 1000000L};
+        if (sigtimedwait(&stop, nullptr, &wait) > 0) break;
+        notify.Take();  // nobody shows them; keep the queue short
+        const Clock::time_point now = Clock::now();
+        if (duration > 0 && now - start >= std::chrono::seconds(duration)) break;
+        const bool trouble = worker.TransportLost() || worker.NotAnswering();
+        if (trouble && !inGap) {
+            inGap = true;
+            gapSince = std::time(nullptr);
+            // The cycle under way may hold readings from before the gap.
+            needCycles = worker.Cycles() + 2;
+            std::fprintf(stderr,
+                         "jvoctl record: %s: the unit does not answer; no rows until it "
+                         "does\n",
+                         IsoTime(gapSince).c_str());
+        }
+        if (now < next) continue;
+        if (trouble || worker.Cycles() < needCycles) continue;
+        const std::time_t t = std::time(nullptr);
+        if (inGap) {
+            inGap = false;
+            std::fprintf(stderr, "jvoctl record: %s: the unit answers again; no rows from %s\n",
+                         IsoTime(t).c_str(), IsoTime(gapSince).c_str());
+        }
+        if (!file.Write(Rows(setup.m_Config, readings.Snapshot(), IsoTime(t)))) {
+            std::fprintf(stderr, "jvoctl record: cannot write %s\n", output->c_str());
+            status = kExitFile;
+            break;
+        }
+        ++intervals;
+        // The next interval on the grid from the start; intervals missed in a gap are skipped.
+        while (next <= now)
+            next += std::chrono::seconds(interval);
+    }
+    worker.Stop();
+    link.Disconnect();
+    std::fprintf(stderr, "jvoctl record: %ld interval(s) written to %s\n", intervals,
+                 output->c_str());
+    return status;
+}
+
+}  // namespace jvo::ctl

@@ -1,0 +1,220 @@
+#include "exporter/ExporterOptions.h"
+
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include "base/CmdLine.h"
+#include "link/PortDirectory.h"
+
+namespace jvo::exporter {
+
+namespace {
+
+bool ValidName(const std::string& name) {
+    if (name.empty()) return false;
+    for (const char c : name) {
+        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                        (c >= '0' && c <= '9') || c == '-' || c == '_';
+        if (!ok) return false;
+    }
+    return true;
+}
+
+std::string Trimmed(const std::string& s) {
+    const size_t first = s.find_first_not_of(" \t\r");
+    if (first == std::string::npos) return {};
+    return s.substr(first, s.find_last_not_of(" \t\r") - first + 1);
+}
+
+bool ParseListen(const std::string& text, ExporterOptions& options, std::string& error) {
+    std::string address = "127.0.0.1";
+    uint16_t port = 0;
+    if (!cmdline::ParseListenSpec(text, address, port, error)) return false;
+    options.m_ListenAddress = address;
+    options.m_ListenPort = port;
+    return true;
+}
+
+bool AddUnit(const std::string& text, ExporterOptions& options, std::string& error) {
+    UnitSpec spec;
+    if (!ParseUnitSpec(text, spec, error)) return false;
+    for (const UnitSpec& u : options.m_Units)
+        if (u.m_Name == spec.m_Name) {
+            error = "the unit name '" + spec.m_Name + "' is given twice";
+            return false;
+        }
+    options.m_Units.push_back(std::move(spec));
+    return true;
+}
+
+}  // namespace
+
+std::string UnitSpec::Describe() const {
+    switch (m_Kind) {
+        case Kind::Com:
+            return "com:" + std::to_string(m_Com);
+        case Kind::Device:
+            return "device:" + m_Device;
+        case Kind::Proxy:
+            return "proxy:" + m_ProxyHost + ":" + std::to_string(m_ProxyPort);
+    }
+    return {};
+}
+
+bool ParseUnitSpec(const std::string& text, UnitSpec& spec, std::string& error) {
+    const size_t eq = text.find('=');
+    const std::string name = eq == std::string::npos ? std::string() : text.substr(0, eq);
+    if (eq == std::string::npos || !ValidName(name)) {
+        error = "'" + text +
+                "' is not a unit: NAME=com:N, NAME=device:PATH or NAME=proxy:HOST[:PORT], where "
+                "NAME is letters, digits, '-' and '_'";
+        return false;
+    }
+    const std::string route = text.substr(eq + 1);
+    const size_t colon = route.find(':');
+    const std::string kind = route.substr(0, colon);
+    const std::string value = colon == std::string::npos ? std::string() : route.substr(colon + 1);
+    spec = UnitSpec{};
+    spec.m_Name = name;
+    if (kind == "com") {
+        long n = 0;
+        if (!cmdline::ParseNumber(value, kMinComPort, kMaxComPort, n)) {
+            error = "unit " + name + ": com needs a port number from 1 to 32";
+            return false;
+        }
+        spec.m_Kind = UnitSpec::Kind::Com;
+        spec.m_Com = static_cast<int>(n);
+        return true;
+    }
+    if (kind == "device") {
+        if (value.empty()) {
+            error = "unit " + name + ": device needs a path";
+            return false;
+        }
+        spec.m_Kind = UnitSpec::Kind::Device;
+        spec.m_Device = value;
+        return true;
+    }
+    if (kind == "proxy") {
+        std::string why;
+        if (!cmdline::ParseConnectSpec(value, cmdline::kProxyPort, spec.m_ProxyHost,
+                                       spec.m_ProxyPort, why)) {
+            error = "unit " + name + ": " + why;
+            return false;
+        }
+        if (spec.m_ProxyHost == ".") spec.m_ProxyHost = "127.0.0.1";
+        spec.m_Kind = UnitSpec::Kind::Proxy;
+        return true;
+    }
+    error = "unit " + name + ": the route must be com:N, device:PATH or proxy:HOST[:PORT]";
+    return false;
+}
+
+bool ParseConfigText(const std::string& text, const std::string& source, ExporterOptions& options,
+                     bool& listenGiven, std::string& error) {
+    std::istringstream in(text);
+    std::string raw;
+    for (int line = 1; std::getline(in, raw); ++line) {
+        const std::string s = Trimmed(raw);
+        if (s.empty() || s[0] == '#') continue;
+        std::string why;
+        bool ok;
+        if (s.compare(0, 6, "listen") == 0 && (s.size() == 6 || s[6] == ' ' || s[6] == '\t')) {
+            ok = ParseListen(Trimmed(s.substr(6)), options, why);
+            listenGiven = listenGiven || ok;
+        } else {
+            ok = AddUnit(s, options, why);
+        }
+        if (!ok) {
+            error = source + ":" + std::to_string(line) + ": " + why;
+            return false;
+        }
+    }
+    return true;
+}
+
+ParseStatus ParseExporterArgs(int argc, const char* const* argv, ExporterOptions& options,
+                              std::string& error) {
+    options = ExporterOptions{};
+    std::string listen, config;
+    bool haveListen = false, haveConfig = false, optionsEnd = false;
+    std::vector<std::string> units;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (optionsEnd || arg.empty() || arg[0] != '-') {
+            units.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnd = true;
+            continue;
+        }
+        if (arg == "--help" || arg == "-h") {
+            options.m_Help = true;
+            return ParseStatus::OK;
+        }
+        std::string_view name = arg, value;
+        const bool inlineValue = cmdline::SplitInlineValue(arg, name, value);
+        if (name != "--listen" && name != "--config") {
+            error = "unknown option '" + std::string(name) + "'";
+            return ParseStatus::USAGE;
+        }
+        std::string v;
+        if (inlineValue) {
+            v.assign(value);
+        } else if (i + 1 < argc) {
+            v = argv[++i];
+        } else {
+            error = std::string(name) + " needs a value";
+            return ParseStatus::USAGE;
+        }
+        if (name == "--listen") {
+            haveListen = true;
+            listen = v;
+        } else {
+            haveConfig = true;
+            config = v;
+        }
+    }
+    bool listenInFile = false;
+    if (haveConfig) {
+        std::ifstream in(config, std::ios::binary);
+        if (!in) {
+            error = "cannot read the configuration file " + config;
+            return ParseStatus::FILE;
+        }
+        std::ostringstream text;
+        text << in.rdbuf();
+        if (!ParseConfigText(text.str(), config, options, listenInFile, error))
+            return ParseStatus::FILE;
+    }
+    if (haveListen && !ParseListen(listen, options, error)) {
+        error = "--listen: " + error;
+        return ParseStatus::USAGE;
+    }
+    for (const std::string& u : units)
+        if (!AddUnit(u, options, error)) return ParseStatus::USAGE;
+    if (options.m_Units.empty()) {
+        error = "no unit given";
+        return ParseStatus::USAGE;
+    }
+    return ParseStatus::OK;
+}
+
+std::string ExporterUsage() {
+    return "Usage: jvo-exporter [--listen [ADDR:]PORT] [--config FILE] UNIT...\n"
+           "  UNIT                  NAME=com:N, NAME=device:PATH or NAME=proxy:HOST[:PORT];\n"
+           "                        NAME is letters, digits, '-' and '_'\n"
+           "  --listen [ADDR:]PORT  where /metrics is served (default 127.0.0.1:9650;\n"
+           "                        ADDR \".\" is this machine, PORT 0 any free port)\n"
+           "  --config FILE         more units, one a line, and an optional line\n"
+           "                        \"listen [ADDR:]PORT\"; '#' starts a comment line\n"
+           "  --help                this text\n"
+           "Options take their value as the next argument or after '=' (--listen=9650).\n"
+           "\n"
+           "Exit status: 0 stopped by SIGINT or SIGTERM, 1 cannot listen, 3 the configuration\n"
+           "file cannot be read or has a bad line, 64 bad command line.\n";
+}
+
+}  // namespace jvo::exporter

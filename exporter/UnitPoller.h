@@ -1,0 +1,110 @@
+#pragma once
+// UnitPoller: one unit of the exporter, polled by a thread of its own so that a unit that is slow,
+// silent or gone never holds up another unit or a scrape.
+//
+// The thread connects the way the monitor does (open the route, GetStatus probes on a serial
+// route, schema check, configuration load, version), then runs the monitor's poll worker on it.
+// A connect that fails is tried again after 1 s, then after intervals doubling up to 30 s. When
+// the worker reports trouble (the transport was lost, or the unit stopped answering), the
+// session is ended and the unit connected afresh, configuration included, with the same back-off:
+// a unit that comes back may come back with another configuration.
+//
+// What the scrape sees (View) is taken under short locks and never waits on the unit. Readings
+// come only from the current session, only after its first full poll cycle and only while the
+// unit is up; a unit that is down shows none.
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "base/Clock.h"
+#include "base/SyncEvent.h"
+#include "exporter/ExporterOptions.h"
+#include "monitor/ConnectSequence.h"
+#include "monitor/PollWorker.h"
+#include "monitor/ReadingsStore.h"
+
+namespace jvo::exporter {
+
+struct PollerTimings {
+    uint64_t upWindowMs = 10000;     // up while an answer came within this time
+    int32_t retryFirstMs = 1000;     // first wait after a failed connect or a lost session
+    int32_t retryMaxMs = 30000;      // the back-off ends here
+    uint64_t notAnsweringMs = 3000;  // the worker's not-answering time on a healthy transport
+    int32_t watchMs = 100;           // how often the thread looks at the worker
+    int32_t replyTimeoutMs = 250;    // each request's reply time-out
+};
+
+// Upper bounds of the poll cycle histogram, in seconds.
+inline const std::vector<double>& CycleBuckets() {
+    static const std::vector<double> b{0.1, 0.25, 0.5, 1, 2, 5, 10, 30, 60};
+    return b;
+}
+
+struct CycleStats {
+    std::vector<uint64_t> m_Counts;  // per bucket, not cumulative; the last is above every bound
+    uint64_t m_Count = 0;
+    double m_Sum = 0;
+};
+
+// What a scrape needs of one unit.
+struct UnitView {
+    std::string m_Name;
+    bool m_Up = false;
+    bool m_HaveReadings = false;  // up, and a full poll cycle of this session is stored
+    UnitConfig m_Config;          // of the current session (names cleaned); valid with readings
+    ReadingsSnapshot m_Readings;  // valid with readings
+    int m_FirmwareBuild = -1;     // -1 when the version was not read
+    int m_Schema = 0;
+    uint64_t m_Errors = 0;  // failed requests and failed connects since the start
+    CycleStats m_Cycles;
+};
+
+class UnitPoller {
+public:
+    UnitPoller(UnitSpec spec, PollerTimings timings = {},
+               const IClock& clock = SystemClock::Instance());
+    // Stop().
+    ~UnitPoller();
+    UnitPoller(const UnitPoller&) = delete;
+    UnitPoller& operator=(const UnitPoller&) = delete;
+
+    void Start();
+    // Ends the thread: breaks a transaction in progress, stops the worker, closes the link.
+    void Stop();
+
+    const UnitSpec& Spec() const { return m_Spec; }
+    UnitView View() const;
+    // Full poll cycles of the current session (0 while none runs).
+    uint64_t Cycles() const;
+
+private:
+    struct Session;
+
+    void Run();
+    bool Connect(Session& s);
+    // Runs the worker until it reports trouble or the poller stops.
+    void Watch(Session& s);
+    void EndSession();
+    bool Up(const Session& s) const;
+    // Waits up to `ms` unless stopped; true when stopped.
+    bool Sleep(int32_t ms);
+    void OnRequest(Session& s, uint8_t command);
+
+    const UnitSpec m_Spec;
+    const PollerTimings m_Timings;
+    const IClock& m_Clock;
+    UnitLink m_Link;
+    SyncEvent m_Stop{SyncEvent::Reset::Manual};
+    std::thread m_Thread;
+
+    // The session pointer and the statistics below. Views copy under it; nothing waits while
+    // holding it.
+    mutable std::mutex m_Lock;
+    Session* m_Session = nullptr;  // the running session, owned by Run()
+    uint64_t m_PastErrors = 0;     // of ended sessions and failed connects
+    CycleStats m_Stats;
+};
+
+}  // namespace jvo::exporter

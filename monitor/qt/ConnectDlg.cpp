@@ -1,0 +1,138 @@
+// The connect dialog's controls.
+#include "monitor/qt/ConnectDlg.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include "link/PortDirectory.h"
+#include "qtcommon/PortList.h"
+
+namespace jvo::monitor::qt {
+
+namespace {
+
+// The devices behind the listed numbers (looked up, not opened again).
+std::vector<PortEntry> Devices(const std::vector<PortItem>& ports) {
+    const std::vector<PortEntry> known = ListComPorts();
+    std::vector<PortEntry> out;
+    for (const PortItem& item : ports) {
+        PortEntry e;
+        e.number = item.m_Port;
+        for (const PortEntry& k : known)
+            if (k.number == item.m_Port) e = k;
+        out.push_back(e);
+    }
+    return out;
+}
+
+}  // namespace
+
+ConnectDlg::ConnectDlg(const ConnectDlgState& state, QWidget* parent)
+    : QDialog(parent),
+      m_Com(new QRadioButton(tr("&COM Port"), this)),
+      m_Proxy(new QRadioButton(tr("VOZ &Proxy"), this)),
+      m_Ports(new QComboBox(this)),
+      m_Server(new QLineEdit(this)),
+      m_Connect(new QPushButton(tr("C&onnect"), this)),
+      m_Cancel(new QPushButton(tr("Cancel"), this)),
+      m_Status(new QLabel(this)) {
+    setObjectName(QStringLiteral("ConnectDlg"));
+    setWindowTitle(tr("Connect to JVO"));
+    std::vector<QString> labels;
+    for (const PortItem& p : state.m_Ports)
+        labels.push_back(QString::fromStdString(p.m_Label));
+    jvo::qt::FillPortCombo(m_Ports, labels, Devices(state.m_Ports));
+    m_Ports->setCurrentIndex(state.m_Selected);
+    m_Ports->setMinimumContentsLength(28);
+    m_Server->setText(QString::fromStdString(state.m_Server));
+    m_Server->setPlaceholderText(tr("host or host:port"));
+    auto* serverLabel = new QLabel(tr("Proxy &Server Name:"), this);
+    serverLabel->setBuddy(m_Server);
+
+    auto* grid = new QGridLayout;
+    grid->addWidget(m_Com, 0, 0);
+    grid->addWidget(m_Ports, 0, 1);
+    grid->addWidget(m_Proxy, 1, 0);
+    grid->addWidget(serverLabel, 2, 0, Qt::AlignRight);
+    grid->addWidget(m_Server, 2, 1);
+    auto* buttons = new QDialogButtonBox(this);
+    buttons->addButton(m_Connect, QDialogButtonBox::AcceptRole);
+    buttons->addButton(m_Cancel, QDialogButtonBox::RejectRole);
+    m_Connect->setDefault(true);
+    m_Status->setObjectName(QStringLiteral("status"));
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(grid);
+    layout->addWidget(m_Status);
+    layout->addWidget(buttons);
+
+    connect(m_Com, &QRadioButton::toggled, this, &ConnectDlg::OnRouteChanged);
+    connect(m_Connect, &QPushButton::clicked, this, &ConnectDlg::OnConnect);
+    connect(m_Cancel, &QPushButton::clicked, this, &ConnectDlg::reject);
+    (state.m_UseProxy ? m_Proxy : m_Com)->setChecked(true);
+    OnRouteChanged();
+    setWindowModality(Qt::ApplicationModal);
+}
+
+void ConnectDlg::NextAction(const ConnectDlgState& state, std::function<void(ConnectChoice)> done) {
+    m_Done = std::move(done);
+    SetWaiting(false);
+    if (!isVisible()) show();
+    switch (state.m_Focus) {
+        case ConnectFocus::PortList:
+            m_Ports->setFocus();
+            break;
+        case ConnectFocus::ServerName:
+            m_Server->setFocus();
+            m_Server->selectAll();
+            break;
+        case ConnectFocus::Connect:
+            m_Connect->setFocus();
+            break;
+    }
+}
+
+void ConnectDlg::OnRouteChanged() {
+    const bool com = m_Com->isChecked();
+    m_Ports->setEnabled(com);
+    m_Server->setEnabled(!com);
+}
+
+void ConnectDlg::OnConnect() {
+    if (!m_Done) return;  // the previous press is still being tried
+    ConnectChoice c;
+    c.m_Kind = ConnectChoice::CONNECT;
+    c.m_UseProxy = m_Proxy->isChecked();
+    c.m_Selected = m_Ports->currentIndex();
+    c.m_Server = m_Server->text().trimmed().toStdString();
+    SetWaiting(true);
+    auto done = std::move(m_Done);
+    m_Done = nullptr;
+    done(c);
+}
+
+void ConnectDlg::SetWaiting(bool waiting) {
+    m_Connect->setEnabled(!waiting);
+    m_Status->setText(waiting ? tr("Connecting...") : QString());
+    if (waiting)
+        setCursor(Qt::BusyCursor);
+    else
+        unsetCursor();
+}
+
+void ConnectDlg::reject() {
+    // Escape or the close box: cancelled, unless a press is still being tried.
+    if (!m_Done) return;
+    hide();
+    auto done = std::move(m_Done);
+    m_Done = nullptr;
+    done(ConnectChoice{});
+}
+
+}  // namespace jvo::monitor::qt

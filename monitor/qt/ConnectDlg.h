@@ -1,0 +1,52 @@
+#pragma once
+// The connect dialog ("Connect to JVO"): "COM Port" with the ports that open now, each shown with
+// its device beside its number, or "VOZ Proxy" with the "Proxy Server Name". "Connect" is the
+// default button. The core's ConnectDlgLogic decides what a press does: the dialog reports each
+// press (NextAction) and stays open, showing that it is connecting, until the window closes it.
+#include <QDialog>
+#include <functional>
+
+#include "monitor/MonitorUi.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace jvo::monitor::qt {
+
+class ConnectDlg final : public QDialog {
+    Q_OBJECT
+public:
+    ConnectDlg(const ConnectDlgState& state, QWidget* parent);
+
+    // Takes the state again (the focus after a failure), shows the dialog and calls `done` once
+    // with the next choice: CONNECT with the fields, or CANCELLED.
+    void NextAction(const ConnectDlgState& state, std::function<void(ConnectChoice)> done);
+
+    QComboBox* Ports() const { return m_Ports; }
+    QLineEdit* Server() const { return m_Server; }
+    QRadioButton* ComRadio() const { return m_Com; }
+    QRadioButton* ProxyRadio() const { return m_Proxy; }
+    QPushButton* ConnectButton() const { return m_Connect; }
+
+protected:
+    void reject() override;
+
+private:
+    void OnRouteChanged();
+    void OnConnect();
+    void SetWaiting(bool waiting);
+
+    QRadioButton* m_Com;
+    QRadioButton* m_Proxy;
+    QComboBox* m_Ports;
+    QLineEdit* m_Server;
+    QPushButton* m_Connect;
+    QPushButton* m_Cancel;
+    QLabel* m_Status;
+    std::function<void(ConnectChoice)> m_Done;
+};
+
+}  // namespace jvo::monitor::qt

@@ -1,0 +1,19 @@
+#pragma once
+// The dumps' save dialogs: the proposed name, extension and filter of each dump, asking before an
+// existing file is replaced; then the file is written, or "Could not create output file: %s" is
+// shown. The configuration dump reports its success; the others are silent.
+#include <functional>
+#include <string>
+
+class QWidget;
+
+namespace jvo::monitor::qt {
+
+enum class DumpKind { Readings, EventLog, Config };
+
+// Opens the save dialog (without a nested loop); `text` is asked for the contents once a file
+// was chosen. `written` (optional) gets the path and whether the file was written.
+void SaveDump(QWidget* parent, DumpKind kind, std::function<std::string()> text,
+              std::function<void(const std::string&, bool)> written = {});
+
+}  // namespace jvo::monitor::qt

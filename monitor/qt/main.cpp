@@ -1,0 +1,39 @@
+// jvo-monitor: the JVO/TKA monitor's window program.
+#include <QApplication>
+
+#include "monitor/MonitorApp.h"
+#include "monitor/qt/AboutDlg.h"
+#include "monitor/qt/MonitorDlg.h"
+#include "monitor/qt/MonitorOptions.h"
+#include "monitor/qt/ScreenshotRun.h"
+#include "qtcommon/CommandLine.h"
+#include "qtcommon/LogFile.h"
+
+using namespace jvo::monitor;
+using namespace jvo::monitor::qt;
+
+int main(int argc, char** argv) {
+    MonitorOptions options;
+    const int early = ParseMonitorOptions(argc, argv, options);
+    if (early >= 0) return early;
+
+    jvo::qt::LogFile log(jvo::qt::DefaultLogPath("jvo-monitor"));
+    // The toolkit gets only the program name: the options are ours.
+    int qtArgc = 1;
+    QApplication app(qtArgc, argv);
+    QApplication::setApplicationName(QStringLiteral("jvo-monitor"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("jvo-monitor"));  // the menu entry, for docks
+    QApplication::setWindowIcon(MonitorIcon());
+
+    MonitorApp monitorApp;
+    MonitorDlg dlg(monitorApp, log.Path());
+    if (options.preset) dlg.PresetConnect(options.connect, options.comPort);
+    QObject::connect(&dlg, &MonitorDlg::ConnectFinished, &app, [](bool connected) {
+        if (!connected) QApplication::exit(jvo::qt::kExitNotCompleted);
+    });
+    if (!options.screenshots.empty())
+        new ScreenshotRun(dlg, QString::fromStdString(options.screenshots));
+    dlg.show();
+    dlg.Start();
+    return QApplication::exec();
+}

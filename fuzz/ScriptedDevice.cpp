@@ -64,7 +64,7 @@ public:
         return n > 0 ? ReadResult::Data : ReadResult::Nothing;
     }
 
-    bool WriteAll(const uint8_t* data, size_t count, SyncEvent*) override {
+    bool WriteAll(const uint8_t* data, size_t count, SyncEvent*, int32_t) override {
         Line& line = TheLine();
         if (line.farEnd) line.farEnd(data, count);
         std::unique_lock<std::mutex> guard(line.lock);

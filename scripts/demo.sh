@@ -67,7 +67,7 @@ start_sim() {
     work=$(mktemp -d)
     export JVO_PORT_DIR=$work/ports
     mkdir -p "$JVO_PORT_DIR"
-    "$bin/sim/jvo-sim" --com "$com" --proxy 127.0.0.1:0 --overload "$overload" 2>"$work/sim.log" &
+    "$bin/sim/jvo-sim" --com "$com" --listen 127.0.0.1:0 --overload "$overload" 2>"$work/sim.log" &
     sim_pid=$!
     for _ in $(seq 100); do
         proxy=$(sed -n 's/^jvo-sim: proxy on \([0-9.:]*\).*/\1/p' "$work/sim.log" | head -n 1)

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "base/CmdLine.h"
 #include "link/PortDirectory.h"
 #include "qtcommon/CommandLine.h"
 
@@ -16,20 +17,20 @@ const char* const kMonitorUsage =
     "The JVO/TKA monitor. Without options it shows the connect dialog.\n"
     "  --com N             connect to the unit on COM port N (1..32) without asking\n"
     "  --device PATH       connect to the unit on the serial device PATH\n"
-    "  --proxy HOST[:PORT] connect through the proxy server (default port 43015)\n"
+    "  --proxy HOST[:PORT] connect through the proxy server (default port 43015;\n"
+    "                      HOST . is this machine)\n"
     "  --screenshot DIR    once the readings are in, save the window (both lists, table and\n"
     "                      icon view) and the event log as PNG files in DIR, print their\n"
     "                      paths and exit\n"
     "  --help              this text\n"
     "The log also goes to $XDG_STATE_HOME/jvo/jvo-monitor.log.\n"
-    "Exit status: 0 done, 1 not connected, 64 usage, 74 screenshot not written.\n";
+    "Exit status: 0 done, 1 not connected, 64 usage, 74 screenshot or this text not written.\n";
 
 int ParseMonitorOptions(int argc, const char* const* argv, MonitorOptions& o) {
     CommandLine cl({{"com", true}, {"device", true}, {"proxy", true}, {"screenshot", true}});
     if (!cl.Parse(argc, argv)) return UsageError("jvo-monitor", cl.Error(), kMonitorUsage);
     if (cl.HelpWanted()) {
-        std::fputs(kMonitorUsage, stdout);
-        return jvo::qt::kExitOk;
+        return cmdline::WriteAll(stdout, kMonitorUsage) ? jvo::qt::kExitOk : jvo::qt::kExitOutput;
     }
     if (cl.Has("com") + cl.Has("device") + cl.Has("proxy") > 1)
         return UsageError("jvo-monitor", "give only one of --com, --device and --proxy",

@@ -3,6 +3,9 @@
 
 #include <cstdio>
 
+#include "base/CmdLine.h"
+
+#include "base/CmdLine.h"
 #include "link/PortDirectory.h"
 #include "qtcommon/CommandLine.h"
 
@@ -21,7 +24,8 @@ const char* const kToolUsage =
     "  --screenshot FILE  once connected (or offline), select the first breaker, save the\n"
     "                     window as a PNG file and exit\n"
     "  --help             this text\n"
-    "Exit status: 0 done, 1 not connected, 3 file problem, 64 usage, 74 screenshot not written.\n";
+    "Exit status: 0 done, 1 not connected, 3 file problem, 64 usage, 74 screenshot or this\n"
+    "text not written.\n";
 
 int ParseToolOptions(int argc, const char* const* argv, ToolOptions& o) {
     CommandLine cl({{"com", true},
@@ -31,8 +35,7 @@ int ParseToolOptions(int argc, const char* const* argv, ToolOptions& o) {
                     {"screenshot", true}});
     if (!cl.Parse(argc, argv)) return UsageError("jvo-config", cl.Error(), kToolUsage);
     if (cl.HelpWanted()) {
-        std::fputs(kToolUsage, stdout);
-        return kExitOk;
+        return cmdline::WriteAll(stdout, kToolUsage) ? kExitOk : kExitOutput;
     }
     if (cl.Has("com") + cl.Has("device") + cl.Has("offline") > 1)
         return UsageError("jvo-config", "give only one of --com, --device and --offline",

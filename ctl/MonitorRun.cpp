@@ -66,9 +66,15 @@ int RunMonitorOnce(const MonitorRunArgs& args, int cycles, MonitorRunResult& res
             if (result.setup.m_Schema == 0) return NoAnswer(args.target);
             std::fprintf(stderr, "%s\n", monitor::SchemaMessage(result.setup.m_Schema).c_str());
             return kExitMinor;
-        case monitor::PrepareResult::LOAD_FAILED:
+        case monitor::PrepareResult::LOAD_FAILED: {
+            // A unit that fell silent during the load is a unit that does not answer, not a
+            // configuration that could not be read.
+            uint16_t state = 0;
+            uint32_t value = 0;
+            if (!client.GetStatus(state, value)) return NoAnswer(args.target);
             std::fprintf(stderr, "Could not load configuration\n");
             return kExitMinor;
+        }
     }
     monitor::CPolledIPC mailbox;
     monitor::NotifyQueue notify;

@@ -129,6 +129,17 @@ TEST_F(JvoctlMonitorTest, UnitThatStopsAnsweringMidCycleEndsWithFourAndNoFile) {
     EXPECT_FALSE(Exists(out + ".part"));
 }
 
+TEST_F(JvoctlMonitorTest, ConfigurationTheUnitRefusesEndsWithOneAndNoFile) {
+    sim::SerialFaults refuse;
+    refuse.refuseCommand = CMD_GET_BREAKER_RECORD;
+    port.SetFaults(refuse);
+    const std::string out = dir.File("readings.csv");
+    ProgramResult r = Jvoctl({"readings", "--com", "4", "-o", out});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.err.find("Could not load configuration"), std::string::npos) << r.err;
+    EXPECT_FALSE(Exists(out));
+}
+
 class JvoctlWrongSchemaTest : public JvoctlMonitorTest {
 protected:
     static sim::SimOptions Three() {

@@ -70,6 +70,10 @@ mkdir -p "$JVO_PORT_DIR" && ln -s "$dir/absent" "$JVO_PORT_DIR/com9"  # a pin wi
 check "jvo-proxy without its unit's port" test $? -eq 4
 check "... says why" grep -q 'no device is pinned or found for COM9' "$dir/nounit.err"
 check "jvoctl --proxy ''" status_of 64 "$CTL" info --proxy ''
+ln -s /dev/null "$JVO_PORT_DIR/com8"  # somebody else's pin
+"$SIM" --com 8 2>"$dir/foreign.err"
+check "jvo-sim refuses a foreign pin" test $? -eq 1
+check "... and leaves it alone" test "$(readlink "$JVO_PORT_DIR/com8")" = /dev/null
 
 "$SIM" --com=5 --listen=.:0 --overload "RACK A2 07" 2>"$dir/sim.err" &
 sim_pid=$!
@@ -94,9 +98,14 @@ proxy_port=$(sed -n 's/.*listening on 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$dir/prox
 # The COM port is jvo-proxy's now (opened exclusively).
 out=$("$CTL" info --proxy "127.0.0.1:$proxy_port")
 check "jvoctl info through jvo-proxy --com 5" info_ok "$out"
+# It has served a client; it still stops at once (the bound is generous for a loaded machine,
+# and well below the 2 s it once took).
+term_start=$(date +%s%N)
 kill -TERM "$proxy_pid"
 wait "$proxy_pid"
 check "jvo-proxy stops with status 0" test $? -eq 0
+term_ms=$((($(date +%s%N) - term_start) / 1000000))
+check "jvo-proxy stops within 1.5 s of SIGTERM (took $term_ms ms)" test "$term_ms" -lt 1500
 proxy_pid=
 
 # The status line counts the transactions.

@@ -1,6 +1,7 @@
 // COM port numbering: pins in the port directory, the machine's devices on the lowest free
 // numbers, by-id names, and probing. Each test builds its own device and port directories.
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -196,6 +197,19 @@ TEST_F(PortDirectoryTest, ProbeLeavesAHeldPortAsItWas) {
     };
     lockFile(locked, static_cast<long>(::getpid()));
     lockFile(stale, 999999999L);  // no such process: a stale lock
+    // Two more holders that leave no lock file: one by the advisory lock, one by the terminal's
+    // exclusive mode.
+    Pty flocked, exclusive;
+    ASSERT_TRUE(flocked.Open());
+    ASSERT_TRUE(exclusive.Open());
+    Pin("com5", flocked.SlavePath());
+    Pin("com6", exclusive.SlavePath());
+    const int flockFd = ::open(flocked.SlavePath().c_str(), O_RDWR | O_NOCTTY);
+    const int exclFd = ::open(exclusive.SlavePath().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(flockFd, 0);
+    ASSERT_GE(exclFd, 0);
+    ASSERT_EQ(::flock(flockFd, LOCK_EX | LOCK_NB), 0);
+    ASSERT_EQ(::ioctl(exclFd, TIOCEXCL), 0);
 
     const int fd = ::open(held.SlavePath().c_str(), O_RDWR | O_NOCTTY);
     ASSERT_GE(fd, 0);
@@ -222,7 +236,12 @@ TEST_F(PortDirectoryTest, ProbeLeavesAHeldPortAsItWas) {
     EXPECT_NE(after.c_lflag & ICANON, 0u);
     EXPECT_EQ(::ioctl(fd, FIONREAD, &waiting), 0);
     EXPECT_EQ(waiting, 5);
+    int stillExclusive = 0;
+    EXPECT_EQ(::ioctl(exclFd, TIOCGEXCL, &stillExclusive), 0);
+    EXPECT_NE(stillExclusive, 0);
     ::close(fd);
+    ::close(flockFd);
+    ::close(exclFd);
 }
 
 }  // namespace

@@ -183,6 +183,16 @@ TEST_F(WindowTest, ComPortJourney) {
               "Successfully dumped configuration to: " + config);
     EXPECT_EQ(ReadFile(config).rfind("Schema Version: 4\r\n", 0), 0u);
 
+    // Unplugged: the status line says so, with no message box. Plugged in again (a new device
+    // behind the same COM number), polling goes on by itself.
+    port.Stop();
+    ASSERT_TRUE(Pump([&] { return dlg->StatusLine()->text().contains("Connection lost"); }));
+    EXPECT_EQ(Visible<QMessageBox>(), nullptr);
+    ASSERT_TRUE(port.Start());
+    ASSERT_TRUE(port.Pin(kCom, ports.Path()));
+    ASSERT_TRUE(Pump([&] { return dlg->StatusLine()->text().isEmpty(); }));
+    ASSERT_TRUE(NextCycle());
+
     // Exit asks while connected; No keeps the window, Yes stops the worker.
     dlg->close();
     EXPECT_EQ(Answer(QMessageBox::No), "Are you sure you want to exit?");

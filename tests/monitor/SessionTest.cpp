@@ -5,6 +5,7 @@
 #include "link/Commands.h"
 #include "monitor/MonitorSession.h"
 #include "tests/config/TestConfigs.h"
+#include "tests/link/threads/LogCapture.h"
 #include "tests/monitor/PollTestUtil.h"
 #include "tests/sim/SimClientFixture.h"
 #include "tests/sim/SimProxyServer.h"
@@ -143,6 +144,19 @@ TEST_F(SessionTest, ConnectOverComPortThenCommands) {
     session->SetAutoZero(true);
     session->DrainCommands();
     EXPECT_TRUE(session->AutoZero());
+
+    // Clear event log refused by the unit: given up after 10 tries, and said so in the log.
+    {
+        LogCapture log(1);
+        sim::SerialFaults refuseClear;
+        refuseClear.refuseCommand = CMD_CLEAR_EVENT_LOG;
+        port.SetFaults(refuseClear);
+        session->ClearEventLog(0);
+        session->DrainCommands();
+        EXPECT_EQ(notes.Count(WM_APP_COMMAND_DONE, monitor::CMD_CLEAR_EVENT_LOG, 0), 1);
+        EXPECT_EQ(log.Matching("Log 0 not cleared after 10 tries").size(), 1u);
+        port.SetFaults({});
+    }
 
     // Clear event log: the worker then reads the unit's "formatted" event, which empties the log.
     ASSERT_GT(session->Logs()[0].Size(), 0u);

@@ -1,9 +1,13 @@
 #include "bench/LinkBench.h"
 
+#include <pthread.h>
+#include <sched.h>
+
 #include <algorithm>
 #include <chrono>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -77,29 +81,52 @@ double CtRate(UnitClient& client, double seconds) {
     return static_cast<double>(n) / Seconds(now - start);
 }
 
-// Alternates baseline and link windows; the median ratio of the pairs.
+// Alternates baseline and link windows; each side's best rate.
 template <class Base, class Link>
 bool Alternate(const LinkBenchOptions& o, Base&& base, Link&& link, double& ratio,
                double& baseRate, double& linkRate) {
-    std::vector<double> ratios, bases, links;
+    baseRate = linkRate = 0;
     for (int r = 0; r < o.rounds; ++r) {
         const double b = base(o.windowSeconds);
         const double l = link(o.windowSeconds);
         if (b <= 0 || l <= 0) return false;
-        bases.push_back(b);
-        links.push_back(l);
-        ratios.push_back(l / b);
+        baseRate = std::max(baseRate, b);
+        linkRate = std::max(linkRate, l);
+        if (std::getenv("JVO_BENCH_VERBOSE"))
+            std::fprintf(stderr, "  round %d: baseline %.0f/s, link %.0f/s\n", r + 1, b, l);
     }
-    ratio = Median(ratios);
-    baseRate = Median(bases);
-    linkRate = Median(links);
+    ratio = linkRate / baseRate;
     return true;
 }
+
+// Keeps the calling thread, and every thread it starts meanwhile, on the CPU it runs on now.
+class OneCpu {
+public:
+    OneCpu() {
+        m_Saved = ::pthread_getaffinity_np(::pthread_self(), sizeof m_Old, &m_Old) == 0;
+        const int cpu = ::sched_getcpu();
+        if (!m_Saved || cpu < 0) return;
+        cpu_set_t one;
+        CPU_ZERO(&one);
+        CPU_SET(cpu, &one);
+        ::pthread_setaffinity_np(::pthread_self(), sizeof one, &one);
+    }
+    ~OneCpu() {
+        if (m_Saved) ::pthread_setaffinity_np(::pthread_self(), sizeof m_Old, &m_Old);
+    }
+    OneCpu(const OneCpu&) = delete;
+    OneCpu& operator=(const OneCpu&) = delete;
+
+private:
+    cpu_set_t m_Old;
+    bool m_Saved = false;
+};
 
 }  // namespace
 
 Figure SerialUnpaced(const LinkBenchOptions& o) {
     const char* name = "serial-unpaced";
+    const OneCpu pin;
     sim::SimUnit unit(SystemClock::Instance(), sim::MakeDemoConfig());
     const CtExchange x = MakeCtExchange(unit);
     const size_t out = SerialBytes(0, kHostAddress, x.request);
@@ -118,12 +145,14 @@ Figure SerialUnpaced(const LinkBenchOptions& o) {
     link.Disconnect();
     port.Stop();
     return {name, ratio, false, 0.5,
-            FormatStr("CT readings %.0f/s; raw pty ping-pong (%d out, %d back) %.0f/s",
-                      rate, static_cast<int>(out), static_cast<int>(in), base)};
+            FormatStr("CT readings %.0f/s; raw pty ping-pong (%d out, %d back) %.0f/s; one "
+                      "CPU, best of %d",
+                      rate, static_cast<int>(out), static_cast<int>(in), base, o.rounds)};
 }
 
 Figure ProxyUnpaced(const LinkBenchOptions& o) {
     const char* name = "proxy-unpaced";
+    const OneCpu pin;
     sim::SimUnit unit(SystemClock::Instance(), sim::MakeDemoConfig());
     const CtExchange x = MakeCtExchange(unit);
     // STREAM header (8), then address/status and length (3), then the payload.
@@ -147,8 +176,9 @@ Figure ProxyUnpaced(const LinkBenchOptions& o) {
     server.Stop();
     if (!ok) return Failed(name, false, 0.5, "a window failed");
     return {name, ratio, false, 0.5,
-            FormatStr("CT readings %.0f/s; raw TCP ping-pong (%d out, %d back) %.0f/s", rate,
-                      static_cast<int>(out), static_cast<int>(in), base)};
+            FormatStr("CT readings %.0f/s; raw TCP ping-pong (%d out, %d back) %.0f/s; one CPU, "
+                      "best of %d",
+                      rate, static_cast<int>(out), static_cast<int>(in), base, o.rounds)};
 }
 
 Figure ReadConfigPaced(const LinkBenchOptions& o) {

@@ -6,9 +6,14 @@
 
 namespace jvo::bench {
 
+// The unpaced figures run every thread of both sides on one CPU (the one the caller is on), so
+// that where the scheduler happens to place the threads (a wake-up across CPUs costs far more
+// than one on the same CPU, on a virtual machine most of all) decides neither side's figure. Their
+// windows alternate between baseline and link; each side's best window counts, which takes out
+// what other programs on the machine cost them.
 struct LinkBenchOptions {
-    double windowSeconds = 1.0;  // each timed window of the unpaced figures
-    int rounds = 5;              // alternating baseline/link windows; the median ratio counts
+    double windowSeconds = 0.3;  // each timed window of the unpaced figures
+    int rounds = 10;             // alternating baseline/link windows
     int readRuns = 3;            // whole configuration reads; the median counts
     int pollCycles = 3;          // poll cycles timed after the first
     int baud = 115200;

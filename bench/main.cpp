@@ -63,7 +63,7 @@ int main(int argc, char** argv) {
     MonitorBenchOptions mon;
     mon.self = argv[0];
     if (quick) {
-        link.windowSeconds = 0.2;
+        link.windowSeconds = 0.1;
         link.rounds = 3;
         link.readRuns = 1;
         link.pollCycles = 1;

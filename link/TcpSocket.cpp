@@ -29,7 +29,12 @@ void SocketUser::OnClose() {
 }
 
 struct TcpSocket::Shared {
-    SocketHandle socket;  // closed by the worker once Close() has been called
+    SocketHandle socket;  // closed by the worker once Close() has been called (under sendLock)
+    // Sending: SendMsg writes a message straight to the socket when nothing else is on its way
+    // (saving the worker's wake-up); otherwise it queues it for the worker. Guarded by sendLock:
+    // the worker's sending flag, the pop from the send queue and the socket's closing.
+    std::mutex sendLock;
+    bool workerSending = false;
     std::shared_ptr<TcpSocketUser> user;
     MsgFifo sendQueue;
     std::atomic<int32_t> state{kRunning};
@@ -145,6 +150,11 @@ void Worker::Run() {
         }
         if (m_SendLeft == 0 && now - m_LastSend >= static_cast<uint64_t>(o.keepAliveMs)) {
             m_LastSend = now;
+            {
+                // Not between the bytes of a message that SendMsg is writing.
+                std::lock_guard<std::mutex> guard(m_S.sendLock);
+                m_S.workerSending = true;
+            }
             if (StartSend(kKeepAlive, sizeof kKeepAlive) == Step::End) break;
         }
     }
@@ -214,12 +224,21 @@ Worker::Step Worker::SendMore(bool continuation) {
     }
     m_Sending.reset();  // all sent
     m_SendPtr = nullptr;
+    std::lock_guard<std::mutex> guard(m_S.sendLock);
+    m_S.workerSending = false;
     return Step::Go;
 }
 
 Worker::Step Worker::TakeFromQueue() {
     MsgFifo::Entry entry;
-    if (!m_S.sendQueue.Pop(entry)) {
+    bool popped;
+    {
+        std::lock_guard<std::mutex> guard(m_S.sendLock);
+        popped = m_S.sendQueue.Pop(entry);
+        m_S.workerSending = popped && entry.code == TcpSocket::kSendCode && entry.buffer &&
+                            entry.buffer->Length() > 0;
+    }
+    if (!popped) {
         JVO_LOG3("TcpSocket::WorkerThread(0x%X) Dequeque from send fifo", m_Tid);
         return Step::End;
     }
@@ -241,6 +260,7 @@ void Worker::Finish(bool stopped) {
     m_S.state = TcpSocket::kFinished;
     // The socket stays open until the owner has called Close().
     m_S.closeEvent.Wait(kWaitForever);
+    std::lock_guard<std::mutex> guard(m_S.sendLock);
     m_S.socket.Reset();
 }
 
@@ -298,7 +318,19 @@ bool TcpSocket::SendMsg(std::unique_ptr<RecBuf> buffer) {
     message->Put32(kMarker);
     message->Put32(static_cast<uint32_t>(length));
     message->PutBytes(buffer->ReadPtr(), length);
-    m_Shared->sendQueue.Push(kSendCode, std::move(message));
+    Shared& s = *m_Shared;
+    std::lock_guard<std::mutex> guard(s.sendLock);
+    if (!s.workerSending && s.sendQueue.Size() == 0 && s.socket.Valid() &&
+        s.state.load() == kRunning) {
+        // Nothing else on its way: straight out, without waiting. What the socket does not take
+        // at once (and any failure, which the worker then reports) is left to the worker.
+        const ssize_t sent = ::send(s.socket.Get(), message->ReadPtr(),
+                                    static_cast<size_t>(message->Length()),
+                                    MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (sent == message->Length()) return true;
+        if (sent > 0) message->Skip(static_cast<int32_t>(sent));
+    }
+    s.sendQueue.Push(kSendCode, std::move(message));
     return true;
 }
 

@@ -22,7 +22,7 @@ const char* const kUsage =
     "  --quick          short windows (a smoke run: the figures are rough)\n"
     "  --only NAMES     only these figures (serial-unpaced, proxy-unpaced, readconfig-paced,\n"
     "                   pollcycle-paced, monitor-cpu, ui-lag-p99)\n"
-    "  --cpu-seconds N  how long monitor-cpu watches the monitor (default 60, --quick 3)\n"
+    "  --cpu-seconds N  how long monitor-cpu watches the monitor (default 60, --quick 2)\n"
     "Exit status: 0 every figure measured, 1 one could not be measured, 2 usage.\n";
 
 bool Wanted(const std::string& only, const char* name) {
@@ -67,8 +67,9 @@ int main(int argc, char** argv) {
         link.rounds = 3;
         link.readRuns = 1;
         link.pollCycles = 1;
-        mon.cpuSeconds = 3;
-        mon.lagSeconds = 2;
+        mon.cpuSeconds = 2;
+        mon.lagSeconds = 1;
+        mon.settleSeconds = 1;
     }
     if (cpuSeconds > 0) mon.cpuSeconds = cpuSeconds;
     std::printf("jvo-bench%s\n", quick ? " --quick (short windows: rough figures)" : "");

@@ -35,6 +35,7 @@ struct TcpSocket::Shared {
     // the worker's sending flag, the pop from the send queue and the socket's closing.
     std::mutex sendLock;
     bool workerSending = false;
+    std::atomic<uint64_t> lastSendMs{0};  // the last message handed to the socket or the worker
     std::shared_ptr<TcpSocketUser> user;
     MsgFifo sendQueue;
     std::atomic<int32_t> state{kRunning};
@@ -103,7 +104,6 @@ private:
     const int m_Fd;
     const uint32_t m_Tid;
     uint64_t m_LastRecv = 0;
-    uint64_t m_LastSend = 0;
     StreamReader m_Reader;  // the header, then the body (grown as its bytes arrive)
     // Sending: the buffer in flight (none for a keep-alive) and what is left of it.
     std::unique_ptr<RecBuf> m_Sending;
@@ -114,7 +114,8 @@ private:
 void Worker::Run() {
     int one = 1;
     ::setsockopt(m_Fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    m_LastRecv = m_LastSend = m_S.startMs;
+    m_LastRecv = m_S.startMs;
+    m_S.lastSendMs = m_S.startMs;
     const TcpSocketOptions& o = m_S.options;
     bool stopped = false;
     for (;;) {
@@ -148,8 +149,11 @@ void Worker::Run() {
                      o.idleLimitMs / 1000, o.idleLimitMs % 1000);
             break;
         }
-        if (m_SendLeft == 0 && now - m_LastSend >= static_cast<uint64_t>(o.keepAliveMs)) {
-            m_LastSend = now;
+        // SendMsg may have stamped a send after `now` was read.
+        const uint64_t lastSend = m_S.lastSendMs.load();
+        if (m_SendLeft == 0 && now >= lastSend &&
+            now - lastSend >= static_cast<uint64_t>(o.keepAliveMs)) {
+            m_S.lastSendMs = now;
             {
                 // Not between the bytes of a message that SendMsg is writing.
                 std::lock_guard<std::mutex> guard(m_S.sendLock);
@@ -245,7 +249,7 @@ Worker::Step Worker::TakeFromQueue() {
     if (entry.code == TcpSocket::kStopCode) return Step::Stop;
     if (!entry.buffer || entry.buffer->Length() <= 0) return Step::Go;
     m_Sending = std::move(entry.buffer);
-    m_LastSend = m_Clock.NowMs();
+    m_S.lastSendMs = m_Clock.NowMs();
     return StartSend(m_Sending->ReadPtr(), m_Sending->Length());
 }
 
@@ -327,6 +331,9 @@ bool TcpSocket::SendMsg(std::unique_ptr<RecBuf> buffer) {
         const ssize_t sent = ::send(s.socket.Get(), message->ReadPtr(),
                                     static_cast<size_t>(message->Length()),
                                     MSG_NOSIGNAL | MSG_DONTWAIT);
+        s.lastSendMs = (s.options.clock ? *s.options.clock
+                                         : static_cast<const IClock&>(SystemClock::Instance()))
+                           .NowMs();
         if (sent == message->Length()) return true;
         if (sent > 0) message->Skip(static_cast<int32_t>(sent));
     }

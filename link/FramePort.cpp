@@ -51,6 +51,12 @@ bool CFramePort::OpenDevice(const std::string& path, int baud) {
     }
     m_Baud.store(baud, std::memory_order_relaxed);
     m_Stop.Clear();
+    m_DeviceGone = false;
+    {
+        std::lock_guard<std::mutex> mode(m_ModeLock);
+        m_Closing = false;
+        m_CallerReceives = false;
+    }
     // A frame half received before an earlier close is not continued.
     m_Receiver.Reset();
     m_ReaderRunning.store(true, std::memory_order_release);
@@ -62,8 +68,16 @@ bool CFramePort::OpenDevice(const std::string& path, int baud) {
 void CFramePort::Close() {
     std::lock_guard<std::mutex> guard(m_OpenLock);
     if (!m_Open.load(std::memory_order_relaxed)) return;
-    m_Stop.Set();  // wakes the reader and any write waiting for room
+    {
+        std::lock_guard<std::mutex> mode(m_ModeLock);
+        m_Closing = true;  // no caller starts reading the device any more
+    }
+    m_Stop.Set();  // wakes the reader, callers reading the device and any write waiting for room
     if (m_Reader.joinable()) m_Reader.join();
+    {
+        std::unique_lock<std::mutex> mode(m_ModeLock);
+        m_NoCallers.wait(mode, [this] { return m_CallersWaiting == 0; });
+    }
     {
         std::lock_guard<std::mutex> sendGuard(m_SendLock);
         m_Device->Close();
@@ -101,8 +115,76 @@ int32_t CFramePort::WriteBoundMs(size_t wireBytes, int baud) {
 }
 
 FrameBuf* CFramePort::GetFrame(int32_t timeoutMs) {
-    // A closed port (m_Stop set) receives nothing more: the wait ends at once.
-    return m_Queue.Take(timeoutMs, &m_Stop);
+    if (FrameBuf* frame = m_Queue.Take(0)) return frame;
+    {
+        std::lock_guard<std::mutex> mode(m_ModeLock);
+        if (m_Closing || !m_ReaderRunning.load(std::memory_order_acquire) || !m_Device) {
+            // A closed port (m_Stop set) receives nothing more: the wait ends at once.
+            return m_Queue.Take(timeoutMs, &m_Stop);
+        }
+        ++m_CallersWaiting;
+        m_CallerReceives = true;
+    }
+    FrameBuf* frame = ReceiveAsCaller(timeoutMs);
+    std::lock_guard<std::mutex> mode(m_ModeLock);
+    m_LastCaller = std::chrono::steady_clock::now();
+    if (--m_CallersWaiting == 0) m_NoCallers.notify_all();
+    return frame;
+}
+
+FrameBuf* CFramePort::ReceiveAsCaller(int32_t timeoutMs) {
+    using Clock = std::chrono::steady_clock;
+    // The device stays open while a caller waits: Close waits for the callers first.
+    ISerialDevice& device = *m_Device;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
+    for (;;) {
+        if (FrameBuf* frame = m_Queue.Take(0)) return frame;
+        int32_t wait = kWaitForever;
+        if (timeoutMs >= 0) {
+            // Rounded up, so that a time-out is never reported before it has fully passed.
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+            if (left.count() <= 0) return nullptr;
+            wait = static_cast<int32_t>(left.count());
+        }
+        switch (device.WaitInput(m_Stop, wait)) {
+            case ISerialDevice::WaitResult::Readable:
+                if (!ReadAndFeed(device)) {
+                    DeviceGone();
+                    return m_Queue.Take(0);
+                }
+                break;
+            case ISerialDevice::WaitResult::Gone:
+                DeviceGone();
+                return m_Queue.Take(0);
+            case ISerialDevice::WaitResult::Woken:
+                // Closed, or the reader ended: a frame that is already queued is still handed out.
+                return m_Queue.Take(0);
+            case ISerialDevice::WaitResult::TimedOut:
+                break;
+        }
+    }
+}
+
+bool CFramePort::ReadAndFeed(ISerialDevice& device) {
+    std::lock_guard<std::mutex> guard(m_RxLock);
+    size_t got = 0;
+    const ISerialDevice::ReadResult r = device.Read(m_ReadBuffer, sizeof m_ReadBuffer, &got);
+    if (r == ISerialDevice::ReadResult::Gone) return false;
+    if (r == ISerialDevice::ReadResult::Data) m_Receiver.Feed(m_ReadBuffer, got);
+    return true;
+}
+
+void CFramePort::DeviceGone() {
+    m_DeviceGone = true;
+    m_Stop.Set();  // the reader ends and says why
+}
+
+bool CFramePort::CallersReceive() {
+    std::lock_guard<std::mutex> mode(m_ModeLock);
+    if (m_CallerReceives && m_CallersWaiting == 0 &&
+        std::chrono::steady_clock::now() - m_LastCaller >= std::chrono::milliseconds(kHandBackMs))
+        m_CallerReceives = false;
+    return m_CallerReceives;
 }
 
 void CFramePort::ReaderThread() {
@@ -111,20 +193,27 @@ void CFramePort::ReaderThread() {
     // thread and Close replaces it only after joining.
     ISerialDevice& device = *m_Device;
     for (;;) {
+        if (CallersReceive()) {
+            // A caller reads the device; look again when it may have stopped doing so.
+            if (!m_Stop.Wait(kHandBackMs)) continue;
+        }
+        // A caller that starts reading meanwhile takes what arrives as well; whichever thread
+        // reads first feeds it, under m_RxLock, so the bytes stay in order.
         const ISerialDevice::WaitResult w = device.WaitInput(m_Stop, kWaitForever);
-        if (w == ISerialDevice::WaitResult::Woken) break;
+        if (w == ISerialDevice::WaitResult::Woken) {
+            if (m_DeviceGone)
+                JVO_LOG1("CFramePort::ReaderThread() Serial device hung up or failed; reader ends");
+            break;
+        }
         if (w == ISerialDevice::WaitResult::Gone) {
             JVO_LOG1("CFramePort::ReaderThread() Serial device hung up or failed; reader ends");
             break;
         }
         if (w != ISerialDevice::WaitResult::Readable) continue;
-        size_t got = 0;
-        const ISerialDevice::ReadResult r = device.Read(m_ReadBuffer, sizeof m_ReadBuffer, &got);
-        if (r == ISerialDevice::ReadResult::Gone) {
+        if (!ReadAndFeed(device)) {
             JVO_LOG1("CFramePort::ReaderThread() Serial device hung up or failed; reader ends");
             break;
         }
-        if (r == ISerialDevice::ReadResult::Data) m_Receiver.Feed(m_ReadBuffer, got);
     }
     m_ReaderRunning.store(false, std::memory_order_release);
     // Nothing more can arrive: a transaction waiting for its reply fails now rather than at its

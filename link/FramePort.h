@@ -3,7 +3,14 @@
 // sequence to a body, stuffs it and writes it between two 0x7E flags. A reader thread takes every
 // byte the device delivers, unstuffs it, checks each frame and queues the good bodies; GetFrame
 // takes them out oldest first, with a time-out. The port knows nothing of what a body means.
+//
+// While callers wait for frames one after the other (a transaction follows the last), the
+// waiting caller reads the device itself and the reader thread stands aside: the reply then
+// wakes one thread, not two. The reader takes the device back once no caller has waited for
+// kHandBackMs, so that input between transactions is still taken in and a hang-up noticed.
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -21,6 +28,7 @@ class CFramePort {
 public:
     static constexpr size_t kReadBufferSize = 40960;
     static constexpr size_t kTransmitBufferSize = 40960;
+    static constexpr int32_t kHandBackMs = 200;
     // A frame the device has not taken within its wire time plus this margin fails. Generous: a
     // working port takes a frame at once (the driver buffers it), so only a device that stopped
     // taking output reaches it, while a briefly busy USB adapter never does.
@@ -65,10 +73,21 @@ public:
     int Baud() const { return m_Baud.load(std::memory_order_relaxed); }
     // True while the reader thread is receiving; false once it has ended (closed, or the device
     // went away).
-    bool ReaderRunning() const { return m_ReaderRunning.load(std::memory_order_acquire); }
+    bool ReaderRunning() const {
+        return m_ReaderRunning.load(std::memory_order_acquire) && !m_DeviceGone.load();
+    }
 
 private:
     void ReaderThread();
+    // GetFrame's wait while reading the device on the caller's thread.
+    FrameBuf* ReceiveAsCaller(int32_t timeoutMs);
+    // One read of the device into the receive state machine (either thread). False when the
+    // device is gone.
+    bool ReadAndFeed(ISerialDevice& device);
+    // The device hung up or failed on a caller's read: the reader ends as if it had seen it.
+    void DeviceGone();
+    // Reader thread: whether callers read the device now (hands it back after kHandBackMs).
+    bool CallersReceive();
 
     FrameQueue m_Queue;        // receive queue with its frames-waiting event
     FrameReceiver m_Receiver;  // receive state machine and its counters; reader thread only
@@ -80,6 +99,16 @@ private:
     std::atomic<int> m_Baud{0};
     SyncEvent m_Stop{SyncEvent::Reset::Manual, false};  // set by Close and by the reader as it ends
     std::thread m_Reader;
+    std::mutex m_RxLock;  // the receive state machine and the read buffer (reader or caller)
+    // Who reads the device: guarded by m_ModeLock; Close waits on m_NoCallers until no caller
+    // uses the device any more.
+    std::mutex m_ModeLock;
+    std::condition_variable m_NoCallers;
+    bool m_Closing = false;
+    bool m_CallerReceives = false;
+    int m_CallersWaiting = 0;
+    std::chrono::steady_clock::time_point m_LastCaller;
+    std::atomic<bool> m_DeviceGone{false};
     uint8_t m_ReadBuffer[kReadBufferSize];
     uint8_t m_TransmitBuffer[kTransmitBufferSize];
 };

@@ -48,7 +48,11 @@ bool FrameQueue::Append(FrameBuf* frame) {
             else
                 m_Head = frame;
             m_Tail = frame;
-            if (m_Count++ == 0) m_FramesWaiting.Set();
+            ++m_Count;
+            if (m_Waiters > 0 && !m_EventSet) {
+                m_EventSet = true;
+                m_FramesWaiting.Set();
+            }
             return true;
         }
     }
@@ -57,9 +61,31 @@ bool FrameQueue::Append(FrameBuf* frame) {
     return false;
 }
 
+FrameBuf* FrameQueue::PopLocked() {
+    FrameBuf* frame = m_Head;
+    m_Head = frame->link;
+    if (m_Head == nullptr) {
+        m_Tail = nullptr;
+        if (m_EventSet) {
+            m_EventSet = false;
+            m_FramesWaiting.Clear();
+        }
+    }
+    --m_Count;
+    frame->link = frame;
+    return frame;
+}
+
 FrameBuf* FrameQueue::Take(int32_t timeoutMs, const SyncEvent* cancel) {
     using Clock = std::chrono::steady_clock;
+    {
+        std::lock_guard<std::mutex> guard(m_Lock);
+        if (m_Head) return PopLocked();
+        if (timeoutMs == 0 && cancel == nullptr) return nullptr;
+        ++m_Waiters;
+    }
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
+    FrameBuf* frame = nullptr;
     for (;;) {
         int32_t wait = kWaitForever;
         if (timeoutMs >= 0) {
@@ -67,36 +93,22 @@ FrameBuf* FrameQueue::Take(int32_t timeoutMs, const SyncEvent* cancel) {
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
             wait = left.count() > 0 ? static_cast<int32_t>(left.count()) : 0;
         }
-        bool ready;
-        if (cancel == nullptr) {
-            ready = m_FramesWaiting.Wait(wait);
-        } else {
-            pollfd fds[2] = {{m_FramesWaiting.Fd(), POLLIN, 0}, {cancel->Fd(), POLLIN, 0}};
-            const int n = ::poll(fds, 2, wait);
-            ready = n > 0 && (fds[0].revents & POLLIN) != 0;
-            if (!ready && n > 0 && fds[1].revents != 0) {
-                // Cancelled; a frame that is already queued is still handed out.
-                std::lock_guard<std::mutex> guard(m_Lock);
-                if (m_Head == nullptr) return nullptr;
-                ready = true;
-            }
+        pollfd fds[2] = {{m_FramesWaiting.Fd(), POLLIN, 0},
+                         {cancel ? cancel->Fd() : -1, POLLIN, 0}};
+        const int n = ::poll(fds, 2, wait);
+        const bool cancelled = n > 0 && fds[1].revents != 0;
+        std::lock_guard<std::mutex> guard(m_Lock);
+        // A frame that is already queued is still handed out, cancelled or not.
+        if (m_Head) {
+            frame = PopLocked();
+            break;
         }
-        if (ready) {
-            std::lock_guard<std::mutex> guard(m_Lock);
-            if (FrameBuf* frame = m_Head) {
-                m_Head = frame->link;
-                if (m_Head == nullptr) {
-                    m_Tail = nullptr;
-                    m_FramesWaiting.Clear();
-                }
-                --m_Count;
-                frame->link = frame;
-                return frame;
-            }
-            // Another taker emptied the queue between the wait and the lock: wait on.
-        }
-        if (timeoutMs >= 0 && Clock::now() >= deadline) return nullptr;
+        if (cancelled || (timeoutMs >= 0 && Clock::now() >= deadline)) break;
+        // Another taker emptied the queue between the wait and the lock: wait on.
     }
+    std::lock_guard<std::mutex> guard(m_Lock);
+    --m_Waiters;
+    return frame;
 }
 
 int32_t FrameQueue::Count() const {

@@ -41,16 +41,26 @@ public:
     bool Append(FrameBuf* frame);
     // The oldest frame, self-linked and owned by the caller, or nullptr when none arrives within
     // timeoutMs (kWaitForever: no limit) or, with nothing queued, `cancel` (may be null) is set.
+    // A frame that is already queued is taken without a system call.
     FrameBuf* Take(int32_t timeoutMs, const SyncEvent* cancel = nullptr);
     int32_t Count() const;
-    SyncEvent& FramesWaiting() { return m_FramesWaiting; }
+    // True while frames are waiting.
+    bool FramesWaiting() const { return Count() > 0; }
 
 private:
+    // Unlinks the head (m_Lock held; the queue is not empty).
+    FrameBuf* PopLocked();
+
     mutable std::mutex m_Lock;
     int32_t m_Count = 0;
     FrameBuf* m_Head = nullptr;
     FrameBuf* m_Tail = nullptr;
+    // The frames-waiting event is signalled only while a taker waits on it, so that a frame
+    // taken at once (the common case) costs no system call on either side. m_Waiters and
+    // m_EventSet are guarded by m_Lock; m_EventSet mirrors the event's state.
     SyncEvent m_FramesWaiting{SyncEvent::Reset::Manual, false};
+    int32_t m_Waiters = 0;
+    bool m_EventSet = false;
 };
 
 class FrameReceiver {

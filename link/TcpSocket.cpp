@@ -29,7 +29,13 @@ void SocketUser::OnClose() {
 }
 
 struct TcpSocket::Shared {
-    SocketHandle socket;  // closed by the worker once Close() has been called
+    SocketHandle socket;  // closed by the worker once Close() has been called (under sendLock)
+    // Sending: SendMsg writes a message straight to the socket when nothing else is on its way
+    // (saving the worker's wake-up); otherwise it queues it for the worker. Guarded by sendLock:
+    // the worker's sending flag, the pop from the send queue and the socket's closing.
+    std::mutex sendLock;
+    bool workerSending = false;
+    std::atomic<uint64_t> lastSendMs{0};  // the last message handed to the socket or the worker
     std::shared_ptr<TcpSocketUser> user;
     MsgFifo sendQueue;
     std::atomic<int32_t> state{kRunning};
@@ -98,7 +104,6 @@ private:
     const int m_Fd;
     const uint32_t m_Tid;
     uint64_t m_LastRecv = 0;
-    uint64_t m_LastSend = 0;
     StreamReader m_Reader;  // the header, then the body (grown as its bytes arrive)
     // Sending: the buffer in flight (none for a keep-alive) and what is left of it.
     std::unique_ptr<RecBuf> m_Sending;
@@ -109,7 +114,8 @@ private:
 void Worker::Run() {
     int one = 1;
     ::setsockopt(m_Fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    m_LastRecv = m_LastSend = m_S.startMs;
+    m_LastRecv = m_S.startMs;
+    m_S.lastSendMs = m_S.startMs;
     const TcpSocketOptions& o = m_S.options;
     bool stopped = false;
     for (;;) {
@@ -143,8 +149,16 @@ void Worker::Run() {
                      o.idleLimitMs / 1000, o.idleLimitMs % 1000);
             break;
         }
-        if (m_SendLeft == 0 && now - m_LastSend >= static_cast<uint64_t>(o.keepAliveMs)) {
-            m_LastSend = now;
+        // SendMsg may have stamped a send after `now` was read.
+        const uint64_t lastSend = m_S.lastSendMs.load();
+        if (m_SendLeft == 0 && now >= lastSend &&
+            now - lastSend >= static_cast<uint64_t>(o.keepAliveMs)) {
+            m_S.lastSendMs = now;
+            {
+                // Not between the bytes of a message that SendMsg is writing.
+                std::lock_guard<std::mutex> guard(m_S.sendLock);
+                m_S.workerSending = true;
+            }
             if (StartSend(kKeepAlive, sizeof kKeepAlive) == Step::End) break;
         }
     }
@@ -214,19 +228,28 @@ Worker::Step Worker::SendMore(bool continuation) {
     }
     m_Sending.reset();  // all sent
     m_SendPtr = nullptr;
+    std::lock_guard<std::mutex> guard(m_S.sendLock);
+    m_S.workerSending = false;
     return Step::Go;
 }
 
 Worker::Step Worker::TakeFromQueue() {
     MsgFifo::Entry entry;
-    if (!m_S.sendQueue.Pop(entry)) {
+    bool popped;
+    {
+        std::lock_guard<std::mutex> guard(m_S.sendLock);
+        popped = m_S.sendQueue.Pop(entry);
+        m_S.workerSending = popped && entry.code == TcpSocket::kSendCode && entry.buffer &&
+                            entry.buffer->Length() > 0;
+    }
+    if (!popped) {
         JVO_LOG3("TcpSocket::WorkerThread(0x%X) Dequeque from send fifo", m_Tid);
         return Step::End;
     }
     if (entry.code == TcpSocket::kStopCode) return Step::Stop;
     if (!entry.buffer || entry.buffer->Length() <= 0) return Step::Go;
     m_Sending = std::move(entry.buffer);
-    m_LastSend = m_Clock.NowMs();
+    m_S.lastSendMs = m_Clock.NowMs();
     return StartSend(m_Sending->ReadPtr(), m_Sending->Length());
 }
 
@@ -241,6 +264,7 @@ void Worker::Finish(bool stopped) {
     m_S.state = TcpSocket::kFinished;
     // The socket stays open until the owner has called Close().
     m_S.closeEvent.Wait(kWaitForever);
+    std::lock_guard<std::mutex> guard(m_S.sendLock);
     m_S.socket.Reset();
 }
 
@@ -298,7 +322,22 @@ bool TcpSocket::SendMsg(std::unique_ptr<RecBuf> buffer) {
     message->Put32(kMarker);
     message->Put32(static_cast<uint32_t>(length));
     message->PutBytes(buffer->ReadPtr(), length);
-    m_Shared->sendQueue.Push(kSendCode, std::move(message));
+    Shared& s = *m_Shared;
+    std::lock_guard<std::mutex> guard(s.sendLock);
+    if (!s.workerSending && s.sendQueue.Size() == 0 && s.socket.Valid() &&
+        s.state.load() == kRunning) {
+        // Nothing else on its way: straight out, without waiting. What the socket does not take
+        // at once (and any failure, which the worker then reports) is left to the worker.
+        const ssize_t sent = ::send(s.socket.Get(), message->ReadPtr(),
+                                    static_cast<size_t>(message->Length()),
+                                    MSG_NOSIGNAL | MSG_DONTWAIT);
+        s.lastSendMs = (s.options.clock ? *s.options.clock
+                                         : static_cast<const IClock&>(SystemClock::Instance()))
+                           .NowMs();
+        if (sent == message->Length()) return true;
+        if (sent > 0) message->Skip(static_cast<int32_t>(sent));
+    }
+    s.sendQueue.Push(kSendCode, std::move(message));
     return true;
 }
 

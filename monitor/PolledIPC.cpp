@@ -11,6 +11,7 @@ int CPolledIPC::Post(int cmd, int param, int32_t timeoutMs) {
         m_Param = param;
     }
     m_Request.Set();
+    m_Posted.store(true, std::memory_order_release);
     if (!m_Response.Wait(timeoutMs)) return -1;
     std::lock_guard<std::mutex> lock(m_Lock);
     return m_Reply;

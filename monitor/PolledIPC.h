@@ -3,6 +3,7 @@
 // one command with a parameter and waits for the worker's reply; the worker takes commands either
 // by waiting for one (before it starts) or by polling at its poll points. Two auto-reset events
 // carry the hand-over; a short lock orders the command and reply values with them.
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 
@@ -25,8 +26,12 @@ public:
 
     // Worker side. Waits up to timeoutMs for a command; false when none came.
     bool Wait(int& cmd, int& param, int32_t timeoutMs = kWaitForever);
-    // Takes a waiting command without waiting; false when there is none.
-    bool Poll(int& cmd, int& param) { return Wait(cmd, param, 0); }
+    // Takes a waiting command without waiting; false when there is none. Costs no system call
+    // while nothing was posted (the worker polls before every request).
+    bool Poll(int& cmd, int& param) {
+        if (!m_Posted.exchange(false, std::memory_order_acquire)) return false;
+        return Wait(cmd, param, 0);
+    }
     // Answers the command taken last.
     void Reply(int value);
 
@@ -41,6 +46,8 @@ private:
     int m_Reply = 0;
     SyncEvent m_Request{SyncEvent::Reset::Auto};
     SyncEvent m_Response{SyncEvent::Reset::Auto};
+    // Set after each hand-over: a poll looks at the request event only then.
+    std::atomic<bool> m_Posted{false};
 };
 
 }  // namespace jvo::monitor

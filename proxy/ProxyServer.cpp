@@ -368,6 +368,7 @@ void ProxyServer::Submit(Client& c) {
         job.address = request.address;
         job.payload.assign(request.payload, request.payload + request.length);
         job.timeoutMs = ReplyTimeoutFor(job.payload.data(), job.payload.size());
+        if (RunAtOnce(c, job)) continue;
         c.atUnit = true;
         std::lock_guard<std::mutex> guard(m_JobLock);
         m_Jobs.push_back(std::move(job));
@@ -451,6 +452,46 @@ void ProxyServer::Drop(Client& c, bool byServer) {
     c.socket.Reset();
 }
 
+std::vector<uint8_t> ProxyServer::ReplyBody(bool answered, const std::vector<uint8_t>& reply) {
+    std::vector<uint8_t> body;
+    if (answered && reply.size() <= 0xFFFF) {
+        body.reserve(3 + reply.size());
+        body.push_back(1);
+        body.push_back(static_cast<uint8_t>(reply.size()));
+        body.push_back(static_cast<uint8_t>(reply.size() >> 8));
+        body.insert(body.end(), reply.begin(), reply.end());
+    } else {
+        if (answered) {
+            JVO_LOG1("ProxyServer: unit reply too long (%u bytes)",
+                     static_cast<unsigned>(reply.size()));
+        }
+        body = {0, 0, 0};
+    }
+    return body;
+}
+
+bool ProxyServer::RunAtOnce(Client& c, const Job& job) {
+    if (!m_Backend.AnswersAtOnce()) return false;
+    {
+        // Only the loop thread adds jobs, so an idle unit thread stays idle meanwhile: the unit
+        // still sees one transaction at a time, in arrival order.
+        std::lock_guard<std::mutex> guard(m_JobLock);
+        if (m_UnitBusy || !m_Jobs.empty()) return false;
+    }
+    {
+        // Replies the unit thread finished earlier go out first.
+        std::lock_guard<std::mutex> guard(m_ResultLock);
+        if (!m_Results.empty()) return false;
+    }
+    std::vector<uint8_t> reply;
+    const bool answered =
+        m_Backend.Transact(job.address, job.payload.data(),
+                           static_cast<int32_t>(job.payload.size()), reply, job.timeoutMs);
+    const std::vector<uint8_t> body = ReplyBody(answered, reply);
+    QueueMessage(c, body.data(), static_cast<uint32_t>(body.size()));
+    return true;
+}
+
 void ProxyServer::UnitLoop() {
     for (;;) {
         Job job;
@@ -460,6 +501,7 @@ void ProxyServer::UnitLoop() {
             if (m_Stopping) return;
             job = std::move(m_Jobs.front());
             m_Jobs.pop_front();
+            m_UnitBusy = true;
         }
         std::vector<uint8_t> reply;
         const bool answered =
@@ -467,22 +509,14 @@ void ProxyServer::UnitLoop() {
                                static_cast<int32_t>(job.payload.size()), reply, job.timeoutMs);
         Result result;
         result.client = job.client;
-        if (answered && reply.size() <= 0xFFFF) {
-            result.body.reserve(3 + reply.size());
-            result.body.push_back(1);
-            result.body.push_back(static_cast<uint8_t>(reply.size()));
-            result.body.push_back(static_cast<uint8_t>(reply.size() >> 8));
-            result.body.insert(result.body.end(), reply.begin(), reply.end());
-        } else {
-            if (answered) {
-                JVO_LOG1("ProxyServer: unit reply too long (%u bytes)",
-                         static_cast<unsigned>(reply.size()));
-            }
-            result.body = {0, 0, 0};
-        }
+        result.body = ReplyBody(answered, reply);
         {
             std::lock_guard<std::mutex> guard(m_ResultLock);
             m_Results.push_back(std::move(result));
+        }
+        {
+            std::lock_guard<std::mutex> guard(m_JobLock);
+            m_UnitBusy = false;
         }
         m_Wake.Set();
     }

@@ -101,6 +101,11 @@ private:
     bool Flush(Client& c);
     void QueueMessage(Client& c, const uint8_t* body, uint32_t length);
     void TakeResults();
+    // Runs the job on the loop thread when the backend answers at once and the unit thread is
+    // idle; false when it must go to the unit thread.
+    bool RunAtOnce(Client& c, const Job& job);
+    // The reply body of one transaction.
+    static std::vector<uint8_t> ReplyBody(bool answered, const std::vector<uint8_t>& reply);
     void Drop(Client& c, bool byServer);
     bool Reading(const Client& c) const;
     void UpdateStats();
@@ -124,6 +129,7 @@ private:
     std::mutex m_JobLock;
     std::condition_variable m_JobReady;
     std::deque<Job> m_Jobs;
+    bool m_UnitBusy = false;  // the unit thread runs a job (guarded by m_JobLock)
     std::mutex m_ResultLock;
     std::deque<Result> m_Results;
 

@@ -1,6 +1,7 @@
 #pragma once
-// IUnitBackend: how the proxy server reaches a unit. The server calls it from one thread, one
-// transaction at a time.
+// IUnitBackend: how the proxy server reaches a unit. The server calls it one transaction at a
+// time: from its unit thread, or, while AnswersAtOnce() holds and the unit thread is idle, from
+// its event loop (which saves two thread hand-overs per transaction).
 #include <cstdint>
 #include <vector>
 
@@ -16,6 +17,10 @@ public:
     // The server is stopping: end a transaction in progress soon (from another thread). A backend
     // whose transactions always end soon need not do anything.
     virtual void Stop() {}
+    // True when the next transaction will end at once, without waiting for a line or a time-out
+    // (an in-process unit without pacing or delays). Asked before each request; false keeps
+    // every transaction on the unit thread.
+    virtual bool AnswersAtOnce() const { return false; }
 };
 
 }  // namespace jvo

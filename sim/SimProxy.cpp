@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "link/Commands.h"
+#include "sim/Pacing.h"
 #include "sim/SimSerial.h"
 
 namespace jvo::sim {
@@ -18,11 +19,19 @@ bool SimUnitBackend::Pause(int64_t ms) {
     return m_Cancel.Wait(static_cast<int32_t>(std::min<int64_t>(ms, INT32_MAX)));
 }
 
+bool SimUnitBackend::AnswersAtOnce() const {
+    if (m_Baud > 0 || m_Cancelled) return false;
+    const UnitFaults faults = m_Plan.Get();
+    return !faults.silent && (faults.lateFraction <= 0 || faults.lateMs == 0) &&
+           !m_Unit.Restarting();
+}
+
 bool SimUnitBackend::Transact(uint8_t address, const uint8_t* request, int32_t length,
                               std::vector<uint8_t>& reply, int32_t timeoutMs) {
+    const auto start = PaceClock::now();
     ++m_Transactions;
     reply.clear();
-    if (m_Cancel.IsSet()) return false;
+    if (m_Cancelled) return false;
     uint32_t delayMs = 0;
     // A unit at another address never answers; neither does a silent or restarting one.
     if (!m_Unit.Accepts(address) || !m_Plan.Handle(m_Unit, request, length, reply, delayMs)) {
@@ -47,15 +56,10 @@ bool SimUnitBackend::Transact(uint8_t address, const uint8_t* request, int32_t l
         Pause(timeoutMs);
         return false;
     }
-    if (delayUs > 0) {
-        // Whole milliseconds would round short waits away; the line pacing needs the
-        // microseconds.
-        if (m_Cancel.IsSet()) return false;
-        if (delayUs >= 1000 && Pause(delayUs / 1000)) return false;
-        const int64_t restUs = delayUs % 1000;
-        if (restUs > 0) std::this_thread::sleep_for(std::chrono::microseconds(restUs));
-    }
-    return !m_Cancel.IsSet();
+    // To the microsecond: whole milliseconds would round short waits away.
+    if (delayUs > 0 && PaceUntil(start + std::chrono::microseconds(delayUs), &m_Cancel))
+        return false;
+    return !m_Cancelled;
 }
 
 }  // namespace jvo::sim

@@ -22,9 +22,15 @@ public:
     bool Transact(uint8_t address, const uint8_t* request, int32_t length,
                   std::vector<uint8_t>& reply, int32_t timeoutMs) override;
 
+    // Unpaced, without late or silent faults and not restarting: the reply is computed at once.
+    bool AnswersAtOnce() const override;
+
     void SetFaults(const UnitFaults& faults) { m_Plan.Set(faults); }
     // Cuts every wait short, now and from then on (for shut-down): transactions then fail at once.
-    void Cancel() { m_Cancel.Set(); }
+    void Cancel() {
+        m_Cancelled = true;
+        m_Cancel.Set();
+    }
     uint64_t Transactions() const { return m_Transactions.load(); }
 
 private:
@@ -35,6 +41,7 @@ private:
     FaultPlan m_Plan;
     const int m_Baud;
     SyncEvent m_Cancel{SyncEvent::Reset::Manual};
+    std::atomic<bool> m_Cancelled{false};  // m_Cancel is set (read without a system call)
     std::atomic<uint64_t> m_Transactions{0};
 };
 

@@ -13,6 +13,7 @@
 #include "link/Commands.h"
 #include "link/Crc16.h"
 #include "link/FrameReceiver.h"
+#include "sim/Pacing.h"
 
 namespace jvo::sim {
 
@@ -225,7 +226,7 @@ void SimSerialPort::Answer(const uint8_t* body, int32_t length) {
         const int64_t bytes = FrameWireBytes(body, static_cast<size_t>(length)) +
                               FrameWireBytes(reply.data(), reply.size());
         const auto wire = std::chrono::microseconds(WireMicros(bytes, m_Options.baud));
-        std::this_thread::sleep_until(received + wire);
+        if (PaceUntil(received + wire, &m_Wake)) return;
     }
     m_LastReply = reply;
     if (Chance(faults.reorderFraction)) {

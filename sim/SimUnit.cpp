@@ -102,6 +102,11 @@ bool SimUnit::Silent() const {
     return m_Clock.NowMs() < m_SilentUntilMs;
 }
 
+bool SimUnit::Restarting() const {
+    std::lock_guard<std::mutex> guard(m_Lock);
+    return Silent();
+}
+
 bool SimUnit::Handle(const uint8_t* request, int32_t length, std::vector<uint8_t>& reply,
                      bool refuse) {
     std::lock_guard<std::mutex> guard(m_Lock);

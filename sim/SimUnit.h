@@ -80,6 +80,9 @@ public:
     // Scales a panel's voltages (1.0 nominal), to show the voltage alarms.
     bool SetVoltageFactor(int panel, double factor);
 
+    // True while the unit restarts after a reboot (it answers nothing).
+    bool Restarting() const;
+
     // Introspection for tests and the status line.
     UnitConfig Current() const;
     UnitConfig Pending() const;

@@ -199,7 +199,7 @@ TEST_F(ReceiverTest, QueueKeepsSixteenFramesAndFreesTheSeventeenth) {
     for (int i = 0; i < 16; ++i)
         EXPECT_EQ(Next(), (Bytes{static_cast<uint8_t>(i), 0xA0, 0xB0}));
     EXPECT_EQ(queue.Take(0), nullptr);
-    EXPECT_FALSE(queue.FramesWaiting().IsSet());
+    EXPECT_FALSE(queue.FramesWaiting());
     ExpectCounters(0, 0, 0, 0);
 }
 

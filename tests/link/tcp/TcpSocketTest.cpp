@@ -369,7 +369,8 @@ TEST(TcpSocketLifetime, NothingIsLeftAfterCloseOrDestruction) {
             TcpSocket socket(std::move(s), user);
             ASSERT_TRUE(socket.SendMsg(Buffer("q")));
             EXPECT_EQ(RecvExact(peer.Get(), 9), Frame({'q'}));
-            EXPECT_EQ(ThreadsNamed("TcpSocketThread"), 1);
+            // The message may go out before the worker has named itself.
+            EXPECT_TRUE(Eventually([] { return ThreadsNamed("TcpSocketThread") == 1; }));
             if (closeFirst) {
                 socket.Close();
                 EXPECT_TRUE(socket.WaitFinished(2000));

@@ -2,7 +2,6 @@
 
 #include <poll.h>
 
-#include <condition_variable>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -16,9 +15,7 @@ namespace {
 
 struct Line {
     std::mutex lock;
-    std::condition_variable changed;
     std::vector<uint8_t> input;
-    bool readerWaiting = false;  // the reader is back in WaitInput with nothing left to read
     SyncEvent readable{SyncEvent::Reset::Manual, false};
     std::function<void(const uint8_t*, size_t)> farEnd;
 };
@@ -39,13 +36,6 @@ public:
 
     WaitResult WaitInput(SyncEvent& wake, int32_t timeoutMs) override {
         Line& line = TheLine();
-        {
-            std::lock_guard<std::mutex> guard(line.lock);
-            if (line.input.empty()) {
-                line.readerWaiting = true;
-                line.changed.notify_all();
-            }
-        }
         pollfd fds[2] = {{wake.Fd(), POLLIN, 0}, {line.readable.Fd(), POLLIN, 0}};
         const int n = ::poll(fds, 2, timeoutMs);
         if (wake.IsSet()) return WaitResult::Woken;
@@ -67,8 +57,6 @@ public:
     bool WriteAll(const uint8_t* data, size_t count, SyncEvent*, int32_t) override {
         Line& line = TheLine();
         if (line.farEnd) line.farEnd(data, count);
-        std::unique_lock<std::mutex> guard(line.lock);
-        line.changed.wait(guard, [&] { return line.readerWaiting && line.input.empty(); });
         return true;
     }
 
@@ -86,10 +74,7 @@ void Deliver(const uint8_t* data, size_t count) {
     Line& line = TheLine();
     std::lock_guard<std::mutex> guard(line.lock);
     line.input.insert(line.input.end(), data, data + count);
-    if (!line.input.empty()) {
-        line.readerWaiting = false;
-        line.readable.Set();
-    }
+    if (!line.input.empty()) line.readable.Set();
 }
 
 }  // namespace jvo::fuzz

@@ -1,8 +1,8 @@
 #pragma once
 // A serial device whose far end is the harness: every frame the link writes is handed to a
-// callback on the writing thread, which answers by Deliver()ing bytes; the write returns only once
-// the port's reader has taken those bytes and is waiting again. A transaction with a reply
-// time-out of 0 thus sees exactly the frames its request provoked, with no real waits.
+// callback on the writing thread, which answers by Deliver()ing bytes before the write returns.
+// The transaction that sent it reads the device itself while it waits for its reply, so with a
+// reply time-out of 0 it sees the frames its request provoked, with no real waits.
 #include <cstddef>
 #include <cstdint>
 #include <functional>

@@ -13,6 +13,8 @@ namespace jvo::fuzz {
 
 namespace {
 
+constexpr size_t kInputBuffer = 4096;
+
 struct Line {
     std::mutex lock;
     std::vector<uint8_t> input;
@@ -73,7 +75,10 @@ void SetFarEnd(std::function<void(const uint8_t*, size_t)> farEnd) {
 void Deliver(const uint8_t* data, size_t count) {
     Line& line = TheLine();
     std::lock_guard<std::mutex> guard(line.lock);
-    line.input.insert(line.input.end(), data, data + count);
+    // Like a terminal's input buffer without flow control, the line holds so much and drops the
+    // rest: bytes that nobody reads (a transaction reads only while it waits) cannot pile up.
+    const size_t room = line.input.size() < kInputBuffer ? kInputBuffer - line.input.size() : 0;
+    line.input.insert(line.input.end(), data, data + (count < room ? count : room));
     if (!line.input.empty()) line.readable.Set();
 }
 

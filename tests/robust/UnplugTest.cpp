@@ -84,9 +84,10 @@ TEST(Unplug, ThePtyClosedInTheMiddleOfATransaction) {
     const auto unplugged = Clock::now();
     pty.Close();  // and the line goes away
 
-    // The reader's end wakes the waiting transaction: it fails well before its 5 s time-out.
+    // The reader's end wakes the waiting transaction: it fails well before its 5 s time-out
+    // (the bounds below leave room for a loaded machine).
     EXPECT_TRUE(Within(5000, [&] { return finished.load(); }));
-    EXPECT_LT(Clock::now() - unplugged, std::chrono::milliseconds(1000));
+    EXPECT_LT(Clock::now() - unplugged, std::chrono::milliseconds(2500));
     transaction.join();
     EXPECT_FALSE(result.load());
     EXPECT_FALSE(link.Port().ReaderRunning());
@@ -98,7 +99,7 @@ TEST(Unplug, ThePtyClosedInTheMiddleOfATransaction) {
     for (int i = 0; i < 3; ++i) {
         const auto start = Clock::now();
         EXPECT_FALSE(Status(link, 5000));
-        EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(1000)) << i;
+        EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(2500)) << i;
     }
     link.Disconnect();
 }
@@ -150,7 +151,7 @@ TEST(Unplug, ThePtyClosedInTheMiddleOfAPollCycle) {
 
     const auto stopping = Clock::now();
     worker.Stop();
-    EXPECT_LT(Clock::now() - stopping, std::chrono::milliseconds(1000));
+    EXPECT_LT(Clock::now() - stopping, std::chrono::milliseconds(2500));
     EXPECT_EQ(worker.End(), monitor::PollEnd::STOPPED);
 }
 

@@ -71,8 +71,8 @@ bool ParseListenPort(std::string_view text, uint16_t& port) {
     return ParsePort(text, 0, port);
 }
 
-bool ParseConnectSpec(std::string_view text, uint16_t defaultPort, std::string& host,
-                      uint16_t& port, std::string& error) {
+bool ParseConnectAddress(std::string_view text, uint16_t defaultPort, std::string& host,
+                         uint16_t& port, std::string& error) {
     const size_t colon = text.rfind(':');
     const std::string_view name = colon == std::string_view::npos ? text : text.substr(0, colon);
     if (name.empty()) {
@@ -89,8 +89,8 @@ bool ParseConnectSpec(std::string_view text, uint16_t defaultPort, std::string& 
     return true;
 }
 
-bool ParseListenSpec(std::string_view text, std::string& address, uint16_t& port,
-                     std::string& error) {
+bool ParseListenAddress(std::string_view text, std::string& address, uint16_t& port,
+                        std::string& error) {
     const size_t colon = text.rfind(':');
     const std::string_view digits = colon == std::string_view::npos ? text : text.substr(colon + 1);
     uint16_t p = 0;

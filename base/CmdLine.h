@@ -29,12 +29,12 @@ bool ParseListenPort(std::string_view text, uint16_t& port);
 
 // "HOST[:PORT]" to connect to ("." is this machine); the port defaults to `defaultPort`. False
 // with a message in `error` for an empty host or a port outside 1..65535.
-bool ParseConnectSpec(std::string_view text, uint16_t defaultPort, std::string& host,
-                      uint16_t& port, std::string& error);
+bool ParseConnectAddress(std::string_view text, uint16_t defaultPort, std::string& host,
+                         uint16_t& port, std::string& error);
 // "[ADDR:]PORT" to listen on: a dotted-quad address (or "." for 127.0.0.1) and a port 0..65535.
 // `address` is left as it is when the text has none. False with a message in `error`.
-bool ParseListenSpec(std::string_view text, std::string& address, uint16_t& port,
-                     std::string& error);
+bool ParseListenAddress(std::string_view text, std::string& address, uint16_t& port,
+                        std::string& error);
 
 // A whole non-negative decimal number from `lo` to `hi`.
 bool ParseNumber(std::string_view text, long lo, long hi, long& value);

@@ -98,8 +98,8 @@ bool ParseLinkTarget(const Args& args, LinkTarget& target, std::string& error) {
     }
     if (proxy) {
         std::string why;
-        if (!cmdline::ParseConnectSpec(*proxy, cmdline::kProxyPort, target.proxyHost,
-                                       target.proxyPort, why)) {
+        if (!cmdline::ParseConnectAddress(*proxy, cmdline::kProxyPort, target.proxyHost,
+                                          target.proxyPort, why)) {
             error = "--proxy: " + why;
             return false;
         }

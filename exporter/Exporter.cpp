@@ -15,8 +15,8 @@ constexpr size_t kHttpThreads = 2;
 
 Exporter::Exporter(ExporterOptions options, PollerTimings timings) : m_Options(std::move(options)) {
     std::vector<const UnitPoller*> views;
-    for (const UnitSpec& spec : m_Options.m_Units) {
-        m_Pollers.push_back(std::make_unique<UnitPoller>(spec, timings));
+    for (const UnitEntry& entry : m_Options.m_Units) {
+        m_Pollers.push_back(std::make_unique<UnitPoller>(entry, timings));
         views.push_back(m_Pollers.back().get());
     }
     m_Collector = std::make_shared<FleetCollector>(std::move(views));

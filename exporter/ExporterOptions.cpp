@@ -30,27 +30,27 @@ std::string Trimmed(const std::string& s) {
 bool ParseListen(const std::string& text, ExporterOptions& options, std::string& error) {
     std::string address = "127.0.0.1";
     uint16_t port = 0;
-    if (!cmdline::ParseListenSpec(text, address, port, error)) return false;
+    if (!cmdline::ParseListenAddress(text, address, port, error)) return false;
     options.m_ListenAddress = address;
     options.m_ListenPort = port;
     return true;
 }
 
 bool AddUnit(const std::string& text, ExporterOptions& options, std::string& error) {
-    UnitSpec spec;
-    if (!ParseUnitSpec(text, spec, error)) return false;
-    for (const UnitSpec& u : options.m_Units)
-        if (u.m_Name == spec.m_Name) {
-            error = "the unit name '" + spec.m_Name + "' is given twice";
+    UnitEntry entry;
+    if (!ParseUnitEntry(text, entry, error)) return false;
+    for (const UnitEntry& u : options.m_Units)
+        if (u.m_Name == entry.m_Name) {
+            error = "the unit name '" + entry.m_Name + "' is given twice";
             return false;
         }
-    options.m_Units.push_back(std::move(spec));
+    options.m_Units.push_back(std::move(entry));
     return true;
 }
 
 }  // namespace
 
-std::string UnitSpec::Describe() const {
+std::string UnitEntry::Describe() const {
     switch (m_Kind) {
         case Kind::Com:
             return "com:" + std::to_string(m_Com);
@@ -62,7 +62,7 @@ std::string UnitSpec::Describe() const {
     return {};
 }
 
-bool ParseUnitSpec(const std::string& text, UnitSpec& spec, std::string& error) {
+bool ParseUnitEntry(const std::string& text, UnitEntry& entry, std::string& error) {
     const size_t eq = text.find('=');
     const std::string name = eq == std::string::npos ? std::string() : text.substr(0, eq);
     if (eq == std::string::npos || !ValidName(name)) {
@@ -75,16 +75,16 @@ bool ParseUnitSpec(const std::string& text, UnitSpec& spec, std::string& error) 
     const size_t colon = route.find(':');
     const std::string kind = route.substr(0, colon);
     const std::string value = colon == std::string::npos ? std::string() : route.substr(colon + 1);
-    spec = UnitSpec{};
-    spec.m_Name = name;
+    entry = UnitEntry{};
+    entry.m_Name = name;
     if (kind == "com") {
         long n = 0;
         if (!cmdline::ParseNumber(value, kMinComPort, kMaxComPort, n)) {
             error = "unit " + name + ": com needs a port number from 1 to 32";
             return false;
         }
-        spec.m_Kind = UnitSpec::Kind::Com;
-        spec.m_Com = static_cast<int>(n);
+        entry.m_Kind = UnitEntry::Kind::Com;
+        entry.m_Com = static_cast<int>(n);
         return true;
     }
     if (kind == "device") {
@@ -92,19 +92,19 @@ bool ParseUnitSpec(const std::string& text, UnitSpec& spec, std::string& error) 
             error = "unit " + name + ": device needs a path";
             return false;
         }
-        spec.m_Kind = UnitSpec::Kind::Device;
-        spec.m_Device = value;
+        entry.m_Kind = UnitEntry::Kind::Device;
+        entry.m_Device = value;
         return true;
     }
     if (kind == "proxy") {
         std::string why;
-        if (!cmdline::ParseConnectSpec(value, cmdline::kProxyPort, spec.m_ProxyHost,
-                                       spec.m_ProxyPort, why)) {
+        if (!cmdline::ParseConnectAddress(value, cmdline::kProxyPort, entry.m_ProxyHost,
+                                          entry.m_ProxyPort, why)) {
             error = "unit " + name + ": " + why;
             return false;
         }
-        if (spec.m_ProxyHost == ".") spec.m_ProxyHost = "127.0.0.1";
-        spec.m_Kind = UnitSpec::Kind::Proxy;
+        if (entry.m_ProxyHost == ".") entry.m_ProxyHost = "127.0.0.1";
+        entry.m_Kind = UnitEntry::Kind::Proxy;
         return true;
     }
     error = "unit " + name + ": the route must be com:N, device:PATH or proxy:HOST[:PORT]";

@@ -12,7 +12,7 @@ namespace jvo::exporter {
 
 constexpr uint16_t kDefaultListenPort = 9650;
 
-struct UnitSpec {
+struct UnitEntry {
     enum class Kind { Com, Device, Proxy };
     std::string m_Name;  // letters, digits, '-' and '_'
     Kind m_Kind = Kind::Com;
@@ -22,20 +22,20 @@ struct UnitSpec {
     uint16_t m_ProxyPort = 0;  // Proxy: the port (43015 unless given)
     // "com:N", "device:PATH" or "proxy:HOST:PORT", for log lines.
     std::string Describe() const;
-    bool operator==(const UnitSpec&) const = default;
+    bool operator==(const UnitEntry&) const = default;
 };
 
 struct ExporterOptions {
     std::string m_ListenAddress = "127.0.0.1";
     uint16_t m_ListenPort = kDefaultListenPort;
-    std::vector<UnitSpec> m_Units;
+    std::vector<UnitEntry> m_Units;
     bool m_Help = false;
 };
 
 enum class ParseStatus { OK, USAGE, FILE };
 
 // "NAME=com:N" and the others; false with a message in `error`.
-bool ParseUnitSpec(const std::string& text, UnitSpec& spec, std::string& error);
+bool ParseUnitEntry(const std::string& text, UnitEntry& entry, std::string& error);
 
 // The text of a configuration file; `source` names it in messages ("FILE:LINE: ...").
 bool ParseConfigText(const std::string& text, const std::string& source, ExporterOptions& options,

@@ -31,8 +31,8 @@ struct UnitPoller::Session {
     uint64_t hookCycles = 0;
 };
 
-UnitPoller::UnitPoller(UnitSpec spec, PollerTimings timings, const IClock& clock)
-    : m_Spec(std::move(spec)), m_Timings(timings), m_Clock(clock) {
+UnitPoller::UnitPoller(UnitEntry entry, PollerTimings timings, const IClock& clock)
+    : m_Entry(std::move(entry)), m_Timings(timings), m_Clock(clock) {
     m_Stats.m_Counts.assign(CycleBuckets().size() + 1, 0);
 }
 
@@ -75,39 +75,39 @@ void UnitPoller::Run() {
 }
 
 bool UnitPoller::Connect(Session& s) {
-    const std::string& name = m_Spec.m_Name;
+    const std::string& name = m_Entry.m_Name;
     bool opened = false;
-    switch (m_Spec.m_Kind) {
-        case UnitSpec::Kind::Com:
-            opened = m_Link.OpenSerial(m_Spec.m_Com, kSerialBaud);
+    switch (m_Entry.m_Kind) {
+        case UnitEntry::Kind::Com:
+            opened = m_Link.OpenSerial(m_Entry.m_Com, kSerialBaud);
             break;
-        case UnitSpec::Kind::Device:
-            opened = m_Link.OpenSerialDevice(m_Spec.m_Device, kSerialBaud);
+        case UnitEntry::Kind::Device:
+            opened = m_Link.OpenSerialDevice(m_Entry.m_Device, kSerialBaud);
             break;
-        case UnitSpec::Kind::Proxy: {
+        case UnitEntry::Kind::Proxy: {
             ProxyOptions options;
-            options.port = m_Spec.m_ProxyPort;
+            options.port = m_Entry.m_ProxyPort;
             options.connectTimeoutMs = kProxyConnectTimeoutMs;
-            opened = m_Link.OpenProxy(m_Spec.m_ProxyHost, options);
+            opened = m_Link.OpenProxy(m_Entry.m_ProxyHost, options);
             break;
         }
     }
     if (!opened) {
-        JVO_LOG1("UnitPoller::Connect() %s: cannot open %s", name, m_Spec.Describe());
+        JVO_LOG1("UnitPoller::Connect() %s: cannot open %s", name, m_Entry.Describe());
         return false;
     }
     m_Link.m_ReplyTimeoutMs = m_Timings.replyTimeoutMs;
     bool ok = !m_Stop.IsSet();
     {
         UnitClient client(&m_Link, 0);
-        if (ok && m_Spec.m_Kind != UnitSpec::Kind::Proxy) {
+        if (ok && m_Entry.m_Kind != UnitEntry::Kind::Proxy) {
             uint16_t state = 0;
             uint32_t value = 0;
             bool answered = false;
             for (int i = 0; i < kStatusProbes && !answered && !m_Stop.IsSet(); ++i)
                 answered = client.GetStatus(state, value);
             if (!answered) {
-                JVO_LOG1("UnitPoller::Connect() %s: no answer on %s", name, m_Spec.Describe());
+                JVO_LOG1("UnitPoller::Connect() %s: no answer on %s", name, m_Entry.Describe());
                 ok = false;
             }
         }
@@ -134,7 +134,7 @@ bool UnitPoller::Connect(Session& s) {
         s.mailbox, m_Link, s.setup.m_Config, s.readings, s.logs, s.notify, m_Clock, timings);
     s.worker->SetRequestHook([this, &s](uint8_t command) { OnRequest(s, command); });
     s.lastAnswerMs = m_Clock.NowMs();
-    JVO_LOG1("UnitPoller::Connect() %s: connected on %s", name, m_Spec.Describe());
+    JVO_LOG1("UnitPoller::Connect() %s: connected on %s", name, m_Entry.Describe());
     return true;
 }
 
@@ -154,7 +154,7 @@ void UnitPoller::Watch(Session& s) {
             s.lastAnswerMs = m_Clock.NowMs();
         }
         if (w.TransportLost() || w.NotAnswering() || !w.Running()) {
-            JVO_LOG1("UnitPoller::Watch() %s: %s; connecting again", m_Spec.m_Name,
+            JVO_LOG1("UnitPoller::Watch() %s: %s; connecting again", m_Entry.m_Name,
                      w.TransportLost() ? "the transport was lost" : "the unit does not answer");
             break;
         }
@@ -203,7 +203,7 @@ uint64_t UnitPoller::Cycles() const {
 
 UnitView UnitPoller::View() const {
     UnitView v;
-    v.m_Name = m_Spec.m_Name;
+    v.m_Name = m_Entry.m_Name;
     std::lock_guard<std::mutex> lock(m_Lock);
     v.m_Errors = m_PastErrors;
     v.m_Cycles = m_Stats;

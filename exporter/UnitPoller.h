@@ -63,7 +63,7 @@ struct UnitView {
 
 class UnitPoller {
 public:
-    UnitPoller(UnitSpec spec, PollerTimings timings = {},
+    UnitPoller(UnitEntry entry, PollerTimings timings = {},
                const IClock& clock = SystemClock::Instance());
     // Stop().
     ~UnitPoller();
@@ -74,7 +74,7 @@ public:
     // Ends the thread: breaks a transaction in progress, stops the worker, closes the link.
     void Stop();
 
-    const UnitSpec& Spec() const { return m_Spec; }
+    const UnitEntry& Entry() const { return m_Entry; }
     UnitView View() const;
     // Full poll cycles of the current session (0 while none runs).
     uint64_t Cycles() const;
@@ -92,7 +92,7 @@ private:
     bool Sleep(int32_t ms);
     void OnRequest(Session& s, uint8_t command);
 
-    const UnitSpec m_Spec;
+    const UnitEntry m_Entry;
     const PollerTimings m_Timings;
     const IClock& m_Clock;
     UnitLink m_Link;

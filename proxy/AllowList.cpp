@@ -33,7 +33,7 @@ bool AllowedNet::Contains(uint32_t peer) const {
     return (peer & Mask(bits)) == (address & Mask(bits));
 }
 
-bool ParseAllowSpec(const std::string& text, AllowedNet& net) {
+bool ParseAllowedNet(const std::string& text, AllowedNet& net) {
     const size_t slash = text.find('/');
     uint32_t address = 0;
     if (!ParseQuad(text.substr(0, slash), address)) return false;

@@ -17,7 +17,7 @@ struct AllowedNet {
 };
 
 // "ADDR[/BITS]": a dotted quad and a prefix length from 0 to 32 (32 when missing).
-bool ParseAllowSpec(const std::string& text, AllowedNet& net);
+bool ParseAllowedNet(const std::string& text, AllowedNet& net);
 
 // True for an address in 127.0.0.0/8.
 bool IsLoopback(const std::string& dottedQuad);

@@ -6,9 +6,9 @@
 
 namespace jvo {
 
-bool ParseListenSpec(const std::string& text, std::string& address, uint16_t& port) {
+bool ParseListenAddress(const std::string& text, std::string& address, uint16_t& port) {
     std::string error;
-    return cmdline::ParseListenSpec(text, address, port, error);
+    return cmdline::ParseListenAddress(text, address, port, error);
 }
 
 bool ParseProxyArgs(int argc, const char* const* argv, ProxyProgramOptions& options,
@@ -46,7 +46,7 @@ bool ParseProxyArgs(int argc, const char* const* argv, ProxyProgramOptions& opti
             } else {
                 listen = arg.substr(9);
             }
-            if (!ParseListenSpec(listen, options.listenAddress, options.listenPort)) {
+            if (!ParseListenAddress(listen, options.listenAddress, options.listenPort)) {
                 error = "invalid --listen value '" + listen + "' (expected [ADDR:]PORT)";
                 return false;
             }
@@ -58,10 +58,10 @@ bool ParseProxyArgs(int argc, const char* const* argv, ProxyProgramOptions& opti
                 error = "--allow needs ADDR[/BITS]";
                 return false;
             }
-            const std::string spec = separate ? std::string(argv[++i]) : arg.substr(8);
+            const std::string value = separate ? std::string(argv[++i]) : arg.substr(8);
             AllowedNet net;
-            if (!ParseAllowSpec(spec, net)) {
-                error = "invalid --allow value '" + spec + "' (expected ADDR[/BITS])";
+            if (!ParseAllowedNet(value, net)) {
+                error = "invalid --allow value '" + value + "' (expected ADDR[/BITS])";
                 return false;
             }
             options.allow.push_back(net);

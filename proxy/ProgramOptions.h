@@ -31,6 +31,6 @@ bool ParseProxyArgs(int argc, const char* const* argv, ProxyProgramOptions& opti
                     std::string& error, const BackendArgParser& backendArgs = nullptr);
 
 // "[ADDR:]PORT" with a dotted-quad address (or "." for 127.0.0.1) and a port from 0 to 65535.
-bool ParseListenSpec(const std::string& text, std::string& address, uint16_t& port);
+bool ParseListenAddress(const std::string& text, std::string& address, uint16_t& port);
 
 }  // namespace jvo

@@ -6,8 +6,8 @@
 
 namespace jvo::qt {
 
-const OptionSpec* CommandLine::Find(const std::string& name) const {
-    for (const OptionSpec& s : m_Specs)
+const OptionDef* CommandLine::Find(const std::string& name) const {
+    for (const OptionDef& s : m_Defs)
         if (s.name == name) return &s;
     return nullptr;
 }
@@ -32,8 +32,8 @@ bool CommandLine::Parse(const std::vector<std::string>& args) {
         }
         const size_t eq = a.find('=');
         const std::string name = a.substr(2, eq == std::string::npos ? std::string::npos : eq - 2);
-        const OptionSpec* spec = Find(name);
-        if (!spec) {
+        const OptionDef* def = Find(name);
+        if (!def) {
             m_Error = "unknown option '--" + name + "'";
             return false;
         }
@@ -43,19 +43,19 @@ bool CommandLine::Parse(const std::vector<std::string>& args) {
         }
         std::string value;
         if (eq != std::string::npos) {
-            if (!spec->takesValue) {
+            if (!def->takesValue) {
                 m_Error = "option '--" + name + "' takes no value";
                 return false;
             }
             value = a.substr(eq + 1);
-        } else if (spec->takesValue) {
+        } else if (def->takesValue) {
             if (i + 1 >= args.size()) {
                 m_Error = "option '--" + name + "' needs a value";
                 return false;
             }
             value = args[++i];
         }
-        if (spec->takesValue && value.empty()) {
+        if (def->takesValue && value.empty()) {
             m_Error = "option '--" + name + "' needs a value";
             return false;
         }

@@ -19,14 +19,14 @@ constexpr int kExitNoUnit = 4;
 constexpr int kExitUsage = 64;
 constexpr int kExitOutput = 74;
 
-struct OptionSpec {
+struct OptionDef {
     std::string name;  // without the leading dashes
     bool takesValue = false;
 };
 
 class CommandLine {
 public:
-    explicit CommandLine(std::vector<OptionSpec> specs) : m_Specs(std::move(specs)) {}
+    explicit CommandLine(std::vector<OptionDef> defs) : m_Defs(std::move(defs)) {}
 
     // Parses argv[1..]. False with Error() set on an unknown option, a missing value, a value
     // given to a flag, an option given twice or a positional argument. Options the toolkit reads
@@ -43,9 +43,9 @@ public:
     const std::string& Error() const { return m_Error; }
 
 private:
-    const OptionSpec* Find(const std::string& name) const;
+    const OptionDef* Find(const std::string& name) const;
 
-    std::vector<OptionSpec> m_Specs;
+    std::vector<OptionDef> m_Defs;
     std::map<std::string, std::string> m_Values;
     bool m_Help = false;
     std::string m_Error;

@@ -134,7 +134,7 @@ int ParseArgs(int argc, char** argv, Options& o) {
             o.proxy = true;
             std::string error;
             if (i + 1 < argc && std::strncmp(argv[i + 1], "--", 2) != 0 &&
-                !jvo::cmdline::ParseListenSpec(argv[++i], o.proxyAddress, o.proxyPort, error))
+                !jvo::cmdline::ParseListenAddress(argv[++i], o.proxyAddress, o.proxyPort, error))
                 return bad("--proxy: " + error);
             continue;
         }
@@ -142,7 +142,7 @@ int ParseArgs(int argc, char** argv, Options& o) {
             if (i + 1 >= argc) return bad("--listen needs [ADDR:]PORT");
             o.proxy = true;
             std::string error;
-            if (!jvo::cmdline::ParseListenSpec(argv[++i], o.proxyAddress, o.proxyPort, error))
+            if (!jvo::cmdline::ParseListenAddress(argv[++i], o.proxyAddress, o.proxyPort, error))
                 return bad("--listen: " + error);
             continue;
         }

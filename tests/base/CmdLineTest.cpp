@@ -25,24 +25,24 @@ TEST(CmdLineTest, InlineValuesAndPorts) {
     std::string host;
     uint16_t port = 0;
     std::string error;
-    ASSERT_TRUE(ParseConnectSpec(".", kProxyPort, host, port, error));
+    ASSERT_TRUE(ParseConnectAddress(".", kProxyPort, host, port, error));
     EXPECT_EQ(host, ".");
     EXPECT_EQ(port, kProxyPort);
-    ASSERT_TRUE(ParseConnectSpec("unit.example:65535", kProxyPort, host, port, error));
+    ASSERT_TRUE(ParseConnectAddress("unit.example:65535", kProxyPort, host, port, error));
     EXPECT_EQ(host, "unit.example");
     EXPECT_EQ(port, 65535);
     for (const char* bad : {"", ":43015", "host:0", "host:65536", "host:", "host:4x"})
-        EXPECT_FALSE(ParseConnectSpec(bad, kProxyPort, host, port, error)) << bad;
+        EXPECT_FALSE(ParseConnectAddress(bad, kProxyPort, host, port, error)) << bad;
 
     std::string address = "127.0.0.1";
-    ASSERT_TRUE(ParseListenSpec("0", address, port, error));
+    ASSERT_TRUE(ParseListenAddress("0", address, port, error));
     EXPECT_EQ(port, 0);  // any free port
     EXPECT_EQ(address, "127.0.0.1");
-    ASSERT_TRUE(ParseListenSpec(".:65535", address, port, error));
+    ASSERT_TRUE(ParseListenAddress(".:65535", address, port, error));
     EXPECT_EQ(address, "127.0.0.1");
     EXPECT_EQ(port, 65535);
     for (const char* bad : {"65536", "-1", "", "host:80", "1.2.3.4:", "1.2.3:80"})
-        EXPECT_FALSE(ParseListenSpec(bad, address, port, error)) << bad;
+        EXPECT_FALSE(ParseListenAddress(bad, address, port, error)) << bad;
 }
 
 TEST(CmdLineTest, ListenFailureSaysWhy) {

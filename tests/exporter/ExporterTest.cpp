@@ -54,8 +54,8 @@ protected:
         exporter::ExporterOptions o;
         o.m_ListenPort = 0;
         std::string error;
-        ASSERT_TRUE(exporter::ParseUnitSpec("cab1=com:4", Unit(o), error)) << error;
-        ASSERT_TRUE(exporter::ParseUnitSpec("cab2=proxy:" + proxy.Address(), Unit(o), error))
+        ASSERT_TRUE(exporter::ParseUnitEntry("cab1=com:4", Unit(o), error)) << error;
+        ASSERT_TRUE(exporter::ParseUnitEntry("cab2=proxy:" + proxy.Address(), Unit(o), error))
             << error;
         exporter::PollerTimings t;
         t.retryFirstMs = 200;
@@ -68,7 +68,7 @@ protected:
         ex.reset();
         proxy.Stop();
     }
-    static exporter::UnitSpec& Unit(exporter::ExporterOptions& o) {
+    static exporter::UnitEntry& Unit(exporter::ExporterOptions& o) {
         o.m_Units.emplace_back();
         return o.m_Units.back();
     }

@@ -41,12 +41,12 @@ TEST(ExporterTimingTest, DeadUnitsDelayNeitherTheOthersNorTheScrapes) {
     exporter::ExporterOptions o;
     o.m_ListenPort = 0;
     std::string error;
-    for (const std::string& spec :
+    for (const std::string& entry :
          {"silent-line=device:" + deadPort.DevicePath(),
           "silent-proxy=proxy:127.0.0.1:" + std::to_string(server.Port()),
           "live=device:" + livePort.DevicePath(), std::string("gone=com:9")}) {
         o.m_Units.emplace_back();
-        ASSERT_TRUE(exporter::ParseUnitSpec(spec, o.m_Units.back(), error)) << error;
+        ASSERT_TRUE(exporter::ParseUnitEntry(entry, o.m_Units.back(), error)) << error;
     }
     exporter::Exporter ex(o);
     ASSERT_TRUE(ex.Start(error)) << error;

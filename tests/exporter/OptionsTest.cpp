@@ -11,7 +11,7 @@ namespace {
 
 using exporter::ExporterOptions;
 using exporter::ParseStatus;
-using exporter::UnitSpec;
+using exporter::UnitEntry;
 
 ParseStatus Parse(std::vector<std::string> args, ExporterOptions& o, std::string& error) {
     args.insert(args.begin(), "jvo-exporter");

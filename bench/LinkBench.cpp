@@ -83,8 +83,8 @@ double CtRate(UnitClient& client, double seconds) {
 
 // Alternates baseline and link windows; each side's best rate.
 template <class Base, class Link>
-bool Alternate(const LinkBenchOptions& o, Base&& base, Link&& link, double& ratio,
-               double& baseRate, double& linkRate) {
+bool Alternate(const LinkBenchOptions& o, Base&& base, Link&& link, double& ratio, double& baseRate,
+               double& linkRate) {
     baseRate = linkRate = 0;
     for (int r = 0; r < o.rounds; ++r) {
         const double b = base(o.windowSeconds);
@@ -122,6 +122,15 @@ private:
     bool m_Saved = false;
 };
 
+// An unpaced figure: our rate over the raw ping-pong's, with both rates in its text.
+Figure UnpacedFigure(const char* name, const char* raw, double ratio, double rate, double base,
+                     size_t out, size_t in, int rounds) {
+    return {name, ratio, false, 0.5,
+            FormatStr("CT readings %.0f/s; raw %s ping-pong (%d out, %d back) %.0f/s; one CPU, "
+                      "best of %d",
+                      rate, raw, static_cast<int>(out), static_cast<int>(in), base, rounds)};
+}
+
 }  // namespace
 
 Figure SerialUnpaced(const LinkBenchOptions& o) {
@@ -144,10 +153,7 @@ Figure SerialUnpaced(const LinkBenchOptions& o) {
         return Failed(name, false, 0.5, "a window failed");
     link.Disconnect();
     port.Stop();
-    return {name, ratio, false, 0.5,
-            FormatStr("CT readings %.0f/s; raw pty ping-pong (%d out, %d back) %.0f/s; one "
-                      "CPU, best of %d",
-                      rate, static_cast<int>(out), static_cast<int>(in), base, o.rounds)};
+    return UnpacedFigure(name, "pty", ratio, rate, base, out, in, o.rounds);
 }
 
 Figure ProxyUnpaced(const LinkBenchOptions& o) {
@@ -175,10 +181,7 @@ Figure ProxyUnpaced(const LinkBenchOptions& o) {
     backend.Cancel();
     server.Stop();
     if (!ok) return Failed(name, false, 0.5, "a window failed");
-    return {name, ratio, false, 0.5,
-            FormatStr("CT readings %.0f/s; raw TCP ping-pong (%d out, %d back) %.0f/s; one CPU, "
-                      "best of %d",
-                      rate, static_cast<int>(out), static_cast<int>(in), base, o.rounds)};
+    return UnpacedFigure(name, "TCP", ratio, rate, base, out, in, o.rounds);
 }
 
 Figure ReadConfigPaced(const LinkBenchOptions& o) {
@@ -251,8 +254,8 @@ Figure PollCyclePaced(const LinkBenchOptions& o) {
     worker.SetRequestHook([&](uint8_t command) {
         if (command != CMD_GET_CT_READING || worker.Cycles() == seen) return;
         seen = worker.Cycles();
-        marks.push_back({Clock::now(), port.BytesReceived() + port.BytesSent(),
-                         unit.Transactions()});
+        marks.push_back(
+            {Clock::now(), port.BytesReceived() + port.BytesSent(), unit.Transactions()});
     });
     worker.Launch();
     ipc.Post(monitor::PollCmdStart, 0);
@@ -264,9 +267,9 @@ Figure PollCyclePaced(const LinkBenchOptions& o) {
     const Mark& a = marks[1];
     const Mark& b = marks[static_cast<size_t>(timed + 1)];
     const double ms = Seconds(b.at - a.at) * 1000 / timed;
-    const double wireMs = static_cast<double>(sim::WireMicros(
-                              static_cast<int64_t>(b.bytes - a.bytes), o.baud)) /
-                          1000.0 / timed;
+    const double wireMs =
+        static_cast<double>(sim::WireMicros(static_cast<int64_t>(b.bytes - a.bytes), o.baud)) /
+        1000.0 / timed;
     const double requests = static_cast<double>(b.transactions - a.transactions) / timed;
     return {name, ms / wireMs, true, 1.05,
             FormatStr("%.0f requests a cycle at %d baud: %.1f ms against %.1f ms on the wire "

@@ -138,7 +138,12 @@ FrameBuf* CFramePort::ReceiveAsCaller(int32_t timeoutMs) {
     ISerialDevice& device = *m_Device;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
     for (;;) {
-        if (FrameBuf* frame = m_Queue.Take(0)) return frame;
+        {
+            // Under the receive lock: a read the reader thread began before this caller was
+            // counted has fed its frames by now, and a later one stands aside (ReaderReads).
+            std::lock_guard<std::mutex> guard(m_RxLock);
+            if (FrameBuf* frame = m_Queue.Take(0)) return frame;
+        }
         int32_t wait = kWaitForever;
         if (timeoutMs >= 0) {
             // Rounded up, so that a time-out is never reported before it has fully passed.
@@ -167,6 +172,21 @@ FrameBuf* CFramePort::ReceiveAsCaller(int32_t timeoutMs) {
 
 bool CFramePort::ReadAndFeed(ISerialDevice& device) {
     std::lock_guard<std::mutex> guard(m_RxLock);
+    return ReadAndFeedLocked(device);
+}
+
+bool CFramePort::ReaderReads(ISerialDevice& device) {
+    std::lock_guard<std::mutex> guard(m_RxLock);
+    {
+        // A counted caller reads for itself. Were the reader to take its reply between the
+        // caller's look at the queue and its wait on the device, that wait would not end.
+        std::lock_guard<std::mutex> mode(m_ModeLock);
+        if (m_CallersWaiting > 0) return true;
+    }
+    return ReadAndFeedLocked(device);
+}
+
+bool CFramePort::ReadAndFeedLocked(ISerialDevice& device) {
     size_t got = 0;
     const ISerialDevice::ReadResult r = device.Read(m_ReadBuffer, sizeof m_ReadBuffer, &got);
     if (r == ISerialDevice::ReadResult::Gone) return false;
@@ -210,7 +230,8 @@ void CFramePort::ReaderThread() {
             break;
         }
         if (w != ISerialDevice::WaitResult::Readable) continue;
-        if (!ReadAndFeed(device)) {
+        // While a caller waits this reads nothing, and the loop's top stands aside.
+        if (!ReaderReads(device)) {
             JVO_LOG1("CFramePort::ReaderThread() Serial device hung up or failed; reader ends");
             break;
         }

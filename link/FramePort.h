@@ -84,6 +84,9 @@ private:
     // One read of the device into the receive state machine (either thread). False when the
     // device is gone.
     bool ReadAndFeed(ISerialDevice& device);
+    bool ReadAndFeedLocked(ISerialDevice& device);  // m_RxLock held
+    // The reader thread's read: none while a caller waits. False when the device is gone.
+    bool ReaderReads(ISerialDevice& device);
     // The device hung up or failed on a caller's read: the reader ends as if it had seen it.
     void DeviceGone();
     // Reader thread: whether callers read the device now (hands it back after kHandBackMs).

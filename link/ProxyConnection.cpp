@@ -186,7 +186,8 @@ bool ProxyConnection::Transact(uint8_t address, MsgBuf& request, MsgBuf& reply,
             End(FormatStr("no reply within %d ms", waitMs), socket.get());
             return false;
         }
-        fifo.Wait(static_cast<int32_t>(left));
+        // The reply is read on this thread: one wake-up instead of the worker's and then ours.
+        socket->ReceiveHere(fifo.ReadyEvent(), static_cast<int32_t>(left));
     }
 }
 

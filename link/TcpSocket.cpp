@@ -42,6 +42,17 @@ struct TcpSocket::Shared {
     SyncEvent closeEvent{SyncEvent::Reset::Manual};
     TcpSocketOptions options;
     uint64_t startMs = 0;  // when the connection was handed over: the first receive/send time
+    std::atomic<uint32_t> tid{0};  // the worker's thread id, for the log
+    // Receiving: by the worker, or by a caller waiting in ReceiveHere (the worker then stands
+    // aside). Guarded by rxLock: the reader, the callers' count and `finishing`; the worker
+    // closes the socket only once no caller uses it.
+    std::mutex rxLock;
+    std::condition_variable noCallers;
+    int callersReceiving = 0;
+    bool finishing = false;
+    std::unique_ptr<StreamReader> reader;  // the header, then the body (grown as bytes arrive)
+    std::atomic<uint64_t> lastRecvMs{0};
+    std::atomic<bool> rxEnded{false};  // a caller's receive ended the connection
 };
 
 // Set by the worker after it has let go of the shared state.
@@ -71,29 +82,77 @@ namespace {
 constexpr int kReadsPerWake = 64;  // bounded work per wake-up, so the timers are looked at
 constexpr uint8_t kKeepAlive[8] = {0xCE, 0xFA, 0xED, 0xFE, 0, 0, 0, 0};
 
+// The longest body a socket takes: the option's limit, or the STREAM limit.
+uint32_t BodyLimit(const TcpSocketOptions& options) {
+    return options.maxBody > 0 && static_cast<uint32_t>(options.maxBody) < StreamReader::kMaxBody
+               ? static_cast<uint32_t>(options.maxBody)
+               : StreamReader::kMaxBody;
+}
+
+const IClock& ClockOf(const TcpSocketOptions& options) {
+    return options.clock ? *options.clock : static_cast<const IClock&>(SystemClock::Instance());
+}
+
+enum class Step { Go, End, Stop };
+
+// Takes what has arrived (a bounded number of reads) and hands each message to the user, on the
+// worker's thread or on a caller's. rxLock held.
+Step Receive(TcpSocket::Shared& s) {
+    const int fd = s.socket.Get();
+    const uint32_t tid = s.tid.load();
+    StreamReader& reader = *s.reader;
+    for (int i = 0; i < kReadsPerWake; ++i) {
+        size_t want = 0;
+        uint8_t* into = reader.Space(want);
+        const ssize_t got = ::recv(fd, into, want, MSG_DONTWAIT);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            if (errno == EAGAIN || errno == EWOULDBLOCK) return Step::Go;
+            JVO_LOG1("TcpSocket::WorkerThread(0x%X): WSARecv() error (%d)", tid, errno);
+            return Step::End;
+        }
+        if (got == 0 || static_cast<size_t>(got) > want) return Step::End;  // peer closed
+        switch (reader.Took(static_cast<size_t>(got))) {
+            case StreamReader::Event::None:
+                break;
+            case StreamReader::Event::KeepAlive:
+                s.lastRecvMs = ClockOf(s.options).NowMs();
+                break;
+            case StreamReader::Event::Message: {
+                const int32_t length = static_cast<int32_t>(reader.Length());
+                s.user->OnRecv(std::make_unique<RecBuf>(reader.TakeBody(), length));
+                s.lastRecvMs = ClockOf(s.options).NowMs();
+                break;
+            }
+            case StreamReader::Event::BadMarker:
+                JVO_LOG1("TcpSocket::WorkerThread(0x%X): Recv bad STREAM marker (0x%08x)", tid,
+                         reader.Marker());
+                return Step::End;
+            case StreamReader::Event::BadLength:
+                JVO_LOG1("TcpSocket::WorkerThread(0x%X): Received illegal length (%d)", tid,
+                         reader.Length());
+                return Step::End;
+        }
+    }
+    return Step::Go;
+}
+
 // The worker's loop over one connection (runs on the TcpSocketThread).
 class Worker {
 public:
     explicit Worker(TcpSocket::Shared& s)
         : m_S(s),
-          m_Clock(s.options.clock ? *s.options.clock : SystemClock::Instance()),
+          m_Clock(ClockOf(s.options)),
           m_Fd(s.socket.Get()),
-          m_Tid(AfoThread::CurrentThreadId()),
-          m_Reader(StreamReader::kMaxBody, 64 * 1024, BodyLimit(s.options)) {}
+          m_Tid(AfoThread::CurrentThreadId()) {
+        s.tid = m_Tid;
+    }
 
     void Run();
 
 private:
-    // The longest body this socket takes: the option's limit, or the STREAM limit.
-    static uint32_t BodyLimit(const TcpSocketOptions& options) {
-        return options.maxBody > 0 &&
-                       static_cast<uint32_t>(options.maxBody) < StreamReader::kMaxBody
-                   ? static_cast<uint32_t>(options.maxBody)
-                   : StreamReader::kMaxBody;
-    }
-
-    enum class Step { Go, End, Stop };
-    Step Receive();
+    // The worker's receive: nothing while a caller receives.
+    Step WorkerReceive();
     Step StartSend(const uint8_t* data, int32_t length);
     Step SendMore(bool continuation);
     Step TakeFromQueue();
@@ -103,8 +162,6 @@ private:
     const IClock& m_Clock;
     const int m_Fd;
     const uint32_t m_Tid;
-    uint64_t m_LastRecv = 0;
-    StreamReader m_Reader;  // the header, then the body (grown as its bytes arrive)
     // Sending: the buffer in flight (none for a keep-alive) and what is left of it.
     std::unique_ptr<RecBuf> m_Sending;
     const uint8_t* m_SendPtr = nullptr;
@@ -114,24 +171,30 @@ private:
 void Worker::Run() {
     int one = 1;
     ::setsockopt(m_Fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    m_LastRecv = m_S.startMs;
+    m_S.lastRecvMs = m_S.startMs;
     m_S.lastSendMs = m_S.startMs;
     const TcpSocketOptions& o = m_S.options;
     bool stopped = false;
     for (;;) {
         const bool sending = m_SendLeft > 0;
+        bool callers = false;
+        {
+            std::lock_guard<std::mutex> guard(m_S.rxLock);
+            callers = m_S.callersReceiving > 0;
+        }
         // While a send is in progress the queue waits; the close event is watched instead, so
         // that Close() also ends a send that a peer which does not read would hold up forever.
+        // While a caller receives, the socket is left to it unless there is something to send.
         pollfd fds[2] = {};
-        fds[0].fd = m_Fd;
-        fds[0].events = static_cast<short>(POLLIN | (sending ? POLLOUT : 0));
+        fds[0].fd = callers && !sending ? -1 : m_Fd;
+        fds[0].events = static_cast<short>((callers ? 0 : POLLIN) | (sending ? POLLOUT : 0));
         fds[1].fd = sending ? m_S.closeEvent.Fd() : m_S.sendQueue.ReadyEvent().Fd();
         fds[1].events = POLLIN;
         const int n = ::poll(fds, 2, o.tickMs);
         if (n < 0 && errno != EINTR) break;
         Step step = Step::Go;
         if (n > 0) {
-            if (fds[0].revents & (POLLIN | POLLERR | POLLHUP)) step = Receive();
+            if (fds[0].revents & (POLLIN | POLLERR | POLLHUP)) step = WorkerReceive();
             if (step == Step::Go && sending && (fds[0].revents & (POLLOUT | POLLERR | POLLHUP)))
                 step = SendMore(true);
             if (step == Step::Go && (fds[1].revents & POLLIN))
@@ -142,9 +205,10 @@ void Worker::Run() {
             stopped = true;
             break;
         }
-        if (step == Step::End) break;
+        if (step == Step::End || m_S.rxEnded.load()) break;
         const uint64_t now = m_Clock.NowMs();
-        if (now - m_LastRecv > static_cast<uint64_t>(o.idleLimitMs)) {
+        const uint64_t lastRecv = m_S.lastRecvMs.load();
+        if (now >= lastRecv && now - lastRecv > static_cast<uint64_t>(o.idleLimitMs)) {
             JVO_LOG0("TcpSocket::WorkerThread(0x%X) %d.%03d second IDLE timeout", m_Tid,
                      o.idleLimitMs / 1000, o.idleLimitMs % 1000);
             break;
@@ -165,50 +229,19 @@ void Worker::Run() {
     Finish(stopped);
 }
 
-Worker::Step Worker::Receive() {
-    for (int i = 0; i < kReadsPerWake; ++i) {
-        size_t want = 0;
-        uint8_t* into = m_Reader.Space(want);
-        const ssize_t got = ::recv(m_Fd, into, want, 0);
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            if (errno == EAGAIN || errno == EWOULDBLOCK) return Step::Go;
-            JVO_LOG1("TcpSocket::WorkerThread(0x%X): WSARecv() error (%d)", m_Tid, errno);
-            return Step::End;
-        }
-        if (got == 0 || static_cast<size_t>(got) > want) return Step::End;  // peer closed
-        switch (m_Reader.Took(static_cast<size_t>(got))) {
-            case StreamReader::Event::None:
-                break;
-            case StreamReader::Event::KeepAlive:
-                m_LastRecv = m_Clock.NowMs();
-                break;
-            case StreamReader::Event::Message: {
-                const int32_t length = static_cast<int32_t>(m_Reader.Length());
-                m_S.user->OnRecv(std::make_unique<RecBuf>(m_Reader.TakeBody(), length));
-                m_LastRecv = m_Clock.NowMs();
-                break;
-            }
-            case StreamReader::Event::BadMarker:
-                JVO_LOG1("TcpSocket::WorkerThread(0x%X): Recv bad STREAM marker (0x%08x)", m_Tid,
-                         m_Reader.Marker());
-                return Step::End;
-            case StreamReader::Event::BadLength:
-                JVO_LOG1("TcpSocket::WorkerThread(0x%X): Received illegal length (%d)", m_Tid,
-                         m_Reader.Length());
-                return Step::End;
-        }
-    }
-    return Step::Go;
+Step Worker::WorkerReceive() {
+    std::lock_guard<std::mutex> guard(m_S.rxLock);
+    if (m_S.callersReceiving > 0) return Step::Go;  // a caller takes it
+    return Receive(m_S);
 }
 
-Worker::Step Worker::StartSend(const uint8_t* data, int32_t length) {
+Step Worker::StartSend(const uint8_t* data, int32_t length) {
     m_SendPtr = data;
     m_SendLeft = length;
     return SendMore(false);
 }
 
-Worker::Step Worker::SendMore(bool continuation) {
+Step Worker::SendMore(bool continuation) {
     while (m_SendLeft > 0) {
         const ssize_t sent = ::send(m_Fd, m_SendPtr, static_cast<size_t>(m_SendLeft), MSG_NOSIGNAL);
         if (sent < 0) {
@@ -233,7 +266,7 @@ Worker::Step Worker::SendMore(bool continuation) {
     return Step::Go;
 }
 
-Worker::Step Worker::TakeFromQueue() {
+Step Worker::TakeFromQueue() {
     MsgFifo::Entry entry;
     bool popped;
     {
@@ -262,8 +295,13 @@ void Worker::Finish(bool stopped) {
         entry.buffer.reset();
     JVO_LOG2("TcpSocket::WorkerThread(0x%X) Thread terminated normally", m_Tid);
     m_S.state = TcpSocket::kFinished;
-    // The socket stays open until the owner has called Close().
+    // The socket stays open until the owner has called Close(), and until no caller waits on it.
     m_S.closeEvent.Wait(kWaitForever);
+    {
+        std::unique_lock<std::mutex> rx(m_S.rxLock);
+        m_S.finishing = true;
+        m_S.noCallers.wait(rx, [this] { return m_S.callersReceiving == 0; });
+    }
     std::lock_guard<std::mutex> guard(m_S.sendLock);
     m_S.socket.Reset();
 }
@@ -277,9 +315,9 @@ TcpSocket::TcpSocket(SocketHandle socket, std::shared_ptr<TcpSocketUser> user,
     m_Shared->socket = std::move(socket);
     m_Shared->user = std::move(user);
     m_Shared->options = options;
-    m_Shared->startMs =
-        (options.clock ? *options.clock : static_cast<const IClock&>(SystemClock::Instance()))
-            .NowMs();
+    m_Shared->reader =
+        std::make_unique<StreamReader>(StreamReader::kMaxBody, 64 * 1024, BodyLimit(options));
+    m_Shared->startMs = ClockOf(options).NowMs();
     auto* args = new WorkerArgs{m_Shared, m_Finished};
     if (!AfoThread::StartThread(&TcpSocket::WorkerThread, "TcpSocketThread", args,
                                 ThreadPriority::Highest)) {
@@ -328,17 +366,43 @@ bool TcpSocket::SendMsg(std::unique_ptr<RecBuf> buffer) {
         s.state.load() == kRunning) {
         // Nothing else on its way: straight out, without waiting. What the socket does not take
         // at once (and any failure, which the worker then reports) is left to the worker.
-        const ssize_t sent = ::send(s.socket.Get(), message->ReadPtr(),
-                                    static_cast<size_t>(message->Length()),
-                                    MSG_NOSIGNAL | MSG_DONTWAIT);
-        s.lastSendMs = (s.options.clock ? *s.options.clock
-                                         : static_cast<const IClock&>(SystemClock::Instance()))
-                           .NowMs();
+        const ssize_t sent =
+            ::send(s.socket.Get(), message->ReadPtr(), static_cast<size_t>(message->Length()),
+                   MSG_NOSIGNAL | MSG_DONTWAIT);
+        s.lastSendMs = ClockOf(s.options).NowMs();
         if (sent == message->Length()) return true;
         if (sent > 0) message->Skip(static_cast<int32_t>(sent));
     }
     s.sendQueue.Push(kSendCode, std::move(message));
     return true;
+}
+
+void TcpSocket::ReceiveHere(const SyncEvent& ready, int32_t waitMs) {
+    Shared& s = *m_Shared;
+    bool receive = false;
+    {
+        std::lock_guard<std::mutex> guard(s.rxLock);
+        receive = !s.finishing && !s.rxEnded.load() && s.state.load() == kRunning;
+        if (receive) ++s.callersReceiving;
+    }
+    if (!receive) {
+        PollOne(ready.Fd(), POLLIN, waitMs);  // the connection ends: the worker reports it
+        return;
+    }
+    // The worker sees this caller at its next look (at most tickMs): until then it may still
+    // take a message itself, which then arrives through `ready`.
+    pollfd fds[3] = {
+        {s.socket.Get(), POLLIN, 0}, {ready.Fd(), POLLIN, 0}, {s.closeEvent.Fd(), POLLIN, 0}};
+    const int n = ::poll(fds, 3, waitMs);
+    std::lock_guard<std::mutex> guard(s.rxLock);
+    if (n > 0 && !(fds[2].revents & POLLIN) && (fds[0].revents & (POLLIN | POLLERR | POLLHUP))) {
+        if (Receive(s) == Step::End) {
+            // The worker ends the connection as if it had seen this itself.
+            s.rxEnded = true;
+            s.sendQueue.Push(kWakeCode);
+        }
+    }
+    if (--s.callersReceiving == 0) s.noCallers.notify_all();
 }
 
 void TcpSocket::Close() {

@@ -1,8 +1,8 @@
 #pragma once
 // TcpSocket: one TCP stream carrying STREAM messages (marker 0xFEEDFACE, 32-bit length, body; a
-// length of 0 is a keep-alive), with one worker thread "TcpSocketThread" that owns all socket
-// I/O. Received bodies go to a TcpSocketUser; the end of the connection too, unless the owner
-// closed it.
+// length of 0 is a keep-alive), with one worker thread "TcpSocketThread" that does the socket's
+// I/O (a caller waiting in ReceiveHere receives for it meanwhile). Received bodies go to a
+// TcpSocketUser; the end of the connection too, unless the owner closed it.
 //
 // Lifetimes: the owner and the worker co-own a shared state block (socket, send queue, state,
 // close event, user), so neither can use what the other has freed. Close() lets the worker
@@ -56,6 +56,7 @@ public:
     static constexpr int32_t kMaxBody = 0x6400000;  // 100 MiB
     static constexpr int32_t kSendCode = 0;         // send queue: send the buffer
     static constexpr int32_t kStopCode = 1;         // send queue: stop the worker
+    static constexpr int32_t kWakeCode = 2;         // send queue: look at the state again
     enum : int32_t { kRunning = 0, kCloseRequested = 1, kFinished = 2 };
 
     // Takes the connected socket and starts the worker. An invalid socket is logged ("Invalid s")
@@ -69,6 +70,11 @@ public:
 
     // Queues one message. Always takes the buffer; false (logged) when refused.
     bool SendMsg(std::unique_ptr<RecBuf> buffer);
+    // Waits up to waitMs until the socket has something to read or `ready` is set, and takes
+    // what has arrived on the calling thread, handing it to the user as the worker would. A
+    // caller that waits for an answer saves the wake-up of a second thread this way; while it
+    // waits here the worker leaves receiving to it. Returns early when the connection is closed.
+    void ReceiveHere(const SyncEvent& ready, int32_t waitMs);
     // Asks the worker to stop (once) and lets it close the socket. May be called more than once.
     // The worker ends soon after: a message not yet completely sent by then may be given up, so
     // that a peer which does not read cannot hold the worker (and the socket) forever.

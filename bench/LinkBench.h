@@ -14,8 +14,8 @@ namespace jvo::bench {
 struct LinkBenchOptions {
     double windowSeconds = 0.3;  // each timed window of the unpaced figures
     int rounds = 10;             // alternating baseline/link windows
-    int readRuns = 3;            // whole configuration reads; the median counts
-    int pollCycles = 3;          // poll cycles timed after the first
+    int readRuns = 5;            // whole configuration reads; the median counts
+    int pollCycles = 5;          // poll cycles timed after the first; the median counts
     int baud = 115200;
 };
 

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <thread>
 
 #include "link/AppLog.h"
@@ -45,8 +46,12 @@ class LineCounter : public CAppLog::Sink {
 public:
     LineCounter() { CAppLog::Instance().AddSink(this); }
     ~LineCounter() override { CAppLog::Instance().RemoveSink(this); }
-    void Write(const char*) override { ++m_Lines; }
+    void Write(const char* line) override {
+        if (std::strstr(line, "reader ends")) m_ReaderEnded = true;
+        ++m_Lines;
+    }
     std::atomic<int> m_Lines{0};
+    std::atomic<bool> m_ReaderEnded{false};  // the port's reader said it ended
 };
 
 template <class F>
@@ -141,6 +146,8 @@ TEST(Unplug, ThePtyClosedInTheMiddleOfAPollCycle) {
     EXPECT_EQ(worker.Cycles(), cycles);
 
     // Lost and quiet: the process idles, and the log and the notifications stay as they were.
+    // (The port's reader may say it ended just after the poll worker saw the loss.)
+    ASSERT_TRUE(Within(5000, [&] { return lines.m_ReaderEnded.load(); }));
     const int linesWhenLost = lines.m_Lines.load();
     EXPECT_LT(CpuShare(2000), 0.1);
     EXPECT_EQ(lines.m_Lines.load(), linesWhenLost);

@@ -17,10 +17,20 @@ void RowsModel::Reset(std::vector<QStringList> rows, std::vector<int> icons) {
 bool RowsModel::SetRow(int row, const QStringList& texts, int icon) {
     if (row < 0 || row >= rowCount()) return false;
     const size_t r = static_cast<size_t>(row);
-    if (m_Rows[r] == texts && m_Icon[r] == icon) return false;
+    // Only the cells from the first to the last changed one are repainted: a name and a rating
+    // stay as they are while the readings change.
+    const QStringList& old = m_Rows[r];
+    int first = m_Icon[r] != icon ? 0 : -1;
+    int last = first;
+    for (int c = 0; c < columnCount(); ++c) {
+        if (old.value(c) == texts.value(c)) continue;
+        if (first < 0) first = c;
+        last = c;
+    }
+    if (first < 0) return false;
     m_Rows[r] = texts;
     m_Icon[r] = icon;
-    emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+    emit dataChanged(index(row, first), index(row, last));
     return true;
 }
 

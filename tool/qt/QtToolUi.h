@@ -28,6 +28,10 @@ public:
 
     // A choice made on the command line, given by the first connect dialog instead of asking.
     void PresetConnect(ConnectResult choice, std::string offlineFile = {});
+    // For scripts: nobody answers. Every message goes to standard error; a question gets its
+    // default answer, Retry/Cancel is cancelled, and so are file dialogs and the connect dialog
+    // (after a preset).
+    void SetUnattended(bool on) { m_Unattended = on; }
     // True once the core asked to close the main window from a workflow; the window is closed
     // when the workflow has ended.
     bool CloseRequested() const { return m_CloseRequested; }
@@ -74,6 +78,7 @@ private:
     std::string m_PresetFile;
     bool m_PresetUsed = true;
     std::atomic<bool> m_CloseRequested{false};
+    std::atomic<bool> m_Unattended{false};
 };
 
 }  // namespace jvo::tool::qt

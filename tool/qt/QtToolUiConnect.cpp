@@ -54,6 +54,7 @@ ConnectResult QtToolUi::RunConnectDialog(BasicDlg&) {
         const auto outcome = logic.OnWorkOffline();
         if (outcome != ConnectDlgLogic::Outcome::STAY) return logic.Result(outcome);
     }
+    if (m_Unattended) return {};  // nobody to choose
     std::vector<PortEntry> entries;
     ConnectDlgLogic logic(*this, [&entries] { return entries = ProbeComPorts(); });
     logic.Start();

@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QTimer>
+#include <cstdio>
 
 #include "qtcommon/UiCall.h"
 #include "tool/FileFilter.h"
@@ -91,6 +92,13 @@ void AddItems(QMenu* menu, const std::vector<MenuItem>& items) {
 
 MsgResult QtToolUi::Message(const std::string& text, MsgButtons buttons, MsgIcon icon,
                             MsgResult defaultButton) {
+    if (m_Unattended) {
+        std::fprintf(stderr, "jvo-config: %s\n", text.c_str());
+        // A question gets its default answer; a retry would only ask again.
+        return buttons == MsgButtons::YesNo         ? defaultButton
+               : buttons == MsgButtons::RetryCancel ? MsgResult::Cancel
+                                                    : MsgResult::Ok;
+    }
     return AwaitOnUi<MsgResult>(&m_Window, [&, buttons, icon, defaultButton](auto done) {
         const QMessageBox::StandardButtons set =
             buttons == MsgButtons::YesNo         ? QMessageBox::Yes | QMessageBox::No
@@ -110,6 +118,7 @@ MsgResult QtToolUi::Message(const std::string& text, MsgButtons buttons, MsgIcon
 
 FileChoice QtToolUi::ChooseFile(bool save, const std::string& defaultExt,
                                 const std::string& filter) {
+    if (m_Unattended) return {};
     return AwaitOnUi<FileChoice>(&m_Window, [&, save](auto done) {
         auto* d = new QFileDialog(&m_Window);
         d->setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);

@@ -25,8 +25,8 @@ bool FindOwnerSlot(ToolApp& app, int kind, QPoint& centre) {
     return false;
 }
 
-ScreenshotRun::ScreenshotRun(ToolApp& app, QString path)
-    : QObject(&app), m_App(app), m_Path(std::move(path)) {
+ScreenshotRun::ScreenshotRun(ToolApp& app, QString path, bool fileWanted)
+    : QObject(&app), m_App(app), m_Path(std::move(path)), m_FileWanted(fileWanted) {
     connect(&app, &ToolApp::WorkflowFinished, this,
             [this] { QTimer::singleShot(0, this, &ScreenshotRun::Step); });
     // A script must not wait for ever on a question nobody answers (a unit that does not
@@ -36,8 +36,12 @@ ScreenshotRun::ScreenshotRun(ToolApp& app, QString path)
         // The controller may be busy: judge by this run's own progress, not by its state.
         std::fprintf(stderr, "jvo-config: no screenshot after %d s\n", kTimeoutMs / 1000);
         std::fflush(nullptr);
-        std::_Exit(m_Stage == 0 ? jvo::qt::kExitNoUnit : jvo::qt::kExitNotCompleted);
+        std::_Exit(FailureStatus());
     });
+}
+
+int ScreenshotRun::FailureStatus() const {
+    return m_FileWanted ? jvo::qt::kExitFile : jvo::qt::kExitNotCompleted;
 }
 
 void ScreenshotRun::Step() {
@@ -51,13 +55,14 @@ void ScreenshotRun::Step() {
         const BasicDlg& d = m_App.Dlg();
         if (!(d.UnitConnected() || d.Offline())) {
             std::fprintf(stderr, "jvo-config: no configuration to show\n");
-            QApplication::exit(jvo::qt::kExitNotCompleted);
+            QApplication::exit(FailureStatus());
             return;
         }
         if (FindOwnerSlot(m_App, ITEM_BREAKER, at) &&
             m_App.Run([at](BasicDlg& dlg) { dlg.Map().OnLButtonUp(at.x(), at.y()); }))
             return;  // the next step follows the selection
     }
+    m_Stage = 2;
     const bool saved = m_App.Window().grab().save(m_Path, "PNG");
     if (saved)
         std::printf("%s\n", m_Path.toLocal8Bit().constData());

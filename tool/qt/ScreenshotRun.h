@@ -17,17 +17,24 @@ bool FindOwnerSlot(ToolApp& app, int kind, QPoint& centre);
 class ScreenshotRun final : public QObject {
     Q_OBJECT
 public:
-    // Without a screenshot by then the program ends with status 4 (the start-up never ended: no
-    // unit, or a question nobody answers) or 1.
+    // Without a screenshot by then the program ends with FailureStatus().
     static constexpr int kTimeoutMs = 120000;
 
-    ScreenshotRun(ToolApp& app, QString path);
+    // `fileWanted`: the configuration comes from a file, so its absence is a file problem.
+    ScreenshotRun(ToolApp& app, QString path, bool fileWanted = false);
+
+    // True once the screenshot was saved (or could not be written).
+    bool Finished() const { return m_Stage == 2; }
+    // The exit status of a run that ended without a screenshot: 3 when the configuration was to
+    // come from a file, else 1 (no unit connected).
+    int FailureStatus() const;
 
 private:
     void Step();
 
     ToolApp& m_App;
     QString m_Path;
+    bool m_FileWanted = false;
     int m_Stage = 0;
 };
 

@@ -32,8 +32,14 @@ int main(int argc, char** argv) {
     ToolApp tool(layout, log.Path());
     if (options.connect.m_Kind != ConnectResult::CANCELLED || !options.offlineFile.empty())
         tool.Ui().PresetConnect(options.connect, options.offlineFile);
-    if (!options.screenshot.empty())
-        new ScreenshotRun(tool, QString::fromStdString(options.screenshot));
+    ScreenshotRun* run = nullptr;
+    if (!options.screenshot.empty()) {
+        tool.Ui().SetUnattended(true);
+        run = new ScreenshotRun(tool, QString::fromStdString(options.screenshot),
+                                !options.offlineFile.empty());
+    }
     tool.Start();
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    // A screenshot run that ended before its screenshot (the start-up chose to exit) failed.
+    return run && !run->Finished() ? run->FailureStatus() : status;
 }

@@ -1,6 +1,7 @@
 #include "tool/UserMap.h"
 
 #include <algorithm>
+#include <cstddef>
 
 #include "base/FormatStr.h"
 
@@ -183,30 +184,91 @@ void UserMap::Repaint() {
     if (m_Canvas) m_Canvas->Repaint();
 }
 
+std::span<const Slot> UserMap::RunArea(const Slot& slot) const {
+    const PanelSlots& ps = m_Panels[m_Panel];
+    switch (slot.m_Type) {
+        case SLOT_PANEL: {
+            const int first = slot.m_Index < kSlotsPerColumn ? 0 : kSlotsPerColumn;
+            return {ps.m_Slots.data() + first, static_cast<size_t>(kSlotsPerColumn)};
+        }
+        case SLOT_AUX:
+            return ps.m_Aux[slot.m_Group >= 0 && slot.m_Group < kAuxPositions ? slot.m_Group : 0];
+        default:
+            return ps.m_Main;
+    }
+}
+
 void UserMap::DrawSlot(const Slot& slot) {
     if (!m_Canvas) return;
-    if (slot.m_Owner && slot.m_Pole != 0) return;  // covered by the owner's taller image
+    // An owner is drawn as one image per run of its poles in consecutive slots of one column (of
+    // the main feed's poles, of an auxiliary group): a run starts where the slot above does not
+    // hold the owner's previous pole, and its image covers the run's other slots.
+    const SlotRef* owner = slot.m_Owner;
+    int run = 1;
+    if (owner) {
+        const std::span<const Slot> area = RunArea(slot);
+        const std::ptrdiff_t at = &slot - area.data();
+        const std::ptrdiff_t size = static_cast<std::ptrdiff_t>(area.size());
+        if (at >= 0 && at < size) {
+            auto continues = [&](std::ptrdiff_t i, int pole) {
+                return area[i].m_Owner == owner && area[i].m_Pole == pole;
+            };
+            if (at > 0 && continues(at - 1, slot.m_Pole - 1)) return;
+            while (at + run < size && continues(at + run, slot.m_Pole + run))
+                ++run;
+        }
+    }
     const GridCell cell =
         MapSlot(slot, [&](const std::string& text) { m_Owner.ShowMessage(text, MsgIcon::None); });
     const MapRect cellRect = GridRect(cell.m_Column, cell.m_Row, cell.m_Column + 5, cell.m_Row + 1);
     if (cellRect.m_Left == 0 || cellRect.m_Top == 0) m_Owner.ShowMessage("Error", MsgIcon::None);
 
     SlotImage image;
-    if (slot.m_Owner) {
-        image.m_Poles = ImagePoles(slot.m_Owner->m_Poles);
-        if (image.m_Poles == 0) image.m_Poles = 1;
+    int rows = 1;
+    if (owner) {
+        image.m_Poles = std::max(ImagePoles(owner->m_Poles), 1);
+        // The images show three poles at most; poles beyond them are not drawn.
+        if (slot.m_Pole < 0 || slot.m_Pole >= image.m_Poles) return;
+        rows = std::min(run, image.m_Poles - slot.m_Pole);
+        if (slot.m_Pole != 0 || rows != image.m_Poles) {
+            image.m_FromPole = slot.m_Pole;
+            image.m_ShownPoles = rows;
+        }
         const bool oddEven = m_Config && IsOddEvenLayout(m_Config->m_Panels[m_Panel].m_Layout);
         image.m_Mirrored = oddEven && slot.m_Type == SLOT_PANEL && slot.m_Index >= kSlotsPerColumn;
     }
+    // The hovered and the selected slot of an owner are its first slot; every part shows them.
+    const Slot* anchor = owner && owner->m_First ? owner->m_First : &slot;
     const PanelSlots& ps = m_Panels[m_Panel];
-    image.m_Hover = ps.m_Hovered[m_View] == &slot;
+    image.m_Hover = ps.m_Hovered[m_View] == anchor;
 
     const int variant = m_Compact ? 1 : 0;
-    const int rows = image.m_Poles < 1 ? 1 : image.m_Poles;
     const MapRect rect{cellRect.m_Left, cellRect.m_Top, cellRect.m_Left + kPoleWidth[variant],
                        cellRect.m_Top + kPoleHeight[variant] * rows};
     m_Canvas->Image(image, rect);
-    if (ps.m_Selected[m_View] == &slot) m_Canvas->Frame(rect, kMapSelection, 3, true);
+    if (ps.m_Selected[m_View] == anchor) m_Canvas->Frame(rect, kMapSelection, 3, true);
+}
+
+void UserMap::DrawItem(const Slot* slot) {
+    if (!slot) return;
+    if (!slot->m_Owner) {
+        DrawSlot(*slot);
+        return;
+    }
+    const PanelSlots& ps = m_Panels[m_Panel];
+    auto drawOwned = [&](const Slot& s) {
+        if (s.m_Owner == slot->m_Owner) DrawSlot(s);
+    };
+    if (m_View == 0) {
+        for (const Slot& s : ps.m_Main)
+            drawOwned(s);
+        for (const Slot& s : ps.m_Slots)
+            drawOwned(s);
+    } else {
+        for (const auto& group : ps.m_Aux)
+            for (const Slot& s : group)
+                drawOwned(s);
+    }
 }
 
 void UserMap::DrawLabel(int s) {
@@ -290,8 +352,8 @@ void UserMap::SelectSlot(Slot* slot) {
     // The main window refuses a new selection while an open edit fails its check; the picture
     // then keeps showing the item being edited.
     if (!taken) ps.m_Selected[m_View] = old;
-    if (old) DrawSlot(*old);
-    if (slot) DrawSlot(*slot);
+    DrawItem(old);
+    DrawItem(slot);
     Repaint();
 }
 
@@ -303,8 +365,8 @@ void UserMap::OnMouseMove(int x, int y) {
     Slot* old = ps.m_Hovered[m_View];
     if (slot == old) return;
     ps.m_Hovered[m_View] = slot;
-    if (old) DrawSlot(*old);
-    if (slot) DrawSlot(*slot);
+    DrawItem(old);
+    DrawItem(slot);
     Repaint();
 }
 
@@ -315,7 +377,7 @@ void UserMap::OnMouseLeave() {
     Slot* old = ps.m_Hovered[m_View];
     if (!old) return;
     ps.m_Hovered[m_View] = nullptr;
-    DrawSlot(*old);
+    DrawItem(old);
     Repaint();
 }
 

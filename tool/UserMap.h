@@ -5,6 +5,7 @@
 // that a window only has to render what it is told and tests can check what is drawn where.
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "config/Slots.h"
@@ -34,11 +35,16 @@ constexpr MapColour kMapBorder{64, 64, 64};
 constexpr MapColour kMapSelection{240, 240, 120};
 
 // One of the 14 slot images: empty (0 poles) or an owner of 1..3 poles, possibly mirrored, in its
-// normal or its under-the-mouse form. An empty slot has no mirrored form.
+// normal or its under-the-mouse form. An empty slot has no mirrored form. An owner whose poles
+// do not all stand in one run of its column is drawn in parts, m_ShownPoles pole rows of its image
+// from pole m_FromPole: a sequential panel runs on from slot 21 into slot 22 at the top of the
+// right column, and poles past slot 42 are left out. The whole image has m_ShownPoles 0.
 struct SlotImage {
     int m_Poles = 0;
     bool m_Mirrored = false;
     bool m_Hover = false;
+    int m_FromPole = 0;
+    int m_ShownPoles = 0;
     bool operator==(const SlotImage&) const = default;
 };
 
@@ -169,7 +175,13 @@ private:
     void SelectSlot(Slot* slot);
     // Applies an open edit; false when it failed its check and stays open.
     bool SettleOpenEdit();
+    // Draws `slot` when it is empty or starts a run of its owner's poles (with the whole run).
     void DrawSlot(const Slot& slot);
+    // Draws an empty slot, or every part of an occupied slot's owner in the current view.
+    void DrawItem(const Slot* slot);
+    // The slots of the current panel a run of poles through `slot` can take: its column, its
+    // auxiliary group or the main feed's poles.
+    std::span<const Slot> RunArea(const Slot& slot) const;
     void DrawLabel(int slotIndex);
     void Repaint();
     bool Room(const PanelRecord& panel, int slotIndex) const;

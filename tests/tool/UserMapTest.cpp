@@ -385,6 +385,43 @@ TEST_F(UserMapTest, DrawingThePanelView) {
     EXPECT_FALSE(b->image.m_Mirrored);
 }
 
+// A sequential panel runs on from slot 21 into slot 22 at the top of the right column: each part
+// of a breaker stands in its own column, and poles beyond slot 42 are not drawn at all.
+TEST_F(UserMapTest, PolesStandInTheirOwnSlotsOnTheGrid) {
+    UnitConfig c = sim::MakeDemoConfig();  // panel B: "RACK B4" with 3 poles at slot 20
+    PanelRecord& b = c.m_Panels[1];
+    BreakerRecord& last = b.m_Breakers[b.m_BreakerCnt++];  // as loaded: poles at 42 and "43"
+    last.m_Name = "PAST 42";
+    last.m_Position = 42;
+    last.m_Poles = 2;
+    Start(AsExtracted(c));
+    dlg.OnCommand(IDC_PANEL_B);
+    canvas.ops.clear();
+    Map().RedrawMap();
+    for (const Op& op : canvas.Of(Op::IMAGE))
+        EXPECT_LE(op.rect.m_Bottom, 26 * 32) << op.rect.m_Left << "," << op.rect.m_Top;
+    const Op* upper = canvas.ImageAt(75, 24 * 32);  // slots 20 and 21
+    const Op* lower = canvas.ImageAt(275, 5 * 32);  // slot 22
+    const Op* cut = canvas.ImageAt(275, 25 * 32);   // slot 42
+    ASSERT_TRUE(upper && lower && cut);
+    EXPECT_EQ(upper->image, (SlotImage{3, false, false, 0, 2}));
+    EXPECT_EQ(upper->rect.m_Bottom, 26 * 32);
+    EXPECT_EQ(lower->image, (SlotImage{3, false, false, 2, 1}));
+    EXPECT_EQ(lower->rect.m_Bottom, 6 * 32);
+    EXPECT_EQ(cut->image, (SlotImage{2, false, false, 0, 1}));
+
+    // Clicking the third pole selects the breaker, framed in both columns.
+    const MapRect upperRect = upper->rect;
+    const MapRect lowerRect = lower->rect;
+    canvas.ops.clear();
+    Click(Map().PanelSlot(1, 21));
+    EXPECT_EQ(Map().Selected(1, 0), &Map().PanelSlot(1, 19));
+    const std::vector<Op> frames = canvas.Of(Op::FRAME);
+    ASSERT_EQ(frames.size(), 2u);
+    EXPECT_EQ(frames[0].rect, upperRect);
+    EXPECT_EQ(frames[1].rect, lowerRect);
+}
+
 TEST_F(UserMapTest, SelectionFrameAndHover) {
     Start(AsExtracted(sim::MakeDemoConfig()));
     canvas.ops.clear();

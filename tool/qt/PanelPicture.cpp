@@ -78,7 +78,19 @@ void PanelPicture::Frame(const MapRect& rect, const MapColour& colour, int penWi
 void PanelPicture::Image(const SlotImage& image, const MapRect& rect) {
     CallOnUi(this, [&] {
         QPainter p(&m_Image);
-        p.drawImage(QPoint(rect.m_Left, rect.m_Top), SlotImageFor(image));
+        const QImage& whole = SlotImageFor(image);
+        if (image.m_ShownPoles <= 0) {
+            p.drawImage(QPoint(rect.m_Left, rect.m_Top), whole);
+            return;
+        }
+        // A part: the pole rows it shows, cut from the owner's whole image.
+        const qreal ratio = whole.devicePixelRatio();
+        const qreal pole = SlotImageSize(SlotImage{1}, m_Compact).height();
+        const qreal width = whole.width() / ratio;
+        const QRectF target(rect.m_Left, rect.m_Top, width, pole * image.m_ShownPoles);
+        const QRectF source(0, pole * image.m_FromPole * ratio, whole.width(),
+                            pole * image.m_ShownPoles * ratio);
+        p.drawImage(target, whole, source);
     });
 }
 

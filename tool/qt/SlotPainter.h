@@ -26,6 +26,8 @@ struct PictureColours {
 // n poles is n poles high, an empty slot one.
 QSize SlotImageSize(const SlotImage& image, bool compact);
 
+// The whole image of `image` (a part of it, m_FromPole and m_ShownPoles, is cut out by the
+// picture when it copies the image).
 QImage DrawSlotImage(const SlotImage& image, bool compact, qreal ratio,
                      const PictureColours& colours);
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <thread>
 
 #include "base/FormatStr.h"
 #include "link/AppLog.h"
@@ -42,20 +43,41 @@ public:
         const int32_t length = buffer ? buffer->Length() : 0;
         if (length > kMaxReplyBody) {
             Overrun(FormatStr("a reply of %d bytes (at most %d)", length, kMaxReplyBody));
-        } else if (m_Fifo.Size() >= static_cast<size_t>(kMaxQueuedReplies) ||
-                   m_Bytes + length > kMaxQueuedBytes) {
+            return;
+        }
+        std::unique_lock<std::mutex> guard(m_Lock);
+        if (m_Fifo.Size() + (m_Direct ? 1 : 0) >= static_cast<size_t>(kMaxQueuedReplies) ||
+            m_Bytes + length > kMaxQueuedBytes) {
+            guard.unlock();
             Overrun(FormatStr("more than %d replies or %d bytes waiting", kMaxQueuedReplies,
                               kMaxQueuedBytes));
-        } else {
-            m_Bytes += length;
-            m_Fifo.Push(SocketUser::kRecvCode, std::move(buffer));
+            return;
         }
+        m_Bytes += length;
+        if (!m_Direct && m_Waiter.load() == std::this_thread::get_id()) {
+            // Received by the waiting transaction itself: no queue, no event to set and clear.
+            m_Direct = std::move(buffer);
+            return;
+        }
+        guard.unlock();
+        m_Fifo.Push(SocketUser::kRecvCode, std::move(buffer));
     }
     void OnClose() override { m_Fifo.Push(SocketUser::kClosedCode); }
-    // Takes the oldest entry; false when none.
+    // The thread of the transaction that waits now (none: a default id).
+    void SetWaiter(std::thread::id id) { m_Waiter = id; }
+    // Takes the oldest entry; false when none. The queue's entries came before the one the
+    // waiting transaction received itself.
     bool Pop(MsgFifo::Entry& entry) {
-        if (!m_Fifo.Pop(entry)) return false;
-        if (entry.buffer) m_Bytes -= entry.buffer->Length();
+        if (m_Fifo.Pop(entry)) {
+            if (entry.buffer) m_Bytes -= entry.buffer->Length();
+            return true;
+        }
+        std::lock_guard<std::mutex> guard(m_Lock);
+        if (!m_Direct) return false;
+        m_Bytes -= m_Direct->Length();
+        entry = MsgFifo::Entry{};
+        entry.code = SocketUser::kRecvCode;
+        entry.buffer = std::move(m_Direct);
         return true;
     }
     MsgFifo& Fifo() { return m_Fifo; }
@@ -82,9 +104,11 @@ private:
     MsgFifo m_Fifo;
     std::atomic<int32_t> m_Bytes{0};
     std::atomic<bool> m_Overrun{false};
-    mutable std::mutex m_Lock;
+    std::atomic<std::thread::id> m_Waiter{};
+    mutable std::mutex m_Lock;  // the socket, the reason and the direct reply
     std::weak_ptr<TcpSocket> m_Socket;
     std::string m_Reason;
+    std::unique_ptr<RecBuf> m_Direct;  // a reply the waiting transaction received itself
 };
 
 std::unique_ptr<ProxyConnection> ProxyConnection::Open(const std::string& host,
@@ -128,9 +152,15 @@ bool ProxyConnection::Transact(uint8_t address, MsgBuf& request, MsgBuf& reply,
         user = m_User;
     }
     if (!socket || !user) return false;
+    struct Waiting {
+        ReplyQueue& user;
+        explicit Waiting(ReplyQueue& u) : user(u) { user.SetWaiter(std::this_thread::get_id()); }
+        ~Waiting() { user.SetWaiter({}); }
+    } waiting(*user);
 
     // Whatever is waiting now answers an earlier request (a copy, or a reply that came too late):
     // it must not be taken as the answer to this one.
+    socket->TakeWaiting();
     int stale = 0;
     for (MsgFifo::Entry entry; user->Pop(entry);) {
         if (entry.code == SocketUser::kRecvCode && entry.buffer) {

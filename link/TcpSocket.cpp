@@ -96,8 +96,9 @@ const IClock& ClockOf(const TcpSocketOptions& options) {
 enum class Step { Go, End, Stop };
 
 // Takes what has arrived (a bounded number of reads) and hands each message to the user, on the
-// worker's thread or on a caller's. rxLock held.
-Step Receive(TcpSocket::Shared& s) {
+// worker's thread or on a caller's; with `oneMessage`, no more once a message was handed over.
+// rxLock held.
+Step Receive(TcpSocket::Shared& s, bool oneMessage = false) {
     const int fd = s.socket.Get();
     const uint32_t tid = s.tid.load();
     StreamReader& reader = *s.reader;
@@ -122,6 +123,7 @@ Step Receive(TcpSocket::Shared& s) {
                 const int32_t length = static_cast<int32_t>(reader.Length());
                 s.user->OnRecv(std::make_unique<RecBuf>(reader.TakeBody(), length));
                 s.lastRecvMs = ClockOf(s.options).NowMs();
+                if (oneMessage) return Step::Go;
                 break;
             }
             case StreamReader::Event::BadMarker:
@@ -135,6 +137,14 @@ Step Receive(TcpSocket::Shared& s) {
         }
     }
     return Step::Go;
+}
+
+// After a caller's receive: a connection that ended there is ended by the worker, as if it had
+// seen it itself.
+void EndIfLost(TcpSocket::Shared& s, Step step) {
+    if (step != Step::End) return;
+    s.rxEnded = true;
+    s.sendQueue.Push(TcpSocket::kWakeCode);
 }
 
 // The worker's loop over one connection (runs on the TcpSocketThread).
@@ -395,14 +405,18 @@ void TcpSocket::ReceiveHere(const SyncEvent& ready, int32_t waitMs) {
         {s.socket.Get(), POLLIN, 0}, {ready.Fd(), POLLIN, 0}, {s.closeEvent.Fd(), POLLIN, 0}};
     const int n = ::poll(fds, 3, waitMs);
     std::lock_guard<std::mutex> guard(s.rxLock);
-    if (n > 0 && !(fds[2].revents & POLLIN) && (fds[0].revents & (POLLIN | POLLERR | POLLHUP))) {
-        if (Receive(s) == Step::End) {
-            // The worker ends the connection as if it had seen this itself.
-            s.rxEnded = true;
-            s.sendQueue.Push(kWakeCode);
-        }
-    }
+    // The caller has what it waited for after one message; what may follow is taken in by
+    // TakeWaiting before its next request.
+    if (n > 0 && !(fds[2].revents & POLLIN) && (fds[0].revents & (POLLIN | POLLERR | POLLHUP)))
+        EndIfLost(s, Receive(s, true));
     if (--s.callersReceiving == 0) s.noCallers.notify_all();
+}
+
+void TcpSocket::TakeWaiting() {
+    Shared& s = *m_Shared;
+    std::lock_guard<std::mutex> guard(s.rxLock);
+    if (s.finishing || s.rxEnded.load() || s.state.load() != kRunning) return;
+    EndIfLost(s, Receive(s));
 }
 
 void TcpSocket::Close() {

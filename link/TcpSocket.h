@@ -75,6 +75,10 @@ public:
     // caller that waits for an answer saves the wake-up of a second thread this way; while it
     // waits here the worker leaves receiving to it. Returns early when the connection is closed.
     void ReceiveHere(const SyncEvent& ready, int32_t waitMs);
+    // Takes in, on the calling thread and without waiting, what has arrived and not been read:
+    // the worker may stand aside for up to tickMs after a caller received, so a caller about to
+    // send a request calls this first to see every message that came before it.
+    void TakeWaiting();
     // Asks the worker to stop (once) and lets it close the socket. May be called more than once.
     // The worker ends soon after: a message not yet completely sent by then may be given up, so
     // that a peer which does not read cannot hold the worker (and the socket) forever.

@@ -27,7 +27,7 @@ namespace jvo::monitor::qt {
 namespace {
 
 constexpr int kMinimumHeight = 500;
-constexpr int kNotesMs = 100;
+constexpr int kNotesMs = 200;
 constexpr int kStartHeight = 800;  // cut to the work area
 
 }  // namespace

@@ -7,7 +7,7 @@
 // command at a time (a second one is refused while the first runs).
 //
 // Threads: the poll worker and the command thread post to the NotifyQueue; its wake-up queues a
-// call of TakeNotes() on this window's thread (at most every 100 ms), which takes the whole batch
+// call of TakeNotes() on this window's thread (at most every 200 ms), which takes the whole batch
 // and repaints only the rows and fields the batch names (and only the cells whose texts changed).
 #include <QMainWindow>
 #include <QTimer>

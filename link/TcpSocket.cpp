@@ -139,6 +139,12 @@ Step Receive(TcpSocket::Shared& s, bool oneMessage = false) {
     return Step::Go;
 }
 
+// Whether a caller may still receive on the socket (rxLock held): not once it is closing or a
+// receive has ended it.
+bool CallersMayReceive(const TcpSocket::Shared& s) {
+    return !s.finishing && !s.rxEnded.load() && s.state.load() == TcpSocket::kRunning;
+}
+
 // After a caller's receive: a connection that ended there is ended by the worker, as if it had
 // seen it itself.
 void EndIfLost(TcpSocket::Shared& s, Step step) {
@@ -392,7 +398,7 @@ void TcpSocket::ReceiveHere(const SyncEvent& ready, int32_t waitMs) {
     bool receive = false;
     {
         std::lock_guard<std::mutex> guard(s.rxLock);
-        receive = !s.finishing && !s.rxEnded.load() && s.state.load() == kRunning;
+        receive = CallersMayReceive(s);
         if (receive) ++s.callersReceiving;
     }
     if (!receive) {
@@ -415,8 +421,7 @@ void TcpSocket::ReceiveHere(const SyncEvent& ready, int32_t waitMs) {
 void TcpSocket::TakeWaiting() {
     Shared& s = *m_Shared;
     std::lock_guard<std::mutex> guard(s.rxLock);
-    if (s.finishing || s.rxEnded.load() || s.state.load() != kRunning) return;
-    EndIfLost(s, Receive(s));
+    if (CallersMayReceive(s)) EndIfLost(s, Receive(s));
 }
 
 void TcpSocket::Close() {

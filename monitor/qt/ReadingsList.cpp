@@ -7,6 +7,8 @@
 #include <QStyledItemDelegate>
 #include <QTableView>
 
+#include "monitor/qt/ReadingCellDelegate.h"
+
 namespace jvo::monitor::qt {
 
 namespace {
@@ -37,6 +39,7 @@ ReadingsList::ReadingsList(const QStringList& heads, const std::vector<int>& wid
     m_Table->setSelectionMode(QAbstractItemView::SingleSelection);
     m_Table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_Table->setWordWrap(false);
+    m_Table->setItemDelegate(new ReadingCellDelegate(m_Table));
     m_Table->verticalHeader()->hide();
     m_Table->verticalHeader()->setDefaultSectionSize(m_Table->fontMetrics().height() + 6);
     m_Table->horizontalHeader()->setHighlightSections(false);

@@ -1,15 +1,22 @@
-// The list model repaints what changed: every changed cell lies in the signalled range, and an
-// unchanged row signals nothing.
+// The list repaints what changed, and cheaply: every changed cell lies in the signalled range, an
+// unchanged row signals nothing, and the reading cells' own drawing looks exactly like the
+// standard delegate's.
 #include <gtest/gtest.h>
 
+#include <QHeaderView>
+#include <QImage>
+#include <QStyledItemDelegate>
+#include <QTableView>
 #include <vector>
 
+#include "monitor/qt/ReadingCellDelegate.h"
 #include "monitor/qt/RowsModel.h"
 
 namespace jvo::test {
 namespace {
 
 using monitor::qt::IconSet;
+using monitor::qt::ReadingCellDelegate;
 using monitor::qt::RowsModel;
 
 TEST(RowsModel, SignalsExactlyTheChangedCells) {
@@ -39,6 +46,42 @@ TEST(RowsModel, SignalsExactlyTheChangedCells) {
     ASSERT_EQ(signalled.size(), 1u);
     EXPECT_EQ(range(), (std::vector<int>{0, 0, 0, 3}));
     EXPECT_EQ(model.Icon(0), 2);
+}
+
+TEST(RowsModel, ReadingCellsLookAsTheStandardDelegateDrawsThem) {
+    RowsModel model({"Name", "Rating", "I1", "kWh", "Note"}, IconSet::Breaker, nullptr);
+    // Digits and signs, a text too wide for its cell (elided), one the fast path leaves to the
+    // standard delegate (not ASCII), an empty cell; one selected row and the current cell.
+    model.Reset({{"A1", "20", "12.5", "123456.789", "OK"},
+                 {"A2 main", "-", "-0.1", "0.000", "\u00b5A"},
+                 {"A3", "100", "1234567890123", "", "x"}},
+                {0, 1, 2});
+    auto render = [&](QAbstractItemDelegate* delegate) {
+        QTableView view;
+        view.setModel(&model);
+        view.setItemDelegate(delegate);
+        view.verticalHeader()->hide();
+        view.setColumnWidth(2, 40);
+        view.resize(420, 140);
+        view.selectRow(1);
+        view.setCurrentIndex(model.index(1, 3));
+        return view.grab().toImage();
+    };
+    QStyledItemDelegate standard;
+    ReadingCellDelegate fast;
+    const QImage expected = render(&standard);
+    const QImage drawn = render(&fast);
+    ASSERT_EQ(drawn.size(), expected.size());
+    int differing = 0;
+    for (int y = 0; y < drawn.height(); ++y)
+        for (int x = 0; x < drawn.width(); ++x)
+            if (drawn.pixel(x, y) != expected.pixel(x, y)) ++differing;
+    EXPECT_EQ(differing, 0);
+    EXPECT_GE(fast.CellsDrawnDirectly(), 8);  // the digits, signs and the empty cells
+    if (differing) {
+        expected.save(QStringLiteral("cells-standard.png"));
+        drawn.save(QStringLiteral("cells-fast.png"));
+    }
 }
 
 }  // namespace

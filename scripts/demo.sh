@@ -44,8 +44,9 @@ install_missing() {
         log "installing: ${need[*]}"
         local sudo=""
         [ "$(id -u)" -eq 0 ] || sudo="sudo"
-        $sudo apt-get update -q
-        DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q "${need[@]}"
+        # apt's output goes to standard error too: standard output carries only the paths.
+        $sudo apt-get update -q >&2
+        DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q "${need[@]}" >&2
     fi
 }
 

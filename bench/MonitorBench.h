@@ -2,7 +2,8 @@
 // The monitor's figures, measured on the real programs in child processes: jvo-sim serves the
 // unit on a pty, the monitor's windows run on Qt's offscreen platform (unless a display is set).
 // - monitor-cpu: the jvo-monitor process's CPU time (from /proc/<pid>/stat) while it polls a
-//   unit paced at 115200 baud, in percent of one core.
+//   unit paced at 115200 baud, in percent of one core; next to it the floor of a bare loop
+//   against the same unit (BareClient.h).
 // - ui-lag-p99: jvo-bench-ui runs the monitor's window with a 10 ms timer probe on its event loop
 //   while it polls an unpaced unit, and reports how late the probe fired.
 // The programs are looked for next to jvo-bench, then where the build tree puts them.

@@ -65,8 +65,8 @@ public:
     void OnClose() override { m_Fifo.Push(SocketUser::kClosedCode); }
     // The thread of the transaction that waits now (none: a default id).
     void SetWaiter(std::thread::id id) { m_Waiter = id; }
-    // Takes the oldest entry; false when none. The queue's entries came before the one the
-    // waiting transaction received itself.
+    // Takes the queue's oldest entry, else the reply the waiting transaction received itself;
+    // false when there is neither.
     bool Pop(MsgFifo::Entry& entry) {
         if (m_Fifo.Pop(entry)) {
             if (entry.buffer) m_Bytes -= entry.buffer->Length();
@@ -152,12 +152,6 @@ bool ProxyConnection::Transact(uint8_t address, MsgBuf& request, MsgBuf& reply,
         user = m_User;
     }
     if (!socket || !user) return false;
-    struct Waiting {
-        ReplyQueue& user;
-        explicit Waiting(ReplyQueue& u) : user(u) { user.SetWaiter(std::this_thread::get_id()); }
-        ~Waiting() { user.SetWaiter({}); }
-    } waiting(*user);
-
     // Whatever is waiting now answers an earlier request (a copy, or a reply that came too late):
     // it must not be taken as the answer to this one.
     socket->TakeWaiting();
@@ -178,6 +172,13 @@ bool ProxyConnection::Transact(uint8_t address, MsgBuf& request, MsgBuf& reply,
             stale);
     }
 
+    // From here on a reply this thread receives itself is its answer (what TakeWaiting took in
+    // above went through the queue, in the order it came).
+    struct Waiting {
+        ReplyQueue& user;
+        explicit Waiting(ReplyQueue& u) : user(u) { user.SetWaiter(std::this_thread::get_id()); }
+        ~Waiting() { user.SetWaiter({}); }
+    } waiting(*user);
     const int32_t length = request.Unread();
     if (length > 0xFFFF) {
         JVO_LOG1("ProxyConnection::Transact() Request too long (%d bytes)", length);

@@ -2,16 +2,11 @@
 
 #include <errno.h>
 #include <fcntl.h>
-#include <limits.h>
-#include <stdlib.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <random>
-
 #include "config/Codec.h"
-#include "base/FormatStr.h"
 #include "base/MsgBuf.h"
+#include "base/ReplaceFile.h"
 
 namespace jvo {
 
@@ -27,75 +22,14 @@ public:
     UniqueFd& operator=(const UniqueFd&) = delete;
     ~UniqueFd() { Close(); }
     int Get() const { return m_Fd; }
-    void Reset(int fd) {
-        Close();
-        m_Fd = fd;
-    }
-    // Closes now; false when the close reported an error (for written files: data not stored).
-    bool Close() {
-        if (m_Fd < 0) return true;
-        const int rc = ::close(m_Fd);
+    void Close() {
+        if (m_Fd >= 0) ::close(m_Fd);
         m_Fd = -1;
-        return rc == 0;
     }
 
 private:
     int m_Fd;
 };
-
-// A new file next to the file it will replace; removed again unless Commit() succeeded.
-class TempFile {
-public:
-    TempFile() = default;
-    TempFile(const TempFile&) = delete;
-    TempFile& operator=(const TempFile&) = delete;
-    ~TempFile() {
-        m_Fd.Close();
-        if (!m_Name.empty()) ::unlink(m_Name.c_str());
-    }
-
-    // Creates a file of a fresh name in `dir`, readable as a normally created file would be.
-    bool Create(const std::string& dir) {
-        std::random_device rd;
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            std::string name = FormatStr("%s/.jvo-save-%d-%08x.tmp", dir,
-                                         static_cast<int>(getpid()), static_cast<unsigned>(rd()));
-            const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (fd >= 0) {
-                m_Name = std::move(name);
-                m_Fd.Reset(fd);
-                return true;
-            }
-            if (errno != EEXIST) return false;
-        }
-        return false;
-    }
-
-    int Fd() const { return m_Fd.Get(); }
-
-    // Flushes the file to the disk, closes it and moves it onto `target`.
-    bool Commit(const std::string& target) {
-        if (::fsync(m_Fd.Get()) != 0 || !m_Fd.Close()) return false;
-        if (::rename(m_Name.c_str(), target.c_str()) != 0) return false;
-        m_Name.clear();
-        return true;
-    }
-
-private:
-    UniqueFd m_Fd;
-    std::string m_Name;
-};
-
-bool WriteAll(int fd, const uint8_t* data, size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
 
 // Reads up to `size` bytes; returns how many arrived before the end of the file, -1 on an error
 // (including a descriptor that has nothing to read yet).
@@ -114,18 +48,6 @@ ssize_t ReadUpTo(int fd, uint8_t* data, size_t size) {
 uint32_t ReadLength(const uint8_t* p) {
     return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
            static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-
-std::string DirName(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
-void SyncDir(const std::string& dir) {
-    UniqueFd fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (fd.Get() >= 0) ::fsync(fd.Get());  // best effort: not every file system supports it
 }
 
 }  // namespace
@@ -193,23 +115,8 @@ bool DecodeConfigFile(UnitConfig& config, const uint8_t* data, size_t size) {
 bool SaveConfigFile(const UnitConfig& config, const std::string& path) {
     std::vector<uint8_t> image;
     if (path.empty() || !EncodeConfigFile(config, image)) return false;
-    // Replace the file a symbolic link points to, not the link.
-    std::string target = path;
-    struct stat st;
-    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        char resolved[PATH_MAX];
-        if (!::realpath(path.c_str(), resolved)) return false;
-        target = resolved;
-    }
-    TempFile temp;
-    if (!temp.Create(DirName(target))) return false;
-    // Keep the permissions of the file being replaced.
-    if (::stat(target.c_str(), &st) == 0 && ::fchmod(temp.Fd(), st.st_mode & 07777) != 0)
-        return false;
-    if (!WriteAll(temp.Fd(), image.data(), image.size())) return false;
-    if (!temp.Commit(target)) return false;
-    SyncDir(DirName(target));
-    return true;
+    return ReplaceFile(path, std::string_view(reinterpret_cast<const char*>(image.data()),
+                                              image.size()));
 }
 
 bool LoadConfigFile(UnitConfig& config, int fd) {

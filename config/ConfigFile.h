@@ -34,7 +34,8 @@ bool DecodeConfigFile(UnitConfig& config, const uint8_t* data, size_t size);
 
 // Writes `config` to `path` without ever leaving a damaged file there: the image goes into a new
 // file in the same folder, is flushed to the disk and only then renamed over `path`. On failure
-// the previous file (if any) is untouched and the new file is removed.
+// the previous file (if any) is untouched and the new file is removed. A device, FIFO or anything
+// else but a regular file at `path` is refused (base/ReplaceFile.h).
 bool SaveConfigFile(const UnitConfig& config, const std::string& path);
 
 // Reads a configuration from an open file descriptor (from its current offset to its end). Reads

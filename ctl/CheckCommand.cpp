@@ -65,6 +65,8 @@ int RunCheck(int argc, char** argv) {
     }
     if (!SaveConfigFile(config, *fixPath)) {
         WriteText(stderr, FormatStr("Failed to save configuration to: %s\n", *fixPath));
+        const std::string why = WhyNotSavable(*fixPath);
+        Explain(kName, why.empty() ? "the file could not be written (is the disk full?)" : why);
         return kExitFile;
     }
     WriteText(stderr, FormatStr("Successfully saved configuration to: %s\n", *fixPath));

@@ -19,7 +19,7 @@ int RunEvents(int argc, char** argv) {
     MonitorRunResult result;
     const int status = RunMonitorOnce(args, 0, result);
     if (status != kExitOk) return status;
-    return WriteResultFile(args.output, EventLogDump(result.logs, serviceUser));
+    return WriteResultFile(args.command, args.output, EventLogDump(result.logs, serviceUser));
 }
 
 }  // namespace jvo::ctl

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "base/FormatStr.h"
+#include "base/ReplaceFile.h"
 #include "ctl/Commands.h"
 #include "link/UnitClient.h"
 #include "monitor/Dumps.h"
@@ -43,6 +44,12 @@ int ParseMonitorRunArgs(int argc, char** argv, const char* command, const char* 
     out.command = command;
     std::string error;
     if (!ParseLinkTarget(args, out.target, error)) return UsageError(command, kUsage, error);
+    // A file that cannot be written is found out before the unit is read, not after.
+    if (const std::string why = WhyNotSavable(out.output); !why.empty()) {
+        std::fprintf(stderr, "%s\n", CreateFileFailedText(out.output).c_str());
+        Explain(command, why);
+        return kExitFile;
+    }
     return -1;
 }
 
@@ -91,14 +98,12 @@ int RunMonitorOnce(const MonitorRunArgs& args, int cycles, MonitorRunResult& res
     return kExitOk;
 }
 
-int WriteResultFile(const std::string& path, const std::string& text) {
-    const std::string temp = path + ".part";
-    if (!WriteDumpFile(temp, text) || std::rename(temp.c_str(), path.c_str()) != 0) {
-        ::unlink(temp.c_str());
-        std::fprintf(stderr, "%s\n", CreateFileFailedText(path).c_str());
-        return kExitFile;
-    }
-    return kExitOk;
+int WriteResultFile(const char* command, const std::string& path, const std::string& text) {
+    if (ReplaceFile(path, text)) return kExitOk;
+    std::fprintf(stderr, "%s\n", CreateFileFailedText(path).c_str());
+    const std::string why = WhyNotSavable(path);
+    Explain(command, why.empty() ? "the file could not be written (is the disk full?)" : why);
+    return kExitFile;
 }
 
 }  // namespace jvo::ctl

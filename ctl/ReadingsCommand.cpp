@@ -16,7 +16,7 @@ int RunReadings(int argc, char** argv) {
     MonitorRunResult result;
     const int status = RunMonitorOnce(args, 1, result);
     if (status != kExitOk) return status;
-    return WriteResultFile(args.output,
+    return WriteResultFile(args.command, args.output,
                            ReadingsDump(result.setup.m_Config, result.readings.Snapshot()));
 }
 

@@ -122,11 +122,13 @@ public:
         if (m_Fd >= 0) ::close(m_Fd);
     }
     bool Open(const std::string& path) {
+        struct stat st {};
+        m_Created = ::stat(path.c_str(), &st) != 0;
         m_Fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
         if (m_Fd < 0) return false;
-        struct stat st {};
         if (::fstat(m_Fd, &st) != 0) return false;
-        if (st.st_size == 0) return Write(kHeader);
+        m_HeaderOnly = st.st_size == 0;
+        if (m_HeaderOnly) return Write(kHeader);
         char last = '\n';
         const int in = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
         if (in >= 0) {
@@ -147,8 +149,21 @@ public:
         return ::fdatasync(m_Fd) == 0;
     }
 
+    // Undoes Open() when nothing was recorded: a file it created is removed, an empty one is
+    // left empty.
+    void Discard(const std::string& path) {
+        if (!m_HeaderOnly) return;
+        if (m_Created) {
+            ::unlink(path.c_str());
+            return;
+        }
+        if (::ftruncate(m_Fd, 0) != 0) std::perror("jvoctl record: ftruncate");
+    }
+
 private:
     int m_Fd = -1;
+    bool m_Created = false;     // Open() made the file
+    bool m_HeaderOnly = false;  // the file holds no more than the header Open() wrote
 };
 
 bool ParseSeconds(const std::string* text, long& value) {
@@ -243,7 +258,10 @@ int RunRecord(int argc, char** argv) {
     UnitLink link;
     monitor::UnitSetup setup;
     const int connected = Connect(link, target, setup);
-    if (connected != kExitOk) return connected;
+    if (connected != kExitOk) {
+        file.Discard(*output);
+        return connected;
+    }
 
     monitor::CPolledIPC mailbox;
     monitor::NotifyQueue notify;

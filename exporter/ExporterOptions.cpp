@@ -1,7 +1,8 @@
 #include "exporter/ExporterOptions.h"
 
-#include <fstream>
-#include <set>
+#include <cerrno>
+#include <cstdio>
+#include <memory>
 #include <sstream>
 
 #include "base/CmdLine.h"
@@ -25,6 +26,39 @@ std::string Trimmed(const std::string& s) {
     const size_t first = s.find_first_not_of(" \t\r");
     if (first == std::string::npos) return {};
     return s.substr(first, s.find_last_not_of(" \t\r") - first + 1);
+}
+
+// The whole file; false with `error` saying why it cannot be read (a folder opens, but reads
+// fail).
+bool ReadConfigFile(const std::string& path, std::string& text, std::string& error) {
+    errno = 0;
+    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
+    if (file) {
+        char chunk[4096];
+        size_t n;
+        while ((n = std::fread(chunk, 1, sizeof chunk, file.get())) > 0)
+            text.append(chunk, n);
+        if (!std::ferror(file.get())) return true;
+    }
+    error = "cannot read the configuration file " + path + ": " + cmdline::ErrorText(errno);
+    return false;
+}
+
+// A line as it may be shown on a terminal: control characters as \xNN.
+std::string Printable(const std::string& s) {
+    std::string out;
+    for (const char c : s) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7F) {
+            static const char kHex[] = "0123456789abcdef";
+            out += "\\x";
+            out += kHex[u >> 4];
+            out += kHex[u & 15];
+        } else {
+            out += c;
+        }
+    }
+    return out;
 }
 
 bool ParseListen(const std::string& text, ExporterOptions& options, std::string& error) {
@@ -66,7 +100,7 @@ bool ParseUnitEntry(const std::string& text, UnitEntry& entry, std::string& erro
     const size_t eq = text.find('=');
     const std::string name = eq == std::string::npos ? std::string() : text.substr(0, eq);
     if (eq == std::string::npos || !ValidName(name)) {
-        error = "'" + text +
+        error = "'" + Printable(text) +
                 "' is not a unit: NAME=com:N, NAME=device:PATH or NAME=proxy:HOST[:PORT], where "
                 "NAME is letters, digits, '-' and '_'";
         return false;
@@ -179,14 +213,9 @@ ParseStatus ParseExporterArgs(int argc, const char* const* argv, ExporterOptions
     }
     bool listenInFile = false;
     if (haveConfig) {
-        std::ifstream in(config, std::ios::binary);
-        if (!in) {
-            error = "cannot read the configuration file " + config;
-            return ParseStatus::FILE;
-        }
-        std::ostringstream text;
-        text << in.rdbuf();
-        if (!ParseConfigText(text.str(), config, options, listenInFile, error))
+        std::string text;
+        if (!ReadConfigFile(config, text, error)) return ParseStatus::FILE;
+        if (!ParseConfigText(text, config, options, listenInFile, error))
             return ParseStatus::FILE;
     }
     if (haveListen && !ParseListen(listen, options, error)) {

@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -146,6 +147,13 @@ int ParseArgs(int argc, char** argv, Options& o) {
                 return bad("--listen: " + error);
             continue;
         }
+        static const char* const kValued[] = {
+            "--com",     "--config",  "--baud",  "--dip",    "--schema",  "--seed",
+            "--day",     "--overload", "--voltage", "--drop", "--corrupt", "--stale",
+            "--foreign", "--duplicate", "--reorder", "--late", "--refuse"};
+        if (std::find(std::begin(kValued), std::end(kValued), a) == std::end(kValued))
+            return bad(a.size() > 1 && a[0] == '-' ? "unknown option " + a
+                                                   : "unexpected argument " + a);
         if (i + 1 >= argc) return bad("missing value for " + a);
         const char* v = argv[++i];
         long n = 0;

@@ -246,9 +246,19 @@ TEST_F(Jvoctl, FixThatCannotBeSaved) {
     const std::string file = Save(MakeValidConfig());
     const std::string blocked = m_Dir.File("dir");
     ASSERT_EQ(::mkdir(blocked.c_str(), 0700), 0);
-    const CtlRun r = Ctl({"check", file, "--fix", blocked});
+    CtlRun r = Ctl({"check", file, "--fix", blocked});
     EXPECT_EQ(r.status, 3);
-    EXPECT_EQ(r.err, "Failed to save configuration to: " + blocked + "\n");
+    EXPECT_EQ(r.err, "Failed to save configuration to: " + blocked + "\njvoctl check: " + blocked +
+                         " is a directory\n");
+    // A FIFO (or a device such as /dev/full) is refused, never replaced by a regular file.
+    const std::string fifo = m_Dir.File("fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    r = Ctl({"check", file, "--fix", fifo});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_NE(r.err.find(fifo + " is not a regular file"), std::string::npos) << r.err;
+    struct stat st {};
+    ASSERT_EQ(::lstat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
 TEST_F(Jvoctl, FilesThatCannotBeOpenedOrLoaded) {

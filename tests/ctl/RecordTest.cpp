@@ -1,11 +1,13 @@
 // jvoctl record against a simulated unit on a pty pinned as COM 4: rows, flushing, a gap while
 // the unit's device is gone, Ctrl-C, and appending to the same file.
 #include <signal.h>
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <ctime>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <regex>
@@ -151,10 +153,19 @@ TEST(RecordTest, RefusesABadCommandLineAndAnUnwritableFile) {
     EXPECT_EQ(Finish(Spawn({"record", "--com", "4", "-o", dir.File("no/such/dir.csv")}, err,
                            dir.File("ports"))),
               3);
-    // Nothing pinned as COM 4: the unit cannot be reached.
+    // Nothing pinned as COM 4: the unit cannot be reached, and no file is left that only holds
+    // the header; an empty file given stays empty.
     EXPECT_EQ(
         Finish(Spawn({"record", "--com", "4", "-o", dir.File("b.csv")}, err, dir.File("ports"))),
         4);
+    struct stat st {};
+    EXPECT_NE(::stat(dir.File("b.csv").c_str(), &st), 0);
+    std::ofstream(dir.File("empty.csv")).flush();
+    EXPECT_EQ(Finish(Spawn({"record", "--com", "4", "-o", dir.File("empty.csv")}, err,
+                           dir.File("ports"))),
+              4);
+    ASSERT_EQ(::stat(dir.File("empty.csv").c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, 0);
 }
 
 }  // namespace

@@ -82,6 +82,13 @@ TEST(ExporterOptionsTest, RefusesWhatItCannotServe) {
     std::ofstream(conf) << "a=com:1\n# fine\nb=serial:2\n";
     EXPECT_EQ(Parse({"--config", conf}, o, error), ParseStatus::FILE);
     EXPECT_NE(error.find("bad.conf:3:"), std::string::npos) << error;
+    // A folder opens but cannot be read; a damaged line is shown without its control characters.
+    EXPECT_EQ(Parse({"--config", dir.Path()}, o, error), ParseStatus::FILE);
+    EXPECT_NE(error.find("Is a directory"), std::string::npos) << error;
+    std::ofstream(conf) << "a\x1b]0;x\x07=com:1\n";
+    EXPECT_EQ(Parse({"--config", conf}, o, error), ParseStatus::FILE);
+    EXPECT_EQ(error.find('\x1b'), std::string::npos) << error;
+    EXPECT_NE(error.find("'a\\x1b]0;x\\x07=com:1'"), std::string::npos) << error;
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 
 #include "link/Commands.h"
@@ -24,6 +25,13 @@ std::string ReadText(const std::string& path) {
 bool Exists(const std::string& path) {
     struct stat st;
     return ::stat(path.c_str(), &st) == 0;
+}
+
+// No temporary file of a save is left in `folder`.
+bool NoTempFiles(const std::string& folder) {
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        if (e.path().filename().string().rfind(".jvo-save", 0) == 0) return false;
+    return true;
 }
 
 // Every line ends in CR LF, and no field opens a quote it does not close on that line: a
@@ -94,7 +102,28 @@ TEST_F(JvoctlMonitorTest, ReadingsOverComPortAndThroughProxy) {
     const UnitConfig c = unit.Current();
     EXPECT_NE(com.find(c.m_Panels[1].m_Breakers[0].m_Name), std::string::npos);
     EXPECT_NE(com.find(" V, "), std::string::npos);
-    EXPECT_FALSE(Exists(viaCom + ".part"));
+    EXPECT_TRUE(NoTempFiles(dir.Path()));
+
+    // Through a symbolic link the file it points to is replaced, and a FILE.part of the user's
+    // is none of the program's business.
+    const std::string link = dir.File("link.csv");
+    ASSERT_EQ(::symlink(viaProxy.c_str(), link.c_str()), 0);
+    std::ofstream(link + ".part") << "mine";
+    r = Jvoctl({"readings", "--com", "4", "-o", link});
+    ASSERT_EQ(r.status, 0) << r.err;
+    struct stat st {};
+    ASSERT_EQ(::lstat(link.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(ReadText(viaProxy), com);
+    EXPECT_EQ(ReadText(link + ".part"), "mine");
+    // A FIFO (or a device such as /dev/full) is refused before the unit is read, never replaced.
+    const std::string fifo = dir.File("fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    r = Jvoctl({"events", "--com", "4", "-o", fifo});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_NE(r.err.find("fifo is not a regular file"), std::string::npos) << r.err;
+    ASSERT_EQ(::lstat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
 TEST_F(JvoctlMonitorTest, EventsFollowTheTimeZoneAndTheServiceUserFlag) {
@@ -126,7 +155,7 @@ TEST_F(JvoctlMonitorTest, UnitThatStopsAnsweringMidCycleEndsWithFourAndNoFile) {
     EXPECT_EQ(r.status, 4) << r.err;
     EXPECT_NE(r.err.find("does not answer"), std::string::npos) << r.err;
     EXPECT_FALSE(Exists(out));
-    EXPECT_FALSE(Exists(out + ".part"));
+    EXPECT_TRUE(NoTempFiles(dir.Path()));
 }
 
 TEST_F(JvoctlMonitorTest, ConfigurationTheUnitRefusesEndsWithOneAndNoFile) {

@@ -62,6 +62,8 @@ check "help to a full device" status_of 74 bash -c "'$SIM' --help >/dev/full"
 check "jvo-proxy help to a full device" status_of 74 bash -c "'$PROXY' --help >/dev/full"
 check "unknown overload name is refused" status_of 64 "$SIM" --overload 'NO SUCH'
 check "COM 0 is refused" status_of 64 "$SIM" --com=0
+check "an unknown last option is named as such" \
+    bash -c "'$SIM' --bogus 2>&1 >/dev/null | grep -q '^jvo-sim: unknown option --bogus$'"
 check "a port beyond 65535 is refused" status_of 64 "$SIM" --listen 65536
 check "jvo-proxy without a unit" status_of 64 "$PROXY" --listen=0
 check "jvo-proxy --com 0" status_of 64 "$PROXY" --com=0

@@ -154,6 +154,7 @@ void BasicDlg::Connect() {
         // Every read starts from a cleared configuration: entries beyond the counts must not
         // keep what an earlier, failed or refused read left in them.
         work.Clear();
+        ReopenLostTransport();  // a Retry after the adapter was put back
         m_Ui.ProgressBegin(text::kCaptionExtract);
         m_Map.RedrawMap();
         const bool read = ReadConfig(client, work, 0, kRecordAttempts, &progress);
@@ -205,6 +206,10 @@ bool BasicDlg::ReadVersion(UnitClient& client) {
     return false;
 }
 
+void BasicDlg::ReopenLostTransport() {
+    if (m_Link.IsConnected() && m_Link.TransportLost()) m_Link.Reopen();
+}
+
 void BasicDlg::TakeOver(const UnitConfig& config) {
     // An open edit belongs to the configuration being replaced: it is cancelled, never applied
     // to whatever item the new configuration has at the remembered index.
@@ -234,6 +239,7 @@ void BasicDlg::ShowNewConfiguration() {
 
 bool BasicDlg::ResetToDefault() {
     if (InputRefused()) return false;
+    ReopenLostTransport();
     UnitClient client(&m_Link, 0);
     client.SetReplyTimeoutMs(m_ReplyTimeoutMs);
     if (m_Ui.Message(text::kAskReset, MsgButtons::YesNo, MsgIcon::Exclamation, MsgResult::No) !=
@@ -248,6 +254,7 @@ bool BasicDlg::ResetToDefault() {
 
 bool BasicDlg::Install() {
     if (InputRefused()) return false;
+    ReopenLostTransport();
     UnitClient client(&m_Link, 0);
     client.SetReplyTimeoutMs(m_ReplyTimeoutMs);
     UiProgress progress(m_Ui);

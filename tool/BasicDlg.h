@@ -142,6 +142,11 @@ private:
     void TakeOver(const UnitConfig& config);
     void ShowNewConfiguration();
     bool ReadVersion(UnitClient& client);
+    // Opens the link's route again when its transport was lost (the serial device hung up: an
+    // adapter pulled and put back, a unit that dropped off the line). Without it every later
+    // exchange would fail at once although the unit is there again; when the route cannot be
+    // opened yet, the exchange fails and the workflow says so as before.
+    void ReopenLostTransport();
 
     // Editing steps.
     Selection& Remembered() { return m_Selection[m_Panel][m_View]; }

@@ -2,6 +2,9 @@
 // reset, install, load and save, disconnect and exit, with their messages.
 #include <sys/stat.h>
 
+#include <chrono>
+#include <thread>
+
 #include "tests/tool/ToolTestUtil.h"
 #include "tool/Texts.h"
 
@@ -319,6 +322,60 @@ TEST_F(WorkflowTest, InstallWritesCommitsAndRestarts) {
     EXPECT_EQ(ui.positions[ui.positions.size() - 2], 1);
     EXPECT_EQ(ui.positions.back(), 2);
     EXPECT_EQ(sim.unit.Current(), dlg.Config());
+}
+
+// The unit's serial device hangs up (an adapter pulled) while the tool is connected: the install
+// fails and says so; once the device is back under the same COM number, the next install reopens
+// the port and reaches the unit, without a new start of the tool. Likewise a Retry after a failed
+// extract.
+TEST_F(WorkflowTest, InstallAndExtractRetryReachAUnitWhoseDeviceCameBack) {
+    const std::string ports = dir.File("ports");
+    ASSERT_EQ(::mkdir(ports.c_str(), 0700), 0);
+    ::setenv("JVO_PORT_DIR", ports.c_str(), 1);
+    ASSERT_TRUE(sim.port.Pin(1, ports));
+    ConnectResult com;
+    com.m_Kind = ConnectResult::PORT;
+    com.m_Port = 1;
+    // Pulled: the device goes, its pin stays (as a pin to a serial/by-id name does), so COM1
+    // names no other device meanwhile.
+    const auto pull = [&] {
+        const std::string device = sim.port.DevicePath();
+        sim.port.Stop();
+        ASSERT_EQ(::symlink(device.c_str(), (ports + "/com1").c_str()), 0);
+        for (int i = 0; i < 3000 && !dlg.Link().TransportLost(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ASSERT_TRUE(dlg.Link().TransportLost());
+    };
+    const auto putBack = [&] {
+        ASSERT_TRUE(sim.port.Start());
+        ASSERT_TRUE(sim.port.Pin(1, ports));  // replaces the dangling pin
+    };
+
+    // The first extract fails (the unit is silent); the device is pulled and put back before
+    // Retry, which extracts.
+    dlg.Link().m_ReplyTimeoutMs = 30;
+    sim.Silence(true);
+    ui.Answer(t::kExtractFailed, MsgResult::Retry, [&] {
+        pull();
+        putBack();
+        sim.Silence(false);
+    });
+    ui.connects.push_back(com);
+    dlg.Connect();
+    ASSERT_TRUE(dlg.UnitConnected());
+    EXPECT_EQ(ui.Count(t::kExtractFailed), 1);
+
+    // Pulled: the install fails and says so. Put back: the next one reaches the unit.
+    dlg.Link().m_ReplyTimeoutMs = 250;
+    pull();
+    EXPECT_FALSE(dlg.Install());
+    EXPECT_EQ(ui.messages.back().text, t::kInstallFailed);
+    putBack();
+    ui.messages.clear();
+    EXPECT_TRUE(dlg.Install());
+    EXPECT_TRUE(ui.messages.empty()) << ui.messages.back().text;
+    EXPECT_EQ(sim.unit.Current(), dlg.Config());
+    ::unsetenv("JVO_PORT_DIR");
 }
 
 class NeverRunningTest : public WorkflowTest {

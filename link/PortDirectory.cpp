@@ -144,7 +144,7 @@ std::vector<PortEntry> ListComPorts(const PortRoots& roots) {
             const std::string device = Canonical(fs::path(roots.portDir) / name);
             if (device.empty()) continue;  // pinned device not present
             pinnedDevices.insert(device);
-            ports.push_back({n, device, lookUpById(device)});
+            ports.push_back({n, device, lookUpById(device), true});
         }
     }
 
@@ -176,12 +176,22 @@ std::vector<PortEntry> ListComPorts() {
     return ListComPorts(PortRoots::Default());
 }
 
-std::string ResolveComPort(int n, const PortRoots& roots) {
-    if (n < kMinComPort || n > kMaxComPort) return std::string();
+PortEntry FindComPort(int n, const PortRoots& roots) {
+    if (n < kMinComPort || n > kMaxComPort) return {};
     for (const PortEntry& e : ListComPorts(roots)) {
-        if (e.number == n) return e.path;
+        if (e.number == n) return e;
     }
-    return std::string();
+    return {};
+}
+
+std::string ResolveComPort(int n, const PortRoots& roots) {
+    return FindComPort(n, roots).path;
+}
+
+bool SameComDevice(const PortEntry& before, const PortEntry& now) {
+    if (now.path.empty()) return false;
+    return now.pinned || now.path == before.path ||
+           (!before.byId.empty() && now.byId == before.byId);
 }
 
 std::string ResolveComPort(int n) {

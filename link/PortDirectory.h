@@ -17,8 +17,9 @@ constexpr int kMaxComPort = 32;
 
 struct PortEntry {
     int number = 0;
-    std::string path;  // the device itself, links resolved
-    std::string byId;  // its name under serial/by-id, empty when it has none
+    std::string path;     // the device itself, links resolved
+    std::string byId;     // its name under serial/by-id, empty when it has none
+    bool pinned = false;  // the number comes from a pin in the port directory
 };
 
 // Where to look; tests point both somewhere else.
@@ -37,6 +38,15 @@ std::vector<PortEntry> ListComPorts();
 // The device path of COM port n, or an empty string when n is out of range or has no device.
 std::string ResolveComPort(int n, const PortRoots& roots);
 std::string ResolveComPort(int n);
+// COM port n's entry; its number is 0 when n is out of range or has no device.
+PortEntry FindComPort(int n, const PortRoots& roots);
+
+// Whether `now`, what a number names today, is still the device `before` was when that number was
+// opened: a pin is the user's word; otherwise the same device, or the same serial/by-id name (an
+// adapter put back under another ttyUSB name). An unpinned number moves to the next device when
+// its own goes away (ttyUSB0 unplugged, COM1 becomes ttyS0), and that is another line, perhaps
+// another unit.
+bool SameComDevice(const PortEntry& before, const PortEntry& now);
 
 // The listed ports that are terminals and that no other program announced it holds, in ascending
 // order (see ProbeSerialPort: the probe changes nothing on the port). Used to offer ports in the

@@ -57,7 +57,33 @@ bool UnitLink::OpenSerial(int portNumber, int baud) {
     std::lock_guard<std::mutex> guard(m_Lock);
     if (m_Connected) return false;
     m_PortNumber = portNumber;
-    return FinishOpen(m_Port.Open(portNumber, baud), Route::Com, baud);
+    return FinishOpen(OpenComPort(baud, false), Route::Com, baud);
+}
+
+void UnitLink::SetPortRoots(const PortRoots& roots) {
+    std::lock_guard<std::mutex> guard(m_Lock);
+    m_Roots = std::make_unique<PortRoots>(roots);
+}
+
+bool UnitLink::OpenComPort(int baud, bool again) {
+    const PortEntry now = FindComPort(m_PortNumber, m_Roots ? *m_Roots : PortRoots::Default());
+    if (now.path.empty()) {
+        JVO_LOG1("UnitLink: no serial device for COM%d", m_PortNumber);
+        return false;
+    }
+    if (again && !SameComDevice(m_ComEntry, now)) {
+        // Ours went away and the number moved on to the next device: waiting for ours to come
+        // back is right, talking to whatever is on that other line is not.
+        if (!m_OtherDeviceLogged)
+            JVO_LOG1("UnitLink: COM%d now names %s, not %s: left closed until its device is back",
+                     m_PortNumber, now.path, m_ComEntry.path);
+        m_OtherDeviceLogged = true;
+        return false;
+    }
+    if (!m_Port.OpenDevice(now.path, baud)) return false;
+    m_ComEntry = now;
+    m_OtherDeviceLogged = false;
+    return true;
 }
 
 bool UnitLink::OpenSerialDevice(const std::string& path, int baud) {
@@ -148,8 +174,8 @@ bool UnitLink::Reopen() {
     }
     TransportLost();  // a loss not yet noticed is logged before the port goes
     m_Port.Close();
-    const bool opened = m_Route == Route::Com ? m_Port.Open(m_PortNumber, m_Baud)
-                                              : m_Port.OpenDevice(m_DevicePath, m_Baud);
+    const bool opened =
+        m_Route == Route::Com ? OpenComPort(m_Baud, true) : m_Port.OpenDevice(m_DevicePath, m_Baud);
     if (!opened) {
         std::lock_guard<std::mutex> health(m_HealthLock);
         if (!m_Lost) {

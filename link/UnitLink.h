@@ -13,6 +13,7 @@
 
 #include "base/MsgBuf.h"
 #include "link/FramePort.h"
+#include "link/PortDirectory.h"
 #include "link/ProxyConnection.h"
 
 namespace jvo {
@@ -43,8 +44,9 @@ public:
     // it is not.
     std::string TransportLostReason() const;
     // Closes what is left of the transport and opens the same route again: the same COM number
-    // (resolved afresh, so a device that came back under another name is found), the same device
-    // path, or the same proxy host and options. True when open again. False when the link is not
+    // (resolved afresh, so a device that came back under another name is found, but never another
+    // device that took the number meanwhile: SameComDevice), the same device path, or the same
+    // proxy host and options. True when open again. False when the link is not
     // connected (never opened, or disconnected); the link then stays as it was, lost included.
     // Takes the transaction lock, so it waits for a running transaction.
     bool Reopen();
@@ -62,6 +64,8 @@ public:
     bool Transact(int address, MsgBuf& request, MsgBuf& reply, int protocol, int32_t timeoutMs);
 
     CFramePort& Port() { return m_Port; }
+    // Where COM numbers are looked up (PortRoots::Default() at each open unless set; for tests).
+    void SetPortRoots(const PortRoots& roots);
 
     // The process-wide request sequence counter (shared by all links).
     static uint8_t NextSequence();
@@ -78,6 +82,8 @@ private:
                         int32_t timeoutMs);
     bool FinishOpen(bool opened, Route route, int baud);
     bool ReopenProxy();
+    // Opens COM m_PortNumber; when `again`, only onto the device it was opened on before.
+    bool OpenComPort(int baud, bool again);
     std::shared_ptr<ProxyConnection> CurrentProxy() const;
     void SetProxy(std::shared_ptr<ProxyConnection> proxy);
     // Clears the loss after the route was opened (again).
@@ -91,6 +97,9 @@ private:
     // The route, for Reopen (guarded by m_Lock).
     Route m_Route = Route::None;
     std::string m_DevicePath;
+    PortEntry m_ComEntry;                // what COM m_PortNumber named when it was opened
+    std::unique_ptr<PortRoots> m_Roots;  // null: the default roots
+    bool m_OtherDeviceLogged = false;    // a reopen refused for another device was logged
     std::string m_ProxyHost;
     ProxyOptions m_ProxyOptions;
     uint64_t m_Generation = 0;  // counts opens, reopens and disconnects (guarded by m_Lock)

@@ -2,8 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "link/Commands.h"
+#include "link/PortDirectory.h"
 #include "link/posix/Pty.h"
 #include "tests/link/serial/SerialTestUtil.h"
 #include "tests/link/threads/LogCapture.h"
@@ -202,6 +205,55 @@ TEST(UnitLinkHealth, LostPortIsReportedOnceAndReopenedByNumber) {
     EXPECT_FALSE(link.Reopen());  // a disconnected link stays disconnected
     EXPECT_FALSE(link.IsConnected());
     ::unsetenv("JVO_PORT_DIR");
+}
+
+// An unpinned number moves on to the next device when ours goes away (ttyUSB0 unplugged, COM1 is
+// now ttyS0). Opening that would talk to another line, perhaps another unit; our adapter put back,
+// as another ttyUSB but with its serial/by-id name, is found again.
+TEST(UnitLinkHealth, AMovedNumberIsNotReopenedOntoAnotherLine) {
+    TempDir dev, ports;
+    ASSERT_FALSE(dev.Path().empty());
+    ASSERT_EQ(::mkdir((dev.Path() + "/serial").c_str(), 0755), 0);
+    ASSERT_EQ(::mkdir((dev.Path() + "/serial/by-id").c_str(), 0755), 0);
+    auto link = [&](const std::string& target, const std::string& name) {
+        return ::symlink(target.c_str(), (dev.Path() + "/" + name).c_str()) == 0;
+    };
+    const std::string byId = "serial/by-id/usb-FTDI_FT232R_A10K1N2Q-if00-port0";
+    sim::SimUnit ours(SystemClock::Instance(), MarkedConfig());
+    sim::SimUnit other(SystemClock::Instance(), MarkedConfig());
+    sim::SimSerialPort otherLine(other);
+    ASSERT_TRUE(otherLine.Start());
+    ASSERT_TRUE(link(otherLine.DevicePath(), "ttyS0"));
+    PortRoots roots;
+    roots.portDir = ports.Path();
+    roots.devRoot = dev.Path();
+    UnitLink unitLink;
+    unitLink.SetPortRoots(roots);
+    UnitClient client(&unitLink, 0);
+    uint16_t schema = 0;
+    {
+        sim::SimSerialPort adapter(ours);
+        ASSERT_TRUE(adapter.Start());
+        ASSERT_TRUE(link(adapter.DevicePath(), "ttyUSB0") && link(adapter.DevicePath(), byId));
+        ASSERT_TRUE(unitLink.OpenSerial(1, 115200));  // COM1 = ttyUSB0, COM2 = ttyS0
+        ASSERT_TRUE(client.GetSchemaVersion(schema));
+        adapter.Stop();  // unplugged
+        ::unlink((dev.Path() + "/ttyUSB0").c_str());
+        ::unlink((dev.Path() + "/" + byId).c_str());
+        ASSERT_TRUE(WaitFor([&] { return unitLink.TransportLost(); }));
+    }
+    ASSERT_EQ(ResolveComPort(1, roots), otherLine.DevicePath());
+    EXPECT_FALSE(unitLink.Reopen());
+    EXPECT_FALSE(client.GetSchemaVersion(schema));
+    EXPECT_EQ(otherLine.FramesReceived(), 0u);
+
+    sim::SimSerialPort back(ours);
+    ASSERT_TRUE(back.Start());
+    ASSERT_TRUE(link(back.DevicePath(), "ttyUSB1") && link(back.DevicePath(), byId));
+    ASSERT_TRUE(unitLink.Reopen());
+    EXPECT_TRUE(client.GetSchemaVersion(schema));
+    EXPECT_EQ(otherLine.FramesReceived(), 0u);
+    unitLink.Disconnect();
 }
 
 using SteadyClock = std::chrono::steady_clock;

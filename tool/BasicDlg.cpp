@@ -5,6 +5,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
 #include "base/FormatStr.h"
 #include "config/ConfigFile.h"
 #include "config/Slots.h"
@@ -290,6 +294,15 @@ bool BasicDlg::CommitAndRestart(UnitClient& client, bool reset) {
             return true;
         }
         m_Ui.ProgressPos(polls % 6);
+        if (m_Link.TransportLost()) {
+            // A unit whose own USB serial device drops out while it restarts: the lost line
+            // fails each poll at once, so it is waited out as long as an unanswered poll would
+            // be, and opened again once the device is back.
+            ReopenLostTransport();
+            if (m_Link.TransportLost())
+                std::this_thread::sleep_for(
+                    std::chrono::milliseconds(std::max<int32_t>(1, m_Link.m_ReplyTimeoutMs)));
+        }
     }
     m_Ui.ProgressHide();
     if (reset) m_Ui.RepaintWindow();

@@ -101,6 +101,7 @@ public:
     }
     void ProgressCaption(const std::string& caption) override {
         progress.push_back("caption " + caption);
+        if (onCaption) onCaption(caption);
     }
     void ProgressRange(int upper) override { progress.push_back("range " + std::to_string(upper)); }
     void ProgressPos(int pos) override { positions.push_back(pos); }
@@ -154,6 +155,7 @@ public:
     std::vector<Shown> messages;
     std::deque<ConnectResult> connects;
     std::function<ConnectResult(BasicDlg&)> connectFn;
+    std::function<void(const std::string&)> onCaption;  // called with each new progress caption
     int connectDialogs = 0;
     std::deque<FileChoice> opens;
     std::deque<FileChoice> saves;

@@ -348,7 +348,9 @@ TEST_F(WorkflowTest, InstallAndExtractRetryReachAUnitWhoseDeviceCameBack) {
     };
     const auto putBack = [&] {
         ASSERT_TRUE(sim.port.Start());
-        ASSERT_TRUE(sim.port.Pin(1, ports));  // replaces the dangling pin
+        // The new pseudo-terminal may have the old one's name, which the pin then names already.
+        ::unlink((ports + "/com1").c_str());
+        ASSERT_TRUE(sim.port.Pin(1, ports));
     };
 
     // The first extract fails (the unit is silent); the device is pulled and put back before
@@ -375,6 +377,21 @@ TEST_F(WorkflowTest, InstallAndExtractRetryReachAUnitWhoseDeviceCameBack) {
     EXPECT_TRUE(dlg.Install());
     EXPECT_TRUE(ui.messages.empty()) << ui.messages.back().text;
     EXPECT_EQ(sim.unit.Current(), dlg.Config());
+
+    // A unit whose own USB device drops out while it restarts: the restart is waited out, not
+    // failed at once.
+    std::thread back;
+    ui.onCaption = [&](const std::string& caption) {
+        if (caption != t::kCaptionReboot) return;
+        pull();
+        back = std::thread([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            putBack();
+        });
+    };
+    EXPECT_TRUE(dlg.Install());
+    if (back.joinable()) back.join();
+    EXPECT_TRUE(ui.messages.empty()) << ui.messages.back().text;
     ::unsetenv("JVO_PORT_DIR");
 }
 

@@ -5,7 +5,6 @@
 #include <cstdio>
 
 #include "base/FormatStr.h"
-#include "base/ReplaceFile.h"
 #include "ctl/Commands.h"
 #include "link/UnitClient.h"
 #include "monitor/Dumps.h"
@@ -99,7 +98,7 @@ int RunMonitorOnce(const MonitorRunArgs& args, int cycles, MonitorRunResult& res
 }
 
 int WriteResultFile(const char* command, const std::string& path, const std::string& text) {
-    if (ReplaceFile(path, text)) return kExitOk;
+    if (WriteDumpFile(path, text)) return kExitOk;
     std::fprintf(stderr, "%s\n", CreateFileFailedText(path).c_str());
     const std::string why = WhyNotSavable(path);
     Explain(command, why.empty() ? "the file could not be written (is the disk full?)" : why);

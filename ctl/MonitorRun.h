@@ -35,8 +35,8 @@ struct MonitorRunResult {
 // exit status, with the reason on stderr.
 int RunMonitorOnce(const MonitorRunArgs& args, int cycles, MonitorRunResult& result);
 
-// Writes `text` to `path` through a temporary file beside it, so that a failure leaves no file
-// (base/ReplaceFile.h). Returns kExitOk or kExitFile (with the message on stderr).
+// Writes `text` to `path` with WriteDumpFile. Returns kExitOk or kExitFile (with the message on
+// stderr).
 int WriteResultFile(const char* command, const std::string& path, const std::string& text);
 
 }  // namespace jvo::ctl

@@ -6,7 +6,6 @@
 
 #include "link/AppLog.h"
 #include "link/Crc16.h"
-#include "link/PortDirectory.h"
 
 namespace jvo {
 
@@ -26,15 +25,6 @@ CFramePort::CFramePort() : m_Receiver(SetUpPool(m_Queue)) {}
 
 CFramePort::~CFramePort() {
     Close();
-}
-
-bool CFramePort::Open(int portNumber, int baud) {
-    const std::string path = ResolveComPort(portNumber);
-    if (path.empty()) {
-        JVO_LOG1("CFramePort::Open() No serial device for COM%d", portNumber);
-        return false;
-    }
-    return OpenDevice(path, baud);
 }
 
 bool CFramePort::OpenDevice(const std::string& path, int baud) {

@@ -43,8 +43,6 @@ public:
     CFramePort(const CFramePort&) = delete;
     CFramePort& operator=(const CFramePort&) = delete;
 
-    // Opens COM port `portNumber` (1..32) as the port directory resolves it.
-    bool Open(int portNumber, int baud);
     // Opens the serial device at `path` exclusively, sets it up and starts the reader thread.
     // False when the port is already open or the device cannot be opened or set up.
     bool OpenDevice(const std::string& path, int baud);

@@ -62,7 +62,7 @@ bool UnitLink::OpenSerial(int portNumber, int baud) {
 
 void UnitLink::SetPortRoots(const PortRoots& roots) {
     std::lock_guard<std::mutex> guard(m_Lock);
-    m_Roots = std::make_unique<PortRoots>(roots);
+    m_Roots = roots;
 }
 
 bool UnitLink::OpenComPort(int baud, bool again) {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "base/MsgBuf.h"
@@ -97,9 +98,9 @@ private:
     // The route, for Reopen (guarded by m_Lock).
     Route m_Route = Route::None;
     std::string m_DevicePath;
-    PortEntry m_ComEntry;                // what COM m_PortNumber named when it was opened
-    std::unique_ptr<PortRoots> m_Roots;  // null: the default roots
-    bool m_OtherDeviceLogged = false;    // a reopen refused for another device was logged
+    PortEntry m_ComEntry;              // what COM m_PortNumber named when it was opened
+    std::optional<PortRoots> m_Roots;  // none: the default roots
+    bool m_OtherDeviceLogged = false;  // a reopen refused for another device was logged
     std::string m_ProxyHost;
     ProxyOptions m_ProxyOptions;
     uint64_t m_Generation = 0;  // counts opens, reopens and disconnects (guarded by m_Lock)

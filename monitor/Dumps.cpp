@@ -1,9 +1,7 @@
 #include "monitor/Dumps.h"
 
-#include <cstdio>
-#include <memory>
-
 #include "base/FormatStr.h"
+#include "base/ReplaceFile.h"
 #include "config/ConfigDump.h"
 #include "monitor/DisplayModel.h"
 #include "monitor/EventText.h"
@@ -183,10 +181,7 @@ std::string EventLogDump(const std::array<EventLogStore, kEventLogCount>& logs, 
 }
 
 bool WriteDumpFile(const std::string& path, const std::string& text) {
-    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "wb"), &std::fclose);
-    if (!file) return false;
-    const bool written = std::fwrite(text.data(), 1, text.size(), file.get()) == text.size();
-    return std::fclose(file.release()) == 0 && written;
+    return ReplaceFile(path, text);
 }
 
 std::string CreateFileFailedText(const std::string& path) {

@@ -34,8 +34,9 @@ std::string WithCrLf(const std::string& text);
 std::string CsvField(const std::string& name);
 std::string QuotedCsvField(const std::string& name);
 
-// Creates or truncates `path` and writes `text` as it is. False when the file cannot be opened or
-// not all of it was written.
+// Writes `text` as it is to `path`, through a new file beside it that replaces `path` only once
+// complete: a failure leaves no file, or the earlier one untouched, and anything but a regular
+// file (a device, a FIFO) is refused (base/ReplaceFile.h).
 bool WriteDumpFile(const std::string& path, const std::string& text);
 
 // The save dialogs' proposals and the messages around a dump.

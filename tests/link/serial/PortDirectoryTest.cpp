@@ -15,6 +15,7 @@
 
 #include "link/FramePort.h"
 #include "link/PortDirectory.h"
+#include "link/UnitLink.h"
 #include "link/posix/Pty.h"
 #include "tests/link/serial/SerialTestUtil.h"
 
@@ -164,18 +165,20 @@ TEST_F(PortDirectoryTest, OpenByNumberAndProbe) {
     EXPECT_EQ(usable[0].path, free.SlavePath());
 
     // Opening by number goes through the same directory.
-    ScopedEnv dir("JVO_PORT_DIR", ports.Path().c_str());
-    CFramePort port;
-    ASSERT_TRUE(port.Open(3, 115200));
+    UnitLink link;
+    link.SetPortRoots(roots);
+    ASSERT_TRUE(link.OpenSerial(3, 115200));
     const test::Bytes wire = test::Wire({0x31, 0x32, 0x33});
     ASSERT_TRUE(free.Write(wire.data(), wire.size()));
-    FrameBuf* f = port.GetFrame(5000);
+    FrameBuf* f = link.Port().GetFrame(5000);
     ASSERT_NE(f, nullptr);
     EXPECT_EQ(f->length, 3);
     FramePool::Instance().Release(f);
-    EXPECT_FALSE(CFramePort().Open(4, 115200));   // held by another port
-    EXPECT_FALSE(CFramePort().Open(5, 115200));   // no such port
-    EXPECT_FALSE(CFramePort().Open(40, 115200));  // out of range
+    for (const int n : {4, 5, 40}) {  // held by another port, no such port, out of range
+        UnitLink other;
+        other.SetPortRoots(roots);
+        EXPECT_FALSE(other.OpenSerial(n, 115200)) << "COM" << n;
+    }
 }
 
 // Another program has the port open at 9600 baud in canonical mode with a line waiting, and

@@ -84,9 +84,9 @@ BareClientLoad MeasureBareClient(const std::string& device, double seconds) {
     bool answered = true;
     while (answered && Clock::now() < end) {
         const std::vector<uint8_t>& request = requests[static_cast<size_t>(exchanges % 256)];
-        answered = ::write(fd, request.data(), request.size()) ==
-                       static_cast<ssize_t>(request.size()) &&
-                   ReadReply(fd);
+        answered =
+            ::write(fd, request.data(), request.size()) == static_cast<ssize_t>(request.size()) &&
+            ReadReply(fd);
         if (answered) ++exchanges;
     }
     const double cpu = ThreadCpuSeconds() - cpu0;

@@ -8,7 +8,7 @@
 namespace jvo::bench {
 
 struct BareClientLoad {
-    double cpuPercent = -1;   // of one core, for the loop's thread
+    double cpuPercent = -1;  // of one core, for the loop's thread
     double exchangesPerSecond = 0;
 };
 

@@ -15,8 +15,8 @@ extern char** environ;
 
 namespace jvo::bench {
 
-Child::Child(const std::string& program, std::vector<std::string> args,
-             const std::string& outPath, const std::vector<std::string>& env)
+Child::Child(const std::string& program, std::vector<std::string> args, const std::string& outPath,
+             const std::vector<std::string>& env)
     : m_OutPath(outPath) {
     args.insert(args.begin(), program);
     std::vector<char*> argv;

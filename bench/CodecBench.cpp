@@ -63,7 +63,8 @@ void BM_Stuff(benchmark::State& state) {
     const std::vector<uint8_t> body = Body(static_cast<size_t>(state.range(0)));
     std::vector<uint8_t> wire(kMaxWireFrame);
     for (auto _ : state)
-        benchmark::DoNotOptimize(BuildWireFrame(body.data(), body.size(), wire.data(), wire.size()));
+        benchmark::DoNotOptimize(
+            BuildWireFrame(body.data(), body.size(), wire.data(), wire.size()));
     SetBytes(state, body.size());
 }
 

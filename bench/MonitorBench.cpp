@@ -83,12 +83,9 @@ long LastSimRate(const std::string& output) {
 
 // Starts jvo-sim on COM 1 of the scratch port directory and waits for its pin.
 bool StartSim(Child& sim, const Scratch& scratch) {
-    return sim.Started() && WaitFor(
-                                [&] {
-                                    return std::filesystem::exists(scratch.Path("com1")) ||
-                                           !sim.Running();
-                                },
-                                10) &&
+    return sim.Started() &&
+           WaitFor([&] { return std::filesystem::exists(scratch.Path("com1")) || !sim.Running(); },
+                   10) &&
            sim.Running();
 }
 
@@ -99,15 +96,16 @@ Figure MonitorCpu(const MonitorBenchOptions& o) {
     const double goal = 2;
     const std::string simPath = FindProgram(o.self, "jvo-sim", JVO_BENCH_SIM);
     const std::string monPath = FindProgram(o.self, "jvo-monitor", JVO_BENCH_MONITOR);
-    if (simPath.empty() || monPath.empty()) return Failed(name, goal, "jvo-sim or jvo-monitor not found");
+    if (simPath.empty() || monPath.empty())
+        return Failed(name, goal, "jvo-sim or jvo-monitor not found");
     Scratch scratch;
     if (!scratch.Ok()) return Failed(name, goal, "no scratch directory");
     Child sim(simPath, {"--com", "1", "--baud", "115200"}, scratch.Path("sim.out"), scratch.Env());
     if (!StartSim(sim, scratch)) return Failed(name, goal, "jvo-sim did not start");
     Child mon(monPath, {"--com", "1"}, scratch.Path("monitor.out"), scratch.Env());
     // Polling once the unit sees steady traffic; then the window settles (first fills, layout).
-    const bool polling = WaitFor(
-        [&] { return LastSimRate(sim.Output()) > 50 || !mon.Running(); }, 30);
+    const bool polling =
+        WaitFor([&] { return LastSimRate(sim.Output()) > 50 || !mon.Running(); }, 30);
     if (!polling || !mon.Running())
         return Failed(name, goal, "jvo-monitor did not start polling: " + mon.Output());
     std::this_thread::sleep_for(std::chrono::duration<double>(o.settleSeconds));
@@ -127,17 +125,16 @@ Figure MonitorCpu(const MonitorBenchOptions& o) {
     // kernel alone. On a shared host it moves with the host's load, and the figure with it.
     const BareClientLoad bare = MeasureBareClient(scratch.Path("com1"), o.cpuSeconds / 3);
     sim.Stop();
-    const std::string floor =
-        bare.cpuPercent < 0 ? std::string("the bare loop got no replies")
-                            : FormatStr("a bare write/poll/read loop against the same unit "
+    const std::string floor = bare.cpuPercent < 0
+                                  ? std::string("the bare loop got no replies")
+                                  : FormatStr(
+                                        "a bare write/poll/read loop against the same unit "
                                         "right after: %.2f %% at %d requests/s",
-                                        bare.cpuPercent,
-                                        static_cast<int>(bare.exchangesPerSecond));
+                                        bare.cpuPercent, static_cast<int>(bare.exchangesPerSecond));
     return {name, percent, true, goal,
             FormatStr("jvo-monitor --com 1 (windows on %s) against jvo-sim --baud 115200: "
                       "%.2f s CPU in %.0f s, %d requests/s; %s",
-                      std::getenv("QT_QPA_PLATFORM") ? std::getenv("QT_QPA_PLATFORM")
-                                                     : "offscreen",
+                      std::getenv("QT_QPA_PLATFORM") ? std::getenv("QT_QPA_PLATFORM") : "offscreen",
                       cpu1 - cpu0, wall, static_cast<int>(rate), floor.c_str())};
 }
 
@@ -146,7 +143,8 @@ Figure UiLagP99(const MonitorBenchOptions& o) {
     const double goal = 50;
     const std::string simPath = FindProgram(o.self, "jvo-sim", JVO_BENCH_SIM);
     const std::string uiPath = FindProgram(o.self, "jvo-bench-ui", JVO_BENCH_UI);
-    if (simPath.empty() || uiPath.empty()) return Failed(name, goal, "jvo-sim or jvo-bench-ui not found");
+    if (simPath.empty() || uiPath.empty())
+        return Failed(name, goal, "jvo-sim or jvo-bench-ui not found");
     Scratch scratch;
     if (!scratch.Ok()) return Failed(name, goal, "no scratch directory");
     Child sim(simPath, {"--com", "1"}, scratch.Path("sim.out"), scratch.Env());

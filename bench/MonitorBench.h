@@ -14,10 +14,10 @@
 namespace jvo::bench {
 
 struct MonitorBenchOptions {
-    std::string self;         // argv[0] of jvo-bench
-    double cpuSeconds = 60;   // the CPU window
-    double lagSeconds = 10;   // the lag probe's window
-    double settleSeconds = 3; // after the first readings, before measuring
+    std::string self;          // argv[0] of jvo-bench
+    double cpuSeconds = 60;    // the CPU window
+    double lagSeconds = 10;    // the lag probe's window
+    double settleSeconds = 3;  // after the first readings, before measuring
 };
 
 Figure MonitorCpu(const MonitorBenchOptions& o);

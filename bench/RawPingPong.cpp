@@ -67,7 +67,8 @@ double ClientLoop(int fd, size_t outBytes, size_t inBytes, double seconds) {
     uint64_t trips = 0;
     auto now = start;
     while (now < end) {
-        if (!WriteAll(fd, out.data(), out.size()) || !ReadExactly(fd, in.data(), in.size(), nullptr))
+        if (!WriteAll(fd, out.data(), out.size()) ||
+            !ReadExactly(fd, in.data(), in.size(), nullptr))
             return 0;
         ++trips;
         now = Clock::now();

@@ -10,7 +10,10 @@ void PrintTable(const std::vector<Figure>& figures) {
     for (const Figure& f : figures) {
         std::printf("%-18s %10.3f %4s %8.3f  %-4s  %s\n", f.name.c_str(), f.value,
                     f.atMost ? "<=" : ">=", f.goal,
-                    !f.measured ? "n/a" : f.Met() ? "yes" : "NO", f.detail.c_str());
+                    !f.measured ? "n/a"
+                    : f.Met()   ? "yes"
+                                : "NO",
+                    f.detail.c_str());
     }
     std::printf("\n");
 }

@@ -11,7 +11,7 @@ struct Figure {
     double value = 0;
     bool atMost = false;  // the goal is an upper bound (<=), else a lower bound (>=)
     double goal = 0;
-    std::string detail;  // what was measured, baseline included
+    std::string detail;    // what was measured, baseline included
     bool measured = true;  // false: could not be measured (value is then meaningless)
 
     bool Met() const { return measured && (atMost ? value <= goal : value >= goal); }

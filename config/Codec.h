@@ -3,8 +3,8 @@
 // this system; schema 3 layouts are kept for completeness. Any other schema writes or reads
 // nothing and fails. Encoders append to a MsgBuf; decoders read from its read cursor. Each returns
 // true when the buffer's error flag is clear afterwards (decoders also refuse impossible counts).
-#include "config/UnitConfig.h"
 #include "base/MsgBuf.h"
+#include "config/UnitConfig.h"
 
 namespace jvo {
 

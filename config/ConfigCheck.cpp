@@ -2,8 +2,8 @@
 
 #include <array>
 
-#include "config/Slots.h"
 #include "base/FormatStr.h"
+#include "config/Slots.h"
 
 namespace jvo {
 

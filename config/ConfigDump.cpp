@@ -1,7 +1,7 @@
 #include "config/ConfigDump.h"
 
-#include "config/Codec.h"
 #include "base/FormatStr.h"
+#include "config/Codec.h"
 
 namespace jvo {
 

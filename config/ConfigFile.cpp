@@ -4,9 +4,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "config/Codec.h"
 #include "base/MsgBuf.h"
 #include "base/ReplaceFile.h"
+#include "config/Codec.h"
 
 namespace jvo {
 
@@ -115,8 +115,8 @@ bool DecodeConfigFile(UnitConfig& config, const uint8_t* data, size_t size) {
 bool SaveConfigFile(const UnitConfig& config, const std::string& path) {
     std::vector<uint8_t> image;
     if (path.empty() || !EncodeConfigFile(config, image)) return false;
-    return ReplaceFile(path, std::string_view(reinterpret_cast<const char*>(image.data()),
-                                              image.size()));
+    return ReplaceFile(path,
+                       std::string_view(reinterpret_cast<const char*>(image.data()), image.size()));
 }
 
 bool LoadConfigFile(UnitConfig& config, int fd) {

@@ -215,8 +215,7 @@ ParseStatus ParseExporterArgs(int argc, const char* const* argv, ExporterOptions
     if (haveConfig) {
         std::string text;
         if (!ReadConfigFile(config, text, error)) return ParseStatus::FILE;
-        if (!ParseConfigText(text, config, options, listenInFile, error))
-            return ParseStatus::FILE;
+        if (!ParseConfigText(text, config, options, listenInFile, error)) return ParseStatus::FILE;
     }
     if (haveListen && !ParseListen(listen, options, error)) {
         error = "--listen: " + error;

@@ -7,10 +7,10 @@
 #include <functional>
 #include <string>
 
+#include "base/MsgBuf.h"
 #include "config/UnitConfig.h"
 #include "link/Readings.h"
 #include "link/UnitLink.h"
-#include "base/MsgBuf.h"
 
 namespace jvo {
 

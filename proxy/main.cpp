@@ -17,7 +17,8 @@ namespace {
 
 std::string Usage() {
     return std::string(
-               "Usage: jvo-proxy [--listen [ADDR:]PORT] [--allow ADDR[/BITS]]... (--com N | --device PATH)\n"
+               "Usage: jvo-proxy [--listen [ADDR:]PORT] [--allow ADDR[/BITS]]... (--com N | "
+               "--device PATH)\n"
                "  --listen [ADDR:]PORT  address and TCP port to listen on (default "
                "127.0.0.1:43015;\n"
                "                        ADDR \".\" is this machine, PORT 0 any free port)\n"

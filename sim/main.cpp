@@ -148,8 +148,8 @@ int ParseArgs(int argc, char** argv, Options& o) {
             continue;
         }
         static const char* const kValued[] = {
-            "--com",     "--config",  "--baud",  "--dip",    "--schema",  "--seed",
-            "--day",     "--overload", "--voltage", "--drop", "--corrupt", "--stale",
+            "--com",     "--config",    "--baud",    "--dip",  "--schema",  "--seed",
+            "--day",     "--overload",  "--voltage", "--drop", "--corrupt", "--stale",
             "--foreign", "--duplicate", "--reorder", "--late", "--refuse"};
         if (std::find(std::begin(kValued), std::end(kValued), a) == std::end(kValued))
             return bad(a.size() > 1 && a[0] == '-' ? "unknown option " + a

@@ -3,9 +3,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "base/FormatStr.h"
 #include "config/ConfigCheck.h"
 #include "config/ConfigFile.h"
-#include "base/FormatStr.h"
 #include "tool/Texts.h"
 
 namespace jvo::tool {

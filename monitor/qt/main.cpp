@@ -22,7 +22,8 @@ int main(int argc, char** argv) {
     int qtArgc = 1;
     QApplication app(qtArgc, argv);
     QApplication::setApplicationName(QStringLiteral("jvo-monitor"));
-    QGuiApplication::setDesktopFileName(QStringLiteral("jvo-monitor"));  // the menu entry, for docks
+    QGuiApplication::setDesktopFileName(
+        QStringLiteral("jvo-monitor"));  // the menu entry, for docks
     QApplication::setWindowIcon(MonitorIcon());
 
     MonitorApp monitorApp;

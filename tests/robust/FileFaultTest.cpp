@@ -152,7 +152,8 @@ TEST(KilledSave, LeavesTheOldOrTheNewFileNeverAPartialOne) {
         int status = 0;
         ASSERT_EQ(::waitpid(pid, &status, 0), pid);
         int saves = 0;
-        for (ssize_t n; (n = ::read(done[0], marks, sizeof marks)) > 0;) saves += static_cast<int>(n);
+        for (ssize_t n; (n = ::read(done[0], marks, sizeof marks)) > 0;)
+            saves += static_cast<int>(n);
         ::close(done[0]);
         if (saves == 0) windowUs = std::min(windowUs * 1.5, 1e6);
         if (saves > 4) windowUs = std::max(windowUs / 1.5, 100.0);

@@ -2,8 +2,8 @@
 
 #include <chrono>
 
-#include "link/AfoThread.h"
 #include "base/SyncEvent.h"
+#include "link/AfoThread.h"
 #include "tests/link/threads/LogCapture.h"
 
 namespace jvo {

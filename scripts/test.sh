@@ -29,7 +29,7 @@ run_stage() {
     start=$(date +%s)
     echo "=== $name ==="
     case $name in
-    debug) build_and_test debug ;;
+    debug) scripts/format-check.sh && build_and_test debug ;;
     asan) build_and_test asan ;;
     tsan) build_and_test tsan ;;
     release) build_and_test ci-release ;;

@@ -54,9 +54,9 @@ int ParseMonitorRunArgs(int argc, char** argv, const char* command, const char* 
 
 int RunMonitorOnce(const MonitorRunArgs& args, int cycles, MonitorRunResult& result) {
     UnitLink link;
-    if (args.target.timeoutMs > 0) link.m_ReplyTimeoutMs = args.target.timeoutMs;
     if (!OpenLinkTarget(link, args.target, args.command)) return kExitNoUnit;
     UnitClient client(&link, 0);
+    client.SetReplyTimeoutMs(args.target.timeoutMs);
     if (args.target.proxyHost.empty()) {
         uint16_t state = 0;
         uint32_t value = 0;
@@ -87,8 +87,10 @@ int RunMonitorOnce(const MonitorRunArgs& args, int cycles, MonitorRunResult& res
     monitor::PollLimits limits;
     limits.cycles = cycles;
     limits.giveUpAfterFails = kFailuresInRow;
+    monitor::PollTimings timings;
+    timings.replyTimeoutMs = client.ReplyTimeoutMs();
     monitor::PollWorker worker(mailbox, link, result.setup.m_Config, result.readings, result.logs,
-                               notify, SystemClock::Instance(), {}, limits);
+                               notify, SystemClock::Instance(), timings, limits);
     worker.Launch();
     mailbox.Post(monitor::PollCmdStart, 0);
     const monitor::PollEnd end = worker.Join();

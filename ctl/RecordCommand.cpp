@@ -177,9 +177,9 @@ bool ParseSeconds(const std::string* text, long& value) {
 
 // Connects the way the monitor does; kExitOk or the exit status with the reason on stderr.
 int Connect(UnitLink& link, const LinkTarget& target, monitor::UnitSetup& setup) {
-    if (target.timeoutMs > 0) link.m_ReplyTimeoutMs = target.timeoutMs;
     if (!OpenLinkTarget(link, target, "record")) return kExitNoUnit;
     UnitClient client(&link, 0);
+    client.SetReplyTimeoutMs(target.timeoutMs);
     if (target.proxyHost.empty()) {
         uint16_t state = 0;
         uint32_t value = 0;
@@ -267,7 +267,10 @@ int RunRecord(int argc, char** argv) {
     monitor::NotifyQueue notify;
     ReadingsStore readings;
     monitor::EventLogStores logs;
-    monitor::PollWorker worker(mailbox, link, setup.m_Config, readings, logs, notify);
+    monitor::PollTimings timings;
+    timings.replyTimeoutMs = target.timeoutMs > 0 ? target.timeoutMs : kDefaultReplyTimeoutMs;
+    monitor::PollWorker worker(mailbox, link, setup.m_Config, readings, logs, notify,
+                               SystemClock::Instance(), timings);
     worker.Launch();
     mailbox.Post(monitor::PollCmdStart, 0);
     std::fprintf(stderr, "jvoctl record: recording %s to %s every %ld s\n",

@@ -96,10 +96,10 @@ bool UnitPoller::Connect(Session& s) {
         JVO_LOG1("UnitPoller::Connect() %s: cannot open %s", name, m_Entry.Describe());
         return false;
     }
-    m_Link.m_ReplyTimeoutMs = m_Timings.replyTimeoutMs;
     bool ok = !m_Stop.IsSet();
     {
         UnitClient client(&m_Link, 0);
+        client.SetReplyTimeoutMs(m_Timings.replyTimeoutMs);
         if (ok && m_Entry.m_Kind != UnitEntry::Kind::Proxy) {
             uint16_t state = 0;
             uint32_t value = 0;
@@ -130,6 +130,7 @@ bool UnitPoller::Connect(Session& s) {
     }
     monitor::PollTimings timings;
     timings.notAnsweringMs = m_Timings.notAnsweringMs;
+    timings.replyTimeoutMs = m_Timings.replyTimeoutMs;
     s.worker = std::make_unique<monitor::PollWorker>(
         s.mailbox, m_Link, s.setup.m_Config, s.readings, s.logs, s.notify, m_Clock, timings);
     s.worker->SetRequestHook([this, &s](uint8_t command) { OnRequest(s, command); });

@@ -35,6 +35,7 @@ public:
     }
     void Close() override { m_Open = false; }
     bool IsOpen() const override { return m_Open; }
+    std::string OpenProblem() const override { return {}; }
 
     WaitResult WaitInput(SyncEvent& wake, int32_t timeoutMs) override {
         Line& line = TheLine();

@@ -31,10 +31,15 @@ bool CFramePort::OpenDevice(const std::string& path, int baud) {
     std::lock_guard<std::mutex> guard(m_OpenLock);
     if (m_Open.load(std::memory_order_relaxed)) {
         JVO_LOG1("CFramePort::Open() Port already open");
+        m_OpenProblem = "the port is already open";
         return false;
     }
     std::unique_ptr<ISerialDevice> device = CreateSerialDevice();
-    if (!device->Open(path, baud)) return false;
+    if (!device->Open(path, baud)) {
+        m_OpenProblem = device->OpenProblem();
+        return false;
+    }
+    m_OpenProblem.clear();
     {
         std::lock_guard<std::mutex> sendGuard(m_SendLock);
         m_Device = std::move(device);
@@ -53,6 +58,11 @@ bool CFramePort::OpenDevice(const std::string& path, int baud) {
     m_Reader = std::thread(&CFramePort::ReaderThread, this);
     m_Open.store(true, std::memory_order_release);
     return true;
+}
+
+std::string CFramePort::OpenProblem() const {
+    std::lock_guard<std::mutex> guard(m_OpenLock);
+    return m_OpenProblem;
 }
 
 void CFramePort::Close() {

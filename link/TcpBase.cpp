@@ -86,14 +86,20 @@ HostAddr TcpBase::GetHostAddr(const std::string& host, const Resolver& resolver)
     return result;
 }
 
-SocketHandle TcpBase::OpenSocket(const HostAddr& address, uint16_t port, int32_t connectTimeoutMs) {
+SocketHandle TcpBase::OpenSocket(const HostAddr& address, uint16_t port, int32_t connectTimeoutMs,
+                                 int* error) {
+    int ignored = 0;
+    int& err = error ? *error : ignored;
+    err = 0;
     if (!address.valid) {
         JVO_LOG2("TcpBase::OpenSocket() Connection failed (error=%d)", EINVAL);
+        err = EINVAL;
         return SocketHandle();
     }
     SocketHandle s(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
     if (!s.Valid()) {
-        JVO_LOG2("TcpBase::OpenSocket() Connection failed (error=%d)", errno);
+        err = errno;
+        JVO_LOG2("TcpBase::OpenSocket() Connection failed (error=%d)", err);
         return SocketHandle();
     }
     sockaddr_in to{};
@@ -102,7 +108,8 @@ SocketHandle TcpBase::OpenSocket(const HostAddr& address, uint16_t port, int32_t
     to.sin_addr.s_addr = htonl(address.addr);
     if (::connect(s.Get(), reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0) return s;
     if (errno != EINPROGRESS && errno != EINTR) {
-        JVO_LOG2("TcpBase::OpenSocket() Connection failed (error=%d)", errno);
+        err = errno;
+        JVO_LOG2("TcpBase::OpenSocket() Connection failed (error=%d)", err);
         return SocketHandle();
     }
     // The connect goes on in the background: wait a bounded time for the socket to be writable.
@@ -119,21 +126,23 @@ SocketHandle TcpBase::OpenSocket(const HostAddr& address, uint16_t port, int32_t
     }
     if (ready == 0) {
         JVO_LOG2("TcpBase::OpenSocket() select() returned  0");
+        err = ETIMEDOUT;
         return SocketHandle();
     }
     if (ready < 0) {
-        JVO_LOG2("TcpBase::OpenSocket() select() returned  error %d", errno);
+        err = errno;
+        JVO_LOG2("TcpBase::OpenSocket() select() returned  error %d", err);
         return SocketHandle();
     }
-    int error = 0;
-    socklen_t length = sizeof error;
-    if (::getsockopt(s.Get(), SOL_SOCKET, SO_ERROR, &error, &length) != 0) error = errno;
-    if (error != 0) {
-        JVO_LOG2("TcpBase::OpenSocket() Connection failed (error=%d)", error);
+    socklen_t length = sizeof err;
+    if (::getsockopt(s.Get(), SOL_SOCKET, SO_ERROR, &err, &length) != 0) err = errno;
+    if (err != 0) {
+        JVO_LOG2("TcpBase::OpenSocket() Connection failed (error=%d)", err);
         return SocketHandle();
     }
     if (!(p.revents & POLLOUT)) {
         JVO_LOG2("TcpBase::OpenSocket() select() did not mark the socket as write-ready");
+        err = EIO;
         return SocketHandle();
     }
     return s;

@@ -55,9 +55,11 @@ public:
     static HostAddr GetHostAddr(const std::string& host, const Resolver& resolver = nullptr);
 
     // A connected IPv4 stream socket (non-blocking, close-on-exec), or an invalid handle. The
-    // connect waits at most connectTimeoutMs for the socket to become writable.
+    // connect waits at most connectTimeoutMs for the socket to become writable. `error` (may be
+    // null) receives the error number of a failure (ETIMEDOUT when the wait ran out), else 0.
     static SocketHandle OpenSocket(const HostAddr& address, uint16_t port,
-                                   int32_t connectTimeoutMs = kConnectTimeoutMs);
+                                   int32_t connectTimeoutMs = kConnectTimeoutMs,
+                                   int* error = nullptr);
 
     // The system's lookup (getaddrinfo, IPv4 only, first address).
     static bool SystemResolve(const std::string& name, uint32_t& address);

@@ -84,9 +84,9 @@ constexpr uint8_t kKeepAlive[8] = {0xCE, 0xFA, 0xED, 0xFE, 0, 0, 0, 0};
 
 // The longest body a socket takes: the option's limit, or the STREAM limit.
 uint32_t BodyLimit(const TcpSocketOptions& options) {
-    return options.maxBody > 0 && static_cast<uint32_t>(options.maxBody) < StreamReader::kMaxBody
+    return options.maxBody > 0 && static_cast<uint32_t>(options.maxBody) < proxywire::kStreamMaxBody
                ? static_cast<uint32_t>(options.maxBody)
-               : StreamReader::kMaxBody;
+               : proxywire::kStreamMaxBody;
 }
 
 const IClock& ClockOf(const TcpSocketOptions& options) {
@@ -332,7 +332,7 @@ TcpSocket::TcpSocket(SocketHandle socket, std::shared_ptr<TcpSocketUser> user,
     m_Shared->user = std::move(user);
     m_Shared->options = options;
     m_Shared->reader =
-        std::make_unique<StreamReader>(StreamReader::kMaxBody, 64 * 1024, BodyLimit(options));
+        std::make_unique<StreamReader>(proxywire::kStreamMaxBody, 64 * 1024, BodyLimit(options));
     m_Shared->startMs = ClockOf(options).NowMs();
     auto* args = new WorkerArgs{m_Shared, m_Finished};
     if (!AfoThread::StartThread(&TcpSocket::WorkerThread, "TcpSocketThread", args,
@@ -368,12 +368,12 @@ bool TcpSocket::SendMsg(std::unique_ptr<RecBuf> buffer) {
         return false;
     }
     const int32_t length = buffer->Length();
-    if (length <= 0 || length > kMaxBody) {
+    if (length <= 0 || length > static_cast<int32_t>(proxywire::kStreamMaxBody)) {
         JVO_LOG1("TcpSocket::SendMsg() Invalid buffer length: %d", length);
         return false;
     }
     auto message = std::make_unique<RecBuf>(length + 8);
-    message->Put32(kMarker);
+    message->Put32(proxywire::kStreamMarker);
     message->Put32(static_cast<uint32_t>(length));
     message->PutBytes(buffer->ReadPtr(), length);
     Shared& s = *m_Shared;

@@ -62,6 +62,7 @@ void PollWorker::Run() {
         m_Ipc.Reply(1);
     }
     UnitClient client(&m_Link, 0);
+    client.SetReplyTimeoutMs(m_Timings.replyTimeoutMs);
     m_Client = &client;
     m_LastReplyMs = m_Clock.NowMs();
     PollEnd end = PollEnd::FINISHED;

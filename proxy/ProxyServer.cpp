@@ -13,9 +13,9 @@
 #include <cstring>
 
 #include "link/AppLog.h"
+#include "link/ProxyWire.h"
 #include "link/StreamReader.h"
 #include "link/TcpBase.h"
-#include "proxy/ProxyRequest.h"
 
 namespace jvo {
 
@@ -26,7 +26,16 @@ constexpr size_t kMaxPendingOutput = 256 * 1024;  // unsent reply bytes per clie
 constexpr size_t kRecvChunk = 64 * 1024;
 constexpr int kReadsPerWake = 16;
 constexpr int32_t kAcceptPauseMs = 100;  // after running out of descriptors
-constexpr uint8_t kKeepAlive[8] = {0xCE, 0xFA, 0xED, 0xFE, 0, 0, 0, 0};
+
+// Sends a refusal to a client about to be closed. The socket is fresh and its send buffer empty,
+// so the few bytes go at once or not at all; the client is not waited for.
+void SendRefusal(const SocketHandle& s, ProxyRefusal reason, uint16_t limit) {
+    const std::vector<uint8_t> body = proxywire::RefusalBody(reason, limit);
+    uint8_t message[proxywire::kStreamHeaderSize + proxywire::kRefusalBodySize];
+    proxywire::PutStreamHeader(message, static_cast<uint32_t>(body.size()));
+    std::memcpy(message + proxywire::kStreamHeaderSize, body.data(), body.size());
+    (void)::send(s.Get(), message, sizeof message, MSG_NOSIGNAL | MSG_DONTWAIT);
+}
 
 std::string PeerName(const sockaddr_in& a) {
     char text[INET_ADDRSTRLEN] = {};
@@ -41,7 +50,7 @@ struct ProxyServer::Client {
     SocketHandle socket;
     std::string name;
     // Receiving: header, then the body (only its first kMaxRequestBody bytes are kept).
-    StreamReader reader{static_cast<uint32_t>(kMaxRequestBody), 256};
+    StreamReader reader{static_cast<uint32_t>(proxywire::kMaxRequestBody), 256};
     // Complete request bodies waiting for the unit (an empty one stands for an oversized body),
     // and whether one of this client's requests is at the unit now.
     std::deque<std::vector<uint8_t>> requests;
@@ -267,10 +276,13 @@ void ProxyServer::Accept() {
             std::none_of(m_Options.allow.begin(), m_Options.allow.end(),
                          [peer](const AllowedNet& n) { return n.Contains(peer); })) {
             JVO_LOG1("ProxyServer: refusing %s: not an allowed address", name);
+            SendRefusal(s, ProxyRefusal::NotAllowed, 0);
             continue;  // closed by the handle
         }
         if (m_Clients.size() >= static_cast<size_t>(m_Options.maxClients)) {
             JVO_LOG1("ProxyServer: too many clients, refusing %s", name);
+            SendRefusal(s, ProxyRefusal::Full,
+                        static_cast<uint16_t>(std::min(m_Options.maxClients, 0xFFFF)));
             continue;  // closed by the handle
         }
         int one = 1;
@@ -337,7 +349,7 @@ bool ProxyServer::Consume(Client& c, const uint8_t* data, size_t n) {
         std::unique_ptr<uint8_t[]> kept = c.reader.TakeBody();
         std::vector<uint8_t> body;
         // A body longer than kMaxRequestBody can never be well formed: it stays empty.
-        if (c.reader.Length() <= kMaxRequestBody && kept)
+        if (c.reader.Length() <= proxywire::kMaxRequestBody && kept)
             body.assign(kept.get(), kept.get() + c.reader.KeptLength());
         c.requests.push_back(std::move(body));
         {
@@ -355,8 +367,8 @@ void ProxyServer::Submit(Client& c) {
     while (!c.atUnit && !c.requests.empty() && c.PendingOutput() < kMaxPendingOutput) {
         std::vector<uint8_t> body = std::move(c.requests.front());
         c.requests.pop_front();
-        ProxyRequest request;
-        if (!ParseProxyRequest(body.data(), body.size(), request)) {
+        proxywire::Request request;
+        if (!proxywire::ParseRequest(body.data(), body.size(), request)) {
             JVO_LOG1("ProxyServer: client %s sent a malformed request (%u bytes)", c.name,
                      static_cast<unsigned>(body.size()));
             const uint8_t failed[3] = {0, 0, 0};
@@ -382,15 +394,10 @@ void ProxyServer::QueueMessage(Client& c, const uint8_t* body, uint32_t length) 
         c.outPos = 0;
         c.lastProgress = m_Clock.NowMs();
     }
-    if (length == 0) {
-        c.out.insert(c.out.end(), kKeepAlive, kKeepAlive + sizeof kKeepAlive);
-    } else {
-        uint8_t header[8];
-        const uint32_t fields[2] = {kMarker, length};
-        for (int f = 0; f < 2; ++f)
-            for (int i = 0; i < 4; ++i)
-                header[4 * f + i] = static_cast<uint8_t>(fields[f] >> (8 * i));
-        c.out.insert(c.out.end(), header, header + sizeof header);
+    uint8_t header[proxywire::kStreamHeaderSize];
+    proxywire::PutStreamHeader(header, length);
+    c.out.insert(c.out.end(), header, header + sizeof header);
+    if (length > 0) {
         c.out.insert(c.out.end(), body, body + length);
         std::lock_guard<std::mutex> guard(m_StatsLock);
         ++m_Stats.replies;
@@ -453,21 +460,11 @@ void ProxyServer::Drop(Client& c, bool byServer) {
 }
 
 std::vector<uint8_t> ProxyServer::ReplyBody(bool answered, const std::vector<uint8_t>& reply) {
-    std::vector<uint8_t> body;
-    if (answered && reply.size() <= 0xFFFF) {
-        body.reserve(3 + reply.size());
-        body.push_back(1);
-        body.push_back(static_cast<uint8_t>(reply.size()));
-        body.push_back(static_cast<uint8_t>(reply.size() >> 8));
-        body.insert(body.end(), reply.begin(), reply.end());
-    } else {
-        if (answered) {
-            JVO_LOG1("ProxyServer: unit reply too long (%u bytes)",
-                     static_cast<unsigned>(reply.size()));
-        }
-        body = {0, 0, 0};
+    if (answered && reply.size() > 0xFFFF) {
+        JVO_LOG1("ProxyServer: unit reply too long (%u bytes)",
+                 static_cast<unsigned>(reply.size()));
     }
-    return body;
+    return proxywire::ReplyBody(answered, reply);
 }
 
 bool ProxyServer::RunAtOnce(Client& c, const Job& job) {

@@ -301,7 +301,7 @@ bool BasicDlg::CommitAndRestart(UnitClient& client, bool reset) {
             ReopenLostTransport();
             if (m_Link.TransportLost())
                 std::this_thread::sleep_for(
-                    std::chrono::milliseconds(std::max<int32_t>(1, m_Link.m_ReplyTimeoutMs)));
+                    std::chrono::milliseconds(std::max<int32_t>(1, client.ReplyTimeoutMs())));
         }
     }
     m_Ui.ProgressHide();

@@ -68,10 +68,18 @@ PosixSerialDevice::~PosixSerialDevice() {
 }
 
 bool PosixSerialDevice::Open(const std::string& path, int baud) {
-    if (m_Fd >= 0) return false;
+    if (m_Fd >= 0) {
+        m_OpenProblem = "the device is already open";
+        return false;
+    }
+    m_OpenProblem.clear();
     int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         const int err = errno;
+        m_OpenProblem = err == ENOENT   ? "the device does not exist"
+                        : err == EACCES ? "permission denied: add yourself to the dialout group"
+                        : err == EBUSY  ? "it is in use by another program"
+                                        : FormatStr("%s (error %d)", ErrText(err), err);
         if (err == EACCES) {
             JVO_LOG1(
                 "PosixSerialDevice::Open() %s: permission denied; the user must be a member of the "
@@ -90,6 +98,7 @@ bool PosixSerialDevice::Open(const std::string& path, int baud) {
         const int err = errno;
         if (err == EWOULDBLOCK) {
             JVO_LOG1("PosixSerialDevice::Open() %s is in use by another program", path);
+            m_OpenProblem = "it is in use by another program";
             ::close(fd);
             return false;
         }
@@ -104,6 +113,7 @@ bool PosixSerialDevice::Open(const std::string& path, int baud) {
     if (::tcgetattr(fd, &tio) != 0) {
         const int err = errno;
         PrintSetupFailure(FormatStr("Could not GetCommState(): Error=%d\n", err));
+        m_OpenProblem = "it is not a serial device";
         ReleaseAndClose(fd);
         return false;
     }
@@ -126,6 +136,8 @@ bool PosixSerialDevice::Open(const std::string& path, int baud) {
     }
     if (setErr != 0) {
         PrintSetupFailure(FormatStr("Could not SetCommState(): Error=%d\n", setErr));
+        m_OpenProblem =
+            FormatStr("its line settings were refused (%s, error %d)", ErrText(setErr), setErr);
         ReleaseAndClose(fd);
         return false;
     }

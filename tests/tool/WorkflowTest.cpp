@@ -126,7 +126,7 @@ TEST_F(WorkflowTest, PortThatCannotBeOpenedIsReported) {
 }
 
 TEST_F(WorkflowTest, FailedExtractRetriesIntoAClearedConfigurationThenSucceeds) {
-    dlg.Link().m_ReplyTimeoutMs = 30;
+    dlg.SetReplyTimeoutMs(30);
     sim.Silence(true);
     ui.Answer(t::kExtractFailed, MsgResult::Retry, [&] { sim.Silence(false); });
     ConnectToSim();
@@ -144,7 +144,7 @@ TEST_F(WorkflowTest, FailedExtractRetriesIntoAClearedConfigurationThenSucceeds) 
 }
 
 TEST_F(WorkflowTest, CancelAfterAFailedExtractDisconnectsAndStartupAsksToExit) {
-    dlg.Link().m_ReplyTimeoutMs = 20;
+    dlg.SetReplyTimeoutMs(20);
     sim.Silence(true);
     ui.connects.push_back(sim.Device());
     ui.Answer(t::kExtractFailed, MsgResult::Cancel);
@@ -355,7 +355,7 @@ TEST_F(WorkflowTest, InstallAndExtractRetryReachAUnitWhoseDeviceCameBack) {
 
     // The first extract fails (the unit is silent); the device is pulled and put back before
     // Retry, which extracts.
-    dlg.Link().m_ReplyTimeoutMs = 30;
+    dlg.SetReplyTimeoutMs(30);
     sim.Silence(true);
     ui.Answer(t::kExtractFailed, MsgResult::Retry, [&] {
         pull();
@@ -368,7 +368,7 @@ TEST_F(WorkflowTest, InstallAndExtractRetryReachAUnitWhoseDeviceCameBack) {
     EXPECT_EQ(ui.Count(t::kExtractFailed), 1);
 
     // Pulled: the install fails and says so. Put back: the next one reaches the unit.
-    dlg.Link().m_ReplyTimeoutMs = 250;
+    dlg.SetReplyTimeoutMs(250);
     pull();
     EXPECT_FALSE(dlg.Install());
     EXPECT_EQ(ui.messages.back().text, t::kInstallFailed);
@@ -452,7 +452,6 @@ TEST_F(WorkflowTest, FailedWriteAndFailedCommitAreReported) {
     EXPECT_EQ(ui.messages.back().text, t::kCommitFailed);
     // A failed commit skips the reboot.
     EXPECT_EQ(std::count(ui.progress.begin(), ui.progress.end(), "caption Rebooting..."), 0);
-    EXPECT_EQ(dlg.Link().m_ReplyTimeoutMs.load(), 250);
 }
 
 TEST_F(WorkflowTest, LoadAFileWithMinorErrorsWhileConnectedAndInstallIt) {

@@ -77,7 +77,7 @@ TEST_F(SimLinkTest, DoubledAndHeldBackRepliesNeverAnswerAnotherRequest) {
     faults = {};
     faults.reorderFraction = 1.0;
     port.SetFaults(faults);
-    link.m_ReplyTimeoutMs = 100;
+    client.SetReplyTimeoutMs(100);
     sent = port.RepliesSent();
     for (int i = 0; i < 5; ++i)
         EXPECT_FALSE(client.GetCtRecord(0, static_cast<uint8_t>(i), ct)) << i;
@@ -122,35 +122,64 @@ TEST_F(SimLinkTest, OverrunRequestFailsAtOnceWithoutSending) {
     EXPECT_NE(unit.Pending().m_Unit.m_UnitName, rec.m_UnitName);
 }
 
-TEST_F(SimLinkTest, RefusedCommandAndSilentUnitFail) {
+// Each failure says what it met, in the client that met it: a refusal names the command and the
+// unit's reply code, a silent unit is no reply, a request that cannot be sent is never sent, and
+// a closed link is not connected.
+TEST_F(SimLinkTest, EachFailureSaysWhyInItsOwnClient) {
     UnitClient client(&link, 0);
+    UnitClient other(&link, 0);
     sim::SerialFaults faults;
     faults.refuseCommand = CMD_GET_STATUS;
     port.SetFaults(faults);
     uint16_t state;
     uint32_t value;
     EXPECT_FALSE(client.GetStatus(state, value));
+    EXPECT_EQ(client.Status().result, LinkResult::Refused);
+    EXPECT_EQ(client.Status().command, CMD_GET_STATUS);
+    EXPECT_EQ(client.Status().replyCode, 'n');
+    EXPECT_TRUE(client.Status().Answered());
+    EXPECT_EQ(DescribeStatus(client.Status()), "GetStatus refused by the unit (reply code 'n')");
     uint16_t schema;
-    EXPECT_TRUE(client.GetSchemaVersion(schema));
+    EXPECT_TRUE(other.GetSchemaVersion(schema));
+    EXPECT_TRUE(other.Status().Ok());
+    EXPECT_EQ(client.Status().result, LinkResult::Refused);  // not overwritten by the other
+
+    UnitRecord rec;
+    rec.m_UnitName = std::string(1300, 'X');
+    EXPECT_FALSE(other.SetUnitRecord(rec));
+    EXPECT_EQ(other.Status().result, LinkResult::InvalidRequest);
+
     faults = {};
     faults.silent = true;
     port.SetFaults(faults);
+    client.SetReplyTimeoutMs(30);
     EXPECT_FALSE(client.GetSchemaVersion(schema));
+    EXPECT_EQ(client.Status().result, LinkResult::NoReply);
+    EXPECT_FALSE(client.Status().Answered());
+
+    link.Disconnect();
+    EXPECT_FALSE(client.GetSchemaVersion(schema));
+    EXPECT_EQ(client.Status().result, LinkResult::NotConnected);
 }
 
-TEST_F(SimLinkTest, CommitWaitsLongerAndLeavesTheDefaultTimeout) {
-    UnitClient client(&link, 0);
-    link.m_ReplyTimeoutMs = 600;
+// A time-out belongs to the client that set it: a commit waits longer for its own reply without
+// changing what any other caller of the link waits.
+TEST_F(SimLinkTest, CommitWaitsLongerWithoutChangingAnotherCallersTimeout) {
+    UnitClient commit(&link, 0);
+    UnitClient poll(&link, 0);
     sim::SerialFaults faults;
     faults.lateFraction = 1.0;
     faults.lateMs = 700;  // later than any ordinary reply time-out
     port.SetFaults(faults);
-    EXPECT_TRUE(client.CommitConfig());
-    EXPECT_EQ(link.m_ReplyTimeoutMs.load(), 250);
-    link.m_ReplyTimeoutMs = 600;
-    port.SetFaults({});
-    EXPECT_TRUE(client.ResetToDefaults());
-    EXPECT_EQ(link.m_ReplyTimeoutMs.load(), 250);
+    EXPECT_TRUE(commit.CommitConfig());
+    EXPECT_EQ(poll.ReplyTimeoutMs(), kDefaultReplyTimeoutMs);
+    uint16_t state;
+    uint32_t value;
+    EXPECT_FALSE(poll.GetStatus(state, value));  // 700 ms late is too late for 250 ms
+    EXPECT_EQ(poll.Status().result, LinkResult::NoReply);
+    poll.SetReplyTimeoutMs(2000);
+    EXPECT_TRUE(poll.GetStatus(state, value));
+    EXPECT_EQ(commit.ReplyTimeoutMs(), kDefaultReplyTimeoutMs);
 }
 
 TEST_F(SimLinkTest, DisconnectedLinkFailsAtOnceAndReopens) {

@@ -7,18 +7,30 @@ namespace jvo {
 
 const char* LinkResultName(LinkResult result) {
     switch (result) {
-    case LinkResult::Done: return "done";
-    case LinkResult::Refused: return "refused by the unit";
-    case LinkResult::BadReply: return "malformed reply";
-    case LinkResult::NoReply: return "no reply";
-    case LinkResult::Mismatched: return "only replies that did not match";
-    case LinkResult::ReplyTooLong: return "reply too long";
-    case LinkResult::WriteFailed: return "write failed";
-    case LinkResult::TransportLost: return "transport lost";
-    case LinkResult::NotConnected: return "not connected";
-    case LinkResult::Cancelled: return "cancelled";
-    case LinkResult::ProxyRefused: return "refused by the proxy server";
-    case LinkResult::InvalidRequest: return "request not sent";
+        case LinkResult::Done:
+            return "done";
+        case LinkResult::Refused:
+            return "refused by the unit";
+        case LinkResult::BadReply:
+            return "malformed reply";
+        case LinkResult::NoReply:
+            return "no reply";
+        case LinkResult::Mismatched:
+            return "only replies that did not match";
+        case LinkResult::ReplyTooLong:
+            return "reply too long";
+        case LinkResult::WriteFailed:
+            return "write failed";
+        case LinkResult::TransportLost:
+            return "transport lost";
+        case LinkResult::NotConnected:
+            return "not connected";
+        case LinkResult::Cancelled:
+            return "cancelled";
+        case LinkResult::ProxyRefused:
+            return "refused by the proxy server";
+        case LinkResult::InvalidRequest:
+            return "request not sent";
     }
     return "unknown";
 }
@@ -32,10 +44,14 @@ std::string ReplyCodeText(uint8_t code) {
 
 std::string RefusalText(const LinkStatus& s) {
     switch (s.refusal) {
-    case ProxyRefusal::Full: return FormatStr("the proxy server is full (%d clients)", s.limit);
-    case ProxyRefusal::NotAllowed: return "the proxy server does not let this client in";
-    case ProxyRefusal::ReadOnly: return "the proxy server refuses changes from this client";
-    case ProxyRefusal::None: break;
+        case ProxyRefusal::Full:
+            return FormatStr("the proxy server is full (%d clients)", s.limit);
+        case ProxyRefusal::NotAllowed:
+            return "the proxy server does not let this client in";
+        case ProxyRefusal::ReadOnly:
+            return "the proxy server refuses changes from this client";
+        case ProxyRefusal::None:
+            break;
     }
     return "refused by the proxy server";
 }

@@ -144,7 +144,8 @@ std::vector<PortEntry> ListComPorts(const PortRoots& roots) {
             const std::string device = Canonical(fs::path(roots.portDir) / name);
             if (device.empty()) continue;  // pinned device not present
             pinnedDevices.insert(device);
-            ports.push_back({n, device, lookUpById(device), true});
+            ports.push_back({n, device, lookUpById(device), true,
+                             EntryStamp((fs::path(roots.portDir) / name).string())});
         }
     }
 
@@ -188,10 +189,16 @@ std::string ResolveComPort(int n, const PortRoots& roots) {
     return FindComPort(n, roots).path;
 }
 
+bool IsPseudoTerminal(const std::string& path) {
+    return path.rfind("/dev/pts/", 0) == 0;
+}
+
 bool SameComDevice(const PortEntry& before, const PortEntry& now) {
     if (now.path.empty()) return false;
-    return now.pinned || now.path == before.path ||
-           (!before.byId.empty() && now.byId == before.byId);
+    if (!before.byId.empty() && now.byId == before.byId) return true;
+    if (IsPseudoTerminal(now.path))
+        return now.pinned && now.pinStamp != 0 && now.pinStamp != before.pinStamp;
+    return now.pinned || now.path == before.path;
 }
 
 std::string ResolveComPort(int n) {

@@ -7,6 +7,7 @@
 //   absent.
 // - The machine's other serial devices (ttyUSB*, then ttyACM*, then ttyS*, each in natural order)
 //   take the lowest numbers not pinned.
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -17,9 +18,10 @@ constexpr int kMaxComPort = 32;
 
 struct PortEntry {
     int number = 0;
-    std::string path;     // the device itself, links resolved
-    std::string byId;     // its name under serial/by-id, empty when it has none
-    bool pinned = false;  // the number comes from a pin in the port directory
+    std::string path;       // the device itself, links resolved
+    std::string byId;       // its name under serial/by-id, empty when it has none
+    bool pinned = false;    // the number comes from a pin in the port directory
+    uint64_t pinStamp = 0;  // pinned: the identity of the pin itself (new when it is made anew)
 };
 
 // Where to look; tests point both somewhere else.
@@ -46,7 +48,14 @@ PortEntry FindComPort(int n, const PortRoots& roots);
 // adapter put back under another ttyUSB name). An unpinned number moves to the next device when
 // its own goes away (ttyUSB0 unplugged, COM1 becomes ttyS0), and that is another line, perhaps
 // another unit.
+//
+// A pseudo-terminal is never taken back by its path: once its unit (a simulated one) has gone,
+// the same /dev/pts/N may be handed to any other program, with the same device numbers. A pty is
+// followed only through a pin that was made anew since (as the simulated unit does when it
+// starts again), or through its serial/by-id name.
 bool SameComDevice(const PortEntry& before, const PortEntry& now);
+// Whether `path` (links resolved) is a pseudo-terminal.
+bool IsPseudoTerminal(const std::string& path);
 
 // The listed ports that are terminals and that no other program announced it holds, in ascending
 // order (see ProbeSerialPort: the probe changes nothing on the port). Used to offer ports in the

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 
 #include "base/FormatStr.h"
 #include "link/AppLog.h"
@@ -99,6 +100,21 @@ bool UnitLink::OpenComPort(int baud, bool again) {
     return true;
 }
 
+bool UnitLink::OpenDeviceAgain() {
+    // A pseudo-terminal that hung up is gone for good: the same path may already be another
+    // program's terminal.
+    std::error_code ec;
+    const std::string path = std::filesystem::canonical(m_DevicePath, ec).string();
+    if (IsPseudoTerminal(ec ? m_DevicePath : path)) {
+        m_OpenProblem = m_DevicePath + " was a pseudo-terminal that went away";
+        return false;
+    }
+    m_OpenProblem.clear();
+    if (m_Port.OpenDevice(m_DevicePath, m_Baud)) return true;
+    m_OpenProblem = m_Port.OpenProblem();
+    return false;
+}
+
 bool UnitLink::OpenSerialDevice(const std::string& path, int baud, LinkStatus* status) {
     std::lock_guard<std::mutex> guard(m_Lock);
     if (m_Connected) return AlreadyConnected(status);
@@ -192,15 +208,13 @@ bool UnitLink::Reopen() {
     }
     TransportLost();  // a loss not yet noticed is logged before the port goes
     m_Port.Close();
-    const bool opened =
-        m_Route == Route::Com ? OpenComPort(m_Baud, true) : m_Port.OpenDevice(m_DevicePath, m_Baud);
+    const bool opened = m_Route == Route::Com ? OpenComPort(m_Baud, true) : OpenDeviceAgain();
     if (!opened) {
         std::lock_guard<std::mutex> health(m_HealthLock);
         if (!m_Lost) {
             m_Lost = true;
             m_LostReason = "device could not be opened again";
-            const std::string why = m_Route == Route::Com ? m_OpenProblem : m_Port.OpenProblem();
-            if (!why.empty()) m_LostReason += ": " + why;
+            if (!m_OpenProblem.empty()) m_LostReason += ": " + m_OpenProblem;
             JVO_LOG1("UnitLink: transport lost (%s)", m_LostReason);
         }
         return false;

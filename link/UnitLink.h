@@ -93,6 +93,8 @@ private:
     bool ReopenProxy();
     // Opens COM m_PortNumber; when `again`, only onto the device it was opened on before.
     bool OpenComPort(int baud, bool again);
+    // Opens the device path again, never a pseudo-terminal that went away.
+    bool OpenDeviceAgain();
     std::shared_ptr<ProxyConnection> CurrentProxy() const;
     void SetProxy(std::shared_ptr<ProxyConnection> proxy);
     // An open while connected: false, with the status saying so.

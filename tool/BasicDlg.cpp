@@ -211,7 +211,7 @@ bool BasicDlg::ReadVersion(UnitClient& client) {
 }
 
 void BasicDlg::ReopenLostTransport() {
-    if (m_Link.IsConnected() && m_Link.TransportLost()) m_Link.Reopen();
+    m_Recovery.ReopenNow();
 }
 
 void BasicDlg::TakeOver(const UnitConfig& config) {

@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "config/UnitConfig.h"
+#include "link/LinkRecovery.h"
 #include "link/UnitClient.h"
 #include "link/UnitLink.h"
 #include "tool/ToolUi.h"
@@ -168,6 +169,9 @@ private:
     WindowLayout m_Layout;
     UnitConfig m_Config;
     UnitLink m_Link;
+    // A lost line is opened again (only onto its own device) before each command that talks to
+    // the unit; the tool does not wait for it in the background.
+    LinkRecovery m_Recovery{m_Link, "BasicDlg"};
     bool m_UnitConnected = false;
     bool m_Offline = false;
     bool m_DipValid = false;

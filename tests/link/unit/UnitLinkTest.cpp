@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "link/Commands.h"
+#include "link/LinkRecovery.h"
 #include "link/PortDirectory.h"
 #include "link/posix/Pty.h"
 #include "tests/link/serial/SerialTestUtil.h"
@@ -283,6 +284,73 @@ TEST(UnitLinkHealth, AMovedNumberIsNotReopenedOntoAnotherLine) {
     EXPECT_TRUE(client.GetSchemaVersion(schema));
     EXPECT_EQ(otherLine.FramesReceived(), 0u);
     unitLink.Disconnect();
+}
+
+// A pin left behind by a unit that went away (killed while a command waited) may come to name a
+// pseudo-terminal that another program got since, under the same /dev/pts number. The recovery
+// follows a pty only through a pin made anew, waiting 1, 2, 4, then 5 s on the caller's clock
+// between attempts, and says once that the link was lost and once that it is back.
+TEST(UnitLinkHealth, RecoveryFollowsAPtyOnlyThroughARenewedPin) {
+    TempDir ports, alias;
+    ASSERT_FALSE(ports.Path().empty());
+    PortRoots roots;
+    roots.portDir = ports.Path();
+    sim::SimUnit ours(SystemClock::Instance(), MarkedConfig());
+    sim::SimUnit stranger(SystemClock::Instance(), MarkedConfig());
+    // The pin goes through a link of the test's own, so that the path it names can be made to
+    // name another terminal without touching the pin: what a reused pty number does.
+    const std::string via = alias.Path() + "/pts";
+    const std::string pin = ports.Path() + "/com7";
+    ASSERT_EQ(::symlink(via.c_str(), pin.c_str()), 0);
+    UnitLink link;
+    link.SetPortRoots(roots);
+    UnitClient client(&link, 0);
+    uint16_t schema = 0;
+    {
+        sim::SimSerialPort first(ours);
+        ASSERT_TRUE(first.Start());
+        ASSERT_EQ(::symlink(first.DevicePath().c_str(), via.c_str()), 0);
+        ASSERT_TRUE(link.OpenSerial(7, 115200));
+        ASSERT_TRUE(client.GetSchemaVersion(schema));
+        first.Stop();
+        ASSERT_TRUE(WaitFor([&] { return link.TransportLost(); }));
+    }
+    sim::SimSerialPort other(stranger);
+    ASSERT_TRUE(other.Start());
+    ::unlink(via.c_str());
+    ASSERT_EQ(::symlink(other.DevicePath().c_str(), via.c_str()), 0);
+    ASSERT_EQ(ResolveComPort(7, roots), other.DevicePath());
+
+    LogCapture log;
+    ManualClock clock;
+    LinkRecovery recovery(link, "Test", RecoveryPolicy{1000, 5000}, clock);
+    std::vector<int32_t> waits;
+    auto wait = [&](int32_t ms) {
+        waits.push_back(ms);
+        clock.Advance(static_cast<uint64_t>(ms));
+        return false;
+    };
+    EXPECT_EQ(recovery.Recover(wait, 4), LinkRecovery::Step::StillLost);
+    EXPECT_EQ(waits, (std::vector<int32_t>{1000, 2000, 4000, 5000}));
+    EXPECT_TRUE(recovery.InLoss());
+    EXPECT_EQ(other.FramesReceived(), 0u);
+    EXPECT_FALSE(client.GetSchemaVersion(schema));
+    EXPECT_EQ(client.Status().result, LinkResult::TransportLost);
+
+    // The unit starts again and pins itself anew (the stale pin dangles by then): followed.
+    ::unlink(via.c_str());
+    sim::SimSerialPort back(ours);
+    ASSERT_TRUE(back.Start());
+    ASSERT_TRUE(back.Pin(7, ports.Path()));
+    EXPECT_EQ(recovery.Recover(wait), LinkRecovery::Step::Reopened);
+    EXPECT_FALSE(recovery.InLoss());
+    EXPECT_TRUE(client.GetSchemaVersion(schema));
+    EXPECT_EQ(other.FramesReceived(), 0u);
+    EXPECT_EQ(log.Count("Test: link lost"), 1);
+    EXPECT_EQ(log.Count("Test: link open again after 17.0 s"), 1);
+    EXPECT_EQ(recovery.TryOnce(wait), LinkRecovery::Step::Healthy);
+    link.Disconnect();
+    EXPECT_EQ(recovery.TryOnce(wait), LinkRecovery::Step::Closed);
 }
 
 using SteadyClock = std::chrono::steady_clock;

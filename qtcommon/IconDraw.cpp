@@ -31,6 +31,21 @@ QColor Mix(const QColor& a, const QColor& b, qreal t) {
                             static_cast<float>(a.blueF() + (b.blueF() - a.blueF()) * t));
 }
 
+namespace {
+qreal Linear(qreal channel) {
+    return channel <= 0.04045 ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4);
+}
+qreal Luminance(const QColor& c) {
+    return 0.2126 * Linear(c.redF()) + 0.7152 * Linear(c.greenF()) + 0.0722 * Linear(c.blueF());
+}
+}  // namespace
+
+qreal ContrastRatio(const QColor& a, const QColor& b) {
+    const qreal la = Luminance(a) + 0.05;
+    const qreal lb = Luminance(b) + 0.05;
+    return la > lb ? la / lb : lb / la;
+}
+
 void DrawPanelIcon(QPainter& p, const QRectF& r, const QColor& accent) {
     const qreal u = r.width() / 16.0;
     const QRectF cabinet = r.adjusted(1.5 * u, 0.5 * u, -1.5 * u, -0.5 * u);

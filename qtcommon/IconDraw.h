@@ -24,6 +24,10 @@ QIcon MakeIcon(const DrawFn& draw);
 // Mixes two colours: 0 gives `a`, 1 gives `b`.
 QColor Mix(const QColor& a, const QColor& b, qreal t);
 
+// The contrast ratio of two colours, 1 (none) to 21 (black on white): the ratio of their relative
+// luminances (sRGB), each plus 0.05, as the accessibility guidelines measure it.
+qreal ContrastRatio(const QColor& a, const QColor& b);
+
 // A breaker-panel program icon: a cabinet with two rows of breakers, in `accent`.
 void DrawPanelIcon(QPainter& p, const QRectF& r, const QColor& accent);
 

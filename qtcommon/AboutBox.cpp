@@ -23,8 +23,8 @@ AboutBox::AboutBox(const AboutInfo& info, QWidget* parent) : QDialog(parent) {
     text->addWidget(version);
     for (const QString& line : info.lines) {
         auto* l = new QLabel(line, this);
+        // Not wrapped: a path broken mid-name reads as two names; the box widens instead.
         l->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        l->setWordWrap(true);
         text->addWidget(l);
     }
     text->addStretch();

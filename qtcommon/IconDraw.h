@@ -18,8 +18,10 @@ using DrawFn = std::function<void(QPainter&, const QRectF&)>;
 // with `draw` run in logical coordinates (antialiased). QImage, so it may be made on any thread.
 QImage RenderImage(QSize logical, qreal ratio, const DrawFn& draw);
 
-// An icon holding the drawing at 16, 24, 32, 48, 64 and 128 pixels, each at 1x and 2x.
-QIcon MakeIcon(const DrawFn& draw);
+// An icon that runs the drawing at whatever size and device pixel ratio it is asked for (a 16
+// pixel icon at 150 % is drawn at 24 device pixels, not scaled down from 32). Disabled, it is
+// drawn in paler greys.
+QIcon MakeIcon(DrawFn draw);
 
 // Mixes two colours: 0 gives `a`, 1 gives `b`.
 QColor Mix(const QColor& a, const QColor& b, qreal t);

@@ -56,8 +56,7 @@ CAboutDlg::CAboutDlg(const AboutView& v, const std::string& logPath, QWidget* pa
         form->addRow(tr(r.label), value);
     }
     auto* log = new QLabel(tr("Log file: %1").arg(Q(logPath)), this);
-    log->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    log->setWordWrap(true);
+    log->setTextInteractionFlags(Qt::TextSelectableByMouse);  // one line: a path is never broken
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
     buttons->button(QDialogButtonBox::Ok)->setText(tr("OK"));

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace jvo::qt {
 
@@ -38,7 +39,8 @@ AboutBox::AboutBox(const AboutInfo& info, QWidget* parent) : QDialog(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(row);
     layout->addWidget(buttons);
-    setMinimumWidth(360);
+    // Never narrower than its lines: an explicit minimum replaces the layout's own.
+    setMinimumWidth(std::max(360, layout->minimumSize().width()));
 }
 
 }  // namespace jvo::qt

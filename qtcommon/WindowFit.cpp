@@ -3,11 +3,11 @@
 
 #include <QFontMetrics>
 #include <QGridLayout>
-#include <QLayout>
 #include <QGuiApplication>
+#include <QLayout>
 #include <QMessageBox>
-#include <QScreen>
 #include <QResizeEvent>
+#include <QScreen>
 #include <QScrollArea>
 #include <QWidget>
 

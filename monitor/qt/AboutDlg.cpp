@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "qtcommon/IconDraw.h"
 
@@ -66,7 +67,7 @@ CAboutDlg::CAboutDlg(const AboutView& v, const std::string& logPath, QWidget* pa
     layout->addWidget(target);
     layout->addWidget(log);
     layout->addWidget(buttons);
-    setMinimumWidth(340);
+    setMinimumWidth(std::max(340, layout->minimumSize().width()));  // the log path's line
 }
 
 }  // namespace jvo::monitor::qt

@@ -1,15 +1,11 @@
 // The shared window pieces on the offscreen platform: a message box wide enough for its title,
-// an about box that keeps a path on one line, icons drawn at the pixel ratio asked for, and a
-// scroll area that lets its contents shrink before it scrolls.
+// an about box that keeps a path on one line, and icons drawn at the pixel ratio asked for (the
+// scroll area that fits a window is tried by the window-fit tests of both programs).
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QLabel>
 #include <QMessageBox>
-#include <QScreen>
-#include <QScrollArea>
-#include <QScrollBar>
-#include <QVBoxLayout>
 
 #include "qtcommon/AboutBox.h"
 #include "qtcommon/IconDraw.h"
@@ -76,39 +72,6 @@ TEST(WindowTest, IconsAreDrawnAtThePixelRatioAskedFor) {
     EXPECT_EQ(centre.red(), centre.green());  // grey
     EXPECT_LT(centre.alpha(), 255);
 }
-
-TEST(WindowTest, ContentsShrinkToTheirMinimumBeforeTheyScroll) {
-    QWidget window;
-    auto* content = new QWidget;
-    auto* label = new QLabel(QString(40, 'x') + " " + QString(40, 'y'), content);
-    label->setWordWrap(true);  // a height that depends on the width
-    auto* tall = new QWidget(content);
-    tall->setMinimumHeight(200);
-    tall->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
-    auto* v = new QVBoxLayout(content);
-    v->addWidget(label);
-    v->addWidget(tall);
-    auto* layout = new QVBoxLayout(&window);
-    layout->setContentsMargins(0, 0, 0, 0);
-    QScrollArea* area = ScrollingArea(content, &window);
-    layout->addWidget(area);
-    window.resize(content->sizeHint() + QSize(0, 300));
-    window.show();
-    QApplication::processEvents();
-    EXPECT_EQ(content->size(), area->viewport()->size());  // grown to the window
-    window.resize(window.width(), content->minimumSizeHint().height() + 40);
-    QApplication::processEvents();
-    EXPECT_FALSE(area->verticalScrollBar()->isVisible());  // shrunk, no scrolling yet
-    window.resize(window.width(), 120);
-    QApplication::processEvents();
-    EXPECT_TRUE(area->verticalScrollBar()->isVisible());
-    EXPECT_GE(content->height(), 200);
-
-    const QRect fit = FitArea(window.screen());
-    EXPECT_TRUE(window.screen()->availableGeometry().contains(fit));
-    EXPECT_EQ(FitSize(&window, QSize(100000, 50)), QSize(fit.width(), 50));
-}
-
 }  // namespace
 }  // namespace jvo::qt
 

@@ -83,9 +83,10 @@ void BasicDlg::InitDialog() {
     m_Ui.SetItemText(IDC_VERSION, FormatStr("JVO Configuration Tool: Build %d", text::kToolBuild));
     m_Ui.SetTitle(text::kTitle);
     // The controls' initial states.
-    for (int id : {IDC_UNIT_CANCEL, IDC_UNIT_APPLY, IDC_PANEL_CANCEL, IDC_PANEL_APPLY,
-                   IDC_BREAKER_EDIT, IDC_BREAKER_CANCEL, IDC_BREAKER_APPLY, IDC_INSTALL,
-                   IDC_UC_ALARM, IDC_NEUTRAL_ALARM, IDC_GROUND_ALARM})
+    // The unit and panel groups have nothing to edit until a configuration is shown.
+    for (int id : {IDC_UNIT_EDIT, IDC_UNIT_CANCEL, IDC_UNIT_APPLY, IDC_PANEL_EDIT, IDC_PANEL_CANCEL,
+                   IDC_PANEL_APPLY, IDC_BREAKER_EDIT, IDC_BREAKER_CANCEL, IDC_BREAKER_APPLY,
+                   IDC_INSTALL, IDC_UC_ALARM, IDC_NEUTRAL_ALARM, IDC_GROUND_ALARM})
         EnableItem(id, false);
     for (int id :
          {IDC_UNIT_NAME, IDC_DIP_ADDRESS, IDC_SW_ADDRESS, IDC_DIP_NOTE, IDC_PANEL_NAME,
@@ -231,6 +232,10 @@ void BasicDlg::TakeOver(const UnitConfig& config) {
 }
 
 void BasicDlg::ShowNewConfiguration() {
+    // Taking a configuration over cancels an open edit, so both groups are closed here; they
+    // can be edited once the configuration is one of a unit or a file worked on offline.
+    EnableItem(IDC_UNIT_EDIT, m_UnitConnected || m_Offline);
+    EnableItem(IDC_PANEL_EDIT, m_UnitConnected || m_Offline);
     m_Map.SetConfig(&m_Config);
     m_Map.ReloadSlots();
     m_Ui.SetCheck(IDC_PANEL_A, true);

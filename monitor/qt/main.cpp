@@ -1,5 +1,6 @@
 // jvo-monitor: the JVO/TKA monitor's window program.
 #include <QApplication>
+#include <cstdio>
 
 #include "monitor/MonitorApp.h"
 #include "monitor/qt/AboutDlg.h"
@@ -18,9 +19,11 @@ int main(int argc, char** argv) {
     if (early >= 0) return early;
 
     jvo::qt::LogFile log(jvo::qt::DefaultLogPath("jvo-monitor"));
-    // The toolkit gets only the program name: the options are ours.
-    int qtArgc = 1;
-    QApplication app(qtArgc, argv);
+    // The toolkit gets the program's name and its own options, which the parse set aside.
+    jvo::qt::ToolkitArgv qtArgs(argv[0], options.toolkit);
+    QApplication app(qtArgs.Argc(), qtArgs.Argv());
+    for (const std::string& unused : qtArgs.Unused())
+        std::fprintf(stderr, "jvo-monitor: Qt did not use '%s' here\n", unused.c_str());
     QApplication::setApplicationName(QStringLiteral("jvo-monitor"));
     QGuiApplication::setDesktopFileName(
         QStringLiteral("jvo-monitor"));  // the menu entry, for docks

@@ -159,11 +159,21 @@ TEST_F(WorkflowTest, CancelAfterAFailedExtractDisconnectsAndStartupAsksToExit) {
 TEST_F(WorkflowTest, StartupLoopShowsTheConnectDialogAgainUntilConnected) {
     ui.Answer(t::kAskExitStartup, MsgResult::No);
     ui.connectFn = [&](BasicDlg&) {
+        // Nothing to edit before a configuration is shown: every Edit button is disabled, and
+        // the commands open no edit.
+        for (int id : {IDC_UNIT_EDIT, IDC_PANEL_EDIT, IDC_BREAKER_EDIT}) {
+            EXPECT_EQ(ui.enabled.count(id), 1u) << id;
+            EXPECT_FALSE(ui.enabled[id]) << id;
+            dlg.OnCommand(id);
+            EXPECT_EQ(dlg.EditGroup(), EDIT_NONE) << id;
+        }
         return ui.connectDialogs == 1 ? ConnectResult{} : sim.Device();
     };
     dlg.OnStartupTimer();
     EXPECT_EQ(ui.connectDialogs, 2);
     EXPECT_TRUE(dlg.UnitConnected());
+    EXPECT_TRUE(ui.enabled[IDC_UNIT_EDIT]);
+    EXPECT_TRUE(ui.enabled[IDC_PANEL_EDIT]);
     EXPECT_FALSE(ui.closed);
     const Shown* ask = ui.Find(t::kAskExitStartup);
     ASSERT_NE(ask, nullptr);

@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "qtcommon/UiCall.h"
+#include "qtcommon/WindowFit.h"
 #include "tool/FileFilter.h"
 #include "tool/Menus.h"
 #include "tool/Texts.h"
@@ -109,6 +110,7 @@ MsgResult QtToolUi::Message(const std::string& text, MsgButtons buttons, MsgIcon
         box->setDefaultButton(ToQt(defaultButton));
         box->setWindowModality(Qt::ApplicationModal);
         box->setAttribute(Qt::WA_DeleteOnClose);
+        jvo::qt::ShowWholeTitle(box);
         QObject::connect(box, &QMessageBox::finished, box, [box, buttons, done] {
             done(FromQt(box->standardButton(box->clickedButton()), buttons));
         });

@@ -70,6 +70,7 @@ void ToolApp::OnFinished() {
         m_Window.close();
         m_Queued = nullptr;
     }
+    if (m_RedrawWanted) Redraw();
     if (m_Queued) {
         auto step = std::move(m_Queued);
         m_Queued = nullptr;
@@ -79,7 +80,9 @@ void ToolApp::OnFinished() {
 }
 
 void ToolApp::Redraw() {
-    if (!Busy()) m_Dlg.Map().RedrawMap();
+    // The controller's picture is not read while a workflow runs: drawn once it has ended.
+    m_RedrawWanted = Busy();
+    if (!m_RedrawWanted) m_Dlg.Map().RedrawMap();
 }
 
 }  // namespace jvo::tool::qt

@@ -49,6 +49,7 @@ private:
     QtToolUi m_Ui;
     BasicDlg m_Dlg;
     std::function<void(BasicDlg&)> m_Queued;  // a double-click that came while busy
+    bool m_RedrawWanted = false;              // the picture changed scale while busy
     WorkflowRunner m_Runner;
 };
 

@@ -159,7 +159,7 @@ int ExtractAsIs(ToolCommand& cmd, const std::string& out) {
     if (!ReadAsItIs(cmd, ui, link, config)) return NoUnit(cmd, ui);
     link.Disconnect();
 
-    UnitConfig checked = config;  // the report mode changes nothing, but the saved copy is apart
+    UnitConfig checked = PrintableConfig(config);  // the saved copy stays apart and as it is
     std::string minor;
     std::string serious;
     const int result = ConfigCheck(checked, false, &minor, &serious);
@@ -280,7 +280,8 @@ int RunInstall(int argc, char** argv) {
         return NoUnit(cmd, ui);
     }
     std::string serious;
-    if (ConfigCheck(current, false, nullptr, &serious) & CHECK_SERIOUS) {
+    UnitConfig shown = PrintableConfig(current);
+    if (ConfigCheck(shown, false, nullptr, &serious) & CHECK_SERIOUS) {
         WriteText(stderr, "The unit's configuration has these serious errors:\n" + serious);
         if (ui.Message(
                 FormatStr("The unit's configuration has serious errors; install %s over it?", path),

@@ -5,6 +5,7 @@
 #include <cerrno>
 
 #include "base/FormatStr.h"
+#include "base/Printable.h"
 #include "config/ConfigFile.h"
 #include "ctl/Commands.h"
 
@@ -137,6 +138,21 @@ bool LoadForCommand(const std::string& path, UnitConfig& config) {
         WriteText(stderr, WhyNotLoadable(path) + "\n");
     }
     return loaded;
+}
+
+UnitConfig PrintableConfig(const UnitConfig& config) {
+    UnitConfig out = config;
+    out.m_Unit.m_UnitName = Printable(out.m_Unit.m_UnitName);
+    for (PanelRecord& panel : out.m_Panels) {
+        for (std::string* text :
+             {&panel.m_PanelName, &panel.m_Password1, &panel.m_Password2, &panel.m_MainFeed.m_Name})
+            *text = Printable(*text);
+        for (BreakerRecord& b : panel.m_Breakers)
+            b.m_Name = Printable(b.m_Name);
+        for (SubfeedRecord& s : panel.m_Subfeeds)
+            s.m_Name = Printable(s.m_Name);
+    }
+    return out;
 }
 
 bool WriteText(FILE* stream, std::string_view text) {

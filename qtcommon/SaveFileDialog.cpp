@@ -14,8 +14,8 @@ namespace {
 // Asks whether `path` may be replaced; Yes gives it to `chosen`, No opens the dialog again.
 void AskReplace(QWidget* parent, SaveFileSpec spec, const QString& path,
                 std::function<void(const QString&)> chosen) {
-    const QString text = QCoreApplication::translate("SaveFileDialog",
-                                                     "%1 already exists.\nDo you want to replace it?")
+    const QString text = QCoreApplication::translate(
+                             "SaveFileDialog", "%1 already exists.\nDo you want to replace it?")
                              .arg(QFileInfo(path).fileName());
     auto* box = new QMessageBox(QMessageBox::Warning, spec.title, text,
                                 QMessageBox::Yes | QMessageBox::No, parent);

@@ -157,6 +157,7 @@ void ConsoleUi::SetTitle(const std::string& title) {
 }
 
 void ConsoleUi::ProgressBegin(const std::string& caption) {
+    if (m_OnProgressBegin) m_OnProgressBegin();
     m_Caption = caption;
     m_Upper = 0;
     m_Pos = 0;

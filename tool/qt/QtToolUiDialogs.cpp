@@ -94,11 +94,16 @@ void AddItems(QMenu* menu, const std::vector<MenuItem>& items) {
 MsgResult QtToolUi::Message(const std::string& text, MsgButtons buttons, MsgIcon icon,
                             MsgResult defaultButton) {
     if (m_Unattended) {
-        std::fprintf(stderr, "jvo-config: %s\n", text.c_str());
         // A question gets its default answer; a retry would only ask again.
-        return buttons == MsgButtons::YesNo         ? defaultButton
-               : buttons == MsgButtons::RetryCancel ? MsgResult::Cancel
-                                                    : MsgResult::Ok;
+        const MsgResult answer = buttons == MsgButtons::YesNo         ? defaultButton
+                                 : buttons == MsgButtons::RetryCancel ? MsgResult::Cancel
+                                                                      : MsgResult::Ok;
+        const char* said = buttons == MsgButtons::Ok     ? ""
+                           : answer == MsgResult::Yes    ? " -> Yes (nobody to ask)"
+                           : answer == MsgResult::Cancel ? " -> Cancel (nobody to ask)"
+                                                         : " -> No (nobody to ask)";
+        std::fprintf(stderr, "jvo-config: %s%s\n", text.c_str(), said);
+        return answer;
     }
     return AwaitOnUi<MsgResult>(&m_Window, [&, buttons, icon, defaultButton](auto done) {
         const QMessageBox::StandardButtons set =

@@ -4,6 +4,8 @@
 // one line says what went wrong and what to do.
 #include <unistd.h>
 
+#include <optional>
+
 #include "base/FormatStr.h"
 #include "config/ConfigCheck.h"
 #include "config/ConfigFile.h"
@@ -159,7 +161,7 @@ int ExtractAsIs(ToolCommand& cmd, const std::string& out) {
     if (!ReadAsItIs(cmd, ui, link, config)) return NoUnit(cmd, ui);
     link.Disconnect();
 
-    UnitConfig checked = config;  // the report mode changes nothing, but the saved copy is apart
+    UnitConfig checked = PrintableConfig(config);  // the saved copy stays apart and as it is
     std::string minor;
     std::string serious;
     const int result = ConfigCheck(checked, false, &minor, &serious);
@@ -178,6 +180,20 @@ int ExtractAsIs(ToolCommand& cmd, const std::string& out) {
                                 out));
     return kExitOk;
 }
+
+// The line printed when Ctrl-C or SIGTERM comes while the unit is being changed; off the
+// progress bar's line on a terminal.
+std::string Held(const ToolCommand& cmd, const std::string& what) {
+    return FormatStr("%sjvoctl %s: interrupted; %s\n", cmd.options.m_ProgressBar ? "\n" : "",
+                     cmd.name, what);
+}
+
+constexpr const char* kHeldHelp =
+    "Ctrl-C (or SIGTERM) while the unit is being changed, from the first write until it runs\n"
+    "again, does not cut the work off halfway, which would leave the unit without a whole\n"
+    "configuration: one line says so when it comes, and jvoctl ends when the unit is\n"
+    "consistent again. Before that (reading the file and the unit, the questions) it ends\n"
+    "jvoctl at once.\n";
 
 }  // namespace
 
@@ -239,10 +255,13 @@ int RunInstall(int argc, char** argv) {
     ToolCommand cmd{"install", kInstallUsage, {}, {}, {}};
     const int early = Prepare(
         cmd, argc, argv, {}, {},
-        "Loads the configuration file FILE and checks it (a file with serious errors is refused\n"
-        "before the unit is opened), reads the unit's configuration, and installs FILE: writes\n"
-        "it, commits it, reboots the unit and waits until the unit runs again. When the unit's\n"
-        "own configuration has serious errors, asks once whether to install FILE over it.\n");
+        ("Loads the configuration file FILE and checks it (a file with serious errors is refused\n"
+         "before the unit is opened), reads the unit's configuration, and installs FILE: writes\n"
+         "it, commits it, reboots the unit and waits until the unit runs again. When the unit's\n"
+         "own configuration has serious errors, asks once whether to install FILE over it.\n"
+         "\n" +
+         std::string(kHeldHelp))
+            .c_str());
     if (early >= 0) return early;
     if (cmd.args.positional.size() != 1)
         return UsageError(cmd.name, cmd.usage, "give exactly one configuration FILE");
@@ -280,7 +299,8 @@ int RunInstall(int argc, char** argv) {
         return NoUnit(cmd, ui);
     }
     std::string serious;
-    if (ConfigCheck(current, false, nullptr, &serious) & CHECK_SERIOUS) {
+    UnitConfig shown = PrintableConfig(current);
+    if (ConfigCheck(shown, false, nullptr, &serious) & CHECK_SERIOUS) {
         WriteText(stderr, "The unit's configuration has these serious errors:\n" + serious);
         if (ui.Message(
                 FormatStr("The unit's configuration has serious errors; install %s over it?", path),
@@ -291,7 +311,18 @@ int RunInstall(int argc, char** argv) {
             return kExitFailed;
         }
     }
-    const bool installed = dlg.Install();
+    bool installed = false;
+    {
+        std::optional<HeldInterrupts> held;
+        ui.OnProgressBegin([&] {
+            if (!held)
+                held.emplace(Held(cmd,
+                                  "the install goes on until the unit runs the new configuration, "
+                                  "then jvoctl ends"));
+        });
+        installed = dlg.Install();
+        ui.OnProgressBegin({});
+    }
     dlg.Disconnect();
     if (!installed) {
         Explain(cmd.name, "the configuration was not installed completely; check the unit and " +
@@ -306,8 +337,11 @@ int RunReset(int argc, char** argv) {
     ToolCommand cmd{"reset", kResetUsage, {}, {}, {}};
     const int early = Prepare(
         cmd, argc, argv, {}, {},
-        "Resets the unit to its default configuration (after asking), commits it, reboots the\n"
-        "unit and waits until it runs again. The unit's configuration is not read first.\n");
+        ("Resets the unit to its default configuration (after asking), commits it, reboots the\n"
+         "unit and waits until it runs again. The unit's configuration is not read first.\n"
+         "\n" +
+         std::string(kHeldHelp))
+            .c_str());
     if (early >= 0) return early;
     if (!cmd.args.positional.empty())
         return UsageError(cmd.name, cmd.usage, "unexpected argument " + cmd.args.positional[0]);
@@ -317,7 +351,20 @@ int RunReset(int argc, char** argv) {
     dlg.InitDialog();
     dlg.SetReplyTimeoutMs(cmd.target.timeoutMs);
     if (!dlg.OpenUnit(Choice(cmd.options))) return NoUnit(cmd, ui);
-    const bool reset = dlg.ResetToDefault();
+    bool reset = false;
+    {
+        // From its first request on, after the question.
+        std::optional<HeldInterrupts> held;
+        ui.OnProgressBegin([&] {
+            if (!held)
+                held.emplace(
+                    Held(cmd,
+                         "the reset goes on until the unit runs its default configuration, "
+                         "then jvoctl ends"));
+        });
+        reset = dlg.ResetToDefault();
+        ui.OnProgressBegin({});
+    }
     dlg.Disconnect();
     if (!reset) {
         Explain(cmd.name, ui.Showed(tool::text::kAskReset) && ui.MessageCount() == 1

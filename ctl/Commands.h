@@ -1,6 +1,8 @@
 #pragma once
 // The commands of jvoctl and the helpers they share. A command is a function that gets its own
 // arguments (argv[0] is the command name) and returns the process exit status.
+#include <signal.h>
+
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -67,6 +69,29 @@ std::string WhyNotLoadable(const std::string& path);
 // Why a configuration file cannot be saved at `path`, or an empty string when it can: its folder
 // exists and takes new files, and nothing but a regular file is there already.
 std::string WhyNotSavable(const std::string& path);
+
+// A copy of `config` whose texts (unit, panel, breaker and subfeed names, passwords) have their
+// control characters escaped (base/Printable.h), for every report jvoctl prints: a name cannot
+// drive the terminal or forge a line. Files are always written from the configuration itself.
+UnitConfig PrintableConfig(const UnitConfig& config);
+
+// While alive, Ctrl-C and SIGTERM do not end the program: the first of them prints `notice` (one
+// line, on stderr) and is remembered; the previous handling comes back at the end. For the steps
+// that must not be cut off halfway: an install or a reset, from its first write to the unit until
+// the unit runs again.
+class HeldInterrupts {
+public:
+    explicit HeldInterrupts(std::string notice);
+    ~HeldInterrupts();
+    HeldInterrupts(const HeldInterrupts&) = delete;
+    HeldInterrupts& operator=(const HeldInterrupts&) = delete;
+    // True once a signal came.
+    bool Arrived() const;
+
+private:
+    std::string m_Notice;
+    struct sigaction m_Old[2];
+};
 
 // Writes all of `text` to `stream`; false when the stream reports an error.
 bool WriteText(FILE* stream, std::string_view text);

@@ -1,5 +1,6 @@
 // jvoctl info: identifies a unit. jvoctl ports: lists the COM ports that can be opened.
 #include "base/FormatStr.h"
+#include "base/Printable.h"
 #include "ctl/Commands.h"
 #include "ctl/LinkOptions.h"
 #include "link/PortDirectory.h"
@@ -25,7 +26,9 @@ int RunInfo(int argc, char** argv) {
         return PrintCommandHelp(
             "info", kInfoUsage,
             FormatStr("Asks the unit for its schema version, version, firmware build, hardware\n"
-                      "version, DIP switch address and status.\n\n%s\n"
+                      "version, DIP switch address and status (control characters in the unit's "
+                      "texts are\n"
+                      "shown as \\xNN).\n\n%s\n"
                       "Exit status: 0 done, 4 the unit cannot be reached or does not answer,\n"
                       "64 bad command line, 74 the output could not be written.\n",
                       kLinkHelp)
@@ -52,7 +55,7 @@ int RunInfo(int argc, char** argv) {
     std::string out = FormatStr("Schema version:   %u\n", schema);
     VersionInfo v;
     if (Retry([&] { return client.GetVersion(v); })) {
-        out += FormatStr("Version text:     %s\n", v.m_Text);
+        out += FormatStr("Version text:     %s\n", Printable(v.m_Text));
         out += FormatStr("Version numbers:  %u %u\n", v.m_Number1, v.m_Number2);
         out += FormatStr("Firmware build:   %u\n", v.m_FirmwareBuild);
         out += FormatStr("Hardware version: %u\n", v.m_HardwareVersion);
@@ -87,8 +90,8 @@ int RunPorts(int argc, char** argv) {
     std::string out;
     if (ports.empty()) out = "No COM port can be opened.\n";
     for (const PortEntry& p : ports) {
-        out += FormatStr("COM%-3d %s", p.number, p.path);
-        if (!p.byId.empty()) out += FormatStr("  (%s)", p.byId);
+        out += FormatStr("COM%-3d %s", p.number, Printable(p.path));
+        if (!p.byId.empty()) out += FormatStr("  (%s)", Printable(p.byId));
         out += "\n";
     }
     return WriteText(stdout, out) ? kExitOk : kExitOutput;

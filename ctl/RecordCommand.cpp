@@ -8,11 +8,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <string>
+#include <thread>
 
 #include "ctl/Commands.h"
 #include "ctl/LinkOptions.h"
@@ -175,11 +177,13 @@ bool ParseSeconds(const std::string* text, long& value) {
     return true;
 }
 
-// Connects the way the monitor does; kExitOk or the exit status with the reason on stderr.
-int Connect(UnitLink& link, const LinkTarget& target, monitor::UnitSetup& setup) {
+// Connects the way the monitor does; kExitOk, or the exit status with the reason in `why` (a
+// line for stderr).
+int Connect(UnitLink& link, const LinkTarget& target, monitor::UnitSetup& setup, std::string& why) {
     if (!OpenLinkTarget(link, target, "record")) return kExitNoUnit;
     UnitClient client(&link, 0);
     client.SetReplyTimeoutMs(target.timeoutMs);
+    const std::string silent = "The unit on " + target.Describe() + " does not answer.";
     if (target.proxyHost.empty()) {
         uint16_t state = 0;
         uint32_t value = 0;
@@ -187,7 +191,7 @@ int Connect(UnitLink& link, const LinkTarget& target, monitor::UnitSetup& setup)
         for (int i = 0; i < kStatusProbes && !answered; ++i)
             answered = client.GetStatus(state, value);
         if (!answered) {
-            std::fprintf(stderr, "The unit on %s does not answer.\n", target.Describe().c_str());
+            why = silent;
             return kExitNoUnit;
         }
     }
@@ -196,17 +200,48 @@ int Connect(UnitLink& link, const LinkTarget& target, monitor::UnitSetup& setup)
             return kExitOk;
         case monitor::PrepareResult::WRONG_SCHEMA:
             if (setup.m_Schema == 0) {
-                std::fprintf(stderr, "The unit on %s does not answer.\n",
-                             target.Describe().c_str());
+                why = silent;
                 return kExitNoUnit;
             }
-            std::fprintf(stderr, "%s\n", monitor::SchemaMessage(setup.m_Schema).c_str());
+            why = monitor::SchemaMessage(setup.m_Schema);
             return kExitMinor;
         case monitor::PrepareResult::LOAD_FAILED:
-            std::fprintf(stderr, "Could not load configuration\n");
+            why = "Could not load configuration";
             return kExitMinor;
     }
     return kExitMinor;
+}
+
+enum class ConnectEnd { CONNECTED, TIME_UP, STOPPED };
+
+// Connect(), on a thread of its own so that the duration and Ctrl-C end it too: the link is then
+// closed under it (again, until it gives up), which fails its requests at once. `status` gets
+// Connect()'s result, and its reason is printed, only when it ended by itself.
+template <class TimeUp>
+ConnectEnd ConnectUntil(UnitLink& link, const LinkTarget& target, monitor::UnitSetup& setup,
+                        const sigset_t& stop, TimeUp&& timeUp, int& status) {
+    std::atomic<bool> done{false};
+    std::string why;
+    std::thread connecting([&] {
+        status = Connect(link, target, setup, why);
+        done = true;
+    });
+    ConnectEnd end = ConnectEnd::CONNECTED;
+    const timespec wait{0, kWatchMs * 1000000L};
+    while (!done) {
+        if (sigtimedwait(&stop, nullptr, &wait) > 0)
+            end = ConnectEnd::STOPPED;
+        else if (timeUp(std::chrono::steady_clock::now()))
+            end = ConnectEnd::TIME_UP;
+        if (end != ConnectEnd::CONNECTED) break;
+    }
+    while (!done) {
+        link.Disconnect();
+        std::this_thread::sleep_for(std::chrono::milliseconds(kWatchMs));
+    }
+    connecting.join();
+    if (end == ConnectEnd::CONNECTED && !why.empty()) std::fprintf(stderr, "%s\n", why.c_str());
+    return end;
 }
 
 }  // namespace
@@ -225,10 +260,13 @@ int RunRecord(int argc, char** argv) {
             "time is UTC (ISO 8601); power_w, va, pf and kwh are the item's as a whole. The "
             "header is written only to a new or empty file. Each interval is flushed to the disk. "
             "While the unit does not answer no rows are written; the gap is logged on stderr. "
-            "Without --duration it records until Ctrl-C.\n"
-            "Exit status 0 when ended by --duration or Ctrl-C, 1 for a wrong schema or a "
-            "configuration that cannot be loaded, 3 when FILE cannot be written, 4 when the unit "
-            "does not answer at the start.\n");
+            "Without --duration it records until Ctrl-C; the duration counts from the start, "
+            "connecting included, and the run ends by then whatever the unit does.\n"
+            "Exit status 0 when ended by --duration or Ctrl-C with at least one interval "
+            "written, 1 for a wrong schema, a configuration that cannot be loaded, or nothing "
+            "recorded while the unit answered, 3 when FILE cannot be written, 4 when the unit "
+            "does not answer at the start or nothing was recorded because it did not answer. A "
+            "file that nothing was recorded to is left as it was.\n");
     if (!args.error.empty()) return UsageError(command, kUsage, args.error);
     if (!args.positional.empty()) return UsageError(command, kUsage, "unexpected argument");
     const std::string* output = args.Find("-o");
@@ -250,6 +288,12 @@ int RunRecord(int argc, char** argv) {
     sigaddset(&stop, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stop, nullptr);
 
+    // The duration counts from here: connecting to a unit on a bad line takes its share.
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point start = Clock::now();
+    auto timeUp = [&](Clock::time_point now) {
+        return duration > 0 && now - start >= std::chrono::seconds(duration);
+    };
     CsvFile file;
     if (!file.Open(*output)) {
         std::fprintf(stderr, "jvoctl record: cannot write %s\n", output->c_str());
@@ -257,10 +301,16 @@ int RunRecord(int argc, char** argv) {
     }
     UnitLink link;
     monitor::UnitSetup setup;
-    const int connected = Connect(link, target, setup);
-    if (connected != kExitOk) {
+    int connected = kExitOk;
+    const ConnectEnd end = ConnectUntil(link, target, setup, stop, timeUp, connected);
+    if (end != ConnectEnd::CONNECTED || connected != kExitOk) {
         file.Discard(*output);
-        return connected;
+        if (end == ConnectEnd::CONNECTED) return connected;
+        std::fprintf(stderr,
+                     "jvoctl record: %s before the unit's configuration was read; nothing "
+                     "was recorded\n",
+                     end == ConnectEnd::TIME_UP ? "the duration ended" : "stopped");
+        return kExitFailed;
     }
 
     monitor::CPolledIPC mailbox;
@@ -276,8 +326,6 @@ int RunRecord(int argc, char** argv) {
     std::fprintf(stderr, "jvoctl record: recording %s to %s every %ld s\n",
                  target.Describe().c_str(), output->c_str(), interval);
 
-    using Clock = std::chrono::steady_clock;
-    const Clock::time_point start = Clock::now();
     Clock::time_point next = start;
     uint64_t needCycles = 1;  // a full cycle after the start or after a gap
     bool inGap = false;
@@ -289,7 +337,7 @@ int RunRecord(int argc, char** argv) {
         if (sigtimedwait(&stop, nullptr, &wait) > 0) break;
         notify.Take();  // nobody shows them; keep the queue short
         const Clock::time_point now = Clock::now();
-        if (duration > 0 && now - start >= std::chrono::seconds(duration)) break;
+        if (timeUp(now)) break;
         const bool trouble = worker.TransportLost() || worker.NotAnswering();
         if (trouble && !inGap) {
             inGap = true;
@@ -319,11 +367,22 @@ int RunRecord(int argc, char** argv) {
         while (next <= now)
             next += std::chrono::seconds(interval);
     }
-    worker.Stop();
+    // The link first: a request under way is broken off, so that the worker stops at once.
     link.Disconnect();
+    worker.Stop();
     std::fprintf(stderr, "jvoctl record: %ld interval(s) written to %s\n", intervals,
                  output->c_str());
-    return status;
+    if (intervals > 0 || status != kExitOk) return status;
+    // Nothing recorded is no success, however the run ended.
+    file.Discard(*output);
+    if (worker.Answers() == 0 || worker.TransportLost() || worker.NotAnswering()) {
+        std::fprintf(stderr, "jvoctl record: nothing was recorded: the unit did not answer\n");
+        return kExitNoUnit;
+    }
+    std::fprintf(stderr,
+                 "jvoctl record: nothing was recorded: no full set of readings came in "
+                 "time (give a longer --duration)\n");
+    return kExitFailed;
 }
 
 }  // namespace jvo::ctl

@@ -1,10 +1,12 @@
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 
 #include "base/FormatStr.h"
+#include "base/Printable.h"
 #include "config/ConfigFile.h"
 #include "ctl/Commands.h"
 
@@ -23,7 +25,44 @@ std::string FolderOf(const std::string& path) {
     return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
 }
 
+// The held signals' state; only what a signal handler may touch.
+volatile sig_atomic_t g_Interrupted = 0;
+const char* g_Notice = nullptr;
+size_t g_NoticeLength = 0;
+
+void OnHeldSignal(int) {
+    if (g_Interrupted) return;
+    g_Interrupted = 1;
+    const int saved = errno;
+    if (g_Notice) (void)!::write(STDERR_FILENO, g_Notice, g_NoticeLength);
+    errno = saved;
+}
+
+constexpr int kHeldSignals[2] = {SIGINT, SIGTERM};
+
 }  // namespace
+
+HeldInterrupts::HeldInterrupts(std::string notice) : m_Notice(std::move(notice)) {
+    g_Interrupted = 0;
+    g_Notice = m_Notice.c_str();
+    g_NoticeLength = m_Notice.size();
+    struct sigaction action {};
+    action.sa_handler = OnHeldSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;  // the questions and the link's calls go on undisturbed
+    for (int i = 0; i < 2; ++i)
+        ::sigaction(kHeldSignals[i], &action, &m_Old[i]);
+}
+
+HeldInterrupts::~HeldInterrupts() {
+    for (int i = 0; i < 2; ++i)
+        ::sigaction(kHeldSignals[i], &m_Old[i], nullptr);
+    g_Notice = nullptr;
+}
+
+bool HeldInterrupts::Arrived() const {
+    return g_Interrupted != 0;
+}
 
 const std::string* Args::Find(std::string_view name) const {
     for (const auto& [key, value] : options)
@@ -137,6 +176,21 @@ bool LoadForCommand(const std::string& path, UnitConfig& config) {
         WriteText(stderr, WhyNotLoadable(path) + "\n");
     }
     return loaded;
+}
+
+UnitConfig PrintableConfig(const UnitConfig& config) {
+    UnitConfig out = config;
+    out.m_Unit.m_UnitName = Printable(out.m_Unit.m_UnitName);
+    for (PanelRecord& panel : out.m_Panels) {
+        for (std::string* text :
+             {&panel.m_PanelName, &panel.m_Password1, &panel.m_Password2, &panel.m_MainFeed.m_Name})
+            *text = Printable(*text);
+        for (BreakerRecord& b : panel.m_Breakers)
+            b.m_Name = Printable(b.m_Name);
+        for (SubfeedRecord& s : panel.m_Subfeeds)
+            s.m_Name = Printable(s.m_Name);
+    }
+    return out;
 }
 
 bool WriteText(FILE* stream, std::string_view text) {

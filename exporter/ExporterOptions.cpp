@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "base/CmdLine.h"
+#include "base/Printable.h"
 #include "link/PortDirectory.h"
 
 namespace jvo::exporter {
@@ -42,23 +43,6 @@ bool ReadConfigFile(const std::string& path, std::string& text, std::string& err
     }
     error = "cannot read the configuration file " + path + ": " + cmdline::ErrorText(errno);
     return false;
-}
-
-// A line as it may be shown on a terminal: control characters as \xNN.
-std::string Printable(const std::string& s) {
-    std::string out;
-    for (const char c : s) {
-        const auto u = static_cast<unsigned char>(c);
-        if (u < 0x20 || u == 0x7F) {
-            static const char kHex[] = "0123456789abcdef";
-            out += "\\x";
-            out += kHex[u >> 4];
-            out += kHex[u & 15];
-        } else {
-            out += c;
-        }
-    }
-    return out;
 }
 
 bool ParseListen(const std::string& text, ExporterOptions& options, std::string& error) {

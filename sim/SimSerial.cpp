@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "link/AppLog.h"
 #include "link/Commands.h"
 #include "link/Crc16.h"
 #include "link/FrameReceiver.h"
@@ -37,6 +38,9 @@ std::string LinkTarget(const std::string& path) {
     const ssize_t n = ::readlink(path.c_str(), buf, sizeof buf);
     return n > 0 ? std::string(buf, static_cast<size_t>(n)) : std::string();
 }
+
+// How often the pty is looked at for an exclusive mode whose program is gone.
+constexpr int kExclusiveCheckMs = 100;
 
 int64_t SteadyMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -143,9 +147,20 @@ void SimSerialPort::Run() {
     FrameQueue queue;
     FrameReceiver receiver(queue);
     std::vector<uint8_t> buffer(40960);
+    int64_t exclusiveCheckedMs = SteadyMs();
     for (;;) {
         pollfd fds[2] = {{m_Pty.MasterFd(), POLLIN, 0}, {m_Wake.Fd(), POLLIN, 0}};
-        int n = ::poll(fds, 2, -1);
+        int n = ::poll(fds, 2, kExclusiveCheckMs);
+        // A program killed while it had the port leaves it in exclusive mode; a unit on a real
+        // line knows nothing of that, and the next program must be able to open the port.
+        if (SteadyMs() - exclusiveCheckedMs >= kExclusiveCheckMs) {
+            exclusiveCheckedMs = SteadyMs();
+            if (m_Pty.ClearAbandonedExclusive())
+                JVO_LOG2(
+                    "SimSerialPort::Run() %s: cleared the exclusive mode left by a program "
+                    "that ended without closing the port",
+                    m_Pty.SlavePath());
+        }
         if (n < 0) {
             if (errno == EINTR) continue;
             return;

@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -66,6 +68,17 @@ void Pty::Close() {
     if (m_SlaveKeeper >= 0) ::close(m_SlaveKeeper);
     m_SlaveKeeper = -1;
     m_SlavePath.clear();
+}
+
+bool Pty::ClearAbandonedExclusive() const {
+    if (m_SlaveKeeper < 0) return false;
+    int exclusive = 0;
+    if (::ioctl(m_SlaveKeeper, TIOCGEXCL, &exclusive) != 0 || exclusive == 0) return false;
+    // Taken only for a moment, and given back before the mode is cleared: a program that opens
+    // the port right after finds the lock free.
+    if (::flock(m_SlaveKeeper, LOCK_EX | LOCK_NB) != 0) return false;  // its holder is there
+    ::flock(m_SlaveKeeper, LOCK_UN);
+    return ::ioctl(m_SlaveKeeper, TIOCNXCL) == 0;
 }
 
 int Pty::Poll(short events, int32_t timeoutMs) const {

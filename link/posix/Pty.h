@@ -31,6 +31,14 @@ public:
     const std::string& SlavePath() const { return m_SlavePath; }
     int MasterFd() const { return m_Master; }
 
+    // Clears the slave's exclusive mode (TIOCEXCL) when the program that set it is gone without
+    // clearing it (it was killed). The mode belongs to the slave, which the descriptor kept here
+    // keeps alive, so no other program could open the port until the pty closes. The program is
+    // taken to be gone once nobody holds the slave's advisory lock: the programs of this system
+    // take it before they set exclusive mode, and it goes with their last descriptor. True when
+    // the mode was cleared. Cheap; call it now and then.
+    bool ClearAbandonedExclusive() const;
+
     // Waits up to timeoutMs (negative: no limit) for `events` on the master; the revents, 0 on
     // time-out, -1 on error.
     int Poll(short events, int32_t timeoutMs) const;

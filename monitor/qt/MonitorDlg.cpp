@@ -228,6 +228,17 @@ void MonitorDlg::closeEvent(QCloseEvent* event) {
                 });
 }
 
+void MonitorDlg::EndOnRequest() {
+    if (m_Exiting) return;
+    if (!Busy()) {
+        FinishExit();
+        return;
+    }
+    m_CloseWhenIdle = true;
+    m_Ui.Shutdown();
+    UpdateStatusLine();
+}
+
 void MonitorDlg::FinishExit() {
     m_Exiting = true;
     m_Timer.stop();

@@ -8,6 +8,7 @@
 #include "monitor/qt/MonitorOptions.h"
 #include "monitor/qt/ScreenshotRun.h"
 #include "qtcommon/CommandLine.h"
+#include "qtcommon/EndRequests.h"
 #include "qtcommon/LogFile.h"
 
 using namespace jvo::monitor;
@@ -32,8 +33,13 @@ int main(int argc, char** argv) {
     MonitorApp monitorApp;
     MonitorDlg dlg(monitorApp, log.Path());
     if (options.preset) dlg.PresetConnect(options.connect, options.comPort);
-    QObject::connect(&dlg, &MonitorDlg::ConnectFinished, &app, [](bool connected) {
-        if (!connected) QApplication::exit(jvo::qt::kExitNotCompleted);
+    bool endRequested = false;  // from outside: the program ends with status 0
+    jvo::qt::WatchEndRequests(&dlg, [&] {
+        endRequested = true;
+        dlg.EndOnRequest();
+    });
+    QObject::connect(&dlg, &MonitorDlg::ConnectFinished, &app, [&endRequested](bool connected) {
+        if (!connected && !endRequested) QApplication::exit(jvo::qt::kExitNotCompleted);
     });
     if (!options.screenshots.empty())
         new ScreenshotRun(dlg, QString::fromStdString(options.screenshots));

@@ -317,5 +317,47 @@ TEST_F(Jvoctl, DumpPrintsTheTextDump) {
     EXPECT_EQ(RunJvoctl(m_Dir, {"check", file}, "/dev/full").status, 74);
 }
 
+// Names from a file may hold control characters: the reports show them escaped, so that a name
+// cannot drive the terminal or forge a line; the files written keep them.
+TEST_F(Jvoctl, ControlCharactersInNamesAreShownEscaped) {
+    UnitConfig c = MakeValidConfig();
+    c.m_Unit.m_UnitName = "Unit\x1b]0;owned\x07";
+    c.m_Panels[0].m_PanelName = "A\x1b[2J";
+    c.m_Panels[0].m_Subfeeds[0].m_Name = "SF\r\nForged: line";
+    c.m_Panels[0].m_Subfeeds[0].m_Poles = 2;  // a minor finding that names the subfeed
+    const std::string file = Save(c);
+    // Control characters other than the report's own line ends.
+    auto controls = [](const std::string& text) {
+        int n = 0;
+        for (size_t i = 0; i < text.size(); ++i) {
+            const auto u = static_cast<unsigned char>(text[i]);
+            const bool lineEnd =
+                u == '\n' || (u == '\r' && i + 1 < text.size() && text[i + 1] == '\n');
+            n += (u < 0x20 || u == 0x7F) && !lineEnd;
+        }
+        return n;
+    };
+    CtlRun r = Ctl({"dump", file});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(controls(r.out), 0);
+    EXPECT_EQ(r.out.find("\r\nForged"), std::string::npos);
+    EXPECT_NE(r.out.find("Unit Name: Unit\\x1b]0;owned\\x07\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("PanelName: A\\x1b[2J\n"), std::string::npos);
+    EXPECT_NE(r.out.find("SF\\x0d\\x0aForged: line"), std::string::npos);
+
+    const std::string out = m_Dir.File("fixed.jvo.cfg");
+    r = Ctl({"check", file, "--fix", out});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(controls(r.out), 0);
+    EXPECT_NE(r.out.find("Panel A: Subfeed 'SF\\x0d\\x0aForged: line' pole count (was 2 should be "
+                         "3)\r\n"),
+              std::string::npos)
+        << r.out;
+    UnitConfig fixed;
+    ASSERT_TRUE(LoadConfigFile(fixed, out));
+    EXPECT_EQ(fixed.m_Unit.m_UnitName, c.m_Unit.m_UnitName);
+    EXPECT_EQ(fixed.m_Panels[0].m_Subfeeds[0].m_Name, c.m_Panels[0].m_Subfeeds[0].m_Name);
+}
+
 }  // namespace
 }  // namespace jvo

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "qtcommon/CommandLine.h"
+#include "qtcommon/EndRequests.h"
 #include "qtcommon/LogFile.h"
 #include "tool/qt/AboutDlg.h"
 #include "tool/qt/ScreenshotRun.h"
@@ -34,6 +35,7 @@ int main(int argc, char** argv) {
         layout = ChooseWindowLayout(screen ? screen->availableGeometry().height() : 0);
     }
     ToolApp tool(layout, log.Path());
+    jvo::qt::WatchEndRequests(&tool, [&tool] { tool.EndOnRequest(); });
     if (options.connect.m_Kind != ConnectResult::CANCELLED || !options.offlineFile.empty())
         tool.Ui().PresetConnect(options.connect, options.offlineFile);
     ScreenshotRun* run = nullptr;

@@ -34,7 +34,8 @@ bool DecodeBase64(const std::string& in, std::string& out) {
 bool Matches(const std::string& password, const std::string& hash) {
     auto data = std::make_unique<crypt_data>();
     const char* out = crypt_rn(password.c_str(), hash.c_str(), data.get(), sizeof *data);
-    return out && std::strlen(out) == hash.size() && CRYPTO_memcmp(out, hash.data(), hash.size()) == 0;
+    return out && std::strlen(out) == hash.size() &&
+           CRYPTO_memcmp(out, hash.data(), hash.size()) == 0;
 }
 
 }  // namespace
@@ -64,8 +65,7 @@ bool BasicAuth::Allows(const char* authorization) {
     Digest digest{};
     const std::string keyed = user + '\0' + password + '\0' + hash;
     unsigned int length = 0;
-    if (EVP_Digest(keyed.data(), keyed.size(), digest.data(), &length, EVP_sha256(), nullptr) !=
-        1)
+    if (EVP_Digest(keyed.data(), keyed.size(), digest.data(), &length, EVP_sha256(), nullptr) != 1)
         return false;
     {
         std::lock_guard<std::mutex> lock(m_Lock);

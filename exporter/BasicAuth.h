@@ -28,8 +28,8 @@ public:
 private:
     using Digest = std::array<unsigned char, 32>;
     std::map<std::string, std::string> m_Users;  // name to bcrypt hash
-    std::string m_Decoy;                          // the hash checked for an unknown user
-    std::mutex m_Lock;                            // the remembered digests
+    std::string m_Decoy;                         // the hash checked for an unknown user
+    std::mutex m_Lock;                           // the remembered digests
     std::set<Digest> m_Passed;
     std::deque<Digest> m_PassedOrder;  // oldest first, to forget when too many
 };

@@ -37,8 +37,7 @@ bool AcceptsGzip(const char* acceptEncoding) {
 bool Gzip(std::string_view in, std::string& out) {
     z_stream z{};
     // 15 window bits plus 16: a gzip header and trailer instead of zlib's.
-    if (deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) !=
-        Z_OK)
+    if (deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK)
         return false;
     out.resize(deflateBound(&z, static_cast<uLong>(in.size())));
     z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));

@@ -97,16 +97,16 @@ bool HttpServer::Start(const std::string& address, uint16_t port, ServerTls tls,
     evhttp_set_max_body_size(m_Http, kMaxBodyBytes);
     // Every method reaches the handler, which answers 405 where it must.
     evhttp_set_allowed_methods(m_Http, EVHTTP_REQ_GET | EVHTTP_REQ_POST | EVHTTP_REQ_HEAD |
-                                           EVHTTP_REQ_PUT | EVHTTP_REQ_DELETE |
-                                           EVHTTP_REQ_OPTIONS | EVHTTP_REQ_TRACE |
-                                           EVHTTP_REQ_CONNECT | EVHTTP_REQ_PATCH);
+                                           EVHTTP_REQ_PUT | EVHTTP_REQ_DELETE | EVHTTP_REQ_OPTIONS |
+                                           EVHTTP_REQ_TRACE | EVHTTP_REQ_CONNECT |
+                                           EVHTTP_REQ_PATCH);
     evhttp_set_gencb(m_Http, &HttpServer::OnRequest, this);
     evhttp_set_bevcb(m_Http, &HttpServer::MakeConnection, this);
     evhttp_bound_socket* bound = evhttp_bind_socket_with_handle(m_Http, address.c_str(), port);
     sockaddr_storage sa{};
     socklen_t length = sizeof sa;
-    if (!bound || ::getsockname(evhttp_bound_socket_get_fd(bound),
-                                reinterpret_cast<sockaddr*>(&sa), &length) != 0) {
+    if (!bound || ::getsockname(evhttp_bound_socket_get_fd(bound), reinterpret_cast<sockaddr*>(&sa),
+                                &length) != 0) {
         Stop();
         error = cmdline::ListenFailure(address, port);
         return false;

@@ -24,8 +24,8 @@ struct evhttp_request;
 namespace jvo::exporter {
 
 struct HttpRequest {
-    std::string m_Method;  // "GET", "HEAD", "POST", ...
-    std::string m_Path;    // the path of the request target, without the query
+    std::string m_Method;                   // "GET", "HEAD", "POST", ...
+    std::string m_Path;                     // the path of the request target, without the query
     const char* m_Authorization = nullptr;  // the header's value, null when absent
 };
 

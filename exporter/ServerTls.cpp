@@ -49,8 +49,8 @@ ServerTls MakeServerTls(const WebConfig::Tls& tls, std::string& error) {
     }
     if (SSL_CTX_check_private_key(c) != 1) {
         ERR_clear_error();
-        error = "the key " + tls.m_KeyFile + " does not belong to the certificate " +
-                tls.m_CertFile;
+        error =
+            "the key " + tls.m_KeyFile + " does not belong to the certificate " + tls.m_CertFile;
         return nullptr;
     }
     if (!tls.m_ClientCaFile.empty()) {

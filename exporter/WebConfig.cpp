@@ -115,8 +115,9 @@ bool ParseTls(const YAML::Node& node, const std::string& folder, WebConfig::Tls&
         return false;
     }
     if (!tls.m_ClientCaFile.empty() && tls.m_ClientAuth == ClientAuth::None) {
-        error = Where(node) + "client_ca_file is given, but client_auth_type asks for no client "
-                              "certificate";
+        error = Where(node) +
+                "client_ca_file is given, but client_auth_type asks for no client "
+                "certificate";
         return false;
     }
     return true;

@@ -22,10 +22,10 @@
 namespace jvo::exporter {
 
 enum class ClientAuth {
-    None,            // NoClientCert: no certificate is asked for
-    Request,         // RequestClientCert: asked for, not required, not verified
-    RequireAny,      // RequireAnyClientCert: required, not verified
-    VerifyIfGiven,   // VerifyClientCertIfGiven: not required, verified when given
+    None,              // NoClientCert: no certificate is asked for
+    Request,           // RequestClientCert: asked for, not required, not verified
+    RequireAny,        // RequireAnyClientCert: required, not verified
+    VerifyIfGiven,     // VerifyClientCertIfGiven: not required, verified when given
     RequireAndVerify,  // RequireAndVerifyClientCert: required and verified
 };
 

@@ -72,7 +72,7 @@ inline HttpAnswer Exchange(uint16_t port, const std::string& request,
         return ParseAnswer(response);
     }
     std::unique_ptr<SSL_CTX, void (*)(SSL_CTX*)> ctx(SSL_CTX_new(TLS_client_method()),
-                                                    &SSL_CTX_free);
+                                                     &SSL_CTX_free);
     SSL_CTX_set_verify(ctx.get(), SSL_VERIFY_PEER, nullptr);
     bool ok = SSL_CTX_load_verify_locations(ctx.get(), tls->ca.c_str(), nullptr) == 1;
     if (ok && !tls->cert.empty())
@@ -99,10 +99,14 @@ inline HttpAnswer Exchange(uint16_t port, const std::string& request,
 inline HttpAnswer Get(uint16_t port, const std::string& path, const std::string& method = "GET",
                       const std::string& extraHeaders = "", const TlsClient* tls = nullptr) {
     return Exchange(port,
-                    method + " " + path +
-                        " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n" + extraHeaders +
-                        "\r\n",
+                    method + " " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n" +
+                        extraHeaders + "\r\n",
                     tls);
+}
+
+inline HttpAnswer Get(uint16_t port, const std::string& path, const std::string& method,
+                      const std::string& extraHeaders, const TlsClient& tls) {
+    return Get(port, path, method, extraHeaders, &tls);
 }
 
 }  // namespace jvo::test

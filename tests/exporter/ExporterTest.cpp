@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <memory>
+#include <sstream>
 
 #include "exporter/Exporter.h"
 #include "monitor/NameCleaning.h"
@@ -223,6 +225,42 @@ TEST_F(ExporterTest, UpFallsWhenAUnitGoesAndReturnsWithIt) {
     proxy.backend.SetFaults({});
     ASSERT_TRUE(WaitFor("cab2", true));
     EXPECT_GT(Scraped().at("jvo_poll_errors_total{unit=\"cab2\"}"), 0);
+}
+
+// promtool (Debian's prometheus package) lints a real scrape and checks the example alert rules.
+bool HavePromtool() {
+    return std::system("command -v promtool >/dev/null 2>&1") == 0;
+}
+
+std::string ReadText(const std::string& path) {
+    std::ifstream in(path);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+TEST_F(ExporterTest, PromtoolFindsNothingToLintInAScrape) {
+    if (!HavePromtool()) GTEST_SKIP() << "promtool is not installed (Debian package prometheus)";
+    ASSERT_TRUE(WaitFor("cab1", true));
+    ASSERT_TRUE(WaitFor("cab2", true));
+    std::ofstream(dir.File("scrape.txt")) << Scrape(ex->Port());
+    const std::string command = "promtool check metrics <'" + dir.File("scrape.txt") + "' >'" +
+                                dir.File("promtool.txt") + "' 2>&1";
+    EXPECT_EQ(std::system(command.c_str()), 0) << ReadText(dir.File("promtool.txt"));
+    EXPECT_EQ(ReadText(dir.File("promtool.txt")), "");
+}
+
+TEST(ExporterDocsTest, PromtoolAcceptsAndRunsTheAlertRules) {
+    if (!HavePromtool()) GTEST_SKIP() << "promtool is not installed (Debian package prometheus)";
+    TempDir dir;
+    ASSERT_TRUE(dir.Ok());
+    // Checked, then fed series as the exporter serves them: the alerts fire and name the item.
+    const std::string command =
+        std::string("(cd '") + JVO_SOURCE_DIR +
+        "' && promtool check rules docs/jvo-alerts.yml && cd tests/exporter "
+        "&& promtool test rules jvo-alerts-test.yml) >'" +
+        dir.File("out.txt") + "' 2>&1";
+    EXPECT_EQ(std::system(command.c_str()), 0) << ReadText(dir.File("out.txt"));
 }
 
 }  // namespace

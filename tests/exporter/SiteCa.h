@@ -1,7 +1,9 @@
 #pragma once
 // A site CA and its certificates, made with the openssl commands the README gives: the server's
 // for "localhost" and 127.0.0.1, a client's ("prometheus"), an expired client's, and a second CA
-// with a client of its own that the site does not trust.
+// with a client of its own that the site does not trust. And bcrypt hashes for basic_auth_users.
+#include <crypt.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -33,6 +35,15 @@ client() {  # NAME [DAYS]
 
 // Makes dir/ca.crt, localhost.{crt,key}, prometheus.{crt,key}, expired.{crt,key} and
 // dir/other/{ca.crt,stranger.crt,stranger.key}. False when openssl failed.
+// A bcrypt hash as htpasswd -B writes it ($2y$), at the lowest cost to keep the test quick.
+inline std::string Bcrypt(const std::string& password) {
+    char salt[CRYPT_GENSALT_OUTPUT_SIZE];
+    crypt_data data{};
+    if (!crypt_gensalt_rn("$2y$", 4, nullptr, 0, salt, sizeof salt)) return {};
+    const char* hash = crypt_rn(password.c_str(), salt, &data, sizeof data);
+    return hash ? hash : "";
+}
+
 inline bool MakeSiteCa(const std::string& dir) {
     std::ofstream(dir + "/make-certs.sh") << "umask 077\n"
                                           << SiteCaCommands()

@@ -1,7 +1,6 @@
 // The exporter over TLS with client certificates and basic authentication, as a site sets it up:
 // certificates made with the README's openssl commands, a web configuration file, and clients
 // with the right, a wrong, an expired or no certificate and with or without the password.
-#include <crypt.h>
 #include <stdlib.h>
 
 #include <gtest/gtest.h>
@@ -17,15 +16,6 @@
 namespace jvo::test {
 namespace {
 
-// A bcrypt hash as htpasswd -B writes it ($2y$), at the lowest cost to keep the test quick.
-std::string Bcrypt(const std::string& password) {
-    char salt[CRYPT_GENSALT_OUTPUT_SIZE];
-    crypt_data data{};
-    if (!crypt_gensalt_rn("$2y$", 4, nullptr, 0, salt, sizeof salt)) return {};
-    const char* hash = crypt_rn(password.c_str(), salt, &data, sizeof data);
-    return hash ? hash : "";
-}
-
 std::string BasicHeader(const std::string& base64) {
     return "Authorization: Basic " + base64 + "\r\n";
 }
@@ -40,15 +30,14 @@ protected:
     // Starts (or, when running, reloads) the exporter with this web configuration.
     void Serve(const std::string& yaml) {
         std::ofstream(dir.File("web.yml")) << yaml;
-        std::vector<std::string> args{"jvo-exporter", "--listen", ".:0", "--web-config",
-                                      dir.File("web.yml"), "gone=com:9"};
+        std::vector<std::string> args{"jvo-exporter", "--listen",          ".:0",
+                                      "--web-config", dir.File("web.yml"), "gone=com:9"};
         std::vector<const char*> argv;
         for (const auto& a : args)
             argv.push_back(a.c_str());
         exporter::ExporterOptions o;
         std::string error;
-        ASSERT_EQ(exporter::ParseExporterArgs(static_cast<int>(argv.size()), argv.data(), o,
-                                              error),
+        ASSERT_EQ(exporter::ParseExporterArgs(static_cast<int>(argv.size()), argv.data(), o, error),
                   exporter::ParseStatus::OK)
             << error;
         if (ex) {
@@ -74,14 +63,15 @@ TEST_F(TlsTest, ClientCertificatesAndPasswordsAsTheWebConfigurationSays) {
     // "prometheus:secret" and "prometheus:wrong" in base64.
     const std::string good = BasicHeader("cHJvbWV0aGV1czpzZWNyZXQ=");
     const std::string wrong = BasicHeader("cHJvbWV0aGV1czp3cm9uZw==");
-    Serve("tls_server_config:\n"
-          "  cert_file: localhost.crt\n"
-          "  key_file: localhost.key\n"
-          "  client_ca_file: ca.crt\n"
-          "  client_auth_type: RequireAndVerifyClientCert\n"
-          "basic_auth_users:\n"
-          "  prometheus: " +
-          Bcrypt("secret") + "\n");
+    Serve(
+        "tls_server_config:\n"
+        "  cert_file: localhost.crt\n"
+        "  key_file: localhost.key\n"
+        "  client_ca_file: ca.crt\n"
+        "  client_auth_type: RequireAndVerifyClientCert\n"
+        "basic_auth_users:\n"
+        "  prometheus: " +
+        Bcrypt("secret") + "\n");
     const HttpAnswer ok = Get(ex->Port(), "/metrics", "GET", good, Client("prometheus"));
     EXPECT_EQ(ok.status, 200);
     EXPECT_NE(ok.body.find("jvo_up{unit=\"gone\"} 0"), std::string::npos);
@@ -114,24 +104,26 @@ TEST_F(TlsTest, ClientCertificatesAndPasswordsAsTheWebConfigurationSays) {
         ::close(s);
 
     // Reloaded: a certificate is optional but verified when given; another user.
-    Serve("tls_server_config:\n"
-          "  cert_file: " +
-          dir.File("localhost.crt") +
-          "\n"
-          "  key_file: localhost.key\n"
-          "  client_ca_file: ca.crt\n"
-          "  client_auth_type: VerifyClientCertIfGiven\n"
-          "basic_auth_users:\n"
-          "  admin: " +
-          Bcrypt("secret") + "\n");
+    Serve(
+        "tls_server_config:\n"
+        "  cert_file: " +
+        dir.File("localhost.crt") +
+        "\n"
+        "  key_file: localhost.key\n"
+        "  client_ca_file: ca.crt\n"
+        "  client_auth_type: VerifyClientCertIfGiven\n"
+        "basic_auth_users:\n"
+        "  admin: " +
+        Bcrypt("secret") + "\n");
     EXPECT_EQ(Status(Client(""), good), 401);
     EXPECT_EQ(Status(Client(""), BasicHeader("YWRtaW46c2VjcmV0")), 200);  // admin:secret
     EXPECT_EQ(Status(Client("expired"), BasicHeader("YWRtaW46c2VjcmV0")), 0);
     // RequireAnyClientCert asks for one and takes any.
-    Serve("tls_server_config:\n"
-          "  cert_file: localhost.crt\n"
-          "  key_file: localhost.key\n"
-          "  client_auth_type: RequireAnyClientCert\n");
+    Serve(
+        "tls_server_config:\n"
+        "  cert_file: localhost.crt\n"
+        "  key_file: localhost.key\n"
+        "  client_auth_type: RequireAnyClientCert\n");
     EXPECT_EQ(Status(Client("other/stranger")), 200);
     EXPECT_EQ(Status(Client("")), 0);
 }

@@ -65,7 +65,7 @@ bool Text(const std::string& key, const YAML::Node& value, std::string& out, std
 }
 
 std::string InFolder(const std::string& folder, const std::string& file) {
-    if (file.empty() || file[0] == '/' || folder.empty()) return file;
+    if (file.empty() || file[0] == '/' || folder.empty() || folder == ".") return file;
     return folder + "/" + file;
 }
 

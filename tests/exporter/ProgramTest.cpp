@@ -39,9 +39,8 @@ TEST(ExporterProgramTest, SighupReloadsTheUnitsAndSigtermEndsItAtOnce) {
     posix_spawn_file_actions_addopen(&actions, 2, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     const char* argv[] = {EXPORTER_PATH, "--config", conf.c_str(), nullptr};
     pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, EXPORTER_PATH, &actions, nullptr, const_cast<char**>(argv),
-                          environ),
-              0);
+    ASSERT_EQ(
+        posix_spawn(&pid, EXPORTER_PATH, &actions, nullptr, const_cast<char**>(argv), environ), 0);
     posix_spawn_file_actions_destroy(&actions);
 
     uint16_t port = 0;
@@ -63,8 +62,7 @@ TEST(ExporterProgramTest, SighupReloadsTheUnitsAndSigtermEndsItAtOnce) {
     // A bad file is refused and the running units stay.
     std::ofstream(conf) << "a=com:9\nb=serial:10\n";
     ASSERT_EQ(::kill(pid, SIGHUP), 0);
-    EXPECT_TRUE(WaitUntil(
-        [&] { return ReadAll(log).find("reload refused") != std::string::npos; }))
+    EXPECT_TRUE(WaitUntil([&] { return ReadAll(log).find("reload refused") != std::string::npos; }))
         << ReadAll(log);
     EXPECT_EQ(Samples(Scrape(port)).count("jvo_up{unit=\"b\"}"), 1u);
 

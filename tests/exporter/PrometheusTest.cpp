@@ -113,22 +113,23 @@ TEST(PrometheusTest, ScrapesOverTlsWithBasicAuthAndGets401Without) {
                                           "  prometheus: "
                                        << Bcrypt("s3cret") << "\n";
     const std::string web = dir.File("web.yml"), route = "cab1=proxy:" + proxy.Address();
-    const char* argv[] = {"jvo-exporter", "--listen", ".:0", "--web-config", web.c_str(),
-                          route.c_str()};
+    const char* argv[] = {"jvo-exporter", "--listen",  ".:0",
+                          "--web-config", web.c_str(), route.c_str()};
     exporter::ExporterOptions o;
     std::string error;
     ASSERT_EQ(exporter::ParseExporterArgs(6, argv, o, error), exporter::ParseStatus::OK) << error;
     exporter::Exporter ex(std::move(o));
     ASSERT_TRUE(ex.Start(error)) << error;
 
-    const std::string tls = "    scheme: https\n"
-                            "    tls_config:\n"
-                            "      ca_file: " +
-                            dir.File("ca.crt") + "\n      cert_file: " + dir.File("prometheus.crt") +
-                            "\n      key_file: " + dir.File("prometheus.key") +
-                            "\n    static_configs:\n"
-                            "      - targets: ['127.0.0.1:" +
-                            std::to_string(ex.Port()) + "']\n";
+    const std::string tls =
+        "    scheme: https\n"
+        "    tls_config:\n"
+        "      ca_file: " +
+        dir.File("ca.crt") + "\n      cert_file: " + dir.File("prometheus.crt") +
+        "\n      key_file: " + dir.File("prometheus.key") +
+        "\n    static_configs:\n"
+        "      - targets: ['127.0.0.1:" +
+        std::to_string(ex.Port()) + "']\n";
     std::ofstream(dir.File("prometheus.yml"))
         << "global:\n  scrape_interval: 1s\n  scrape_timeout: 1s\n"
            "scrape_configs:\n"
@@ -142,8 +143,8 @@ TEST(PrometheusTest, ScrapesOverTlsWithBasicAuthAndGets401Without) {
     const std::string data = "--storage.tsdb.path=" + dir.File("data");
     const std::string listen = "--web.listen-address=127.0.0.1:" + std::to_string(port);
     const std::string log = dir.File("prometheus.log");
-    const char* args[] = {kPrometheus, config.c_str(), data.c_str(), listen.c_str(),
-                          "--log.level=warn", nullptr};
+    const char* args[] = {kPrometheus,    config.c_str(),     data.c_str(),
+                          listen.c_str(), "--log.level=warn", nullptr};
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);

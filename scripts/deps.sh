@@ -21,6 +21,16 @@ command -v groff >/dev/null || need+=(groff-base)
 command -v desktop-file-validate >/dev/null || need+=(desktop-file-utils)
 command -v systemd-analyze >/dev/null || need+=(systemd)
 ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 || need+=(libclang-rt-dev)
+# jvo-exporter: the web configuration (YAML), bcrypt checks, TLS and its HTTP server; the
+# prometheus package (about 95 MB installed, with promtool) for the exporter's journey and lint tests.
+[ -f /usr/include/yaml-cpp/yaml.h ] || need+=(libyaml-cpp-dev)
+[ -f /usr/include/crypt.h ] || need+=(libcrypt-dev)
+[ -f /usr/include/openssl/ssl.h ] || need+=(libssl-dev)
+[ -f /usr/include/event2/bufferevent_ssl.h ] || need+=(libevent-dev)
+[ -f /usr/include/zlib.h ] || need+=(zlib1g-dev)
+command -v openssl >/dev/null || need+=(openssl)
+[ -x /usr/bin/prometheus ] || need+=(prometheus)
+command -v pkg-config >/dev/null || need+=(pkg-config)
 if [ ${#need[@]} -gt 0 ]; then
     echo "Installing: ${need[*]}"
     sudo=""

@@ -46,11 +46,6 @@ std::string ErrorText(int err);
 // another program"); found out by trying to bind there.
 std::string ListenFailure(const std::string& address, uint16_t port);
 
-// Why the serial device at `path` cannot be opened for a unit, in words for the user ("permission
-// denied: add yourself to the dialout group", "it is in use by another program"); found out by
-// trying it the way the link opens it.
-std::string SerialDeviceProblem(const std::string& path);
-
 // Writes all of `text` to `stream` and flushes it; false when that fails (a full disk, a closed
 // pipe). Standard output written this way makes a program exit with kExitOutput on failure.
 bool WriteAll(FILE* stream, std::string_view text);

@@ -10,6 +10,7 @@
 #include "config/ConfigCheck.h"
 #include "config/ConfigFile.h"
 #include "ctl/Commands.h"
+#include "ctl/LinkFailure.h"
 #include "ctl/LinkOptions.h"
 #include "link/ConfigTransfer.h"
 #include "link/UnitClient.h"
@@ -123,15 +124,10 @@ std::string OpenFailedText(const LinkTarget& target) {
     return FormatStr("Could not open %s\n", target.Describe());
 }
 
-// The line after a failed open or a unit that did not answer; kExitNoUnit.
-int NoUnit(const ToolCommand& cmd, const tool::ConsoleUi& ui) {
-    if (ui.Showed(OpenFailedText(cmd.target)))
-        Explain(cmd.name, WhyNotOpened(cmd.target));
-    else
-        Explain(cmd.name, "the unit on " + cmd.target.Describe() +
-                              " does not answer: check the cable and the unit's power, or " +
-                              kTimeoutHint);
-    return kExitNoUnit;
+// The line after a failed open or a failed read of the unit (the tool's own message was shown
+// already), from what the link met; its exit status.
+int NoUnit(const ToolCommand& cmd, const LinkStatus& status) {
+    return ReportLinkFailure(cmd.name, status, cmd.target, false);
 }
 
 bool ReachedNoUnit(const ToolCommand& cmd, const tool::ConsoleUi& ui) {
@@ -140,7 +136,8 @@ bool ReachedNoUnit(const ToolCommand& cmd, const tool::ConsoleUi& ui) {
 
 // Reads the unit's configuration as it is, with the console's progress. False after showing the
 // tool's extract failure message.
-bool ReadAsItIs(const ToolCommand& cmd, tool::ConsoleUi& ui, UnitLink& link, UnitConfig& config) {
+bool ReadAsItIs(const ToolCommand& cmd, tool::ConsoleUi& ui, UnitLink& link, UnitConfig& config,
+                LinkStatus& status) {
     UnitClient client(&link, 0);
     client.SetReplyTimeoutMs(cmd.target.timeoutMs);
     ConsoleProgress progress(ui);
@@ -149,6 +146,7 @@ bool ReadAsItIs(const ToolCommand& cmd, tool::ConsoleUi& ui, UnitLink& link, Uni
     const bool read = ReadConfig(client, config, 0, tool::BasicDlg::kRecordAttempts, &progress);
     ui.ProgressEnd();
     if (!read) ui.Message(tool::text::kExtractFailed, tool::MsgButtons::Ok, tool::MsgIcon::Stop);
+    status = client.Status();
     return read;
 }
 
@@ -158,7 +156,8 @@ int ExtractAsIs(ToolCommand& cmd, const std::string& out) {
     UnitLink link;
     if (!OpenLinkTarget(link, cmd.target, cmd.name)) return kExitNoUnit;
     UnitConfig config;
-    if (!ReadAsItIs(cmd, ui, link, config)) return NoUnit(cmd, ui);
+    LinkStatus status;
+    if (!ReadAsItIs(cmd, ui, link, config, status)) return NoUnit(cmd, status);
     link.Disconnect();
 
     UnitConfig checked = PrintableConfig(config);  // the saved copy stays apart and as it is
@@ -231,7 +230,7 @@ int RunExtract(int argc, char** argv) {
     dlg.SetReplyTimeoutMs(cmd.target.timeoutMs);
     dlg.Connect();
     if (!dlg.UnitConnected()) {
-        if (ReachedNoUnit(cmd, ui)) return NoUnit(cmd, ui);
+        if (ReachedNoUnit(cmd, ui)) return NoUnit(cmd, dlg.LinkFailure());
         if (ui.Showed(tool::text::kSeriousExtractHead))
             Explain(cmd.name,
                     "the unit's configuration has serious errors: back it up with `jvoctl extract "
@@ -290,13 +289,14 @@ int RunInstall(int argc, char** argv) {
         return kExitFailed;
     }
 
-    if (!dlg.OpenUnit(Choice(cmd.options))) return NoUnit(cmd, ui);
+    if (!dlg.OpenUnit(Choice(cmd.options))) return NoUnit(cmd, dlg.LinkFailure());
     // The unit's own configuration is read as the tool does before an install. Its minor errors
     // do not matter (the install replaces all of it); serious ones are worth a question.
     UnitConfig current;
-    if (!ReadAsItIs(cmd, ui, dlg.Link(), current)) {
+    LinkStatus status;
+    if (!ReadAsItIs(cmd, ui, dlg.Link(), current, status)) {
         dlg.Disconnect();
-        return NoUnit(cmd, ui);
+        return NoUnit(cmd, status);
     }
     std::string serious;
     UnitConfig shown = PrintableConfig(current);
@@ -325,6 +325,7 @@ int RunInstall(int argc, char** argv) {
     }
     dlg.Disconnect();
     if (!installed) {
+        ReportLinkFailure(cmd.name, dlg.LinkFailure(), cmd.target, false);
         Explain(cmd.name, "the configuration was not installed completely; check the unit and " +
                               std::string(kTimeoutHint) + ", then install again");
         return kExitFailed;
@@ -350,7 +351,7 @@ int RunReset(int argc, char** argv) {
     tool::BasicDlg dlg(ui);
     dlg.InitDialog();
     dlg.SetReplyTimeoutMs(cmd.target.timeoutMs);
-    if (!dlg.OpenUnit(Choice(cmd.options))) return NoUnit(cmd, ui);
+    if (!dlg.OpenUnit(Choice(cmd.options))) return NoUnit(cmd, dlg.LinkFailure());
     bool reset = false;
     {
         // From its first request on, after the question.
@@ -367,6 +368,8 @@ int RunReset(int argc, char** argv) {
     }
     dlg.Disconnect();
     if (!reset) {
+        if (!dlg.LinkFailure().Ok())
+            ReportLinkFailure(cmd.name, dlg.LinkFailure(), cmd.target, false);
         Explain(cmd.name, ui.Showed(tool::text::kAskReset) && ui.MessageCount() == 1
                               ? "the unit was not reset (answer yes, or give --yes --allow-reset)"
                               : "the unit was not reset completely; check the unit and reset "

@@ -2,6 +2,7 @@
 #include "base/FormatStr.h"
 #include "base/Printable.h"
 #include "ctl/Commands.h"
+#include "ctl/LinkFailure.h"
 #include "ctl/LinkOptions.h"
 #include "link/PortDirectory.h"
 #include "link/UnitClient.h"
@@ -29,8 +30,9 @@ int RunInfo(int argc, char** argv) {
                       "version, DIP switch address and status (control characters in the unit's "
                       "texts are\n"
                       "shown as \\xNN).\n\n%s\n"
-                      "Exit status: 0 done, 4 the unit cannot be reached or does not answer,\n"
-                      "64 bad command line, 74 the output could not be written.\n",
+                      "Exit status: 0 done, 1 the unit (or the proxy server) refused the request,\n"
+                      "4 the unit cannot be reached or does not answer, 64 bad command line,\n"
+                      "74 the output could not be written.\n",
                       kLinkHelp)
                 .c_str());
     if (!args.error.empty()) return UsageError("info", kInfoUsage, args.error);
@@ -44,14 +46,8 @@ int RunInfo(int argc, char** argv) {
     UnitClient client(&link, 0);
     client.SetReplyTimeoutMs(target.timeoutMs);
     uint16_t schema = 0;
-    if (!Retry([&] { return client.GetSchemaVersion(schema); })) {
-        WriteText(stderr, FormatStr("The unit on %s does not answer.\n", target.Describe()));
-        Explain("info", target.timeoutMs < 0
-                            ? "check the cable and the unit's power, or give a slow route more "
-                              "time with --timeout MS"
-                            : "check the cable and the unit's power, or give the route more time");
-        return kExitNoUnit;
-    }
+    if (!Retry([&] { return client.GetSchemaVersion(schema); }))
+        return ReportLinkFailure("info", client.Status(), target);
     std::string out = FormatStr("Schema version:   %u\n", schema);
     VersionInfo v;
     if (Retry([&] { return client.GetVersion(v); })) {

@@ -6,6 +6,7 @@
 
 #include "base/FormatStr.h"
 #include "ctl/Commands.h"
+#include "ctl/LinkFailure.h"
 #include "link/UnitClient.h"
 #include "monitor/Dumps.h"
 #include "monitor/Notify.h"
@@ -63,22 +64,23 @@ int RunMonitorOnce(const MonitorRunArgs& args, int cycles, MonitorRunResult& res
         bool answered = false;
         for (int i = 0; i < kStatusProbes && !answered; ++i)
             answered = client.GetStatus(state, value);
-        if (!answered) return NoAnswer(args.target);
+        if (!answered) return ReportLinkFailure(args.command, client.Status(), args.target);
     }
     switch (monitor::PrepareUnit(client, false, result.setup)) {
         case monitor::PrepareResult::OK:
             break;
         case monitor::PrepareResult::WRONG_SCHEMA:
-            if (result.setup.m_Schema == 0) return NoAnswer(args.target);
+            if (result.setup.m_Schema == 0)
+                return ReportLinkFailure(args.command, client.Status(), args.target);
             std::fprintf(stderr, "%s\n", monitor::SchemaMessage(result.setup.m_Schema).c_str());
             return kExitMinor;
         case monitor::PrepareResult::LOAD_FAILED: {
-            // A unit that fell silent during the load is a unit that does not answer, not a
-            // configuration that could not be read.
-            uint16_t state = 0;
-            uint32_t value = 0;
-            if (!client.GetStatus(state, value)) return NoAnswer(args.target);
+            // A unit that fell silent (or a route that went away) during the load is reported as
+            // such, not as a configuration that could not be read.
+            if (!client.Status().Answered())
+                return ReportLinkFailure(args.command, client.Status(), args.target);
             std::fprintf(stderr, "Could not load configuration\n");
+            ReportLinkFailure(args.command, client.Status(), args.target);
             return kExitMinor;
         }
     }

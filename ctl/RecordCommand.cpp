@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "ctl/Commands.h"
+#include "ctl/LinkFailure.h"
 #include "ctl/LinkOptions.h"
 #include "link/UnitClient.h"
 #include "monitor/ConnectSequence.h"
@@ -177,36 +178,39 @@ bool ParseSeconds(const std::string* text, long& value) {
     return true;
 }
 
-// Connects the way the monitor does; kExitOk, or the exit status with the reason in `why` (a
-// line for stderr).
+// What the link met, as the lines for stderr; its exit status.
+int LinkFailed(const UnitClient& client, const LinkTarget& target, std::string& why) {
+    const LinkFailureText t = DescribeLinkFailure(client.Status(), target);
+    why = t.headline;
+    if (!t.line.empty()) why += (why.empty() ? "" : "\n") + ("jvoctl record: " + t.line);
+    return t.status;
+}
+
+// Connects the way the monitor does; kExitOk, or the exit status with the reason in `why` (the
+// lines for stderr).
 int Connect(UnitLink& link, const LinkTarget& target, monitor::UnitSetup& setup, std::string& why) {
     if (!OpenLinkTarget(link, target, "record")) return kExitNoUnit;
     UnitClient client(&link, 0);
     client.SetReplyTimeoutMs(target.timeoutMs);
-    const std::string silent = "The unit on " + target.Describe() + " does not answer.";
     if (target.proxyHost.empty()) {
         uint16_t state = 0;
         uint32_t value = 0;
         bool answered = false;
         for (int i = 0; i < kStatusProbes && !answered; ++i)
             answered = client.GetStatus(state, value);
-        if (!answered) {
-            why = silent;
-            return kExitNoUnit;
-        }
+        if (!answered) return LinkFailed(client, target, why);
     }
     switch (monitor::PrepareUnit(client, false, setup)) {
         case monitor::PrepareResult::OK:
             return kExitOk;
         case monitor::PrepareResult::WRONG_SCHEMA:
-            if (setup.m_Schema == 0) {
-                why = silent;
-                return kExitNoUnit;
-            }
+            if (setup.m_Schema == 0) return LinkFailed(client, target, why);
             why = monitor::SchemaMessage(setup.m_Schema);
             return kExitMinor;
         case monitor::PrepareResult::LOAD_FAILED:
-            why = "Could not load configuration";
+            if (!client.Status().Answered()) return LinkFailed(client, target, why);
+            LinkFailed(client, target, why);
+            why = "Could not load configuration\n" + why;
             return kExitMinor;
     }
     return kExitMinor;

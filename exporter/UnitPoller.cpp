@@ -88,23 +88,25 @@ void UnitPoller::Run() {
 
 bool UnitPoller::OpenRoute() {
     bool opened = false;
+    LinkStatus status;
     switch (m_Entry.m_Kind) {
         case UnitEntry::Kind::Com:
-            opened = m_Link.OpenSerial(m_Entry.m_Com, kSerialBaud);
+            opened = m_Link.OpenSerial(m_Entry.m_Com, kSerialBaud, &status);
             break;
         case UnitEntry::Kind::Device:
-            opened = m_Link.OpenSerialDevice(m_Entry.m_Device, kSerialBaud);
+            opened = m_Link.OpenSerialDevice(m_Entry.m_Device, kSerialBaud, &status);
             break;
         case UnitEntry::Kind::Proxy: {
             ProxyOptions options;
             options.port = m_Entry.m_ProxyPort;
             options.connectTimeoutMs = kProxyConnectTimeoutMs;
-            opened = m_Link.OpenProxy(m_Entry.m_ProxyHost, options);
+            opened = m_Link.OpenProxy(m_Entry.m_ProxyHost, options, &status);
             break;
         }
     }
     if (!opened)
-        JVO_LOG1("UnitPoller::Connect() %s: cannot open %s", m_Entry.m_Name, m_Entry.Describe());
+        JVO_LOG1("UnitPoller::Connect() %s: cannot open %s: %s", m_Entry.m_Name, m_Entry.Describe(),
+                 DescribeStatus(status));
     return opened;
 }
 
@@ -121,7 +123,8 @@ bool UnitPoller::Connect(Session& s) {
             for (int i = 0; i < kStatusProbes && !answered && !m_Stop.IsSet(); ++i)
                 answered = client.GetStatus(state, value);
             if (!answered) {
-                JVO_LOG1("UnitPoller::Connect() %s: no answer on %s", name, m_Entry.Describe());
+                JVO_LOG1("UnitPoller::Connect() %s: no answer on %s: %s", name, m_Entry.Describe(),
+                         DescribeStatus(client.Status()));
                 ok = false;
             }
         }
@@ -133,7 +136,8 @@ bool UnitPoller::Connect(Session& s) {
                          monitor::SchemaMessage(s.setup.m_Schema));
                 ok = false;
             } else if (r == monitor::PrepareResult::LOAD_FAILED) {
-                JVO_LOG1("UnitPoller::Connect() %s: Could not load configuration", name);
+                JVO_LOG1("UnitPoller::Connect() %s: Could not load configuration: %s", name,
+                         DescribeStatus(client.Status()));
                 ok = false;
             }
         }

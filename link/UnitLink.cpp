@@ -76,8 +76,7 @@ bool UnitLink::OpenComPort(int baud, bool again) {
     const PortEntry now = FindComPort(number, m_Roots ? *m_Roots : PortRoots::Default());
     if (now.path.empty()) {
         JVO_LOG1("UnitLink: no serial device for COM%d", number);
-        m_OpenProblem =
-            FormatStr("no device is pinned or found for COM%d (see `jvoctl ports`)", number);
+        m_OpenProblem = "no device is pinned or found for it (see `jvoctl ports`)";
         return false;
     }
     if (again && !SameComDevice(m_ComEntry, now)) {

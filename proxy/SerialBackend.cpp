@@ -17,12 +17,12 @@ SerialUnitBackend::~SerialUnitBackend() {
     Stop();
 }
 
-bool SerialUnitBackend::OpenCom(int comPort, int baud) {
-    return StartWatching(m_Link.OpenSerial(comPort, baud));
+bool SerialUnitBackend::OpenCom(int comPort, int baud, LinkStatus* status) {
+    return StartWatching(m_Link.OpenSerial(comPort, baud, status));
 }
 
-bool SerialUnitBackend::OpenDevice(const std::string& path, int baud) {
-    return StartWatching(m_Link.OpenSerialDevice(path, baud));
+bool SerialUnitBackend::OpenDevice(const std::string& path, int baud, LinkStatus* status) {
+    return StartWatching(m_Link.OpenSerialDevice(path, baud, status));
 }
 
 bool SerialUnitBackend::StartWatching(bool opened) {

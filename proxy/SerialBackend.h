@@ -33,9 +33,9 @@ public:
     SerialUnitBackend& operator=(const SerialUnitBackend&) = delete;
 
     // COM n (through the port directory) or a device path, at `baud`. False when it cannot be
-    // opened (or is already open).
-    bool OpenCom(int comPort, int baud);
-    bool OpenDevice(const std::string& path, int baud);
+    // opened (or is already open); `status` (may be null) then says why.
+    bool OpenCom(int comPort, int baud, LinkStatus* status = nullptr);
+    bool OpenDevice(const std::string& path, int baud, LinkStatus* status = nullptr);
     bool IsOpen() const { return m_Link.IsConnected(); }
     // True while the port is lost and not yet reopened.
     bool PortLost() const { return m_Link.TransportLost(); }

@@ -62,13 +62,6 @@ int main(int argc, char** argv) {
     std::unique_ptr<jvo::IUnitBackend> backend = jvo::MakeUnitBackend(options, error);
     if (!backend) {
         std::fprintf(stderr, "jvo-proxy: %s\n", error.c_str());
-        const std::string device =
-            options.devicePath.empty() ? jvo::ResolveComPort(options.comPort) : options.devicePath;
-        const std::string why = device.empty()
-                                    ? "no device is pinned or found for COM" +
-                                          std::to_string(options.comPort) + " (see `jvoctl ports`)"
-                                    : device + ": " + SerialDeviceProblem(device);
-        std::fprintf(stderr, "jvo-proxy: %s\n", why.c_str());
         return kExitNoUnit;
     }
     jvo::ProxyServerOptions serverOptions;

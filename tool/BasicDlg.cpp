@@ -12,6 +12,7 @@
 #include "base/FormatStr.h"
 #include "config/ConfigFile.h"
 #include "config/Slots.h"
+#include "link/AppLog.h"
 #include "link/Commands.h"
 #include "link/ConfigTransfer.h"
 #include "link/UnitClient.h"
@@ -118,17 +119,20 @@ void BasicDlg::OnStartupTimer() {
 bool BasicDlg::OpenUnit(const ConnectResult& choice) {
     if (InputRefused()) return false;
     if (choice.m_Kind == ConnectResult::PORT) {
-        if (m_Link.OpenSerial(choice.m_Port, kDefaultBaud)) return true;
+        if (m_Link.OpenSerial(choice.m_Port, kDefaultBaud, &m_LinkStatus)) return true;
+        NoteFailure("OpenUnit", m_LinkStatus);
         Stop(FormatStr("Could not open COM%d\n", choice.m_Port));
         return false;
     }
     if (choice.m_Kind == ConnectResult::DEVICE) {
-        if (m_Link.OpenSerialDevice(choice.m_Device, kDefaultBaud)) return true;
+        if (m_Link.OpenSerialDevice(choice.m_Device, kDefaultBaud, &m_LinkStatus)) return true;
+        NoteFailure("OpenUnit", m_LinkStatus);
         Stop(FormatStr("Could not open %s\n", choice.m_Device));
         return false;
     }
     if (choice.m_Kind == ConnectResult::PROXY) {
-        if (m_Link.OpenProxy(choice.m_Host)) return true;
+        if (m_Link.OpenProxy(choice.m_Host, {}, &m_LinkStatus)) return true;
+        NoteFailure("OpenUnit", m_LinkStatus);
         Stop("Could not connect to the specified server");
         return false;
     }
@@ -166,6 +170,7 @@ void BasicDlg::Connect() {
         m_Ui.RepaintWindow();
         m_Ui.ProgressEnd();
         if (!read) {
+            NoteFailure("Connect", client.Status());
             if (m_Ui.Message(text::kExtractFailed, MsgButtons::RetryCancel, MsgIcon::None) ==
                 MsgResult::Retry)
                 continue;
@@ -209,6 +214,11 @@ bool BasicDlg::ReadVersion(UnitClient& client) {
         }
     }
     return false;
+}
+
+void BasicDlg::NoteFailure(const char* where, const LinkStatus& status) {
+    m_LinkStatus = status;
+    JVO_LOG1("BasicDlg::%s() %s", where, DescribeStatus(status));
 }
 
 void BasicDlg::ReopenLostTransport() {
@@ -270,6 +280,7 @@ bool BasicDlg::Install() {
     m_Ui.ProgressBegin(text::kCaptionInstall);
     m_Map.RedrawMap();
     if (!WriteConfig(client, m_Config, kRecordAttempts, &progress)) {
+        NoteFailure("Install", client.Status());
         m_Ui.ProgressHide();
         m_Ui.Message(text::kInstallFailed, MsgButtons::Ok, MsgIcon::None);
         m_Ui.ProgressEnd();
@@ -282,6 +293,7 @@ bool BasicDlg::CommitAndRestart(UnitClient& client, bool reset) {
     m_Ui.ProgressCaption(text::kCaptionCommit);
     m_Ui.ProgressPos(0);
     if (!client.CommitConfig()) {
+        NoteFailure("CommitAndRestart", client.Status());
         m_Ui.ProgressHide();
         m_Ui.Message(text::kCommitFailed, MsgButtons::Ok, MsgIcon::None);
         m_Ui.ProgressEnd();
@@ -309,6 +321,7 @@ bool BasicDlg::CommitAndRestart(UnitClient& client, bool reset) {
                     std::chrono::milliseconds(std::max<int32_t>(1, client.ReplyTimeoutMs())));
         }
     }
+    NoteFailure("CommitAndRestart", client.Status());
     m_Ui.ProgressHide();
     if (reset) m_Ui.RepaintWindow();
     Stop(text::kRestartFailed);

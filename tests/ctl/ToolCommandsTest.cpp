@@ -8,11 +8,13 @@
 #include "config/ConfigCheck.h"
 #include "config/ConfigFile.h"
 #include "config/Slots.h"
+#include "link/Commands.h"
 #include "sim/SimConfigs.h"
 #include "sim/SimSerial.h"
 #include "sim/SimUnit.h"
 #include "tests/TestProcess.h"
 #include "tests/config/TestConfigs.h"
+#include "tests/link/tcp/TcpTestUtil.h"
 #include "tests/sim/SimProxyServer.h"
 
 namespace jvo {
@@ -254,6 +256,30 @@ TEST_F(ToolCommandsTest, FailuresAndUsage) {
     EXPECT_EQ(r.status, 4);
     EXPECT_TRUE(Has(r.err, "Could not connect to the specified server"));
     EXPECT_TRUE(Has(r.err, "nothing listens on port 1 there")) << r.err;
+    // A unit that refuses is no silent unit, and a full proxy server no lost line.
+    sim::SerialFaults refuse;
+    refuse.refuseCommand = CMD_GET_UNIT_RECORD;
+    port.SetFaults(refuse);
+    r = Jvoctl({"extract", "--com", "5", "-o", dir.File("x.jvo.cfg"), "--yes"});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_TRUE(Has(r.err, "jvoctl extract: the unit refused GetUnitRecord (reply code 'n')"))
+        << r.err;
+    port.SetFaults({});
+    sim::SimUnitBackend backend(unit);
+    ProxyServerOptions one;
+    one.port = 0;
+    one.maxClients = 1;
+    ProxyServer full(backend, one);
+    ASSERT_TRUE(full.Start());
+    test::Fd holder = test::Connect(full.Port());
+    ASSERT_TRUE(test::Eventually([&] { return full.Stats().clients == 1; }));
+    const std::string address = "127.0.0.1:" + std::to_string(full.Port());
+    r = Jvoctl({"info", "--proxy", address});
+    EXPECT_EQ(r.status, 4);
+    EXPECT_TRUE(Has(
+        r.err, "jvoctl info: the proxy server at " + address + " serves its maximum of 1 clients"))
+        << r.err;
+    full.Stop();
     // Usage.
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
              {"extract", "-o", dir.File("x.jvo.cfg")},

@@ -9,6 +9,10 @@ namespace jvo {
 
 uint32_t TickMs();
 
+// Holds the platform timer's finest period of at least 1 ms until the process ends (on Windows;
+// elsewhere the timers are fine already). The clock and the events hold it on first use.
+void HoldFinestTimerPeriod();
+
 class IClock {
 public:
     virtual ~IClock() = default;

@@ -10,6 +10,7 @@
 
 #include "base/FormatStr.h"
 #include "link/Commands.h"
+#include "link/OpenProblems.h"
 #include "link/PortDirectory.h"
 #include "link/TcpBase.h"
 

@@ -6,6 +6,7 @@
 
 #include "base/CmdLine.h"
 #include "exporter/FleetCollector.h"
+#include "link/OpenProblems.h"
 
 namespace jvo::exporter {
 

@@ -40,8 +40,9 @@ enum class PathKind {
     Directory,  // a folder
     Other,      // a device, a FIFO, a socket
 };
-// What `path` names, links followed.
-PathKind KindOf(const std::string& path);
+// What `path` names, links followed. With Missing, `error` (may be null) gets why, as an errno
+// value: ENOENT when nothing is there, EACCES when it may not be looked at.
+PathKind KindOf(const std::string& path, int* error = nullptr);
 // The size of a regular file, -1 when unknown.
 int64_t FileSize(const std::string& path);
 // Whether this user may read the file.
@@ -57,6 +58,34 @@ bool RemoveFile(const std::string& path);
 bool IsPathSeparator(char c);
 // The folder of a path: "." for a bare name, the root for a file in it.
 std::string FolderOf(const std::string& path);
+
+// A file that rows are appended to, each write flushed to the disk before it returns, so that a
+// power loss keeps every row written before it.
+class AppendFile {
+public:
+    AppendFile() = default;
+    ~AppendFile();
+    AppendFile(const AppendFile&) = delete;
+    AppendFile& operator=(const AppendFile&) = delete;
+
+    // Opens the file for appending, creating it (readable by everybody, as a new file normally
+    // is) when it does not exist.
+    bool Open(const std::string& path);
+    bool Created() const { return m_Created; }  // Open() made the file
+    int64_t Size() const;                       // -1 when unknown
+    // The file's last byte; false for an empty file or when it cannot be read.
+    bool LastByte(char& byte) const;
+    // Writes all of `text` at the end and flushes it to the disk.
+    bool Write(const std::string& text);
+    // Cuts the file to nothing.
+    bool Truncate();
+    void Close();
+
+private:
+    intptr_t m_Handle = -1;  // a descriptor (POSIX) or a file handle (Windows)
+    std::string m_Path;
+    bool m_Created = false;
+};
 
 // Whether a stream of the C library is a terminal (a console on Windows).
 bool IsTerminal(FILE* stream);

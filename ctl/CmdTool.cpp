@@ -2,8 +2,7 @@
 // same controller (BasicDlg) runs them as in the windowed tool; a console user interface asks its
 // questions on the terminal or answers them from --yes / --no. After the workflow's own messages
 // one line says what went wrong and what to do.
-#include <unistd.h>
-
+#include "base/Files.h"
 #include "base/FormatStr.h"
 #include "config/ConfigCheck.h"
 #include "config/ConfigFile.h"
@@ -87,9 +86,9 @@ int Prepare(ToolCommand& cmd, int argc, char** argv, std::vector<std::string_vie
                  : args.Find("--no") ? tool::ConsoleOptions::Answer::NO
                                      : tool::ConsoleOptions::Answer::ASK;
     o.m_AllowReset = args.Find("--allow-reset") != nullptr;
-    o.m_InputIsTerminal = ::isatty(STDIN_FILENO) == 1;
+    o.m_InputIsTerminal = IsTerminal(stdin);
     const bool quiet = args.Find("--quiet") != nullptr;
-    const bool errIsTerminal = ::isatty(STDERR_FILENO) == 1;
+    const bool errIsTerminal = IsTerminal(stderr);
     o.m_ProgressBar = errIsTerminal && !quiet;
     o.m_ProgressLines = !errIsTerminal && !quiet;
     return -1;

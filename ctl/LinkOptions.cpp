@@ -1,17 +1,10 @@
 #include "ctl/LinkOptions.h"
 
-#include <netdb.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <cerrno>
-
 #include "base/FormatStr.h"
 #include "link/Commands.h"
 #include "link/OpenProblems.h"
 #include "link/PortDirectory.h"
+#include "link/Socket.h"
 #include "link/TcpBase.h"
 
 namespace jvo::ctl {
@@ -33,31 +26,24 @@ namespace {
 std::string ProxyProblem(const std::string& host, uint16_t port) {
     const HostAddr address = TcpBase::GetHostAddr(host);
     if (!address.valid) return "no host is called " + host;
-    const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (s < 0) return cmdline::ErrorText(errno);
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = htonl(address.addr);
-    sa.sin_port = htons(port);
-    int err = 0;
-    if (::connect(s, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) {
-        err = errno;
-        if (err == EINPROGRESS) {
-            pollfd p{s, POLLOUT, 0};
-            if (::poll(&p, 1, 3000) == 1) {
-                socklen_t length = sizeof err;
-                ::getsockopt(s, SOL_SOCKET, SO_ERROR, &err, &length);
-            } else {
-                err = ETIMEDOUT;
-            }
-        }
+    SocketHandle s = net::OpenStream();
+    if (!s.Valid()) return net::ErrorText(net::LastError());
+    int err = net::Connect(s.Get(), address.addr, port);
+    bool timedOut = false;
+    if (net::Classify(err) == net::Error::InProgress ||
+        net::Classify(err) == net::Error::WouldBlock) {
+        SocketPoller poller;
+        poller.AddSocket(s.Get(), false, true);
+        if (poller.Wait(3000) > 0)
+            err = net::ConnectResult(s.Get());
+        else
+            timedOut = true;
     }
-    ::close(s);
+    if (timedOut) return "no answer from " + host + " (a wrong address, or a firewall?)";
     if (err == 0) return "something answers there, but not as a proxy server";
-    if (err == ECONNREFUSED)
+    if (net::Classify(err) == net::Error::Refused)
         return FormatStr("nothing listens on port %d there (is jvo-proxy running?)", port);
-    if (err == ETIMEDOUT) return "no answer from " + host + " (a wrong address, or a firewall?)";
-    return cmdline::ErrorText(err);
+    return net::ErrorText(err);
 }
 
 }  // namespace

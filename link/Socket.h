@@ -56,6 +56,7 @@ enum class Error {
     AccessDenied,         // e.g. a port below 1024 without privileges
     AddressNotAvailable,  // not an address of this machine
     Aborted,              // a connection went away before it was accepted
+    Refused,              // nothing listens there
     OutOfResources,       // descriptors, buffers or memory ran out
     Other,
 };

@@ -11,7 +11,6 @@
 #include <cstdlib>
 #include <vector>
 
-#include "base/Clock.h"
 #include "base/posix/Poll.h"
 
 namespace jvo {
@@ -29,8 +28,6 @@ int FdOf(const SyncEvent& e) {
     return static_cast<int>(e.Native());
 }
 }  // namespace
-
-void HoldFinestTimerPeriod() {}
 
 int PollOne(int fd, short events, int32_t timeoutMs) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);

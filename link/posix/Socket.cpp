@@ -74,6 +74,8 @@ Error Classify(int error) {
             return Error::AddressNotAvailable;
         case ECONNABORTED:
             return Error::Aborted;
+        case ECONNREFUSED:
+            return Error::Refused;
         case EMFILE:
         case ENFILE:
         case ENOBUFS:
@@ -230,7 +232,8 @@ int SocketPoller::Wait(int32_t timeoutMs) {
             if (r == 0) continue;
             if (e.event) {
                 // An auto-reset event another waiter took first is not reported.
-                if ((r & POLLIN) && (!e.event->IsAutoReset() || e.event->Consume())) e.result = kSet;
+                if ((r & POLLIN) && (!e.event->IsAutoReset() || e.event->Consume()))
+                    e.result = kSet;
             } else {
                 if (r & POLLIN) e.result |= kReadable;
                 if (r & POLLOUT) e.result |= kWritable;

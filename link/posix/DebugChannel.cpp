@@ -12,7 +12,8 @@ void DebugChannelWrite(const char* text, size_t length) {
 }
 
 void DebugChannelWriteNoLock(const char* text, size_t length) {
-    const ssize_t ignored = ::write(STDERR_FILENO, text, length);  // one write: the line stays whole
+    const ssize_t ignored =
+        ::write(STDERR_FILENO, text, length);  // one write: the line stays whole
     (void)ignored;
 }
 

@@ -2,10 +2,9 @@
 // same controller (BasicDlg) runs them as in the windowed tool; a console user interface asks its
 // questions on the terminal or answers them from --yes / --no. After the workflow's own messages
 // one line says what went wrong and what to do.
-#include <unistd.h>
-
 #include <optional>
 
+#include "base/Files.h"
 #include "base/FormatStr.h"
 #include "config/ConfigCheck.h"
 #include "config/ConfigFile.h"
@@ -13,6 +12,7 @@
 #include "ctl/LinkFailure.h"
 #include "ctl/LinkOptions.h"
 #include "link/ConfigTransfer.h"
+#include "link/StopRequest.h"
 #include "link/UnitClient.h"
 #include "tool/BasicDlg.h"
 #include "tool/ConsoleUi.h"
@@ -90,9 +90,9 @@ int Prepare(ToolCommand& cmd, int argc, char** argv, std::vector<std::string_vie
                  : args.Find("--no") ? tool::ConsoleOptions::Answer::NO
                                      : tool::ConsoleOptions::Answer::ASK;
     o.m_AllowReset = args.Find("--allow-reset") != nullptr;
-    o.m_InputIsTerminal = ::isatty(STDIN_FILENO) == 1;
+    o.m_InputIsTerminal = IsTerminal(stdin);
     const bool quiet = args.Find("--quiet") != nullptr;
-    const bool errIsTerminal = ::isatty(STDERR_FILENO) == 1;
+    const bool errIsTerminal = IsTerminal(stderr);
     o.m_ProgressBar = errIsTerminal && !quiet;
     o.m_ProgressLines = !errIsTerminal && !quiet;
     return -1;
@@ -313,7 +313,7 @@ int RunInstall(int argc, char** argv) {
     }
     bool installed = false;
     {
-        std::optional<HeldInterrupts> held;
+        std::optional<HeldStopRequests> held;
         ui.OnProgressBegin([&] {
             if (!held)
                 held.emplace(Held(cmd,
@@ -355,7 +355,7 @@ int RunReset(int argc, char** argv) {
     bool reset = false;
     {
         // From its first request on, after the question.
-        std::optional<HeldInterrupts> held;
+        std::optional<HeldStopRequests> held;
         ui.OnProgressBegin([&] {
             if (!held)
                 held.emplace(

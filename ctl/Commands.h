@@ -1,7 +1,6 @@
 #pragma once
 // The commands of jvoctl and the helpers they share. A command is a function that gets its own
 // arguments (argv[0] is the command name) and returns the process exit status.
-#include <signal.h>
 
 #include <cstdio>
 #include <string>
@@ -74,24 +73,6 @@ std::string WhyNotSavable(const std::string& path);
 // control characters escaped (base/Printable.h), for every report jvoctl prints: a name cannot
 // drive the terminal or forge a line. Files are always written from the configuration itself.
 UnitConfig PrintableConfig(const UnitConfig& config);
-
-// While alive, Ctrl-C and SIGTERM do not end the program: the first of them prints `notice` (one
-// line, on stderr) and is remembered; the previous handling comes back at the end. For the steps
-// that must not be cut off halfway: an install or a reset, from its first write to the unit until
-// the unit runs again.
-class HeldInterrupts {
-public:
-    explicit HeldInterrupts(std::string notice);
-    ~HeldInterrupts();
-    HeldInterrupts(const HeldInterrupts&) = delete;
-    HeldInterrupts& operator=(const HeldInterrupts&) = delete;
-    // True once a signal came.
-    bool Arrived() const;
-
-private:
-    std::string m_Notice;
-    struct sigaction m_Old[2];
-};
 
 // Writes all of `text` to `stream`; false when the stream reports an error.
 bool WriteText(FILE* stream, std::string_view text);

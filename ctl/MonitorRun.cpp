@@ -1,7 +1,5 @@
 #include "ctl/MonitorRun.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 
 #include "base/FormatStr.h"

@@ -3,11 +3,6 @@
 // interval the newest readings are written and flushed to the disk, so that a recording cut off
 // by a power loss keeps every whole interval before it. While the link is lost or the unit does
 // not answer no rows are written; the gap is logged and recording goes on when it answers again.
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <charconv>
 #include <chrono>
@@ -16,9 +11,12 @@
 #include <string>
 #include <thread>
 
+#include "base/Clock.h"
+#include "base/Files.h"
 #include "ctl/Commands.h"
 #include "ctl/LinkFailure.h"
 #include "ctl/LinkOptions.h"
+#include "link/StopRequest.h"
 #include "link/UnitClient.h"
 #include "monitor/ConnectSequence.h"
 #include "monitor/DisplayModel.h"
@@ -62,7 +60,7 @@ std::string Number(double value, int decimals) {
 
 std::string IsoTime(std::time_t t) {
     std::tm tm{};
-    gmtime_r(&t, &tm);
+    ToUtcTime(t, tm);
     char buffer[32];
     std::strftime(buffer, sizeof buffer, "%Y-%m-%dT%H:%M:%SZ", &tm);
     return buffer;
@@ -121,51 +119,33 @@ std::string Rows(const UnitConfig& config, const ReadingsSnapshot& s, const std:
 // written) gets that row ended first, so that the rows after it stay rows of their own.
 class CsvFile {
 public:
-    ~CsvFile() {
-        if (m_Fd >= 0) ::close(m_Fd);
-    }
     bool Open(const std::string& path) {
-        struct stat st {};
-        m_Created = ::stat(path.c_str(), &st) != 0;
-        m_Fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-        if (m_Fd < 0) return false;
-        if (::fstat(m_Fd, &st) != 0) return false;
-        m_HeaderOnly = st.st_size == 0;
+        if (!m_File.Open(path)) return false;
+        const int64_t size = m_File.Size();
+        if (size < 0) return false;
+        m_HeaderOnly = size == 0;
         if (m_HeaderOnly) return Write(kHeader);
         char last = '\n';
-        const int in = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (in >= 0) {
-            if (::pread(in, &last, 1, st.st_size - 1) != 1) last = '\n';
-            ::close(in);
-        }
+        if (!m_File.LastByte(last)) last = '\n';
         return last == '\n' || Write("\r\n");
     }
     // The whole text in one write, then to the disk.
-    bool Write(const std::string& text) {
-        size_t done = 0;
-        while (done < text.size()) {
-            const ssize_t n = ::write(m_Fd, text.data() + done, text.size() - done);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) return false;
-            done += static_cast<size_t>(n);
-        }
-        return ::fdatasync(m_Fd) == 0;
-    }
+    bool Write(const std::string& text) { return m_File.Write(text); }
 
     // Undoes Open() when nothing was recorded: a file it created is removed, an empty one is
     // left empty.
     void Discard(const std::string& path) {
         if (!m_HeaderOnly) return;
-        if (m_Created) {
-            ::unlink(path.c_str());
+        if (m_File.Created()) {
+            m_File.Close();
+            RemoveFile(path);
             return;
         }
-        if (::ftruncate(m_Fd, 0) != 0) std::perror("jvoctl record: ftruncate");
+        if (!m_File.Truncate()) std::perror("jvoctl record: truncate");
     }
 
 private:
-    int m_Fd = -1;
-    bool m_Created = false;     // Open() made the file
+    AppendFile m_File;
     bool m_HeaderOnly = false;  // the file holds no more than the header Open() wrote
 };
 
@@ -223,7 +203,7 @@ enum class ConnectEnd { CONNECTED, TIME_UP, STOPPED };
 // Connect()'s result, and its reason is printed, only when it ended by itself.
 template <class TimeUp>
 ConnectEnd ConnectUntil(UnitLink& link, const LinkTarget& target, monitor::UnitSetup& setup,
-                        const sigset_t& stop, TimeUp&& timeUp, int& status) {
+                        StopRequests& stop, TimeUp&& timeUp, int& status) {
     std::atomic<bool> done{false};
     std::string why;
     std::thread connecting([&] {
@@ -231,9 +211,8 @@ ConnectEnd ConnectUntil(UnitLink& link, const LinkTarget& target, monitor::UnitS
         done = true;
     });
     ConnectEnd end = ConnectEnd::CONNECTED;
-    const timespec wait{0, kWatchMs * 1000000L};
     while (!done) {
-        if (sigtimedwait(&stop, nullptr, &wait) > 0)
+        if (stop.Wait(kWatchMs))
             end = ConnectEnd::STOPPED;
         else if (timeUp(std::chrono::steady_clock::now()))
             end = ConnectEnd::TIME_UP;
@@ -284,13 +263,9 @@ int RunRecord(int argc, char** argv) {
     std::string error;
     if (!ParseLinkTarget(args, target, error)) return UsageError(command, kUsage, error);
 
-    // Ctrl-C and SIGTERM are taken below with sigtimedwait; the threads started from here on keep
-    // them blocked.
-    sigset_t stop;
-    sigemptyset(&stop);
-    sigaddset(&stop, SIGINT);
-    sigaddset(&stop, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stop, nullptr);
+    // Stop requests (Ctrl-C, SIGTERM) are taken below; the threads started from here on leave
+    // them to this one.
+    StopRequests stop;
 
     // The duration counts from here: connecting to a unit on a bad line takes its share.
     using Clock = std::chrono::steady_clock;
@@ -337,8 +312,7 @@ int RunRecord(int argc, char** argv) {
     long intervals = 0;
     int status = kExitOk;
     for (;;) {
-        const timespec wait{0, kWatchMs * 1000000L};
-        if (sigtimedwait(&stop, nullptr, &wait) > 0) break;
+        if (stop.Wait(kWatchMs)) break;
         notify.Take();  // nobody shows them; keep the queue short
         const Clock::time_point now = Clock::now();
         if (timeUp(now)) break;

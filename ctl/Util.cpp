@@ -1,10 +1,6 @@
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 
+#include "base/Files.h"
 #include "base/FormatStr.h"
 #include "base/Printable.h"
 #include "config/ConfigFile.h"
@@ -20,49 +16,7 @@ bool Contains(const std::vector<std::string_view>& list, std::string_view s) {
     return false;
 }
 
-std::string FolderOf(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// The held signals' state; only what a signal handler may touch.
-volatile sig_atomic_t g_Interrupted = 0;
-const char* g_Notice = nullptr;
-size_t g_NoticeLength = 0;
-
-void OnHeldSignal(int) {
-    if (g_Interrupted) return;
-    g_Interrupted = 1;
-    const int saved = errno;
-    if (g_Notice) (void)!::write(STDERR_FILENO, g_Notice, g_NoticeLength);
-    errno = saved;
-}
-
-constexpr int kHeldSignals[2] = {SIGINT, SIGTERM};
-
 }  // namespace
-
-HeldInterrupts::HeldInterrupts(std::string notice) : m_Notice(std::move(notice)) {
-    g_Interrupted = 0;
-    g_Notice = m_Notice.c_str();
-    g_NoticeLength = m_Notice.size();
-    struct sigaction action {};
-    action.sa_handler = OnHeldSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;  // the questions and the link's calls go on undisturbed
-    for (int i = 0; i < 2; ++i)
-        ::sigaction(kHeldSignals[i], &action, &m_Old[i]);
-}
-
-HeldInterrupts::~HeldInterrupts() {
-    for (int i = 0; i < 2; ++i)
-        ::sigaction(kHeldSignals[i], &m_Old[i], nullptr);
-    g_Notice = nullptr;
-}
-
-bool HeldInterrupts::Arrived() const {
-    return g_Interrupted != 0;
-}
 
 const std::string* Args::Find(std::string_view name) const {
     for (const auto& [key, value] : options)
@@ -127,17 +81,17 @@ int PrintCommandHelp(const char* command, const char* usage, const char* details
 }
 
 std::string WhyNotLoadable(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
-        const int err = errno;
+    int err = 0;
+    const PathKind kind = KindOf(path, &err);
+    if (kind == PathKind::Missing) {
         if (err == ENOENT) return path + " does not exist";
         if (err == EACCES) return "permission denied: you may not read " + path;
         return "cannot read " + path + ": " + cmdline::ErrorText(err);
     }
-    if (S_ISDIR(st.st_mode)) return path + " is a directory";
-    if (!S_ISREG(st.st_mode)) return path + " is not a regular file";
-    if (::access(path.c_str(), R_OK) != 0) return "permission denied: you may not read " + path;
-    const auto size = static_cast<unsigned long long>(st.st_size);
+    if (kind == PathKind::Directory) return path + " is a directory";
+    if (kind != PathKind::Regular) return path + " is not a regular file";
+    if (!MayRead(path)) return "permission denied: you may not read " + path;
+    const auto size = static_cast<unsigned long long>(FileSize(path));
     if (size < 4 + kEmptyConfigPayload)
         return FormatStr("%s is %llu bytes, too short for a configuration file", path, size);
     if (size > 4 + kConfigFileMaxPayload)
@@ -147,30 +101,28 @@ std::string WhyNotLoadable(const std::string& path) {
 
 std::string WhyNotSavable(const std::string& path) {
     if (path.empty()) return "no file name given";
-    if (path.back() == '/') return path + " names a folder, not a file";
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) {
-        if (S_ISDIR(st.st_mode)) return path + " is a directory";
-        if (!S_ISREG(st.st_mode)) return path + " is not a regular file";
-    }
+    if (IsPathSeparator(path.back())) return path + " names a folder, not a file";
+    const PathKind kind = KindOf(path);
+    if (kind == PathKind::Directory) return path + " is a directory";
+    if (kind == PathKind::Other) return path + " is not a regular file";
     const std::string folder = FolderOf(path);
-    if (::stat(folder.c_str(), &st) != 0) return "the folder " + folder + " does not exist";
-    if (!S_ISDIR(st.st_mode)) return folder + " is not a folder";
-    if (::access(folder.c_str(), W_OK | X_OK) != 0)
-        return "permission denied: you may not create files in " + folder;
+    const PathKind folderKind = KindOf(folder);
+    if (folderKind == PathKind::Missing) return "the folder " + folder + " does not exist";
+    if (folderKind != PathKind::Directory) return folder + " is not a folder";
+    if (!MayCreateIn(folder)) return "permission denied: you may not create files in " + folder;
     return {};
 }
 
 bool LoadForCommand(const std::string& path, UnitConfig& config) {
     // Non-blocking, so that a FIFO or terminal given by mistake cannot make the program wait.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
+    FileHandle fd(OpenForReading(path));
+    if (!fd.Valid()) {
         WriteText(stderr, FormatStr("Could not open configuration file: %s\n", path));
         WriteText(stderr, WhyNotLoadable(path) + "\n");
         return false;
     }
-    const bool loaded = LoadConfigFile(config, fd);
-    ::close(fd);
+    const bool loaded = LoadConfigFile(config, fd.Get());
+    fd.Reset();
     if (!loaded) {
         WriteText(stderr, FormatStr("Failed to load configuration from: %s\n", path));
         WriteText(stderr, WhyNotLoadable(path) + "\n");

@@ -1,9 +1,10 @@
 // jvoctl: command-line service program for JVO configuration files.
-#include <csignal>
+#include <cstdio>
 #include <cstring>
 
 #include "base/FormatStr.h"
 #include "ctl/Commands.h"
+#include "link/StopRequest.h"
 
 namespace jvo::ctl {
 
@@ -73,6 +74,6 @@ int Main(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     // A closed pipe on standard output is an output error (exit 74), not a silent death.
-    std::signal(SIGPIPE, SIG_IGN);
+    jvo::IgnoreBrokenPipes();
     return jvo::ctl::Main(argc, argv);
 }

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "exporter/FleetCollector.h"
+#include "link/OpenProblems.h"
 
 namespace jvo::exporter {
 

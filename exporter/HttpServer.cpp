@@ -16,6 +16,7 @@
 
 #include "base/CmdLine.h"
 #include "exporter/Gzip.h"
+#include "link/OpenProblems.h"
 
 namespace jvo::exporter {
 

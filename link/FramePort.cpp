@@ -1,11 +1,10 @@
 #include "link/FramePort.h"
 
-#include <pthread.h>
-
 #include <algorithm>
 
 #include "link/AppLog.h"
 #include "link/Crc16.h"
+#include "link/Threads.h"
 
 namespace jvo {
 
@@ -208,7 +207,7 @@ bool CFramePort::CallersReceive() {
 }
 
 void CFramePort::ReaderThread() {
-    ::pthread_setname_np(::pthread_self(), "FramePortRx");
+    NameThisThread("FramePortRx");
     // The device pointer does not change while the reader runs: Open sets it before starting the
     // thread and Close replaces it only after joining.
     ISerialDevice& device = *m_Device;

@@ -1,6 +1,7 @@
 #pragma once
-// COM port numbers on this platform. Both programs name a serial port by a number 1..32, and this
-// is the one place that turns numbers into devices:
+// COM port numbers. Both programs name a serial port by a number 1..32, and this is the one
+// place that turns numbers into devices. On Windows the numbers are the system's own (COM n is
+// "\\.\COMn"; link/win32/PortDirectory.cpp). On Linux (link/posix/PortDirectory.cpp):
 // - The port directory is $JVO_PORT_DIR when set, else ~/.config/jvo/ports.
 // - An entry com<n> there (normally a symlink to a device, for instance a stable name under
 //   /dev/serial/by-id) pins number n to that device. A pin keeps its number while its device is
@@ -63,5 +64,16 @@ bool IsPseudoTerminal(const std::string& path);
 // seen: its port is listed, and connecting to it takes it over.
 std::vector<PortEntry> ProbeComPorts(const PortRoots& roots);
 std::vector<PortEntry> ProbeComPorts();
+
+// Whether numbers can be pinned to devices (not on Windows, which numbers its ports itself).
+bool PortPinsSupported();
+// Pins `device` as COM n: a symbolic link com<n> in `portDir` (created when missing), with its
+// path in `pinPath`. A dangling link (left by an earlier run) is replaced; any other existing
+// com<n>, such as another program's pin or the user's pin to a real adapter, is left alone and
+// the pin is refused with the reason in `error`.
+bool PinComPort(int comNumber, const std::string& portDir, const std::string& device,
+                std::string& pinPath, std::string& error);
+// Removes a pin made by PinComPort, but only while it still points at `device`.
+void UnpinComPort(const std::string& pinPath, const std::string& device);
 
 }  // namespace jvo

@@ -1,14 +1,13 @@
 #include "link/ProxyConnection.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <thread>
 
-#include "base/CmdLine.h"
 #include "base/FormatStr.h"
 #include "link/AppLog.h"
 #include "link/ProxyReply.h"
+#include "link/Socket.h"
 
 namespace jvo {
 
@@ -141,10 +140,11 @@ namespace {
 
 // Why the connect to host:port failed, in words for the user.
 std::string ConnectProblem(const std::string& host, uint16_t port, int err) {
-    if (err == ECONNREFUSED)
+    if (err == TcpBase::kTimedOut)
+        return "no answer from " + host + " (a wrong address, or a firewall?)";
+    if (net::Classify(err) == net::Error::Refused)
         return FormatStr("nothing listens on port %d there (is jvo-proxy running?)", port);
-    if (err == ETIMEDOUT) return "no answer from " + host + " (a wrong address, or a firewall?)";
-    return cmdline::ErrorText(err);
+    return net::ErrorText(err);
 }
 
 }  // namespace

@@ -7,7 +7,7 @@
 // time, in arrival order, each with the reply time-out its command needs. A client beyond the
 // limit, or from an address not allowed, gets the refusal of ProxyWire.h and is closed.
 //
-// One event-loop thread owns every socket (one poll() over the listener, the clients and a wake
+// One event-loop thread owns every socket (one wait over the listener, the clients and a wake
 // event); one unit thread runs the transactions. A client's memory grows only with the bytes it
 // actually sends, and is bounded: at most one request body (65538 bytes) is kept per client,
 // a few requests queue per client before the server stops reading from it, and replies pile up
@@ -27,6 +27,7 @@
 #include "base/Clock.h"
 #include "base/SyncEvent.h"
 #include "link/ProxyWire.h"
+#include "link/Socket.h"
 #include "proxy/AllowList.h"
 #include "proxy/UnitBackend.h"
 
@@ -110,7 +111,7 @@ private:
     IUnitBackend& m_Backend;
     const ProxyServerOptions m_Options;
     const IClock& m_Clock;
-    int m_Listen = -1;
+    SocketHandle m_Listen;
     uint16_t m_Port = 0;
     SyncEvent m_Wake{SyncEvent::Reset::Auto};
     std::atomic<bool> m_Stopping{false};

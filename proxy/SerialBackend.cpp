@@ -1,11 +1,10 @@
 #include "proxy/SerialBackend.h"
 
-#include <pthread.h>
-
 #include "base/MsgBuf.h"
 #include "link/AppLog.h"
 #include "link/Commands.h"
 #include "link/LinkRecovery.h"
+#include "link/Threads.h"
 
 namespace jvo {
 
@@ -29,7 +28,7 @@ bool SerialUnitBackend::StartWatching(bool opened) {
     if (opened && !m_Watcher.joinable()) {
         m_StopEvent.Clear();
         m_Watcher = std::thread([this] {
-            pthread_setname_np(pthread_self(), "ProxyPortWatch");
+            NameThisThread("ProxyPortWatch");
             Watch();
         });
     }

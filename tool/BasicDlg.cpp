@@ -2,13 +2,11 @@
 // between the unit, files and the editor.
 #include "tool/BasicDlg.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <thread>
 
+#include "base/Files.h"
 #include "base/FormatStr.h"
 #include "config/ConfigFile.h"
 #include "config/Slots.h"
@@ -38,15 +36,11 @@ private:
 // files, and nothing but a regular file is there already (the safe save would replace a device
 // or a folder's entry by a file).
 bool OutputCreatable(const std::string& path) {
-    if (path.empty() || path.back() == '/') return false;
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return false;
-    const size_t slash = path.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? "."
-                               : slash == 0               ? "/"
-                                                          : path.substr(0, slash);
-    if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
-    return ::access(folder.c_str(), W_OK | X_OK) == 0;
+    if (path.empty() || IsPathSeparator(path.back())) return false;
+    const PathKind kind = KindOf(path);
+    if (kind != PathKind::Missing && kind != PathKind::Regular) return false;
+    const std::string folder = FolderOf(path);
+    return KindOf(folder) == PathKind::Directory && MayCreateIn(folder);
 }
 
 }  // namespace

@@ -180,7 +180,7 @@ bool PosixSerialDevice::IsPlaceholderUart() const {
 
 ISerialDevice::WaitResult PosixSerialDevice::WaitInput(SyncEvent& wake, int32_t timeoutMs) {
     if (m_Fd < 0) return WaitResult::Gone;
-    pollfd fds[2] = {{wake.Fd(), POLLIN, 0}, {m_Fd, POLLIN, 0}};
+    pollfd fds[2] = {{static_cast<int>(wake.Native()), POLLIN, 0}, {m_Fd, POLLIN, 0}};
     for (;;) {
         const int n = ::poll(fds, 2, timeoutMs < 0 ? -1 : timeoutMs);
         if (n < 0) {
@@ -228,7 +228,8 @@ bool PosixSerialDevice::WriteAll(const uint8_t* data, size_t count, SyncEvent* c
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return false;
         // The driver's output buffer is full: wait until it takes more, or until cancelled.
-        pollfd fds[2] = {{m_Fd, POLLOUT, 0}, {cancel ? cancel->Fd() : -1, POLLIN, 0}};
+        pollfd fds[2] = {{m_Fd, POLLOUT, 0},
+                         {cancel ? static_cast<int>(cancel->Native()) : -1, POLLIN, 0}};
         int r;
         do {
             int wait = -1;

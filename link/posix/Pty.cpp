@@ -1,4 +1,4 @@
-#include "link/posix/Pty.h"
+#include "link/Pty.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -10,7 +10,7 @@
 
 #include <cerrno>
 
-#include "base/SyncEvent.h"
+#include "base/posix/Poll.h"
 
 namespace jvo {
 
@@ -28,6 +28,10 @@ bool MakeRaw(int fd) {
 }
 
 }  // namespace
+
+bool Pty::Supported() {
+    return true;
+}
 
 Pty::~Pty() {
     Close();
@@ -81,12 +85,25 @@ bool Pty::ClearAbandonedExclusive() const {
     return ::ioctl(m_SlaveKeeper, TIOCNXCL) == 0;
 }
 
-int Pty::Poll(short events, int32_t timeoutMs) const {
-    if (m_Master < 0) return -1;
-    return PollOne(m_Master, events, timeoutMs < 0 ? kWaitForever : timeoutMs);
+Pty::WaitResult Pty::WaitInput(const SyncEvent* wake, int32_t timeoutMs) const {
+    if (m_Master < 0) return WaitResult::Gone;
+    pollfd fds[2] = {{m_Master, POLLIN, 0},
+                     {wake ? static_cast<int>(wake->Native()) : -1, POLLIN, 0}};
+    for (;;) {
+        const int n = ::poll(fds, 2, timeoutMs < 0 ? -1 : timeoutMs);
+        if (n < 0) {
+            if (errno == EINTR) continue;  // the caller's loop recomputes any limit
+            return WaitResult::Gone;
+        }
+        if (n == 0) return WaitResult::TimedOut;
+        if (fds[1].revents) return WaitResult::Woken;
+        if (fds[0].revents & POLLIN) return WaitResult::Readable;
+        if (fds[0].revents & (POLLERR | POLLNVAL)) return WaitResult::Gone;
+        return WaitResult::HungUp;
+    }
 }
 
-ssize_t Pty::Read(uint8_t* buffer, size_t capacity, int32_t timeoutMs) const {
+int64_t Pty::Read(uint8_t* buffer, size_t capacity, int32_t timeoutMs) const {
     if (m_Master < 0) return -1;
     for (;;) {
         const ssize_t n = ::read(m_Master, buffer, capacity);
@@ -94,7 +111,7 @@ ssize_t Pty::Read(uint8_t* buffer, size_t capacity, int32_t timeoutMs) const {
         if (n == 0) return -1;
         if (errno == EINTR) continue;
         if (errno != EAGAIN && errno != EWOULDBLOCK) return -1;
-        const int r = Poll(POLLIN, timeoutMs);
+        const int r = PollOne(m_Master, POLLIN, timeoutMs < 0 ? kWaitForever : timeoutMs);
         if (r == 0) return 0;
         if (r < 0 || (r & POLLIN) == 0) return -1;
     }
@@ -110,7 +127,7 @@ bool Pty::Write(const uint8_t* data, size_t count) const {
         } else if (n < 0 && errno == EINTR) {
             continue;
         } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            const int r = Poll(POLLOUT, kWaitForever);
+            const int r = PollOne(m_Master, POLLOUT, kWaitForever);
             if (r < 0 || (r & POLLOUT) == 0) return false;
         } else {
             return false;

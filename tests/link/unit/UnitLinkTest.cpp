@@ -8,7 +8,7 @@
 #include "link/Commands.h"
 #include "link/LinkRecovery.h"
 #include "link/PortDirectory.h"
-#include "link/posix/Pty.h"
+#include "link/Pty.h"
 #include "tests/link/serial/SerialTestUtil.h"
 #include "tests/link/threads/LogCapture.h"
 #include "tests/link/unit/SimFixture.h"

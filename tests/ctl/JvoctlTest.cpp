@@ -1,6 +1,4 @@
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,6 +12,7 @@
 #include "config/ConfigCheck.h"
 #include "config/ConfigDump.h"
 #include "config/ConfigFile.h"
+#include "tests/Spawn.h"
 #include "tests/config/TestConfigs.h"
 
 extern char** environ;
@@ -43,23 +42,9 @@ CtlRun RunJvoctl(const TempDir& dir, std::vector<std::string> args, std::string 
     const std::string outPath = dir.File("stdout.txt");
     const std::string errPath = dir.File("stderr.txt");
     if (stdoutPath.empty()) stdoutPath = outPath;
-    args.insert(args.begin(), JVOCTL_PATH);
-    std::vector<char*> argv;
-    for (std::string& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, stdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    pid_t pid = -1;
-    const int rc = posix_spawn(&pid, JVOCTL_PATH, &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    EXPECT_EQ(rc, 0);
-    if (rc != 0) return r;
+    const pid_t pid = test::Spawn(JVOCTL_PATH, std::move(args), {stdoutPath, errPath});
+    EXPECT_GT(pid, 0);
+    if (pid <= 0) return r;
     int wstatus = 0;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (waitpid(pid, &wstatus, WNOHANG) == 0) {

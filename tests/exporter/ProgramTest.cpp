@@ -1,8 +1,6 @@
 // The jvo-exporter program under its signals: SIGHUP reads the configuration again, SIGTERM ends
 // it at once.
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 
 #include <gtest/gtest.h>
@@ -11,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "tests/Spawn.h"
 #include "tests/config/TestConfigs.h"
 #include "tests/exporter/ScrapeUtil.h"
 #include "tests/monitor/PollTestUtil.h"
@@ -34,14 +33,9 @@ TEST(ExporterProgramTest, SighupReloadsTheUnitsAndSigtermEndsItAtOnce) {
     const std::string conf = dir.File("exporter.conf"), log = dir.File("stderr.log");
     std::ofstream(conf) << "listen .:0\na=com:9\n";
 
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 2, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    const char* argv[] = {EXPORTER_PATH, "--config", conf.c_str(), nullptr};
-    pid_t pid = 0;
-    ASSERT_EQ(
-        posix_spawn(&pid, EXPORTER_PATH, &actions, nullptr, const_cast<char**>(argv), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
+    // Standard error to the log.
+    const pid_t pid = test::Spawn(EXPORTER_PATH, {"--config", conf}, {"/dev/null", log});
+    ASSERT_GT(pid, 0);
 
     uint16_t port = 0;
     ASSERT_TRUE(WaitUntil([&] {

@@ -2,9 +2,7 @@
 // the test's own) scrapes the exporter over TLS with a client certificate and basic
 // authentication, and gets 401 without the password; the dashboard's queries run on what it
 // stored.
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,6 +14,7 @@
 
 #include "exporter/Exporter.h"
 #include "sim/SimUnit.h"
+#include "tests/Spawn.h"
 #include "tests/config/TestConfigs.h"
 #include "tests/exporter/HttpClient.h"
 #include "tests/exporter/SiteCa.h"
@@ -143,16 +142,9 @@ TEST(PrometheusTest, ScrapesOverTlsWithBasicAuthAndGets401Without) {
     const std::string data = "--storage.tsdb.path=" + dir.File("data");
     const std::string listen = "--web.listen-address=127.0.0.1:" + std::to_string(port);
     const std::string log = dir.File("prometheus.log");
-    const char* args[] = {kPrometheus,    config.c_str(),     data.c_str(),
-                          listen.c_str(), "--log.level=warn", nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, kPrometheus, &actions, nullptr, const_cast<char**>(args), environ),
-              0);
-    posix_spawn_file_actions_destroy(&actions);
+    pid_t pid =
+        test::Spawn(kPrometheus, {config, data, listen, "--log.level=warn"}, {"/dev/null", log});
+    ASSERT_GT(pid, 0);
     const std::unique_ptr<pid_t, void (*)(pid_t*)> stop(&pid, [](pid_t* p) {
         ::kill(*p, SIGTERM);
         ::waitpid(*p, nullptr, 0);

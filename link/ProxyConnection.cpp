@@ -112,7 +112,8 @@ private:
 };
 
 std::unique_ptr<ProxyConnection> ProxyConnection::Open(const std::string& host,
-                                                       const ProxyOptions& options) {
+                                                       const ProxyOptions& options,
+                                                       const std::function<bool()>& abandon) {
     std::string name;
     uint16_t port = 0;
     if (!SplitHostPort(host, options.port, name, port)) {
@@ -121,7 +122,7 @@ std::unique_ptr<ProxyConnection> ProxyConnection::Open(const std::string& host,
     }
     const HostAddr address = TcpBase::GetHostAddr(name, options.resolver);
     if (!address.valid) return nullptr;
-    SocketHandle socket = TcpBase::OpenSocket(address, port, options.connectTimeoutMs);
+    SocketHandle socket = TcpBase::OpenSocket(address, port, options.connectTimeoutMs, abandon);
     if (!socket.Valid()) return nullptr;
     auto user = std::make_shared<ReplyQueue>();
     TcpSocketOptions socketOptions = options.socket;

@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 
@@ -86,7 +87,8 @@ HostAddr TcpBase::GetHostAddr(const std::string& host, const Resolver& resolver)
     return result;
 }
 
-SocketHandle TcpBase::OpenSocket(const HostAddr& address, uint16_t port, int32_t connectTimeoutMs) {
+SocketHandle TcpBase::OpenSocket(const HostAddr& address, uint16_t port, int32_t connectTimeoutMs,
+                                 const std::function<bool()>& abandon) {
     if (!address.valid) {
         JVO_LOG2("TcpBase::OpenSocket() Connection failed (error=%d)", EINVAL);
         return SocketHandle();
@@ -111,11 +113,18 @@ SocketHandle TcpBase::OpenSocket(const HostAddr& address, uint16_t port, int32_t
     int ready;
     pollfd p{};
     for (;;) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (abandon && abandon()) {
+            JVO_LOG2("TcpBase::OpenSocket() Connect abandoned");
+            return SocketHandle();
+        }
+        const int64_t left = std::max<int64_t>(
+            0,
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count());
+        const int64_t slice = abandon ? std::min<int64_t>(left, kAbandonCheckMs) : left;
         p = pollfd{s.Get(), POLLOUT, 0};
-        ready = ::poll(&p, 1, left > 0 ? static_cast<int>(left) : 0);
-        if (ready >= 0 || errno != EINTR) break;
+        ready = ::poll(&p, 1, static_cast<int>(slice));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready != 0 || slice >= left) break;  // ready, failed, or the whole time is up
     }
     if (ready == 0) {
         JVO_LOG2("TcpBase::OpenSocket() select() returned  0");

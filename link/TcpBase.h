@@ -55,9 +55,12 @@ public:
     static HostAddr GetHostAddr(const std::string& host, const Resolver& resolver = nullptr);
 
     // A connected IPv4 stream socket (non-blocking, close-on-exec), or an invalid handle. The
-    // connect waits at most connectTimeoutMs for the socket to become writable.
+    // connect waits at most connectTimeoutMs for the socket to become writable; when `abandon` is
+    // given it is asked every kAbandonCheckMs meanwhile, and true gives the connect up.
+    static constexpr int32_t kAbandonCheckMs = 50;
     static SocketHandle OpenSocket(const HostAddr& address, uint16_t port,
-                                   int32_t connectTimeoutMs = kConnectTimeoutMs);
+                                   int32_t connectTimeoutMs = kConnectTimeoutMs,
+                                   const std::function<bool()>& abandon = {});
 
     // The system's lookup (getaddrinfo, IPv4 only, first address).
     static bool SystemResolve(const std::string& name, uint32_t& address);

@@ -20,6 +20,7 @@ MsgBuf& UnitClient::Begin(uint8_t command) {
 }
 
 bool UnitClient::Run(int address, int32_t timeoutMs) {
+    m_LastReplyCode = kNoReply;
     // A request whose building overran its buffer is a failed command; nothing is sent.
     if (m_Request.Error()) return false;
     if (timeoutMs < 0)
@@ -27,7 +28,10 @@ bool UnitClient::Run(int address, int32_t timeoutMs) {
     if (!m_Link->Transact(address < 0 ? m_Address : address, m_Request, m_Reply, kProtocolByte,
                           timeoutMs))
         return false;
-    return m_Reply.Get8() == kReplyOk;
+    // An empty reply is still an answer, though not an acceptance.
+    const uint8_t code = m_Reply.Get8();
+    m_LastReplyCode = code;
+    return code == kReplyOk;
 }
 
 bool UnitClient::GetEventLogStatus(uint8_t log, uint16_t& count, uint16_t& newest) {

@@ -74,6 +74,13 @@ public:
     UnitLink* Link() const { return m_Link; }
     int Address() const { return m_Address; }
 
+    // The reply code of this client's last transaction: 'd' when the unit carried the command
+    // out, another byte (such as 'n') when it answered with a refusal, kNoReply when no reply came
+    // (nothing sent, time-out, transport down). A refusal is an answer: callers that track whether
+    // the unit answers tell the two apart here.
+    static constexpr int kNoReply = -1;
+    int LastReplyCode() const { return m_LastReplyCode; }
+
 private:
     // Starts a request with the command code.
     MsgBuf& Begin(uint8_t command);
@@ -88,6 +95,7 @@ private:
     int m_Address;
     int m_Schema = 4;
     int32_t m_TimeoutOverride = -1;
+    int m_LastReplyCode = kNoReply;
     std::function<void(int32_t)> m_Sleep;
 };
 

@@ -244,9 +244,12 @@ PollWorker::Sync PollWorker::Resync(uint8_t log, uint16_t count, uint16_t newest
             return m_GaveUp ? Sync::STOP : Sync::LATER;  // not known yet: the next cycle asks
         if (e == *last) from = last->m_Index;
     }
-    if (from != store.LastIndex())
-        JVO_LOG1("PollWorker::Resync() Log %d: the unit holds %u events up to %u; reading after %u",
-                 log, count, newest, from);
+    // Logged once for each new place (a unit that keeps refusing resynchronises every cycle).
+    if (from != store.LastIndex() && from != m_LoggedResume[log]) {
+        JVO_LOG1("PollWorker::Resync() Log %d: count %u, newest %u; reading on after %u", log,
+                 count, newest, from);
+        m_LoggedResume[log] = from;
+    }
     store.Resume(from);
     m_Resync[log] = false;
     return Sync::DONE;

@@ -165,7 +165,8 @@ private:
     bool m_GaveUp = false;
     uint64_t m_LastReplyMs = 0;
     int32_t m_ReopenDelayMs = 0;
-    std::array<bool, 3> m_Resync{};  // per log: resynchronise at its next event step
+    std::array<bool, 3> m_Resync{};                 // per log: resynchronise at its next event step
+    std::array<int, 3> m_LoggedResume{-1, -1, -1};  // per log: the resume point last logged
 };
 
 }  // namespace jvo::monitor

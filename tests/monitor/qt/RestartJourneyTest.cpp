@@ -56,7 +56,8 @@ QPalette DarkWithDisabled() {
 
 // Every reading field and the panel name drawn in the palette's disabled colours.
 void ExpectGreyed(monitor::qt::MainArea* area, const QPalette& p) {
-    for (QLineEdit* f : {area->PanelName(), area->PhaseField(0, 0), area->Ground(), area->Clock()}) {
+    for (QLineEdit* f :
+         {area->PanelName(), area->PhaseField(0, 0), area->Ground(), area->Clock()}) {
         EXPECT_EQ(f->palette().color(QPalette::Text), StaleText(p)) << f->text().toStdString();
         EXPECT_EQ(f->palette().color(QPalette::Base), StaleBase(p)) << f->text().toStdString();
     }
@@ -85,8 +86,7 @@ TEST_F(WindowTest, UnitRestartGreysThenResumesAndExitIsPrompt) {
     monitor::qt::ReadingsList* breakers = dlg->Breakers();
     ASSERT_TRUE(Pump([&] {
         return breakers->Model().Icon(1) == ICON_ALARM &&
-               AppliedRole(area->PanelName()) == ColourRole::Alarm &&
-               dlg->Trends().Frames(0) >= 3;
+               AppliedRole(area->PanelName()) == ColourRole::Alarm && dlg->Trends().Frames(0) >= 3;
     }));
     EXPECT_FALSE(dlg->Stale());
     EXPECT_EQ(area->PanelName()->palette().color(QPalette::Base), QColor(255, 64, 64));
@@ -105,7 +105,8 @@ TEST_F(WindowTest, UnitRestartGreysThenResumesAndExitIsPrompt) {
     EXPECT_EQ(AppliedRole(area->PanelName()), ColourRole::Alarm);  // only drawn greyed
     const QColor icon = IconCentre(breakers, 1);
     EXPECT_LT(std::abs(icon.red() - icon.green()), 40);
-    EXPECT_EQ(breakers->Model().data(breakers->Model().index(0, 3), Qt::ForegroundRole)
+    EXPECT_EQ(breakers->Model()
+                  .data(breakers->Model().index(0, 3), Qt::ForegroundRole)
                   .value<QBrush>()
                   .color(),
               StaleText(light));
@@ -131,8 +132,7 @@ TEST_F(WindowTest, UnitRestartGreysThenResumesAndExitIsPrompt) {
     const uint64_t cycles = dlg->Session().Worker().Cycles();
     ASSERT_TRUE(Pump([&] { return dlg->Session().Worker().Cycles() >= cycles + 2; }, 20000));
     ASSERT_TRUE(Pump([&] { return !dlg->Stale() && dlg->StatusLine()->text().isEmpty(); }));
-    EXPECT_EQ(area->PhaseField(0, 0)->palette().color(QPalette::Text),
-              light.color(QPalette::Text));
+    EXPECT_EQ(area->PhaseField(0, 0)->palette().color(QPalette::Text), light.color(QPalette::Text));
     EXPECT_EQ(area->PanelName()->palette().color(QPalette::Base), QColor(Qt::white));
     EXPECT_FALSE(breakers->Model().Stale());
     // The event log keeps the old unit's events and goes on with the new log's.

@@ -238,46 +238,23 @@ private:
     bool m_Ok = false;
 };
 
-// Exit works whatever the worker waits for: a reply from a silent unit on a link whose reply
-// time-out is 5 s, then a proxy reconnect whose connect is never answered (10 s). Each time the
-// session ends within a second.
-TEST_F(SessionTest, ExitIsPromptWhileTheWorkerWaitsOnAReplyOrAReconnect) {
-    for (const bool reconnect : {false, true}) {
-        SCOPED_TRACE(reconnect ? "reconnect" : "reply");
-        session.reset();
-        app = std::make_unique<monitor::MonitorApp>(false);
-        monitor::SessionOptions o;
-        o.sleeper = [](int32_t) {};
-        o.timings.reopenFirstMs = 50;
-        session = std::make_unique<MonitorSession>(*app, ui, notify, o);
-        if (reconnect)
-            ui.Choose(ProxyChoice(ProxyAddress()));
-        else
-            ui.Choose({}, kCom);
-        session->Connect();
-        ASSERT_TRUE(WaitUntil([&] { return session->Connected(); }));
-        ASSERT_TRUE(WaitUntil([&] { return session->Worker().Cycles() >= 1; }));
-        std::unique_ptr<FullListener> full;
-        if (!reconnect) {
-            session->Link().m_ReplyTimeoutMs = 5000;
-            sim::SerialFaults silent;
-            silent.silent = true;
-            port.SetFaults(silent);
-        } else {
-            const uint16_t port = proxy.server.Port();
-            proxy.Stop();
-            ASSERT_TRUE(WaitUntil([&] { return session->Worker().TransportLost(); }));
-            full = std::make_unique<FullListener>(port);
-            ASSERT_TRUE(full->Ok());
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(600));  // well into the wait
-        const auto start = std::chrono::steady_clock::now();
-        session->Exit();
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
-        EXPECT_EQ(session->Worker().End(), monitor::PollEnd::STOPPED);
-        EXPECT_FALSE(session->Link().IsConnected());
-        port.SetFaults({});
-    }
+// Exit while the worker reconnects to a proxy whose connect is never answered (10 s): the
+// session ends within a second. (A long transaction is the window journey's case.)
+TEST_F(SessionTest, ExitIsPromptWhileTheWorkerReconnects) {
+    Open();
+    ui.Choose(ProxyChoice(ProxyAddress()));
+    ASSERT_EQ(Connect(), 1);
+    ASSERT_TRUE(WaitUntil([&] { return session->Worker().Cycles() >= 1; }));
+    const uint16_t port = proxy.server.Port();
+    proxy.Stop();
+    ASSERT_TRUE(WaitUntil([&] { return session->Worker().TransportLost(); }));
+    FullListener full(port);
+    ASSERT_TRUE(full.Ok());
+    std::this_thread::sleep_for(std::chrono::milliseconds(1600));  // the first reopen is 1 s on
+    const auto start = std::chrono::steady_clock::now();
+    session->Exit();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
+    EXPECT_EQ(session->Worker().End(), monitor::PollEnd::STOPPED);
 }
 
 class WrongSchemaTest : public SessionTest {

@@ -127,18 +127,6 @@ TEST(EventLogStore, ReadsOnAcrossTheWrapAndEmptiesOnFormat) {
     EXPECT_EQ(events[0].m_Time, 0xFFFFFFFFll);
     log.AppendPolled(EventRecord{1, 2000, 0, 0, 0});
     EXPECT_EQ(log.Events().back().m_Index, 1);
-
-    // Following the unit across the wrap, and telling when that is no longer possible.
-    EXPECT_TRUE(EventLogStore::Holds(65535, 3, 1));
-    EXPECT_FALSE(EventLogStore::Holds(2, 3, 1));
-    EXPECT_FALSE(EventLogStore::Holds(1, 0, 1));
-    log.Resume(65534);
-    EXPECT_FALSE(log.OutOfStep(3, 1));  // three new events, three held
-    EXPECT_TRUE(log.OutOfStep(2, 1));   // more new than the unit holds
-    log.Resume(0x0415);
-    EXPECT_TRUE(log.OutOfStep(1, 0));  // a restart whose newest index is lower
-    EXPECT_EQ(log.Newest()->m_Index, 1);
-    EXPECT_FALSE(EventLogStore().Newest());
 }
 
 }  // namespace

@@ -146,6 +146,9 @@ void PollWorker::Answered() {
         m_Silent = false;
         JVO_LOG1("PollWorker::Succeeded() The unit answers again");
         m_Notify.Post(WM_APP_LINK_TROUBLE, TROUBLE_NOT_ANSWERING, 0);
+        // A unit silent that long may have restarted behind a proxy that kept the connection:
+        // its logs may be new ones that happen to end at the same index.
+        m_Resync.fill(true);
     }
 }
 

@@ -20,12 +20,13 @@
 // during a pause or a reopen wait ends the wait and is answered at the next poll point.
 //
 // Event logs never hold up the readings: each cycle reads at most kEventsPerCycle new events per
-// log. The copy of a log is resynchronised with the unit after a reopen, when the unit reports
-// more new events than it holds (a restart whose newest index is lower, or a log that ran on past
-// what it keeps), and when the unit refuses an event: the log's state is read again, the copy goes
-// on after its newest event if the unit still holds that same event, and otherwise the window of
-// events the unit holds is read, oldest first (the copy keeps what it has). A refused event ends
-// the log's reading for that cycle, so indexes are never stepped through one refusal at a time.
+// log. The copy of a log is resynchronised with the unit after a reopen, when a unit reported as
+// not answering answers again, when the unit reports more new events than it holds (a restart
+// whose newest index is lower, or a log that ran on past what it keeps), and when the unit refuses
+// an event: the log's state is read again, the copy goes on after its newest event if the unit
+// still holds that same event, and otherwise the window of events the unit holds is read, oldest
+// first (the copy keeps what it has). A refused event ends the log's reading for that cycle, so
+// indexes are never stepped through one refusal at a time.
 #include <array>
 #include <atomic>
 #include <cstdint>

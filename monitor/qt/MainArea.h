@@ -27,7 +27,6 @@ public:
     void SetUnit(const QString& text);
     void SetClock(const QString& text);
     void SetStale(bool stale);
-    bool Stale() const { return m_Stale; }
 
     QPushButton* SwitchButton() const { return m_Switch; }
     QPushButton* SetClockButton() const { return m_SetClock; }

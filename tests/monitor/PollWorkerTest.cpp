@@ -252,6 +252,10 @@ TEST_F(PollWorkerTest, UnitThatStopsAnsweringIsReportedOnceAndPolledAgainWhenItC
     silent.silent = true;
     port.SetFaults(silent);
     const uint64_t cycles = worker->Cycles();
+    // A refusal already under way would restart the 5 s: the clock moves once the request after
+    // it, sent to the silent unit, has failed.
+    const uint64_t failures = worker->Failures();
+    ASSERT_TRUE(WaitUntil([&] { return worker->Failures() >= failures + 2; }));
     workerClock.Advance(4900);
     std::this_thread::sleep_for(std::chrono::milliseconds(400));
     EXPECT_FALSE(worker->NotAnswering());
@@ -360,6 +364,83 @@ TEST(PollWorkerLink, EndedProxyConnectionIsReopenedAndAStopIsNotHeldUp) {
                                                 {monitor::TROUBLE_TRANSPORT_LOST, 0},
                                                 {monitor::TROUBLE_TRANSPORT_LOST, 1}}));
     backend.Cancel();
+}
+
+// The proxy server's unit, swapped for another as a unit restarts behind a proxy that keeps its
+// clients' connections: the monitor sees no transport loss.
+class SwappableBackend final : public IUnitBackend {
+public:
+    explicit SwappableBackend(sim::SimUnitBackend* unit) : m_Unit(unit) {}
+    void Swap(sim::SimUnitBackend* unit) { m_Unit = unit; }
+    bool Transact(uint8_t address, const uint8_t* request, int32_t length,
+                  std::vector<uint8_t>& reply, int32_t timeoutMs) override {
+        return m_Unit.load()->Transact(address, request, length, reply, timeoutMs);
+    }
+
+private:
+    std::atomic<sim::SimUnitBackend*> m_Unit;
+};
+
+// The unit restarts behind the proxy: first with a fresh log whose newest index is lower than the
+// copy's, then, after more than 5 s without an answer, with a log that ends at the same index as
+// the one before. Each time the copy follows the new unit's log and the readings go on.
+TEST(PollWorkerLink, UnitRestartedBehindAProxyIsFollowed) {
+    ManualClock unitClock(10'000), workerClock(0);
+    const auto unitAt = [&](int64_t wall) {
+        return std::make_unique<sim::SimUnit>(unitClock, sim::MakeDemoConfig(), SeededOptions(),
+                                              [wall] { return wall; });
+    };
+    std::unique_ptr<sim::SimUnit> units[] = {unitAt(kNoon), unitAt(kNoon + 60),
+                                             unitAt(kNoon + 120)};
+    for (int i = 0; i < 5; ++i)
+        units[0]->LogEvent(0, 6001);  // newest index 5
+    sim::SimUnitBackend backends[] = {sim::SimUnitBackend(*units[0]),
+                                      sim::SimUnitBackend(*units[1]),
+                                      sim::SimUnitBackend(*units[2])};
+    SwappableBackend backend(&backends[0]);
+    ProxyServerOptions options;
+    options.port = 0;
+    ProxyServer server(backend, options);
+    ASSERT_TRUE(server.Start());
+    UnitLink link;
+    ASSERT_TRUE(link.OpenProxy("127.0.0.1:" + std::to_string(server.Port())));
+    const UnitConfig config = units[0]->Current();
+    ReadingsStore readings;
+    monitor::EventLogStores logs;
+    monitor::NotifyQueue notify;
+    NoteCollector notes(notify);
+    CPolledIPC ipc;
+    PollWorker worker(ipc, link, config, readings, logs, notify, workerClock);
+    worker.Launch();
+    ASSERT_EQ(ipc.Post(PollCmdStart, 0), 0);
+    ASSERT_TRUE(WaitUntil([&] { return worker.Cycles() >= 1; }));
+    ASSERT_EQ(logs[0].LastIndex(), 5);
+    const auto follows = [&](const sim::SimUnit& unit) {
+        const uint64_t cycles = worker.Cycles();
+        return WaitUntil([&] { return worker.Cycles() >= cycles + 2; }) &&
+               logs[0].Events().back().m_Time == unit.Events(0).back().time &&
+               logs[0].LastIndex() == unit.Events(0).back().index;
+    };
+
+    backend.Swap(&backends[1]);
+    EXPECT_TRUE(follows(*units[1]));
+    EXPECT_EQ(logs[0].LastIndex(), 0);
+
+    sim::UnitFaults silent;
+    silent.silent = true;
+    const uint64_t failures = worker.Failures();
+    backends[1].SetFaults(silent);
+    // Once a request failed no reply can come: only then does the clock move past the 5 s.
+    ASSERT_TRUE(WaitUntil([&] { return worker.Failures() > failures; }));
+    workerClock.Advance(6000);
+    ASSERT_TRUE(WaitUntil([&] { return worker.NotAnswering(); }));
+    backend.Swap(&backends[2]);
+    ASSERT_TRUE(WaitUntil([&] { return !worker.NotAnswering(); }));
+    EXPECT_TRUE(follows(*units[2]));
+    EXPECT_FALSE(worker.TransportLost());
+    worker.Stop();
+    for (sim::SimUnitBackend& b : backends)
+        b.Cancel();
 }
 
 }  // namespace

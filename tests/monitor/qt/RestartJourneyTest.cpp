@@ -3,7 +3,6 @@
 // back with a fresh event log whose newest index is lower than before, the readings resume within
 // a cycle and the trend shows the gap; then File > Exit closes the window within a second while
 // the worker waits on a silent unit.
-#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLineSeries>
@@ -23,30 +22,10 @@ using monitor::qt::AppliedRole;
 using monitor::qt::StaleBase;
 using monitor::qt::StaleText;
 
-QString ShotPath(const char* name) {
-    const char* env = std::getenv("JVO_SCREENSHOT_DIR");
-    const QString dir = env && *env
-                            ? QString::fromLocal8Bit(env)
-                            : QString::fromLocal8Bit(std::getenv("JVO_TEST_TMP")) + "/screenshots";
-    QDir().mkpath(dir);
-    return dir + "/" + name;
-}
-
 QColor IconCentre(monitor::qt::ReadingsList* list, int row) {
     const QIcon icon =
         list->Model().data(list->Model().index(row, 0), Qt::DecorationRole).value<QIcon>();
     return icon.pixmap(QSize(16, 16), 1.0).toImage().pixelColor(11, 11);
-}
-
-QPalette DarkWithDisabled() {
-    QPalette p;
-    p.setColor(QPalette::Window, QColor(45, 45, 48));
-    p.setColor(QPalette::WindowText, QColor(230, 230, 230));
-    p.setColor(QPalette::Base, QColor(30, 30, 32));
-    p.setColor(QPalette::Text, QColor(230, 230, 230));
-    p.setColor(QPalette::Disabled, QPalette::Text, QColor(110, 110, 110));
-    p.setColor(QPalette::Disabled, QPalette::Base, QColor(45, 45, 48));
-    return p;
 }
 
 // Every reading field and the panel name drawn in the palette's disabled colours.
@@ -100,13 +79,13 @@ TEST_F(WindowTest, UnitRestartGreysThenResumesAndExitIsPrompt) {
     const QColor icon = IconCentre(breakers, 1);
     EXPECT_LT(std::abs(icon.red() - icon.green()), 40);
     const QImage greyLight = dlg->grab().toImage();
-    EXPECT_TRUE(greyLight.save(ShotPath("monitor-stale.png"), "PNG"));
+    EXPECT_TRUE(greyLight.save(ShotDir() + "/monitor-stale.png", "PNG"));
     EXPECT_NE(greyLight.pixelColor(area->PanelName()->mapTo(dlg.get(), QPoint(4, 4))).rgb(),
               QColor(255, 64, 64).rgb());
-    QApplication::setPalette(DarkWithDisabled());
+    QApplication::setPalette(DarkPalette());
     QApplication::processEvents();
-    ExpectGreyed(area, DarkWithDisabled());
-    EXPECT_TRUE(dlg->grab().toImage().save(ShotPath("monitor-stale-dark.png"), "PNG"));
+    ExpectGreyed(area, DarkPalette());
+    EXPECT_TRUE(dlg->grab().toImage().save(ShotDir() + "/monitor-stale-dark.png", "PNG"));
     QApplication::setPalette(light);
 
     // It comes back restarted, with a fresh log: newest index 0 where it was 5.
@@ -135,7 +114,7 @@ TEST_F(WindowTest, UnitRestartGreysThenResumesAndExitIsPrompt) {
     ASSERT_FALSE(pieces[1]->points().isEmpty());
     EXPECT_LT(pieces[0]->points().back().x(), pieces[1]->points().front().x());
     QApplication::processEvents();
-    EXPECT_TRUE(trend->grab().toImage().save(ShotPath("monitor-trend-gap.png"), "PNG"));
+    EXPECT_TRUE(trend->grab().toImage().save(ShotDir() + "/monitor-trend-gap.png", "PNG"));
     trend->close();
 
     // File > Exit while the worker waits on a unit that gives no reply for 5 s: the window

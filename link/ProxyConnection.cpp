@@ -151,7 +151,8 @@ std::string ConnectProblem(const std::string& host, uint16_t port, int err) {
 
 std::unique_ptr<ProxyConnection> ProxyConnection::Open(const std::string& host,
                                                        const ProxyOptions& options,
-                                                       LinkStatus* status) {
+                                                       LinkStatus* status,
+                                                       const std::function<bool()>& abandon) {
     auto failed = [&](std::string why) {
         if (status) *status = LinkStatus::Of(LinkResult::NotConnected, std::move(why));
         return nullptr;
@@ -165,7 +166,8 @@ std::unique_ptr<ProxyConnection> ProxyConnection::Open(const std::string& host,
     const HostAddr address = TcpBase::GetHostAddr(name, options.resolver);
     if (!address.valid) return failed("no host is called " + name);
     int err = 0;
-    SocketHandle socket = TcpBase::OpenSocket(address, port, options.connectTimeoutMs, &err);
+    SocketHandle socket =
+        TcpBase::OpenSocket(address, port, options.connectTimeoutMs, &err, abandon);
     if (!socket.Valid()) return failed(ConnectProblem(name, port, err));
     auto user = std::make_shared<ReplyQueue>();
     TcpSocketOptions socketOptions = options.socket;

@@ -18,6 +18,7 @@
 // connection.
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -49,11 +50,12 @@ public:
     static constexpr int32_t kMaxQueuedBytes = 16 * 1024;
 
     // host may carry ":PORT". Resolves with GetHostAddr, connects with OpenSocket and starts the
-    // socket. Null when the host cannot be resolved or reached; `status` (may be null) then says
-    // why in words (NotConnected).
+    // socket. Null when the host cannot be resolved or reached, or when `abandon` (asked while the
+    // connect waits) said to give up; `status` (may be null) then says why in words (NotConnected).
     static std::unique_ptr<ProxyConnection> Open(const std::string& host,
                                                  const ProxyOptions& options = {},
-                                                 LinkStatus* status = nullptr);
+                                                 LinkStatus* status = nullptr,
+                                                 const std::function<bool()>& abandon = {});
     ~ProxyConnection();
     ProxyConnection(const ProxyConnection&) = delete;
     ProxyConnection& operator=(const ProxyConnection&) = delete;

@@ -1,6 +1,8 @@
 #include "link/TcpBase.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 
 #include "base/Ipv4.h"
 #include "link/AppLog.h"
@@ -46,7 +48,7 @@ HostAddr TcpBase::GetHostAddr(const std::string& host, const Resolver& resolver)
 }
 
 SocketHandle TcpBase::OpenSocket(const HostAddr& address, uint16_t port, int32_t connectTimeoutMs,
-                                 int* error) {
+                                 int* error, const std::function<bool()>& abandon) {
     int ignored = 0;
     int& err = error ? *error : ignored;
     err = 0;
@@ -72,7 +74,26 @@ SocketHandle TcpBase::OpenSocket(const HostAddr& address, uint16_t port, int32_t
     // The connect goes on in the background: wait a bounded time for the socket to be writable.
     SocketPoller poller;
     const size_t entry = poller.AddSocket(s.Get(), false, true);
-    const int ready = poller.Wait(connectTimeoutMs < 0 ? 0 : connectTimeoutMs);
+    // With `abandon`, the wait goes in slices of kAbandonCheckMs so that a caller giving up (a
+    // window closing) is heard while the connect is still unanswered.
+    const std::chrono::steady_clock::time_point deadline =
+        std::chrono::steady_clock::now() +
+        std::chrono::milliseconds(connectTimeoutMs < 0 ? 0 : connectTimeoutMs);
+    int ready = 0;
+    for (;;) {
+        if (abandon && abandon()) {
+            JVO_LOG2("TcpBase::OpenSocket() Connect abandoned");
+            err = kTimedOut;
+            return SocketHandle();
+        }
+        const int64_t left =
+            std::max<int64_t>(0, std::chrono::duration_cast<std::chrono::milliseconds>(
+                                     deadline - std::chrono::steady_clock::now())
+                                     .count());
+        const int64_t slice = abandon ? std::min<int64_t>(left, kAbandonCheckMs) : left;
+        ready = poller.Wait(static_cast<int32_t>(slice));
+        if (ready != 0 || slice >= left) break;  // ready, failed, or the whole time is up
+    }
     if (ready == 0) {
         JVO_LOG2("TcpBase::OpenSocket() select() returned  0");
         err = kTimedOut;

@@ -38,12 +38,14 @@ public:
     static HostAddr GetHostAddr(const std::string& host, const Resolver& resolver = nullptr);
 
     // A connected IPv4 stream socket (non-blocking, not inherited), or an invalid handle. The
-    // connect waits at most connectTimeoutMs for the socket to become writable. `error` (may be
-    // null) receives the platform's error number of a failure (net::Classify), kTimedOut when
-    // the wait ran out, else 0.
+    // connect waits at most connectTimeoutMs for the socket to become writable; when `abandon` is
+    // given it is asked every kAbandonCheckMs meanwhile, and true gives the connect up. `error`
+    // (may be null) receives the platform's error number of a failure (net::Classify), kTimedOut
+    // when the wait ran out or was given up, else 0.
+    static constexpr int32_t kAbandonCheckMs = 50;
     static SocketHandle OpenSocket(const HostAddr& address, uint16_t port,
                                    int32_t connectTimeoutMs = kConnectTimeoutMs,
-                                   int* error = nullptr);
+                                   int* error = nullptr, const std::function<bool()>& abandon = {});
 
     // The system's lookup (IPv4 only, first address).
     static bool SystemResolve(const std::string& name, uint32_t& address);

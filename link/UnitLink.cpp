@@ -249,7 +249,10 @@ bool UnitLink::ReopenProxy() {
         SetProxy(nullptr);
     }
     old.reset();
-    std::shared_ptr<ProxyConnection> proxy = ProxyConnection::Open(host, options);
+    // A Disconnect meanwhile gives the connect up at once instead of after its time-out.
+    std::shared_ptr<ProxyConnection> proxy = ProxyConnection::Open(host, options, nullptr, [this] {
+        return m_Disconnecting.load() > 0 || !m_Connected.load();
+    });
     std::lock_guard<std::mutex> guard(m_Lock);
     if (!m_Connected || m_Generation != generation) {
         if (proxy) proxy->Close();

@@ -35,8 +35,8 @@ public:
     bool OpenProxy(const std::string& host, const ProxyOptions& options = {},
                    LinkStatus* status = nullptr);
     // Closes the transport. Safe from any thread: a transaction blocked in a write or waiting for
-    // its reply on another thread is broken first (within well under a second), then the link
-    // closes under the transaction lock.
+    // its reply on another thread is broken first (within well under a second), and so is the
+    // connect of a proxy reconnect under way; then the link closes under the transaction lock.
     void Disconnect();
     bool IsConnected() const { return m_Connected.load(); }
     bool ViaProxy() const { return m_ViaProxy.load(); }

@@ -24,6 +24,22 @@ uint16_t EventLogStore::AdvanceIndex() {
     return m_LastIndex;
 }
 
+void EventLogStore::Resume(uint16_t index) {
+    std::lock_guard<std::mutex> lock(m_Lock);
+    m_LastIndex = index;
+}
+
+bool EventLogStore::OutOfStep(uint16_t count, uint16_t newest) const {
+    std::lock_guard<std::mutex> lock(m_Lock);
+    return static_cast<uint16_t>(newest - m_LastIndex) > count;
+}
+
+std::optional<EventRecord> EventLogStore::Newest() const {
+    std::lock_guard<std::mutex> lock(m_Lock);
+    if (m_Events.empty()) return std::nullopt;
+    return m_Events.back();
+}
+
 void EventLogStore::AppendInitial(const EventRecord& e) {
     std::lock_guard<std::mutex> lock(m_Lock);
     m_Events.push_back(e);
@@ -59,6 +75,10 @@ std::vector<uint16_t> EventLogStore::InitialIndexes(uint16_t count, uint16_t new
     for (uint32_t i = 0; i < count; ++i, ++index)
         out.push_back(index);
     return out;
+}
+
+bool EventLogStore::Holds(uint16_t index, uint16_t count, uint16_t newest) {
+    return static_cast<uint16_t>(newest - index) < count;
 }
 
 }  // namespace jvo

@@ -5,6 +5,7 @@
 // appends, windows and dumps copy the list out.
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "link/Readings.h"
@@ -22,6 +23,14 @@ public:
     uint16_t LastIndex() const;
     // Moves the last-read index on by one (65535 is followed by 0) and returns the new index.
     uint16_t AdvanceIndex();
+    // Sets the last-read index, so that reading goes on after `index` (resynchronising).
+    void Resume(uint16_t index);
+    // True when the unit's state cannot follow on from the last-read index: more events lie
+    // between it and the unit's newest (modulo 65536) than the unit holds, as after a restart
+    // whose newest index is lower, or a log that ran on by more than it keeps.
+    bool OutOfStep(uint16_t count, uint16_t newest) const;
+    // The event appended last, if any.
+    std::optional<EventRecord> Newest() const;
 
     // An event of the first read at connect: appended as it is.
     void AppendInitial(const EventRecord& e);
@@ -36,6 +45,8 @@ public:
     // The indexes the first read at connect fetches, oldest first: the `count` indexes ending at
     // `newest`, in 16-bit arithmetic (so they may run across 65535 to 0). None for a count of 0.
     static std::vector<uint16_t> InitialIndexes(uint16_t count, uint16_t newest);
+    // True when the unit holds `index`: it is one of the `count` indexes ending at `newest`.
+    static bool Holds(uint16_t index, uint16_t count, uint16_t newest);
 
 private:
     mutable std::mutex m_Lock;

@@ -93,9 +93,12 @@ void MonitorSession::ClearEventLog(int log) {
 
 void MonitorSession::Exit() {
     if (m_Exited.exchange(true)) return;
+    // The link is closed first: whatever the worker or a command waits for on it (a reply, a
+    // write, a reconnect) is broken off at once, so the command ends and the worker reaches its
+    // next poll point without waiting out a time-out.
+    m_Link.Disconnect();
     m_Commands.Drain();
     m_Worker->Stop();
-    m_Link.Disconnect();
 }
 
 }  // namespace jvo::monitor

@@ -71,8 +71,9 @@ public:
     // Waits for the command thread (tests).
     void DrainCommands() { m_Commands.Drain(); }
 
-    // Stops the worker through the mailbox (it answers at its next poll point), waits for the
-    // command thread and closes the link. Safe to call twice. Not while the connect dialog is
+    // Closes the link (breaking off any transaction or reconnect under way), waits for the
+    // command thread and stops the worker through the mailbox (it answers at its next poll
+    // point). Takes well under a second. Safe to call twice. Not while the connect dialog is
     // open: the command thread waits for the dialog there.
     void Exit();
 

@@ -19,7 +19,8 @@ PollWorker::PollWorker(CPolledIPC& ipc, UnitLink& link, const UnitConfig& config
       m_Notify(notify),
       m_Clock(clock),
       m_Timings(timings),
-      m_Limits(limits) {}
+      m_Limits(limits),
+      m_Freshness(clock) {}
 
 PollWorker::~PollWorker() {
     Stop();
@@ -65,6 +66,7 @@ void PollWorker::Run() {
     client.SetReplyTimeoutMs(m_Timings.replyTimeoutMs);
     m_Client = &client;
     m_LastReplyMs = m_Clock.NowMs();
+    m_Freshness.Start();
     PollEnd end = PollEnd::FINISHED;
     if (!InitialLogs()) {
         end = m_GaveUp ? PollEnd::GAVE_UP : PollEnd::STOPPED;
@@ -74,6 +76,7 @@ void PollWorker::Run() {
                 end = m_GaveUp ? PollEnd::GAVE_UP : PollEnd::STOPPED;
                 break;
             }
+            m_Freshness.OnCycleDone();
             ++m_Cycles;
         }
     }
@@ -135,11 +138,18 @@ bool PollWorker::Once(uint8_t command, Fn&& request) {
 void PollWorker::Succeeded() {
     ++m_Answers;
     m_FailsInRow = 0;
+    Answered();
+}
+
+void PollWorker::Answered() {
     m_LastReplyMs = m_Clock.NowMs();
     if (m_Silent.load()) {
         m_Silent = false;
         JVO_LOG1("PollWorker::Succeeded() The unit answers again");
         m_Notify.Post(WM_APP_LINK_TROUBLE, TROUBLE_NOT_ANSWERING, 0);
+        // A unit silent that long may have restarted behind a proxy that kept the connection:
+        // its logs may be new ones that happen to end at the same index.
+        m_Resync.fill(true);
     }
 }
 
@@ -151,8 +161,11 @@ bool PollWorker::Failed() {
         m_GaveUp = true;
         return false;
     }
-    if (m_Link.TransportLost()) return Reopen();
-    if (!m_Silent.load() && m_Clock.NowMs() - m_LastReplyMs >= m_Timings.notAnsweringMs) {
+    if (m_Client->Status().Answered()) {
+        Answered();  // a refusal: the unit is there, it only would not do this
+    } else if (m_Link.TransportLost()) {
+        return Reopen();
+    } else if (!m_Silent.load() && m_Clock.NowMs() - m_LastReplyMs >= m_Timings.notAnsweringMs) {
         m_Silent = true;
         JVO_LOG1("PollWorker::Failed() The unit does not answer");
         m_Notify.Post(WM_APP_LINK_TROUBLE, TROUBLE_NOT_ANSWERING, 1);
@@ -177,6 +190,8 @@ bool PollWorker::Reopen() {
             m_LastReplyMs = m_Clock.NowMs();
             JVO_LOG1("PollWorker::Reopen() Transport reopened");
             m_Notify.Post(WM_APP_LINK_TROUBLE, TROUBLE_TRANSPORT_LOST, 0);
+            // The unit may have restarted meanwhile: every log's copy is checked again.
+            m_Resync.fill(true);
             return true;
         }
         m_ReopenDelayMs = std::min(m_ReopenDelayMs * 2, m_Timings.reopenMaxMs);
@@ -188,6 +203,10 @@ bool PollWorker::Reopen() {
     return false;
 }
 
+bool PollWorker::Refused() const {
+    return m_Client->Status().result == LinkResult::Refused;
+}
+
 bool PollWorker::InitialLogs() {
     for (uint8_t log = 0; log < m_Logs.size(); ++log) {
         uint16_t count = 0, newest = 0;
@@ -197,15 +216,46 @@ bool PollWorker::InitialLogs() {
         EventLogStore& store = m_Logs[log];
         store.Start(count, newest);
         for (const uint16_t index : EventLogStore::InitialIndexes(count, newest)) {
+            if (!PollPoint()) return false;
             EventRecord e;
-            if (Once(CMD_GET_EVENT, [&] { return m_Client->GetEvent(log, index, e); }))
+            if (Once(CMD_GET_EVENT, [&] { return m_Client->GetEvent(log, index, e); })) {
                 store.AppendInitial(e);
-            else if (m_GaveUp)
+            } else if (m_GaveUp) {
                 return false;
+            } else if (Refused()) {
+                // The unit does not give what its state promised: the cycles resynchronise.
+                m_Resync[log] = true;
+                break;
+            }
         }
         m_Notify.Post(WM_APP_EVENTLOG_CHANGED, log);
     }
     return true;
+}
+
+PollWorker::Sync PollWorker::Resync(uint8_t log, uint16_t count, uint16_t newest) {
+    EventLogStore& store = m_Logs[log];
+    // Unless the copy follows on, the whole window the unit holds is read, oldest first.
+    auto from = static_cast<uint16_t>(newest - count);
+    const std::optional<EventRecord> last = store.Newest();
+    if (last && EventLogStore::Holds(last->m_Index, count, newest)) {
+        // The unit holds the index of the newest event copied: the same event there means the
+        // log goes on from it; another one means another log (a unit restarted afresh).
+        if (!PollPoint()) return Sync::STOP;
+        EventRecord e;
+        if (!Once(CMD_GET_EVENT, [&] { return m_Client->GetEvent(log, last->m_Index, e); }))
+            return m_GaveUp ? Sync::STOP : Sync::LATER;  // not known yet: the next cycle asks
+        if (e == *last) from = last->m_Index;
+    }
+    // Logged once for each new place (a unit that keeps refusing resynchronises every cycle).
+    if (from != store.LastIndex() && from != m_LoggedResume[log]) {
+        JVO_LOG1("PollWorker::Resync() Log %d: count %u, newest %u; reading on after %u", log,
+                 count, newest, from);
+        m_LoggedResume[log] = from;
+    }
+    store.Resume(from);
+    m_Resync[log] = false;
+    return Sync::DONE;
 }
 
 bool PollWorker::ReadNewEvents(uint8_t log) {
@@ -214,16 +264,27 @@ bool PollWorker::ReadNewEvents(uint8_t log) {
                 [&] { return m_Client->GetEventLogStatus(log, count, newest); }))
         return false;
     EventLogStore& store = m_Logs[log];
+    if (m_Resync[log] || store.OutOfStep(count, newest)) {
+        const Sync sync = Resync(log, count, newest);
+        if (sync == Sync::STOP) return false;
+        if (sync == Sync::LATER) return true;
+    }
     bool changed = false;
-    while (store.LastIndex() != newest) {
+    for (int n = 0; n < kEventsPerCycle && store.LastIndex() != newest; ++n) {
+        if (!PollPoint()) return false;
         const uint16_t index = store.AdvanceIndex();
         EventRecord e;
-        if (!Once(CMD_GET_EVENT, [&] { return m_Client->GetEvent(log, index, e); })) {
-            if (m_GaveUp) return false;
-            continue;
-        }
-        store.AppendPolled(e);  // id 1000 empties the list first
-        changed = true;
+        if (Once(CMD_GET_EVENT, [&] { return m_Client->GetEvent(log, index, e); })) {
+            store.AppendPolled(e);  // id 1000 empties the list first
+            changed = true;
+        } else if (m_GaveUp) {
+            return false;
+        } else if (Refused()) {
+            // The unit no longer has what its state promised: where its log stands is asked
+            // again at the next cycle rather than index by index now.
+            m_Resync[log] = true;
+            break;
+        }  // no reply: skipped, the index has moved on
     }
     if (changed) m_Notify.Post(WM_APP_EVENTLOG_CHANGED, log);
     return true;
@@ -235,6 +296,7 @@ bool PollWorker::Cycle() {
         const auto n = static_cast<uint8_t>(ct);
         if (!Repeat(CMD_GET_CT_READING, [&] { return m_Client->GetCtReading(n, r); })) return false;
         m_Readings.SetCt(ct, r);
+        m_Freshness.OnReading();
     }
     int64_t seconds = 0;
     if (Once(CMD_GET_CLOCK, [&] { return m_Client->GetClock(seconds); })) {
@@ -253,6 +315,7 @@ bool PollWorker::Cycle() {
                         [&] { return m_Client->GetBreakerReading(pn, bi, r); }))
                 return false;
             m_Readings.SetBreaker(p, i, r);
+            m_Freshness.OnReading();
             m_Notify.Post(WM_APP_BREAKER_READING, p, i);
         }
         for (int i = 0; i < panel.UsedSubfeeds(); ++i) {
@@ -262,6 +325,7 @@ bool PollWorker::Cycle() {
                         [&] { return m_Client->GetSubfeedReading(pn, si, r); }))
                 return false;
             m_Readings.SetSubfeed(p, i, r);
+            m_Freshness.OnReading();
             m_Notify.Post(WM_APP_SUBFEED_READING, p, i);
         }
         PanelReadingsReply readings;
@@ -269,10 +333,12 @@ bool PollWorker::Cycle() {
                     [&] { return m_Client->GetPanelReadings(pn, readings); }))
             return false;
         m_Readings.SetPanelReadings(p, readings);
+        m_Freshness.OnReading();
         PanelEnergy energy;
         if (!Repeat(CMD_GET_PANEL_ENERGY, [&] { return m_Client->GetPanelEnergy(pn, energy); }))
             return false;
         m_Readings.SetPanelEnergy(p, energy);
+        m_Freshness.OnReading();
         m_Notify.Post(WM_APP_PANEL_READINGS, p);
     }
     for (uint8_t log = 0; log < m_Logs.size(); ++log)

@@ -3,20 +3,30 @@
 // the three event logs, then polls without pause: the 118 CTs, the unit clock, each panel's
 // breakers, subfeeds, panel readings and energy, and the new events of the three logs. Readings go
 // to the ReadingsStore, events to the EventLogStores, and a notification for each goes to the
-// NotifyQueue.
+// NotifyQueue; ReadingFreshness says how old the readings are.
 //
 // Poll points come before every attempt of GetEventLogStatus, GetCtReading, GetBreakerReading,
-// GetSubfeedReading, GetPanelReadings and GetPanelEnergy: PollCmdStop ends the worker (reply 0),
-// any other command is answered 1. Those requests are repeated until they succeed; event reads and
-// the clock are tried once. Two things keep a failing link from becoming a busy loop or a silent
-// stall:
+// GetSubfeedReading, GetPanelReadings and GetPanelEnergy, and before every GetEvent:
+// PollCmdStop ends the worker (reply 0), any other command is answered 1. Those requests are
+// repeated until they succeed; event reads and the clock are tried once. Two things keep a failing
+// link from becoming a busy loop or a silent stall:
 // - after 3 failed attempts in a row the worker pauses between attempts (back to full speed on
 //   the first reply);
 // - a transport that is lost (device hung up, proxy connection ended) is reopened, first after
-//   1 s and then backing off to every 5 s, and the cycle goes on where it was; a unit that does not
-//   answer for 5 s on a healthy transport is reported and retried as before.
+//   1 s and then backing off to every 5 s, and the cycle goes on where it was; a unit that gives no
+//   reply for 5 s on a healthy transport is reported and retried as before. A unit that answers
+//   with a refusal is answering: it is never reported as not answering.
 // Each trouble state is notified once when it begins and once when it ends. A command that arrives
 // during a pause or a reopen wait ends the wait and is answered at the next poll point.
+//
+// Event logs never hold up the readings: each cycle reads at most kEventsPerCycle new events per
+// log. The copy of a log is resynchronised with the unit after a reopen, when a unit reported as
+// not answering answers again, when the unit reports more new events than it holds (a restart
+// whose newest index is lower, or a log that ran on past what it keeps), and when the unit refuses
+// an event: the log's state is read again, the copy goes on after its newest event if the unit
+// still holds that same event, and otherwise the window of events the unit holds is read, oldest
+// first (the copy keeps what it has). A refused event ends the log's reading for that cycle, so
+// indexes are never stepped through one refusal at a time.
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -31,6 +41,7 @@
 #include "monitor/EventLogStore.h"
 #include "monitor/Notify.h"
 #include "monitor/PolledIPC.h"
+#include "monitor/ReadingFreshness.h"
 #include "monitor/ReadingsStore.h"
 
 namespace jvo::monitor {
@@ -58,6 +69,9 @@ enum class PollEnd {
 };
 
 using EventLogStores = std::array<EventLogStore, 3>;
+
+// New events read per log and cycle at most; the rest follow in the next cycles.
+constexpr int kEventsPerCycle = 32;
 
 class PollWorker {
 public:
@@ -88,6 +102,8 @@ public:
     // Requests answered and requests failed since the start (any thread).
     uint64_t Answers() const { return m_Answers.load(); }
     uint64_t Failures() const { return m_Failures.load(); }
+    // How old the readings are (any thread).
+    const ReadingFreshness& Freshness() const { return m_Freshness; }
     // Called on the worker thread before each request with its command code (tests).
     void SetRequestHook(std::function<void(uint8_t)> hook) { m_Hook = std::move(hook); }
 
@@ -104,9 +120,13 @@ private:
     template <class Fn>
     bool Once(uint8_t command, Fn&& request);
     void Succeeded();
+    // The unit answered (accepted or refused): it is not silent.
+    void Answered();
     // After a failed attempt: the trouble states, the pause, the reopen. True when the transport
     // was reopened during this call (never once the worker gave up).
     bool Failed();
+    // The last failed request was answered with a refusal (not a time-out or a lost transport).
+    bool Refused() const;
     bool Reopen();
     // Waits up to `ms` for a command, keeping it for the next poll point; true when one came.
     bool PauseFor(int32_t ms);
@@ -114,6 +134,10 @@ private:
     bool InitialLogs();
     bool Cycle();
     bool ReadNewEvents(uint8_t log);
+    enum class Sync { DONE, LATER, STOP };
+    // Sets where the copy of `log` goes on, from the unit's state; LATER when the unit did not
+    // give the event that tells (asked again next cycle), STOP on a stop.
+    Sync Resync(uint8_t log, uint16_t count, uint16_t newest);
 
     CPolledIPC& m_Ipc;
     UnitLink& m_Link;
@@ -134,6 +158,7 @@ private:
     std::atomic<uint64_t> m_Answers{0};
     std::atomic<uint64_t> m_Failures{0};
     std::atomic<PollEnd> m_End{PollEnd::RUNNING};
+    ReadingFreshness m_Freshness;
 
     // Worker thread only.
     UnitClient* m_Client = nullptr;
@@ -143,6 +168,8 @@ private:
     bool m_GaveUp = false;
     uint64_t m_LastReplyMs = 0;
     int32_t m_ReopenDelayMs = 0;
+    std::array<bool, 3> m_Resync{};                 // per log: resynchronise at its next event step
+    std::array<int, 3> m_LoggedResume{-1, -1, -1};  // per log: the resume point last logged
 };
 
 }  // namespace jvo::monitor

@@ -42,6 +42,8 @@ bool TrendBuffer::OnPanelReadings(int panel, int64_t nowMs, const UnitConfig& co
     Frame& f = ring.m_Frames[(ring.m_Head + ring.m_Count) % ring.m_Frames.size()];
     ++ring.m_Count;
     f.m_TimeMs = nowMs;
+    f.m_Break = m_GapPending[panel];
+    m_GapPending[panel] = false;
     const PanelRecord& rec = config.m_Panels[panel];
     f.m_Poles.fill(kNoCt);
     for (int i = 0; i < rec.UsedBreakers(); ++i)
@@ -62,10 +64,14 @@ std::vector<TrendPoint> TrendBuffer::Series(int panel, Fn&& value) const {
     if (panel < 0 || panel >= kPanelCount) return points;
     const Ring& ring = m_Rings[panel];
     points.reserve(ring.m_Count);
+    bool broken = false;  // a break on a frame without a value moves to the next point
     for (size_t i = 0; i < ring.m_Count; ++i) {
         const Frame& f = ring.At(i);
         const float v = value(f);
-        if (!std::isnan(v)) points.push_back({f.m_TimeMs, v});
+        broken = broken || f.m_Break;
+        if (std::isnan(v)) continue;
+        points.push_back({f.m_TimeMs, v, broken && !points.empty()});
+        broken = false;
     }
     return points;
 }
@@ -84,7 +90,12 @@ size_t TrendBuffer::Frames(int panel) const {
     return panel >= 0 && panel < kPanelCount ? m_Rings[panel].m_Count : 0;
 }
 
+void TrendBuffer::MarkGap() {
+    m_GapPending.fill(true);
+}
+
 void TrendBuffer::Clear() {
+    m_GapPending.fill(false);
     for (Ring& r : m_Rings) {
         r.m_Head = 0;
         r.m_Count = 0;

@@ -4,7 +4,9 @@
 // step (1 s) is kept per panel: the current of every breaker pole and of the three main-feed
 // phases, from the CT readings the snapshot holds. Frames older than the span (1 h) before the
 // newest are dropped; the store is a fixed ring, so an hour costs the same however long the
-// session runs. Used on one thread (the UI thread); it has no lock.
+// session runs. A gap (the readings went stale) breaks the lines: the first frame after it is
+// marked, so that nothing is drawn across the time without data. Used on one thread (the UI
+// thread); it has no lock.
 #include <array>
 #include <cstdint>
 #include <vector>
@@ -17,6 +19,7 @@ namespace jvo {
 struct TrendPoint {
     int64_t m_TimeMs = 0;  // the caller's clock (the window passes milliseconds since 1970)
     float m_Amps = 0;
+    bool m_Break = false;  // no data between the point before and this one: the line breaks
     bool operator==(const TrendPoint&) const = default;
 };
 
@@ -32,6 +35,9 @@ public:
     bool OnPanelReadings(int panel, int64_t nowMs, const UnitConfig& config,
                          const ReadingsSnapshot& s);
 
+    // The readings stopped: the next frame of each panel starts a new piece of its lines.
+    void MarkGap();
+
     // Oldest first. A pole without a CT (or beyond the breaker's poles) has no points.
     std::vector<TrendPoint> BreakerPole(int panel, int index, int pole) const;
     std::vector<TrendPoint> PanelPhase(int panel, int phase) const;
@@ -45,6 +51,7 @@ private:
         int64_t m_TimeMs = 0;
         std::array<float, kMaxBreakers * 3> m_Poles{};  // NaN where there is no CT
         std::array<float, 3> m_Phases{};
+        bool m_Break = false;
     };
     struct Ring {
         std::vector<Frame> m_Frames;  // capacity frames, m_Count of them in use from m_Head
@@ -58,6 +65,7 @@ private:
     const int64_t m_SpanMs;
     const int64_t m_StepMs;
     std::array<Ring, kPanelCount> m_Rings;
+    std::array<bool, kPanelCount> m_GapPending{};
     uint64_t m_Generation = 0;
 };
 

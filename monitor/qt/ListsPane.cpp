@@ -88,6 +88,11 @@ void ListsPane::RefreshBreakerIcons(const PanelReadings& p, int used, AlarmMode 
             row, BreakerIcon(p.m_Breakers[static_cast<size_t>(row)].m_Reading, mode));
 }
 
+void ListsPane::SetStale(bool stale) {
+    m_Breakers->Model().SetStale(stale);
+    m_Subfeeds->Model().SetStale(stale);
+}
+
 void ListsPane::ShowSubfeeds(bool subfeeds, bool titled) {
     QWidget* old = m_Stack->currentWidget();
     const bool hadFocus = old->hasFocus() || old->isAncestorOf(QApplication::focusWidget());

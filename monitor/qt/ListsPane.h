@@ -30,6 +30,8 @@ public:
     void RefreshAll(const UnitConfig& config, const ReadingsSnapshot& s, int panel, AlarmMode mode);
     // The display timer: the icons of the first `used` breaker rows from the stored readings.
     void RefreshBreakerIcons(const PanelReadings& p, int used, AlarmMode mode);
+    // Greys both lists' texts and icons while the readings are stale.
+    void SetStale(bool stale);
 
     // Shows one list; the group is titled after it once `titled` (connected).
     void ShowSubfeeds(bool subfeeds, bool titled);

@@ -126,7 +126,7 @@ QWidget* MainArea::MakeMainGroup() {
 
 void MainArea::Show(const MainBreakerView& v) {
     SetText(m_PanelName, v.m_PanelName);
-    ApplyRole(m_PanelName, v.m_PanelNameColour);
+    ApplyRole(m_PanelName, v.m_PanelNameColour, m_Stale);
     for (int p = 0; p < 3; ++p) {
         const PhaseRowView& r = v.m_Phases[static_cast<size_t>(p)];
         const std::string* texts[kColumns] = {&r.m_IRms,  &r.m_IPct, &r.m_IThd, &r.m_ICf,
@@ -134,13 +134,13 @@ void MainArea::Show(const MainBreakerView& v) {
                                               &r.m_Power, &r.m_Va,   &r.m_Pf};
         for (int c = 0; c < kColumns; ++c)
             SetText(m_Phase[p][c], *texts[c]);
-        ApplyRole(m_Phase[p][0], r.m_IRmsColour);
-        ApplyRole(m_Phase[p][4], r.m_VllColour);
+        ApplyRole(m_Phase[p][0], r.m_IRmsColour, m_Stale);
+        ApplyRole(m_Phase[p][4], r.m_VllColour, m_Stale);
     }
     SetText(m_Ground, v.m_Ground);
-    ApplyRole(m_Ground, v.m_GroundColour);
+    ApplyRole(m_Ground, v.m_GroundColour, m_Stale);
     SetText(m_Neutral, v.m_Neutral);
-    ApplyRole(m_Neutral, v.m_NeutralColour);
+    ApplyRole(m_Neutral, v.m_NeutralColour, m_Stale);
     SetText(m_TotalPower, v.m_TotalPower);
     SetText(m_TotalVa, v.m_TotalVa);
     SetText(m_TotalPf, v.m_TotalPf);
@@ -159,6 +159,32 @@ void MainArea::SetUnit(const QString& text) {
 
 void MainArea::SetClock(const QString& text) {
     if (m_Clock->text() != text) m_Clock->setText(text);
+}
+
+std::vector<QLineEdit*> MainArea::DataFields() const {
+    std::vector<QLineEdit*> fields = {m_PanelName,  m_Clock,   m_Ground,  m_Neutral,
+                                      m_TotalPower, m_TotalVa, m_TotalPf, m_Energy};
+    for (const auto& row : m_Phase)
+        fields.insert(fields.end(), row.begin(), row.end());
+    return fields;
+}
+
+void MainArea::SetStale(bool stale) {
+    if (stale == m_Stale) return;
+    m_Stale = stale;
+    Recolour(false);
+}
+
+void MainArea::Recolour(bool force) {
+    // Each field keeps its role (an alarm stays an alarm underneath) and is only drawn greyed.
+    for (QLineEdit* f : DataFields())
+        ApplyRole(f, AppliedRole(f), m_Stale, force);
+}
+
+void MainArea::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    // The greyed colours come from the palette: a new palette (a dark desktop) brings new ones.
+    if (event->type() == QEvent::PaletteChange && m_Stale) Recolour(true);
 }
 
 bool MainArea::eventFilter(QObject* watched, QEvent* event) {

@@ -1,9 +1,11 @@
 #pragma once
 // The top of the main window: the "Panel Status", "Real-Time Clock" and "Main Breaker Status"
 // groups with their fields, column heads and buttons. It shows a MainBreakerView as it is; a click
-// on the panel name is reported, the buttons are for the window to connect.
+// on the panel name is reported, the buttons are for the window to connect. While the readings are
+// stale, the panel name, the clock and every reading field are greyed, alarm colours included.
 #include <QWidget>
 #include <array>
+#include <vector>
 
 #include "monitor/DisplayModel.h"
 
@@ -24,6 +26,7 @@ public:
     void Clear();
     void SetUnit(const QString& text);
     void SetClock(const QString& text);
+    void SetStale(bool stale);
 
     QPushButton* SwitchButton() const { return m_Switch; }
     QPushButton* SetClockButton() const { return m_SetClock; }
@@ -41,8 +44,13 @@ signals:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
+    // The fields that show what the unit reported (the panel name and the clock included).
+    std::vector<QLineEdit*> DataFields() const;
+    void Recolour(bool force);
+
     QWidget* MakePanelGroup();
     QWidget* MakeClockGroup();
     QWidget* MakeMainGroup();
@@ -60,6 +68,7 @@ private:
     QLineEdit* m_TotalPf = nullptr;
     QLineEdit* m_Energy = nullptr;
     QPushButton* m_ResetKwh = nullptr;
+    bool m_Stale = false;
 };
 
 }  // namespace jvo::monitor::qt

@@ -218,13 +218,8 @@ void MonitorDlg::closeEvent(QCloseEvent* event) {
     }
     ShowMessage(this, tr("Are you sure you want to exit?"), MsgButtons::YesNo, MsgIcon::None,
                 [this](MsgResult r) {
-                    if (r != MsgResult::Yes) return;
-                    if (!Busy()) {
-                        FinishExit();
-                        return;
-                    }
-                    m_CloseWhenIdle = true;
-                    UpdateStatusLine();
+                    // A command under way is broken off: the session closes the link first.
+                    if (r == MsgResult::Yes) FinishExit();
                 });
 }
 

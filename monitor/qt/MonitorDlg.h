@@ -66,6 +66,8 @@ public:
     TrendDlg* Trend() const { return m_TrendDlg; }
     const TrendBuffer& Trends() const { return m_Trend; }
     QLabel* StatusLine() const { return m_StatusLine; }
+    // The readings are shown greyed, as too old to be live.
+    bool Stale() const { return m_Stale; }
     QGroupBox* ListGroup() const;
     QPushButton* ListToggle() const { return m_ListToggle; }
     QPushButton* ViewToggle() const { return m_ViewToggle; }
@@ -123,6 +125,8 @@ private:
     void OnTimer();
     void ApplyListShown();
     void UpdateStatusLine();
+    // Greys or restores the readings and the age in the status line, from the core's freshness.
+    void ShowFreshness();
 
     // MonitorDlgCommands.cpp: the busy state.
     bool Begin(int command, const QString& what);
@@ -157,6 +161,8 @@ private:
     bool m_IconView = false;
     bool m_Lost = false;    // "Connection lost -- reconnecting"
     bool m_Silent = false;  // "Unit not answering"
+    bool m_Stale = false;   // readings greyed
+    QString m_AgeText;      // "data 12 s old" while stale
     int m_BusyCommand = 0;  // the CommandId running, 0 for none
     QString m_BusyText;
     bool m_CloseWhenIdle = false;

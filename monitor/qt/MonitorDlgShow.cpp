@@ -113,6 +113,21 @@ void MonitorDlg::OnTimer() {
     m_Lists->RefreshBreakerIcons(
         m_Session->Readings().Panel(m_Panel),
         m_Session->Config().m_Panels[static_cast<size_t>(m_Panel)].UsedBreakers(), m_Mode);
+    ShowFreshness();
+}
+
+void MonitorDlg::ShowFreshness() {
+    const FreshnessView v = m_Session->Worker().Freshness().View();
+    if (v.m_Stale != m_Stale) {
+        m_Stale = v.m_Stale;
+        m_Area->SetStale(m_Stale);
+        m_Lists->SetStale(m_Stale);
+        if (m_Stale) m_Trend.MarkGap();  // the trend's lines break across the stale time
+    }
+    const QString age = m_Stale ? Q(DataAgeText(v)) : QString();
+    if (age == m_AgeText) return;
+    m_AgeText = age;
+    UpdateStatusLine();
 }
 
 void MonitorDlg::OnSwitchPanel() {
@@ -157,11 +172,16 @@ void MonitorDlg::UpdateStatusLine() {
     QStringList parts;
     if (m_Lost) parts << QString::fromUtf8("Connection lost \u2014 reconnecting");
     if (m_Silent) parts << tr("Unit not answering");
+    if (!m_AgeText.isEmpty()) {
+        // Beside the trouble that explains it; alone for a unit that answers but gives nothing.
+        if (parts.isEmpty()) parts << tr("No fresh readings");
+        parts.last() += QStringLiteral("; ") + m_AgeText;
+    }
     if (!m_BusyText.isEmpty()) parts << m_BusyText;
     if (m_CloseWhenIdle) parts << tr("Closing when the command has ended");
     m_StatusLine->setText(parts.join(QStringLiteral("    ")));
     QPalette p;
-    if (m_Lost || m_Silent) p.setColor(QPalette::WindowText, QColor(200, 30, 30));
+    if (m_Lost || m_Silent || m_Stale) p.setColor(QPalette::WindowText, QColor(200, 30, 30));
     m_StatusLine->setPalette(p);
 }
 

@@ -1,6 +1,11 @@
 // The list rows.
 #include "monitor/qt/RowsModel.h"
 
+#include <QApplication>
+#include <QBrush>
+
+#include "monitor/qt/FieldColours.h"
+
 namespace jvo::monitor::qt {
 
 RowsModel::RowsModel(QStringList heads, IconSet icons, QObject* parent)
@@ -41,6 +46,14 @@ bool RowsModel::SetIcon(int row, int icon) {
     return true;
 }
 
+void RowsModel::SetStale(bool stale) {
+    if (stale == m_Stale) return;
+    m_Stale = stale;
+    if (rowCount() > 0)
+        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1),
+                         {Qt::ForegroundRole, Qt::DecorationRole});
+}
+
 int RowsModel::Icon(int row) const {
     return row >= 0 && row < rowCount() ? m_Icon[static_cast<size_t>(row)] : -1;
 }
@@ -64,7 +77,10 @@ QVariant RowsModel::data(const QModelIndex& index, int role) const {
         case Qt::DisplayRole:
             return Text(index.row(), index.column());
         case Qt::DecorationRole:
-            return index.column() == 0 ? StatusIcon(m_Icons, Icon(index.row())) : QVariant();
+            return index.column() == 0 ? StatusIcon(m_Icons, Icon(index.row()), m_Stale)
+                                       : QVariant();
+        case Qt::ForegroundRole:
+            return m_Stale ? QVariant(QBrush(StaleText(QApplication::palette()))) : QVariant();
         case Qt::TextAlignmentRole:
             return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
         default:

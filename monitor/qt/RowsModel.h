@@ -20,6 +20,9 @@ public:
     // True when the row changed (and was signalled).
     bool SetRow(int row, const QStringList& texts, int icon);
     bool SetIcon(int row, int icon);
+    // Stale readings: every text and icon greyed with the palette's disabled colours.
+    void SetStale(bool stale);
+    bool Stale() const { return m_Stale; }
 
     int Icon(int row) const;
     QString Text(int row, int column) const;
@@ -35,6 +38,7 @@ private:
     IconSet m_Icons;
     std::vector<QStringList> m_Rows;
     std::vector<int> m_Icon;
+    bool m_Stale = false;
 };
 
 }  // namespace jvo::monitor::qt

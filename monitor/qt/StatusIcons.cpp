@@ -1,7 +1,10 @@
 // The four status icons of each list.
 #include "monitor/qt/StatusIcons.h"
 
+#include <QApplication>
 #include <QPainterPath>
+#include <QStyle>
+#include <QStyleOption>
 #include <array>
 
 #include "monitor/DisplayModel.h"
@@ -49,7 +52,7 @@ QColor StatusColour(int image) {
     }
 }
 
-QIcon StatusIcon(IconSet set, int image) {
+QIcon StatusIcon(IconSet set, int image, bool stale) {
     if (image < ICON_LOAD || image > ICON_IDLE) image = ICON_IDLE;
     static std::array<std::array<QIcon, 4>, 2> cache;
     QIcon& icon = cache[set == IconSet::Subfeed][image];
@@ -59,7 +62,27 @@ QIcon StatusIcon(IconSet set, int image) {
                 QSize(16, 16), ratio,
                 [set, image](QPainter& p, const QRectF& r) { DrawLamp(p, r, set, image); })));
     }
-    return icon;
+    if (!stale) return icon;
+    // The greyed icons follow the palette: made again when it changed.
+    static std::array<std::array<QIcon, 4>, 2> greyed;
+    static qint64 greyedFor = 0;
+    const QPalette palette = QApplication::palette();
+    if (palette.cacheKey() != greyedFor) {
+        greyed = {};
+        greyedFor = palette.cacheKey();
+    }
+    QIcon& grey = greyed[set == IconSet::Subfeed][image];
+    if (grey.isNull()) {
+        QStyleOption option;
+        option.palette = palette;
+        for (qreal ratio : {1.0, 2.0}) {
+            QPixmap pm = QApplication::style()->generatedIconPixmap(
+                QIcon::Disabled, icon.pixmap(QSize(16, 16), ratio), &option);
+            pm.setDevicePixelRatio(ratio);
+            grey.addPixmap(pm);
+        }
+    }
+    return grey;
 }
 
 }  // namespace jvo::monitor::qt

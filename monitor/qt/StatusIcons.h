@@ -9,8 +9,9 @@ namespace jvo::monitor::qt {
 
 enum class IconSet { Breaker, Subfeed };
 
-// The icon for a list and an image number 0..3 (others give the idle icon). UI thread.
-QIcon StatusIcon(IconSet set, int image);
+// The icon for a list and an image number 0..3 (others give the idle icon), greyed with the
+// palette's disabled colours (as the style draws a disabled icon) for stale readings. UI thread.
+QIcon StatusIcon(IconSet set, int image, bool stale = false);
 // The fill colour of an image (for tests and the icon drawing).
 QColor StatusColour(int image);
 

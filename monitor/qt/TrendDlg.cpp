@@ -24,16 +24,18 @@ QString Q(const std::string& s) {
     return QString::fromStdString(s);
 }
 
-QList<QPointF> Points(const std::vector<TrendPoint>& points, double& lo, double& hi, double& top) {
-    QList<QPointF> out;
-    out.reserve(static_cast<qsizetype>(points.size()));
+// The points split into the pieces between breaks (at least one, perhaps empty).
+std::vector<QList<QPointF>> Split(const std::vector<TrendPoint>& points, double& lo, double& hi,
+                                  double& top) {
+    std::vector<QList<QPointF>> pieces(1);
     for (const TrendPoint& p : points) {
-        out.append(QPointF(static_cast<double>(p.m_TimeMs), p.m_Amps));
+        if (p.m_Break && !pieces.back().isEmpty()) pieces.emplace_back();
+        pieces.back().append(QPointF(static_cast<double>(p.m_TimeMs), p.m_Amps));
         lo = std::min(lo, static_cast<double>(p.m_TimeMs));
         hi = std::max(hi, static_cast<double>(p.m_TimeMs));
         top = std::max(top, static_cast<double>(p.m_Amps));
     }
-    return out;
+    return pieces;
 }
 
 }  // namespace
@@ -94,6 +96,7 @@ void TrendDlg::ShowBreaker(int panel, int index) {
 void TrendDlg::Rebuild() {
     m_Chart->removeAllSeries();
     m_Series.clear();
+    m_More.clear();
     m_Poles.clear();
     const PanelRecord& rec = m_Config.m_Panels[m_Panel];
     const QChar letter = QLatin1Char(static_cast<char>('A' + m_Panel));
@@ -126,6 +129,7 @@ void TrendDlg::Rebuild() {
             s->setPen(pen);
         }
     }
+    m_More.resize(m_Series.size());
     setWindowTitle(tr("Trend - Panel %1, breaker %2 %3").arg(letter).arg(m_Breaker + 1).arg(name));
     m_Seen = ~uint64_t{0};
     Redraw();
@@ -136,10 +140,9 @@ void TrendDlg::Redraw() {
     double lo = INFINITY, hi = -INFINITY, top = 0, panelTop = 0;
     size_t k = 0;
     for (; k < m_Poles.size(); ++k)
-        m_Series[k]->replace(
-            Points(m_Trend.BreakerPole(m_Panel, m_Breaker, m_Poles[k]), lo, hi, top));
+        DrawLine(k, m_Trend.BreakerPole(m_Panel, m_Breaker, m_Poles[k]), lo, hi, top);
     for (int ph = 0; k < m_Series.size(); ++k, ++ph)
-        m_Series[k]->replace(Points(m_Trend.PanelPhase(m_Panel, ph), lo, hi, panelTop));
+        DrawLine(k, m_Trend.PanelPhase(m_Panel, ph), lo, hi, panelTop);
     if (lo > hi) {  // nothing yet: the last minute
         hi = static_cast<double>(QDateTime::currentMSecsSinceEpoch());
         lo = hi - 60'000;
@@ -150,6 +153,38 @@ void TrendDlg::Redraw() {
                      QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(hi)));
     m_Amps->setRange(0, top > 0 ? top * 1.1 : 1.0);
     m_PanelAmps->setRange(0, panelTop > 0 ? panelTop * 1.1 : 1.0);
+}
+
+std::vector<QLineSeries*> TrendDlg::Pieces(size_t line) const {
+    if (line >= m_Series.size()) return {};
+    std::vector<QLineSeries*> pieces{m_Series[line]};
+    pieces.insert(pieces.end(), m_More[line].begin(), m_More[line].end());
+    return pieces;
+}
+
+void TrendDlg::DrawLine(size_t k, const std::vector<TrendPoint>& points, double& lo, double& hi,
+                        double& top) {
+    const std::vector<QList<QPointF>> pieces = Split(points, lo, hi, top);
+    QLineSeries* first = m_Series[k];
+    std::vector<QLineSeries*>& more = m_More[k];
+    while (more.size() + 1 > pieces.size()) {
+        m_Chart->removeSeries(more.back());
+        delete more.back();
+        more.pop_back();
+    }
+    while (more.size() + 1 < pieces.size()) {
+        auto* s = new QLineSeries(m_Chart);
+        m_Chart->addSeries(s);
+        s->attachAxis(m_Time);
+        s->attachAxis(k < m_Poles.size() ? m_Amps : m_PanelAmps);
+        s->setPen(first->pen());  // the same line, only broken
+        for (QLegendMarker* marker : m_Chart->legend()->markers(s))
+            marker->setVisible(false);
+        more.push_back(s);
+    }
+    first->replace(pieces[0]);
+    for (size_t i = 1; i < pieces.size(); ++i)
+        more[i - 1]->replace(pieces[i]);
 }
 
 void TrendDlg::changeEvent(QEvent* event) {

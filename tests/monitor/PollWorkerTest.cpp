@@ -120,10 +120,10 @@ TEST_F(PollWorkerTest, ReadsLogsThenCyclesThroughEveryReadingAndNotifies) {
     EXPECT_EQ(notes.Wakes(), 1);  // nobody took the first batch, so no second wake-up
 }
 
-TEST_F(PollWorkerTest, StopDuringARunOfEventReadsIsSeenAtTheNextPollPoint) {
+TEST_F(PollWorkerTest, StopDuringARunOfEventReadsIsAnsweredBeforeTheNextEvent) {
     for (int i = 0; i < 40; ++i)
         unit.LogEvent(0, 6001);
-    std::atomic<int> events{0}, statesAfterStop{0};
+    std::atomic<int> events{0};
     std::atomic<bool> runUnderWay{false}, stopPosted{false};
     hook = [&](uint8_t c) {
         if (c == CMD_GET_EVENT && ++events == 5) {
@@ -131,7 +131,6 @@ TEST_F(PollWorkerTest, StopDuringARunOfEventReadsIsSeenAtTheNextPollPoint) {
             // Hold the run until the stop waits in the mailbox.
             stopPosted = ipc.RequestEvent().WaitWithoutTaking(20000);
         }
-        if (c == CMD_GET_EVENT_LOG_STATUS && stopPosted) ++statesAfterStop;
     };
     StartWorker();
     ASSERT_TRUE(WaitUntil([&] { return runUnderWay.load(); }));
@@ -139,12 +138,40 @@ TEST_F(PollWorkerTest, StopDuringARunOfEventReadsIsSeenAtTheNextPollPoint) {
     EXPECT_TRUE(stopPosted);
     worker->Stop();
     EXPECT_EQ(worker->End(), PollEnd::STOPPED);
-    // The run went on to its end, then the poll point before log 1's state took the stop.
-    EXPECT_EQ(logs[0].Size(), 41u);
-    EXPECT_EQ(events.load(), 41);
-    EXPECT_EQ(statesAfterStop.load(), 0);
-    EXPECT_EQ(logs[1].Size(), 0u);
+    // The poll point before the sixth event took the stop: a long run cannot hold up an exit.
+    EXPECT_EQ(events.load(), 5);
+    EXPECT_EQ(logs[0].Size(), 5u);
     EXPECT_EQ(worker->Cycles(), 0u);
+}
+
+// A unit that refuses its events: the readings go on at full speed, each cycle asks for at most
+// one event, the unit is never called silent; once it gives them again the log catches up, at
+// most kEventsPerCycle a cycle, without a gap or a double.
+TEST_F(PollWorkerTest, RefusedEventsNeitherStarveTheReadingsNorMakeTheUnitSilent) {
+    std::atomic<int> events{0};
+    hook = [&](uint8_t c) { events += c == CMD_GET_EVENT; };
+    StartWorker();
+    ASSERT_TRUE(CyclesPass(1));
+    sim::SerialFaults refuse;
+    refuse.refuseCommand = CMD_GET_EVENT;
+    port.SetFaults(refuse);
+    for (int i = 0; i < 100; ++i)
+        unit.LogEvent(0, 6001, static_cast<uint16_t>(i));
+    ASSERT_TRUE(CyclesPass(1));
+    const int eventsBefore = events.load();
+    const uint64_t cycles = worker->Cycles();
+    workerClock.Advance(60000);  // long past the not-answering time
+    ASSERT_TRUE(CyclesPass(5));
+    EXPECT_LE(events.load() - eventsBefore, static_cast<int>(worker->Cycles() - cycles) + 1);
+    EXPECT_FALSE(worker->NotAnswering());
+    EXPECT_EQ(logs[0].Size(), 1u);
+
+    port.SetFaults({});
+    ASSERT_TRUE(WaitUntil([&] { return logs[0].Size() == 101u; }));
+    const std::vector<EventRecord> got = logs[0].Events();
+    for (size_t i = 0; i < got.size(); ++i)
+        EXPECT_EQ(got[i].m_Index, i);
+    EXPECT_TRUE(notes.Trouble().empty());
 }
 
 class WrapTest : public PollWorkerTest {
@@ -224,6 +251,10 @@ TEST_F(PollWorkerTest, UnitThatStopsAnsweringIsReportedOnceAndPolledAgainWhenItC
     silent.silent = true;
     port.SetFaults(silent);
     const uint64_t cycles = worker->Cycles();
+    // A refusal already under way would restart the 5 s: the clock moves once the request after
+    // it, sent to the silent unit, has failed.
+    const uint64_t failures = worker->Failures();
+    ASSERT_TRUE(WaitUntil([&] { return worker->Failures() >= failures + 2; }));
     workerClock.Advance(4900);
     std::this_thread::sleep_for(std::chrono::milliseconds(400));
     EXPECT_FALSE(worker->NotAnswering());
@@ -332,6 +363,83 @@ TEST(PollWorkerLink, EndedProxyConnectionIsReopenedAndAStopIsNotHeldUp) {
                                                 {monitor::TROUBLE_TRANSPORT_LOST, 0},
                                                 {monitor::TROUBLE_TRANSPORT_LOST, 1}}));
     backend.Cancel();
+}
+
+// The proxy server's unit, swapped for another as a unit restarts behind a proxy that keeps its
+// clients' connections: the monitor sees no transport loss.
+class SwappableBackend final : public IUnitBackend {
+public:
+    explicit SwappableBackend(sim::SimUnitBackend* unit) : m_Unit(unit) {}
+    void Swap(sim::SimUnitBackend* unit) { m_Unit = unit; }
+    bool Transact(uint8_t address, const uint8_t* request, int32_t length,
+                  std::vector<uint8_t>& reply, int32_t timeoutMs) override {
+        return m_Unit.load()->Transact(address, request, length, reply, timeoutMs);
+    }
+
+private:
+    std::atomic<sim::SimUnitBackend*> m_Unit;
+};
+
+// The unit restarts behind the proxy: first with a fresh log whose newest index is lower than the
+// copy's, then, after more than 5 s without an answer, with a log that ends at the same index as
+// the one before. Each time the copy follows the new unit's log and the readings go on.
+TEST(PollWorkerLink, UnitRestartedBehindAProxyIsFollowed) {
+    ManualClock unitClock(10'000), workerClock(0);
+    const auto unitAt = [&](int64_t wall) {
+        return std::make_unique<sim::SimUnit>(unitClock, sim::MakeDemoConfig(), SeededOptions(),
+                                              [wall] { return wall; });
+    };
+    std::unique_ptr<sim::SimUnit> units[] = {unitAt(kNoon), unitAt(kNoon + 60),
+                                             unitAt(kNoon + 120)};
+    for (int i = 0; i < 5; ++i)
+        units[0]->LogEvent(0, 6001);  // newest index 5
+    sim::SimUnitBackend backends[] = {sim::SimUnitBackend(*units[0]),
+                                      sim::SimUnitBackend(*units[1]),
+                                      sim::SimUnitBackend(*units[2])};
+    SwappableBackend backend(&backends[0]);
+    ProxyServerOptions options;
+    options.port = 0;
+    ProxyServer server(backend, options);
+    ASSERT_TRUE(server.Start());
+    UnitLink link;
+    ASSERT_TRUE(link.OpenProxy("127.0.0.1:" + std::to_string(server.Port())));
+    const UnitConfig config = units[0]->Current();
+    ReadingsStore readings;
+    monitor::EventLogStores logs;
+    monitor::NotifyQueue notify;
+    NoteCollector notes(notify);
+    CPolledIPC ipc;
+    PollWorker worker(ipc, link, config, readings, logs, notify, workerClock);
+    worker.Launch();
+    ASSERT_EQ(ipc.Post(PollCmdStart, 0), 0);
+    ASSERT_TRUE(WaitUntil([&] { return worker.Cycles() >= 1; }));
+    ASSERT_EQ(logs[0].LastIndex(), 5);
+    const auto follows = [&](const sim::SimUnit& unit) {
+        const uint64_t cycles = worker.Cycles();
+        return WaitUntil([&] { return worker.Cycles() >= cycles + 2; }) &&
+               logs[0].Events().back().m_Time == unit.Events(0).back().time &&
+               logs[0].LastIndex() == unit.Events(0).back().index;
+    };
+
+    backend.Swap(&backends[1]);
+    EXPECT_TRUE(follows(*units[1]));
+    EXPECT_EQ(logs[0].LastIndex(), 0);
+
+    sim::UnitFaults silent;
+    silent.silent = true;
+    const uint64_t failures = worker.Failures();
+    backends[1].SetFaults(silent);
+    // Once a request failed no reply can come: only then does the clock move past the 5 s.
+    ASSERT_TRUE(WaitUntil([&] { return worker.Failures() > failures; }));
+    workerClock.Advance(6000);
+    ASSERT_TRUE(WaitUntil([&] { return worker.NotAnswering(); }));
+    backend.Swap(&backends[2]);
+    ASSERT_TRUE(WaitUntil([&] { return !worker.NotAnswering(); }));
+    EXPECT_TRUE(follows(*units[2]));
+    EXPECT_FALSE(worker.TransportLost());
+    worker.Stop();
+    for (sim::SimUnitBackend& b : backends)
+        b.Cancel();
 }
 
 }  // namespace

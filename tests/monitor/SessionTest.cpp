@@ -1,6 +1,11 @@
 // The monitor session as a window drives it: the connect sequence over a COM port and through the
 // proxy server, its failures and their messages, then the commands on the command thread.
+#include <netinet/in.h>
 #include <stdlib.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
 
 #include "link/Commands.h"
 #include "monitor/MonitorSession.h"
@@ -198,6 +203,56 @@ TEST_F(SessionTest, ConnectThroughTheProxyAfterAServerThatIsNotThere) {
     EXPECT_GT(session->Readings().Panel(0).m_Vll[0], 100);
     // A stop while the worker polls ends it at a poll point.
     session->Exit();
+    EXPECT_EQ(session->Worker().End(), monitor::PollEnd::STOPPED);
+}
+
+// A listener on a loopback port whose queue is full: a connect to it waits without an answer, as
+// one to a server behind a dropped network does.
+class FullListener {
+public:
+    explicit FullListener(uint16_t port) {
+        m_Listen = ::socket(AF_INET, SOCK_STREAM, 0);
+        const int on = 1;
+        ::setsockopt(m_Listen, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(port);
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        m_Ok = ::bind(m_Listen, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+               ::listen(m_Listen, 0) == 0;
+        for (int i = 0; m_Ok && i < 2; ++i) {  // fill the queue, never accepted
+            m_Fill[i] = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+            ::connect(m_Fill[i], reinterpret_cast<sockaddr*>(&a), sizeof a);
+        }
+    }
+    ~FullListener() {
+        for (int fd : {m_Listen, m_Fill[0], m_Fill[1]})
+            if (fd >= 0) ::close(fd);
+    }
+    bool Ok() const { return m_Ok; }
+
+private:
+    int m_Listen = -1;
+    int m_Fill[2] = {-1, -1};
+    bool m_Ok = false;
+};
+
+// Exit while the worker reconnects to a proxy whose connect is never answered (10 s): the
+// session ends within a second. (A long transaction is the window journey's case.)
+TEST_F(SessionTest, ExitIsPromptWhileTheWorkerReconnects) {
+    Open();
+    ui.Choose(ProxyChoice(ProxyAddress()));
+    ASSERT_EQ(Connect(), 1);
+    ASSERT_TRUE(WaitUntil([&] { return session->Worker().Cycles() >= 1; }));
+    const uint16_t port = proxy.server.Port();
+    proxy.Stop();
+    ASSERT_TRUE(WaitUntil([&] { return session->Worker().TransportLost(); }));
+    FullListener full(port);
+    ASSERT_TRUE(full.Ok());
+    std::this_thread::sleep_for(std::chrono::milliseconds(1600));  // the first reopen is 1 s on
+    const auto start = std::chrono::steady_clock::now();
+    session->Exit();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
     EXPECT_EQ(session->Worker().End(), monitor::PollEnd::STOPPED);
 }
 

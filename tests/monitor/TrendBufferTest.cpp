@@ -69,5 +69,17 @@ TEST_F(TrendBufferTest, KeepsOnlyTheSpan) {
     EXPECT_NE(trend.Generation(), before);
 }
 
+TEST_F(TrendBufferTest, AGapBreaksTheLinesAtTheFirstFrameAfterIt) {
+    ASSERT_TRUE(Take(0, 100'000, 0));
+    trend.MarkGap();
+    ASSERT_TRUE(Take(0, 109'000, 1));
+    ASSERT_TRUE(Take(0, 110'000, 1));
+    EXPECT_EQ(trend.PanelPhase(0, 0),
+              (std::vector<TrendPoint>{{100'000, 0}, {109'000, 1, true}, {110'000, 1}}));
+    // Once the frame before the gap falls out of the span, the line starts unbroken.
+    ASSERT_TRUE(Take(0, 111'000, 2));
+    EXPECT_FALSE(trend.BreakerPole(0, 0, 0).front().m_Break);
+}
+
 }  // namespace
 }  // namespace jvo

@@ -1,7 +1,6 @@
 // Screenshots of the main window in each state, written as PNG files to $JVO_SCREENSHOT_DIR (or
 // the test's own folder): both lists in both views, an alarm, the trouble line, the event log,
 // and the dark palette. Each is checked for what it must show.
-#include <QDir>
 #include <QLabel>
 #include <QPushButton>
 #include <QStyle>
@@ -14,15 +13,6 @@
 
 namespace jvo::test {
 namespace {
-
-QString ShotDir() {
-    const char* env = std::getenv("JVO_SCREENSHOT_DIR");
-    const QString dir = env && *env
-                            ? QString::fromLocal8Bit(env)
-                            : QString::fromLocal8Bit(std::getenv("JVO_TEST_TMP")) + "/screenshots";
-    QDir().mkpath(dir);
-    return dir;
-}
 
 QImage Shot(QWidget* w, const QString& name) {
     QApplication::processEvents();
@@ -45,19 +35,6 @@ double MeanLightness(const QImage& image) {
         for (int x = 0; x < image.width(); x += 4)
             sum += image.pixelColor(x, y).lightnessF();
     return sum / ((image.height() / 4 + 1) * (image.width() / 4 + 1));
-}
-
-QPalette DarkPalette() {
-    QPalette p;
-    p.setColor(QPalette::Window, QColor(45, 45, 48));
-    p.setColor(QPalette::WindowText, QColor(230, 230, 230));
-    p.setColor(QPalette::Base, QColor(30, 30, 32));
-    p.setColor(QPalette::AlternateBase, QColor(45, 45, 48));
-    p.setColor(QPalette::Text, QColor(230, 230, 230));
-    p.setColor(QPalette::Button, QColor(55, 55, 58));
-    p.setColor(QPalette::ButtonText, QColor(230, 230, 230));
-    p.setColor(QPalette::Highlight, QColor(42, 130, 218));
-    return p;
 }
 
 TEST_F(WindowTest, ScreenshotsOfEachState) {

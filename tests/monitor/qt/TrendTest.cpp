@@ -1,7 +1,6 @@
 // The trend window on the real main window against the simulated unit: its series are the hour
 // kept from the notifications, it follows the palette, and a screenshot of it.
 #include <QChart>
-#include <QDir>
 #include <QLineSeries>
 #include <QStyle>
 #include <QStyleFactory>
@@ -13,15 +12,6 @@
 
 namespace jvo::test {
 namespace {
-
-QString TrendShotDir() {
-    const char* env = std::getenv("JVO_SCREENSHOT_DIR");
-    const QString dir = env && *env
-                            ? QString::fromLocal8Bit(env)
-                            : QString::fromLocal8Bit(std::getenv("JVO_TEST_TMP")) + "/screenshots";
-    QDir().mkpath(dir);
-    return dir;
-}
 
 TEST_F(WindowTest, TrendWindowDrawsTheKeptHour) {
     QApplication::setStyle(QStyleFactory::create("Fusion"));
@@ -80,17 +70,12 @@ TEST_F(WindowTest, TrendWindowDrawsTheKeptHour) {
 
     QApplication::processEvents();
     const QImage light = trend->grab().toImage();
-    EXPECT_TRUE(light.save(TrendShotDir() + "/monitor-trend.png", "PNG"));
+    EXPECT_TRUE(light.save(ShotDir() + "/monitor-trend.png", "PNG"));
     // The chart follows a dark palette.
-    QPalette dark;
-    dark.setColor(QPalette::Window, QColor(45, 45, 48));
-    dark.setColor(QPalette::WindowText, QColor(230, 230, 230));
-    dark.setColor(QPalette::Base, QColor(30, 30, 32));
-    dark.setColor(QPalette::Text, QColor(230, 230, 230));
-    trend->setPalette(dark);
+    trend->setPalette(DarkPalette());
     QApplication::processEvents();
     const QImage darkShot = trend->grab().toImage();
-    EXPECT_TRUE(darkShot.save(TrendShotDir() + "/monitor-trend-dark.png", "PNG"));
+    EXPECT_TRUE(darkShot.save(ShotDir() + "/monitor-trend-dark.png", "PNG"));
     const QPoint inside(trend->width() / 2, trend->height() - 12);  // below the legend
     EXPECT_GT(light.pixelColor(inside).lightness(), 128);
     EXPECT_LT(darkShot.pixelColor(inside).lightness(), 128);

@@ -4,6 +4,7 @@
 // QApplication on the offscreen platform, and helpers that act as the user would on the dialogs
 // the windows open (message boxes, save dialogs).
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QMessageBox>
@@ -66,6 +67,34 @@ inline bool SaveAs(const std::string& path) {
     d->selectFile(QString::fromStdString(path));
     static_cast<QDialog*>(d)->accept();  // as the Save button does
     return Pump([&] { return Visible<QFileDialog>("saveDump") == nullptr; });
+}
+
+// Where screenshots go: $JVO_SCREENSHOT_DIR, or the test's own folder.
+inline QString ShotDir() {
+    const char* env = std::getenv("JVO_SCREENSHOT_DIR");
+    const QString dir = env && *env
+                            ? QString::fromLocal8Bit(env)
+                            : QString::fromLocal8Bit(std::getenv("JVO_TEST_TMP")) + "/screenshots";
+    QDir().mkpath(dir);
+    return dir;
+}
+
+// A dark desktop's palette, with its own (dimmer) colours for disabled text and fields.
+inline QPalette DarkPalette() {
+    QPalette p;
+    p.setColor(QPalette::Window, QColor(45, 45, 48));
+    p.setColor(QPalette::WindowText, QColor(230, 230, 230));
+    p.setColor(QPalette::Base, QColor(30, 30, 32));
+    p.setColor(QPalette::AlternateBase, QColor(45, 45, 48));
+    p.setColor(QPalette::Text, QColor(230, 230, 230));
+    p.setColor(QPalette::Button, QColor(55, 55, 58));
+    p.setColor(QPalette::ButtonText, QColor(230, 230, 230));
+    p.setColor(QPalette::Highlight, QColor(42, 130, 218));
+    for (const QPalette::ColorRole role :
+         {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        p.setColor(QPalette::Disabled, role, QColor(110, 110, 110));
+    p.setColor(QPalette::Disabled, QPalette::Base, QColor(45, 45, 48));
+    return p;
 }
 
 inline void PressKey(QWidget* w, int key) {

@@ -20,7 +20,8 @@ PollWorker::PollWorker(CPolledIPC& ipc, UnitLink& link, const UnitConfig& config
       m_Clock(clock),
       m_Timings(timings),
       m_Limits(limits),
-      m_Freshness(clock) {}
+      m_Freshness(clock),
+      m_Recovery(link, "PollWorker", {timings.reopenFirstMs, timings.reopenMaxMs}, clock) {}
 
 PollWorker::~PollWorker() {
     Stop();
@@ -175,32 +176,32 @@ bool PollWorker::Failed() {
 }
 
 bool PollWorker::Reopen() {
-    if (!m_Lost.load()) {
-        m_Lost = true;
-        m_ReopenDelayMs = m_Timings.reopenFirstMs;
-        JVO_LOG1("PollWorker::Reopen() Transport lost: %s", m_Link.TransportLostReason());
-        m_Notify.Post(WM_APP_LINK_TROUBLE, TROUBLE_TRANSPORT_LOST, 1);
-    }
-    // A command that comes during the wait ends it; it is answered at the next poll point and
+    if (!m_Lost.exchange(true)) m_Notify.Post(WM_APP_LINK_TROUBLE, TROUBLE_TRANSPORT_LOST, 1);
+    // A command that comes during a wait ends it; it is answered at the next poll point and
     // the reopening goes on after that.
-    while (!PauseFor(m_ReopenDelayMs)) {
-        if (m_Link.Reopen()) {
-            m_Lost = false;
-            m_FailsInRow = 0;
-            m_LastReplyMs = m_Clock.NowMs();
-            JVO_LOG1("PollWorker::Reopen() Transport reopened");
-            m_Notify.Post(WM_APP_LINK_TROUBLE, TROUBLE_TRANSPORT_LOST, 0);
-            // The unit may have restarted meanwhile: every log's copy is checked again.
-            m_Resync.fill(true);
-            return true;
-        }
-        m_ReopenDelayMs = std::min(m_ReopenDelayMs * 2, m_Timings.reopenMaxMs);
-        if (m_Limits.giveUpAfterFails > 0 && ++m_FailsInRow >= m_Limits.giveUpAfterFails) {
-            m_GaveUp = true;
-            return false;
+    const LinkRecovery::Wait wait = [this](int32_t ms) { return PauseFor(ms); };
+    for (;;) {
+        switch (m_Recovery.TryOnce(wait)) {
+            case LinkRecovery::Step::Healthy:
+            case LinkRecovery::Step::Reopened:
+                m_Lost = false;
+                m_FailsInRow = 0;
+                m_LastReplyMs = m_Clock.NowMs();
+                m_Notify.Post(WM_APP_LINK_TROUBLE, TROUBLE_TRANSPORT_LOST, 0);
+                // The unit may have restarted meanwhile: every log's copy is checked again.
+                m_Resync.fill(true);
+                return true;
+            case LinkRecovery::Step::StillLost:
+                if (m_Limits.giveUpAfterFails > 0 && ++m_FailsInRow >= m_Limits.giveUpAfterFails) {
+                    m_GaveUp = true;
+                    return false;
+                }
+                break;
+            case LinkRecovery::Step::Interrupted:
+            case LinkRecovery::Step::Closed:
+                return false;
         }
     }
-    return false;
 }
 
 bool PollWorker::Refused() const {

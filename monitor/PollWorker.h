@@ -13,9 +13,10 @@
 // - after 3 failed attempts in a row the worker pauses between attempts (back to full speed on
 //   the first reply);
 // - a transport that is lost (device hung up, proxy connection ended) is reopened, first after
-//   1 s and then backing off to every 5 s, and the cycle goes on where it was; a unit that gives no
-//   reply for 5 s on a healthy transport is reported and retried as before. A unit that answers
-//   with a refusal is answering: it is never reported as not answering.
+//   1 s and then backing off to every 5 s (LinkRecovery: only onto its own device), and the cycle
+//   goes on where it was; a unit that gives no reply for 5 s on a healthy transport is reported
+//   and retried as before. A unit that answers with a refusal is answering: it is never reported
+//   as not answering.
 // Each trouble state is notified once when it begins and once when it ends. A command that arrives
 // during a pause or a reopen wait ends the wait and is answered at the next poll point.
 //
@@ -36,6 +37,7 @@
 #include "base/Clock.h"
 #include "config/UnitConfig.h"
 #include "link/Commands.h"
+#include "link/LinkRecovery.h"
 #include "link/UnitClient.h"
 #include "link/UnitLink.h"
 #include "monitor/EventLogStore.h"
@@ -159,6 +161,7 @@ private:
     std::atomic<uint64_t> m_Failures{0};
     std::atomic<PollEnd> m_End{PollEnd::RUNNING};
     ReadingFreshness m_Freshness;
+    LinkRecovery m_Recovery;  // the way back from a lost transport, on the worker's timings
 
     // Worker thread only.
     UnitClient* m_Client = nullptr;
@@ -167,7 +170,6 @@ private:
     int m_FailsInRow = 0;
     bool m_GaveUp = false;
     uint64_t m_LastReplyMs = 0;
-    int32_t m_ReopenDelayMs = 0;
     std::array<bool, 3> m_Resync{};                 // per log: resynchronise at its next event step
     std::array<int, 3> m_LoggedResume{-1, -1, -1};  // per log: the resume point last logged
 };

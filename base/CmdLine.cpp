@@ -11,6 +11,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "base/Version.h"
+
 namespace jvo::cmdline {
 
 namespace {
@@ -110,6 +112,16 @@ bool ParseListenAddress(std::string_view text, std::string& address, uint16_t& p
     }
     port = p;
     return true;
+}
+
+std::string VersionText(std::string_view program, std::string_view more) {
+    std::string text(program);
+    text += " (JVO service software) ";
+    text += kVersion;
+    text += '\n';
+    text += more;
+    if (!more.empty() && more.back() != '\n') text += '\n';
+    return text;
 }
 
 std::string ErrorText(int err) {

@@ -51,6 +51,10 @@ std::string ListenFailure(const std::string& address, uint16_t port);
 // trying it the way the link opens it.
 std::string SerialDeviceProblem(const std::string& path);
 
+// The answer to --version: "<program> (JVO service software) <version>", then the lines in
+// `more` (a window program's build number). The first line has the form help2man reads.
+std::string VersionText(std::string_view program, std::string_view more = {});
+
 // Writes all of `text` to `stream` and flushes it; false when that fails (a full disk, a closed
 // pipe). Standard output written this way makes a program exit with kExitOutput on failure.
 bool WriteAll(FILE* stream, std::string_view text);

@@ -188,6 +188,10 @@ ParseStatus ParseExporterArgs(int argc, const char* const* argv, ExporterOptions
             options.m_Help = true;
             return ParseStatus::OK;
         }
+        if (arg == "--version") {
+            options.m_Version = true;
+            return ParseStatus::OK;
+        }
         std::string_view name = arg, value;
         const bool inlineValue = cmdline::SplitInlineValue(arg, name, value);
         if (name != "--listen" && name != "--config") {
@@ -239,6 +243,7 @@ std::string ExporterUsage() {
            "  --config FILE         more units, one a line, and an optional line\n"
            "                        \"listen [ADDR:]PORT\"; '#' starts a comment line\n"
            "  --help                this text\n"
+           "  --version             the version of the program\n"
            "Options take their value as the next argument or after '=' (--listen=9650).\n"
            "\n"
            "Exit status: 0 stopped by SIGINT or SIGTERM, 1 cannot listen, 3 the configuration\n"

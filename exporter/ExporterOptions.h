@@ -30,6 +30,7 @@ struct ExporterOptions {
     uint16_t m_ListenPort = kDefaultListenPort;
     std::vector<UnitEntry> m_Units;
     bool m_Help = false;
+    bool m_Version = false;  // --version
 };
 
 enum class ParseStatus { OK, USAGE, FILE };

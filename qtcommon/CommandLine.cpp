@@ -26,6 +26,10 @@ bool CommandLine::Parse(const std::vector<std::string>& args) {
             m_Help = true;
             continue;
         }
+        if (a == "--version") {
+            m_Version = true;
+            continue;
+        }
         if (a.size() < 3 || a.compare(0, 2, "--") != 0) {
             m_Error = "unexpected argument '" + a + "'";
             return false;

@@ -20,6 +20,11 @@ command -v file >/dev/null || need+=(file)
 command -v groff >/dev/null || need+=(groff-base)
 command -v desktop-file-validate >/dev/null || need+=(desktop-file-utils)
 command -v systemd-analyze >/dev/null || need+=(systemd)
+command -v lintian >/dev/null || need+=(lintian)
+command -v help2man >/dev/null || need+=(help2man)
+command -v appstreamcli >/dev/null || need+=(appstream)
+command -v man >/dev/null || need+=(man-db)
+[ -f /usr/share/bash-completion/bash_completion ] || need+=(bash-completion)
 ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 || need+=(libclang-rt-dev)
 if [ ${#need[@]} -gt 0 ]; then
     echo "Installing: ${need[*]}"

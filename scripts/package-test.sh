@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Builds the release preset and the Debian packages (jvo-tools, jvo-proxy, jvo-exporter,
-# jvo-desktop), checks them with lintian, shows that the proxy server and the exporter need no
-# Qt library, installs jvo-exporter alone and then all of them with apt, checks what they
-# installed (every program answers --version and --help from /usr/bin, the completion, desktop
-# entries, AppStream data, manual pages and service units are valid), purges them and checks that
-# nothing of them is left.
+# jvo-desktop and the transitional jvo), checks them with lintian, shows that the proxy server
+# and the exporter need no Qt library, installs jvo-exporter alone and then all four with apt,
+# checks what they installed (every program answers --version and --help from /usr/bin, the
+# completion, desktop entries, AppStream data, manual pages and service units are valid), purges
+# them and checks that nothing of them is left. With JVO_FORMER_PACKAGE naming the former single
+# package's .deb (jvo 0.1.0) it also checks the upgrade from it.
 #
 # Needs root (apt-get and dpkg), as on the CI machine; elsewhere it uses sudo. The release build
 # directory build/release is reused, so a second run only rebuilds what changed.
@@ -81,18 +82,20 @@ for pkg in jvo-tools jvo-proxy jvo-exporter jvo-desktop; do
     [ -n "${deb_of[$pkg]:-}" ] && packages+=("$pkg") && echo "package: ${deb_of[$pkg]#"$root"/}"
 done
 [ ${#packages[@]} -gt 0 ] || { echo "FAIL no package made" >&2; exit 1; }
+[ -f "$build/jvo_${version}_all.deb" ] || fail "transitional package jvo not made"
 debs=()
 for pkg in "${packages[@]}"; do debs+=("${deb_of[$pkg]}"); done
+all_debs=("${debs[@]}" "$build"/jvo_"${version}"_all.deb)
 
 echo "=== lintian ==="
 # Every error and warning fails; information and pedantic notes are shown. Overrides, each with
 # its reason, are in packaging/debian/lintian-overrides.
-hints=$(lintian -I -E --pedantic "${debs[@]}" 2>&1 | grep -v 'with root privileges') || true
+hints=$(lintian -I -E --pedantic "${all_debs[@]}" 2>&1 | grep -v 'with root privileges') || true
 [ -z "$hints" ] || printf '%s\n' "$hints"
 if grep -qE '^[EW]: ' <<<"$hints"; then
     fail "lintian: $(grep -cE '^[EW]: ' <<<"$hints") error(s) or warning(s)"
 else
-    pass "lintian -I -E --pedantic: no error or warning in ${packages[*]}"
+    pass "lintian -I -E --pedantic: no error or warning in ${packages[*]} jvo (transitional)"
 fi
 
 echo "=== no Qt for the proxy server and the exporter ==="
@@ -264,30 +267,61 @@ done
 grep -q '^/usr/lib/udev/rules.d/.*\.rules$' <<<"$installed" && pass "udev rule installed" ||
     fail "no udev rule installed"
 
+# Purges the packages and checks that nothing they installed is left, nor links, masks or the
+# state of deb-systemd-helper for the services.
+purge_and_check() {  # label
+    apt_get purge "${packages[@]}" >/dev/null
+    for pkg in "${packages[@]}"; do
+        [ "$(status_of "$pkg")" = not-installed ] || fail "$1: $pkg still known to dpkg"
+    done
+    local left="" path
+    while read -r path; do
+        [ -n "$path" ] && [ "$path" != /. ] || continue
+        [ -e "$path" ] || [ -L "$path" ] || continue
+        # A directory that was there before the packages (such as /usr/bin) stays; anything
+        # else they installed must be gone.
+        if [ -d "$path" ] && [ ! -L "$path" ] && grep -qxF "$path" <<<"$preexisting"; then
+            continue
+        fi
+        left+=" $path"
+    done <<<"$installed"
+    left+=$(find /etc/systemd/system /var/lib/systemd/deb-systemd-helper-enabled \
+        /var/lib/systemd/deb-systemd-helper-masked -name 'jvo-*' -printf ' %p' 2>/dev/null || true)
+    [ -z "$left" ] && pass "$1 left nothing" || fail "$1: left behind:$left"
+}
+
 echo "=== purge ==="
 # An administrator's enabling of a service is undone by the purge too.
 for p in jvo-proxy jvo-exporter; do
     [[ " ${built[*]} " == *" $p "* ]] && $sudo systemctl enable "$p.service" >/dev/null 2>&1 || true
 done
-apt_get purge "${packages[@]}" >/dev/null
-for pkg in "${packages[@]}"; do
-    [ "$(status_of "$pkg")" = not-installed ] || fail "apt-get purge: $pkg still known to dpkg"
-done
-left=""
-while read -r path; do
-    [ -n "$path" ] && [ "$path" != /. ] || continue
-    [ -e "$path" ] || [ -L "$path" ] || continue
-    # A directory that was there before the packages (such as /usr/bin) stays; anything else
-    # they installed must be gone.
-    if [ -d "$path" ] && [ ! -L "$path" ] && grep -qxF "$path" <<<"$preexisting"; then
-        continue
+purge_and_check "apt-get purge"
+
+# With JVO_FORMER_PACKAGE=path/to/jvo_0.1.0_amd64.deb: the former single package, with a changed
+# setting and an enabled service, is upgraded to the transitional package jvo; the setting and
+# the enabling survive that and the removal of jvo.
+former=${JVO_FORMER_PACKAGE:-}
+transitional=$(ls "$build/jvo_${version}_all.deb" 2>/dev/null || true)
+if [ -n "$former" ] && [ -n "$transitional" ] && [ -n "${deb_of[jvo-proxy]:-}" ]; then
+    echo "=== upgrade from ${former##*/} ==="
+    apt_get install "$former" >/dev/null
+    echo '# changed by package-test' | $sudo tee -a /etc/jvo/proxy.conf >/dev/null
+    $sudo systemctl enable jvo-proxy.service >/dev/null 2>&1
+    wants=/etc/systemd/system/multi-user.target.wants/jvo-proxy.service
+    apt_get install "$transitional" "${debs[@]}" >/dev/null
+    kept() { grep -qx '# changed by package-test' /etc/jvo/proxy.conf && [ -L "$wants" ]; }
+    if [ "$(dpkg-query -W -f '${Version}' jvo)" = "$version" ] && kept &&
+        [ -z "$(find /etc/jvo -name '*.dpkg-*')" ]; then
+        pass "jvo upgraded to the transitional package; changed setting and enabling kept"
+    else
+        fail "upgrade from ${former##*/}: jvo $(dpkg-query -W -f '${Version}' jvo), setting or link lost"
     fi
-    left+=" $path"
-done <<<"$installed"
-# Nor may links, masks or the state of deb-systemd-helper stay behind for the services.
-left+=$(find /etc/systemd/system /var/lib/systemd/deb-systemd-helper-enabled \
-    /var/lib/systemd/deb-systemd-helper-masked -name 'jvo-*' -printf ' %p' 2>/dev/null || true)
-[ -z "$left" ] && pass "apt-get purge left nothing" || fail "left after purge:$left"
+    apt_get purge jvo >/dev/null
+    kept && pass "purging jvo kept the setting and the enabling" ||
+        fail "purging jvo lost the changed setting or the enabling"
+    installed=$(dpkg -L "${packages[@]}" | sort -u)
+    purge_and_check "apt-get purge after the upgrade"
+fi
 
 if [ $failures -ne 0 ]; then
     echo "package-test: $failures failure(s)" >&2

@@ -217,6 +217,10 @@ ParseStatus ParseExporterArgs(int argc, const char* const* argv, ExporterOptions
             options.m_Help = true;
             return ParseStatus::OK;
         }
+        if (arg == "--version") {
+            options.m_Version = true;
+            return ParseStatus::OK;
+        }
         std::string_view name = arg, value;
         const bool inlineValue = cmdline::SplitInlineValue(arg, name, value);
         if (name != "--listen" && name != "--config" && name != "--web-config") {
@@ -285,6 +289,7 @@ std::string ExporterUsage() {
            "                        key_file, client_ca_file, client_auth_type) and\n"
            "                        basic_auth_users (user: bcrypt hash); no other key\n"
            "  --help                this text\n"
+           "  --version             the version of the program\n"
            "Options take their value as the next argument or after '=' (--listen=9650).\n"
            "The command line's --listen and --web-config win over the file's lines.\n"
            "\n"

@@ -35,6 +35,10 @@ bool ParseProxyArgs(int argc, const char* const* argv, ProxyProgramOptions& opti
             options.help = true;
             continue;
         }
+        if (arg == "--version") {
+            options.version = true;
+            continue;
+        }
         if (arg == "--listen" || arg.rfind("--listen=", 0) == 0) {
             std::string listen;
             if (arg == "--listen") {

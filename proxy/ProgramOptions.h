@@ -13,6 +13,7 @@ struct ProxyProgramOptions {
     std::string listenAddress = "127.0.0.1";
     uint16_t listenPort = 43015;
     bool help = false;
+    bool version = false;           // --version
     std::vector<AllowedNet> allow;  // --allow ADDR[/BITS], repeatable
     // The unit to serve; set by the backend options (see BackendFactory.h).
     int comPort = -1;
@@ -24,7 +25,8 @@ struct ProxyProgramOptions {
 using BackendArgParser = std::function<int(int argc, const char* const* argv, int index,
                                            ProxyProgramOptions& options, std::string& error)>;
 
-// Parses "--listen [ADDR:]PORT", "--allow ADDR[/BITS]" (repeatable), "--help" and whatever
+// Parses "--listen [ADDR:]PORT", "--allow ADDR[/BITS]" (repeatable), "--help", "--version" and
+// whatever
 // `backendArgs` takes; every option also takes its value after '=' ("--listen=8000").
 // False with a message in `error`.
 bool ParseProxyArgs(int argc, const char* const* argv, ProxyProgramOptions& options,

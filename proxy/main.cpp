@@ -24,6 +24,7 @@ std::string Usage() {
                "                        this address or network (repeatable)\n") +
            jvo::BackendUsage() +
            "  --help                this text\n"
+           "  --version             the version of the program\n"
            "Options take their value as the next argument or after '=' (--com=5).\n"
            "Clients connect with --proxy HOST[:PORT] (HOST \".\" is this machine).\n"
            "\n"
@@ -44,6 +45,7 @@ int main(int argc, char** argv) {
         return kExitUsage;
     }
     if (options.help) return WriteAll(stdout, Usage()) ? kExitOk : kExitOutput;
+    if (options.version) return WriteAll(stdout, VersionText("jvo-proxy")) ? kExitOk : kExitOutput;
     if (options.comPort <= 0 && options.devicePath.empty()) {
         std::fprintf(stderr, "jvo-proxy: give the unit's port with --com N or --device PATH\n%s",
                      Usage().c_str());

@@ -78,6 +78,10 @@ bool CommandLine::Parse(const std::vector<std::string>& args) {
             m_Help = true;
             continue;
         }
+        if (a == "--version") {
+            m_Version = true;
+            continue;
+        }
         if (TakeToolkitOption(args, i)) continue;
         if (!m_Error.empty()) return false;
         if (a.size() < 3 || a.compare(0, 2, "--") != 0) {

@@ -3,7 +3,7 @@
 // - exit statuses: 0 done, 1 not completed (the user stopped it, or it failed), 3 a file could not
 //   be read or written, 4 the unit does not answer, 64 bad command line, 74 output error;
 // - options are "--name value" or "--name=value"; flags take no value; "--help" and "-h" ask for
-//   the usage text;
+//   the usage text, "--version" for the version;
 // - the toolkit's own options (-platform NAME, -style NAME, -reverse, ...; with one dash or two,
 //   as the toolkit reads them) are accepted and kept, in their order, for the toolkit.
 // A program describes its options, parses, and prints "<program>: <message>" and its usage on a
@@ -43,6 +43,7 @@ public:
     // The value as an integer in [lo, hi]; false (with Error() set) when it is not one.
     bool IntValue(const std::string& name, int lo, int hi, int& out);
     bool HelpWanted() const { return m_Help; }
+    bool VersionWanted() const { return m_Version; }
     const std::string& Error() const { return m_Error; }
 
 private:
@@ -54,6 +55,7 @@ private:
     std::map<std::string, std::string> m_Values;
     std::vector<std::string> m_Toolkit;
     bool m_Help = false;
+    bool m_Version = false;
     std::string m_Error;
 };
 

@@ -58,6 +58,7 @@ const char kUsage[] =
     "  --duplicate F      send a fraction F of replies twice\n"
     "  --reorder F        hold a fraction F of replies back until after the next reply\n"
     "  --help             this text\n"
+    "  --version          the version of the program\n"
     "Options take their value as the next argument or after '=' (--com=5).\n"
     "\n"
     "Exit status: 0 stopped by SIGINT or SIGTERM, 1 the unit could not be served, 3 the\n"
@@ -119,6 +120,11 @@ int ParseArgs(int argc, char** argv, Options& o) {
         const std::string a = argv[i];
         if (a == "--help" || a == "-h") {
             return jvo::cmdline::WriteAll(stdout, kUsage) ? -1 : jvo::cmdline::kExitOutput;
+        }
+        if (a == "--version") {
+            return jvo::cmdline::WriteAll(stdout, jvo::cmdline::VersionText("jvo-sim"))
+                       ? -1
+                       : jvo::cmdline::kExitOutput;
         }
         if (a == "--silent") {
             o.serial.faults.silent = true;

@@ -5,6 +5,7 @@
 
 #include "base/CmdLine.h"
 #include "link/PortDirectory.h"
+#include "monitor/Formats.h"
 #include "qtcommon/CommandLine.h"
 
 namespace jvo::monitor::qt {
@@ -23,6 +24,7 @@ const char* const kMonitorUsage =
     "                      icon view) and the event log as PNG files in DIR, print their\n"
     "                      paths and exit\n"
     "  --help              this text\n"
+    "  --version           the version of the program and the build number it shows\n"
     "Qt's own options (-style NAME, -platform NAME, -reverse, ...) are passed to Qt.\n"
     "The log also goes to $XDG_STATE_HOME/jvo/jvo-monitor.log.\n"
     "Exit status: 0 done, 1 not connected, 64 usage, 74 screenshot or this text not written.\n";
@@ -32,6 +34,11 @@ int ParseMonitorOptions(int argc, const char* const* argv, MonitorOptions& o) {
     if (!cl.Parse(argc, argv)) return UsageError("jvo-monitor", cl.Error(), kMonitorUsage);
     if (cl.HelpWanted()) {
         return cmdline::WriteAll(stdout, kMonitorUsage) ? jvo::qt::kExitOk : jvo::qt::kExitOutput;
+    }
+    if (cl.VersionWanted()) {
+        const std::string text =
+            cmdline::VersionText("jvo-monitor", "JVO/TKA Monitor " + MonitorBuildText());
+        return cmdline::WriteAll(stdout, text) ? jvo::qt::kExitOk : jvo::qt::kExitOutput;
     }
     if (cl.Has("com") + cl.Has("device") + cl.Has("proxy") > 1)
         return UsageError("jvo-monitor", "give only one of --com, --device and --proxy",

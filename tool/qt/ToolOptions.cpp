@@ -4,8 +4,10 @@
 #include <cstdio>
 
 #include "base/CmdLine.h"
+#include "base/FormatStr.h"
 #include "link/PortDirectory.h"
 #include "qtcommon/CommandLine.h"
+#include "tool/Texts.h"
 
 namespace jvo::tool::qt {
 
@@ -22,6 +24,7 @@ const char* const kToolUsage =
     "  --screenshot FILE  once connected (or offline), select the first breaker, save the\n"
     "                     window as a PNG file and exit\n"
     "  --help             this text\n"
+    "  --version          the version of the program and the build number it shows\n"
     "Qt's own options (-style NAME, -platform NAME, -reverse, ...) are passed to Qt.\n"
     "Exit status: 0 done, 1 not connected, 3 file problem, 64 usage, 74 screenshot or this\n"
     "text not written.\n";
@@ -35,6 +38,11 @@ int ParseToolOptions(int argc, const char* const* argv, ToolOptions& o) {
     if (!cl.Parse(argc, argv)) return UsageError("jvo-config", cl.Error(), kToolUsage);
     if (cl.HelpWanted()) {
         return cmdline::WriteAll(stdout, kToolUsage) ? kExitOk : kExitOutput;
+    }
+    if (cl.VersionWanted()) {
+        const std::string build = FormatStr("JVO Configuration Tool: Build %d", text::kToolBuild);
+        return cmdline::WriteAll(stdout, cmdline::VersionText("jvo-config", build)) ? kExitOk
+                                                                                    : kExitOutput;
     }
     if (cl.Has("com") + cl.Has("device") + cl.Has("offline") > 1)
         return UsageError("jvo-config", "give only one of --com, --device and --offline",

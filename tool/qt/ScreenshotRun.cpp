@@ -41,7 +41,7 @@ ScreenshotRun::ScreenshotRun(ToolApp& app, QString path, bool fileWanted)
 }
 
 int ScreenshotRun::FailureStatus() const {
-    return m_FileWanted ? jvo::qt::kExitFile : jvo::qt::kExitNotCompleted;
+    return m_FileWanted ? jvo::cmdline::kExitFile : jvo::cmdline::kExitFailed;
 }
 
 void ScreenshotRun::Step() {
@@ -68,7 +68,7 @@ void ScreenshotRun::Step() {
         std::printf("%s\n", m_Path.toLocal8Bit().constData());
     else
         std::fprintf(stderr, "jvo-config: cannot write %s\n", m_Path.toLocal8Bit().constData());
-    QApplication::exit(saved ? jvo::qt::kExitOk : jvo::qt::kExitOutput);
+    QApplication::exit(saved ? jvo::cmdline::kExitOk : jvo::cmdline::kExitOutput);
 }
 
 }  // namespace jvo::tool::qt

@@ -119,8 +119,8 @@ bool ParseOptions(const std::vector<Option>& rows, const OptionStyle& style,
             if (refuseTwice) return fail(style.twice, name);
         }
         seen[index] = true;
-        if (row->take && !row->take(haveValue ? std::string_view(value) : std::string_view(),
-                                    error))
+        if (row->take &&
+            !row->take(haveValue ? std::string_view(value) : std::string_view(), error))
             return false;
         if (row->ends) return true;
     }

@@ -30,8 +30,9 @@ struct Option {
     Takes takes = Takes::NOTHING;
     std::string meta{};  // the value in the help: "N", "[ADDR:]PORT"
     std::string help{};  // its lines, separated by '\n'; empty: not in the help
-    TakeValue take{};  // null: accepted, nothing kept
-    // The complaint when the value is missing, instead of the style's ("--listen needs [ADDR:]PORT").
+    TakeValue take{};    // null: accepted, nothing kept
+    // The complaint when the value is missing, instead of the style's ("--listen needs
+    // [ADDR:]PORT").
     std::string missing{};
     bool ends = false;   // parsing stops here, successfully (--help where nothing after it counts)
     bool again = false;  // may be given again where the style refuses a second time (--help)
@@ -55,8 +56,8 @@ struct OptionStyle {
     bool twiceFlags = true;   // `twice` also for flags
     bool twiceFirst = false;  // "given twice" before a missing value
     bool emptyIsMissing = false;  // "--com=" and "--com ''" have no value
-    bool splitFirst = false;  // every "--name=value" is first taken as "--name" "value"
-    bool dashDashEnds = false;  // "--" ends the options; what follows are arguments
+    bool splitFirst = false;      // every "--name=value" is first taken as "--name" "value"
+    bool dashDashEnds = false;    // "--" ends the options; what follows are arguments
     Looks looks = Looks::DASH;
 };
 

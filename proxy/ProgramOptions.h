@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "base/OptionTable.h"
 #include "proxy/AllowList.h"
 
 namespace jvo {
@@ -26,11 +27,18 @@ using BackendArgParser = std::function<int(int argc, const char* const* argv, in
                                            ProxyProgramOptions& options, std::string& error)>;
 
 // Parses "--listen [ADDR:]PORT", "--allow ADDR[/BITS]" (repeatable), "--help", "--version" and
-// whatever
-// `backendArgs` takes; every option also takes its value after '=' ("--listen=8000").
+// whatever `backendArgs` takes; every option also takes its value after '=' ("--listen=8000").
 // False with a message in `error`.
 bool ParseProxyArgs(int argc, const char* const* argv, ProxyProgramOptions& options,
                     std::string& error, const BackendArgParser& backendArgs = nullptr);
+
+// How jvo-proxy words its complaints (base/OptionTable.h), also for the backend's options.
+const cmdline::OptionStyle& ProxyOptionStyle();
+
+// The text of --help, with the help lines of the backend's options.
+std::string ProxyUsage(const std::string& backendHelp);
+// The column of the option texts in it.
+constexpr size_t kProxyHelpColumn = 24;
 
 // "[ADDR:]PORT" with a dotted-quad address (or "." for 127.0.0.1) and a port from 0 to 65535.
 bool ParseListenAddress(const std::string& text, std::string& address, uint16_t& port);

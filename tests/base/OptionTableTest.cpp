@@ -54,9 +54,8 @@ Parsed Parse(const OptionStyle& style, std::vector<std::string> args,
 }
 
 TEST(OptionTableTest, OneTableInEachProgramsHabits) {
-    const OptionStyle kept{.twice = "option %s given twice",
-                           .twiceFlags = false,
-                           .dashDashEnds = true};
+    const OptionStyle kept{
+        .twice = "option %s given twice", .twiceFlags = false, .dashDashEnds = true};
     Parsed p = Parse(kept, {"a", "--com=5", "-y", "--proxy", "--yes", "--", "--com", "-"});
     EXPECT_EQ(p.error, "");
     EXPECT_EQ(p.com, "5");

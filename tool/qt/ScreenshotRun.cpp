@@ -12,12 +12,12 @@
 
 namespace jvo::tool::qt {
 
-bool FindOwnerSlot(ToolApp& app, int kind, QPoint& centre) {
+bool FindOwnerSlot(ToolApp& app, ItemKind kind, QPoint& centre) {
     UserMap& map = app.Dlg().Map();
     const int panel = map.Panel();
     for (int s = 0; s < kPanelSlots; ++s) {
         const Slot& slot = map.PanelSlot(panel, s);
-        if (slot.m_Owner && slot.m_Owner->m_Kind == kind) {
+        if (slot.m_Owner && slot.m_Owner->m_Kind == OwnerKindOf(kind)) {
             centre = PanelPicture::SlotCentre(map, slot);
             return true;
         }

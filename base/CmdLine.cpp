@@ -5,6 +5,8 @@
 
 #include "base/Ipv4.h"
 
+#include "base/Version.h"
+
 namespace jvo::cmdline {
 
 namespace {
@@ -104,6 +106,16 @@ bool ParseListenAddress(std::string_view text, std::string& address, uint16_t& p
     }
     port = p;
     return true;
+}
+
+std::string VersionText(std::string_view program, std::string_view more) {
+    std::string text(program);
+    text += " (JVO service software) ";
+    text += kVersion;
+    text += '\n';
+    text += more;
+    if (!more.empty() && more.back() != '\n') text += '\n';
+    return text;
 }
 
 std::string ErrorText(int err) {

@@ -44,6 +44,10 @@ bool ParseNumber(std::string_view text, long lo, long hi, long& value);
 // a proxy server could not be opened, by the open's own status (link/LinkStatus.h).
 std::string ErrorText(int err);
 
+// The answer to --version: "<program> (JVO service software) <version>", then the lines in
+// `more` (a window program's build number). The first line has the form help2man reads.
+std::string VersionText(std::string_view program, std::string_view more = {});
+
 // Writes all of `text` to `stream` and flushes it; false when that fails (a full disk, a closed
 // pipe). Standard output written this way makes a program exit with kExitOutput on failure.
 bool WriteAll(FILE* stream, std::string_view text);

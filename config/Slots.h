@@ -32,7 +32,7 @@ int DisplayToSlot(const PanelRecord& panel, int display);
 // phase Z, as the modulo is taken non-negative.
 int SlotPhase(int slot);
 
-// Owner kinds of slots; the same values as the editor's item kinds.
+// Owner kinds of slots; the editor's item kinds convert to and from them (tool/ItemKind.h).
 enum SlotOwnerKind { OWNER_MAIN_FEED = 1, OWNER_BREAKER = 2, OWNER_SUBFEED = 3 };
 
 // Cell kinds of the panel picture.

@@ -65,7 +65,7 @@ int Prepare(ToolCommand& cmd, int argc, char** argv, std::vector<std::string_vie
     cmd.args = ParseArgs(argc, argv, valued, flags);
     const Args& args = cmd.args;
     if (args.help) {
-        const std::string text = std::string(details) + "\n" + kLinkHelp + kAnswerHelp;
+        const std::string text = std::string(details) + "\n" + LinkHelp() + kAnswerHelp;
         return PrintCommandHelp(cmd.name, cmd.usage, text.c_str());
     }
     if (!args.error.empty()) return UsageError(cmd.name, cmd.usage, args.error);

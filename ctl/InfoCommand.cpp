@@ -33,7 +33,7 @@ int RunInfo(int argc, char** argv) {
                       "Exit status: 0 done, 1 the unit (or the proxy server) refused the request,\n"
                       "4 the unit cannot be reached or does not answer, 64 bad command line,\n"
                       "74 the output could not be written.\n",
-                      kLinkHelp)
+                      LinkHelp())
                 .c_str());
     if (!args.error.empty()) return UsageError("info", kInfoUsage, args.error);
     if (!args.positional.empty()) return UsageError("info", kInfoUsage, "unexpected argument");

@@ -1,21 +1,53 @@
 #include "ctl/LinkOptions.h"
 
 #include "base/FormatStr.h"
+#include "base/OptionTable.h"
 #include "ctl/LinkFailure.h"
 #include "link/Commands.h"
 
 namespace jvo::ctl {
 
-const std::vector<std::string_view> kLinkOptions = {"--com", "--device", "--proxy", "--timeout"};
+namespace {
 
-const char* const kLinkHelp =
-    "  --com N           the unit on COM port N (1..32; see `jvoctl ports`)\n"
-    "  --device PATH     the unit on the serial device PATH\n"
-    "  --proxy HOST[:PORT]\n"
-    "                    the unit behind the proxy server at HOST (port 43015 unless given);\n"
-    "                    HOST \".\" is this machine\n"
-    "  --timeout MS      wait up to MS milliseconds for each reply (default 250; commands that\n"
-    "                    wait longer of their own keep their time unless MS is longer still)\n";
+// The link options with their help; their values are read by ParseLinkTarget.
+const std::vector<cmdline::Option>& LinkRows() {
+    using cmdline::Takes;
+    static const std::vector<cmdline::Option> rows{
+        {.name = "--com",
+         .takes = Takes::VALUE,
+         .meta = "N",
+         .help = "the unit on COM port N (1..32; see `jvoctl ports`)"},
+        {.name = "--device",
+         .takes = Takes::VALUE,
+         .meta = "PATH",
+         .help = "the unit on the serial device PATH"},
+        {.name = "--proxy",
+         .takes = Takes::VALUE,
+         .meta = "HOST[:PORT]",
+         .help = "the unit behind the proxy server at HOST (port 43015 unless given);\n"
+                 "HOST \".\" is this machine"},
+        {.name = "--timeout",
+         .takes = Takes::VALUE,
+         .meta = "MS",
+         .help = "wait up to MS milliseconds for each reply (default 250; commands that\n"
+                 "wait longer of their own keep their time unless MS is longer still)"},
+    };
+    return rows;
+}
+
+}  // namespace
+
+const std::vector<std::string_view> kLinkOptions = [] {
+    std::vector<std::string_view> names;
+    for (const cmdline::Option& row : LinkRows())
+        names.push_back(row.name);
+    return names;
+}();
+
+const std::string& LinkHelp() {
+    static const std::string text = cmdline::OptionHelp(LinkRows(), 20, true);
+    return text;
+}
 
 std::string LinkTarget::Describe() const {
     if (!proxyHost.empty()) return "proxy server " + ProxyAddress();

@@ -15,7 +15,7 @@ namespace jvo::ctl {
 extern const std::vector<std::string_view> kLinkOptions;
 // Their usage and their help text.
 constexpr const char* kLinkUsage = "(--com N | --device PATH | --proxy HOST[:PORT]) [--timeout MS]";
-extern const char* const kLinkHelp;
+const std::string& LinkHelp();
 
 // The longest --timeout.
 constexpr int32_t kMaxTimeoutMs = 600000;

@@ -2,21 +2,12 @@
 
 #include "base/Files.h"
 #include "base/FormatStr.h"
+#include "base/OptionTable.h"
 #include "base/Printable.h"
 #include "config/ConfigFile.h"
 #include "ctl/Commands.h"
 
 namespace jvo::ctl {
-
-namespace {
-
-bool Contains(const std::vector<std::string_view>& list, std::string_view s) {
-    for (std::string_view v : list)
-        if (v == s) return true;
-    return false;
-}
-
-}  // namespace
 
 const std::string* Args::Find(std::string_view name) const {
     for (const auto& [key, value] : options)
@@ -26,46 +17,32 @@ const std::string* Args::Find(std::string_view name) const {
 
 Args ParseArgs(int argc, char** argv, const std::vector<std::string_view>& valued,
                const std::vector<std::string_view>& flags) {
+    // jvoctl's words for a bad command line; a flag may be given twice.
+    static const cmdline::OptionStyle style{.unknown = "unknown option %s",
+                                            .needsValue = "option %s needs a value",
+                                            .noValue = "option %s takes no value",
+                                            .twice = "option %s given twice",
+                                            .twiceFlags = false,
+                                            .dashDashEnds = true};
     Args args;
-    bool optionsEnded = false;
-    for (int i = 1; i < argc; ++i) {
-        std::string_view arg = argv[i];
-        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
-            args.positional.emplace_back(arg);
-            continue;
-        }
-        if (arg == "--") {
-            optionsEnded = true;
-            continue;
-        }
-        if (arg == "-h" || arg == "--help") {
-            args.help = true;
-            continue;
-        }
-        std::string_view inlineValue;
-        const bool hasInline = cmdline::SplitInlineValue(arg, arg, inlineValue);
-        if (Contains(valued, arg)) {
-            if (!hasInline && i + 1 >= argc) {
-                args.error = FormatStr("option %s needs a value", std::string(arg));
-                return args;
-            }
-            if (args.Find(arg)) {
-                args.error = FormatStr("option %s given twice", std::string(arg));
-                return args;
-            }
-            args.options.emplace_back(std::string(arg),
-                                      hasInline ? std::string(inlineValue) : argv[++i]);
-        } else if (Contains(flags, arg)) {
-            if (hasInline) {
-                args.error = FormatStr("option %s takes no value", std::string(arg));
-                return args;
-            }
-            args.options.emplace_back(std::string(arg), std::string());
-        } else {
-            args.error = FormatStr("unknown option %s", std::string(arg));
-            return args;
-        }
-    }
+    std::vector<cmdline::Option> rows{cmdline::HelpOption(args.help)};
+    const auto row = [&args](std::string_view name, cmdline::Takes takes) {
+        const std::string key(name);
+        const bool isShort = name.size() == 2 && name[0] == '-' && name[1] != '-';
+        return cmdline::Option{.name = isShort ? std::string() : key,
+                               .shortName = isShort ? name[1] : '\0',
+                               .takes = takes,
+                               .take = [&args, key](std::string_view value, std::string&) {
+                                   args.options.emplace_back(key, std::string(value));
+                                   return true;
+                               }};
+    };
+    for (std::string_view name : valued)
+        rows.push_back(row(name, cmdline::Takes::VALUE));
+    for (std::string_view name : flags)
+        rows.push_back(row(name, cmdline::Takes::NOTHING));
+    cmdline::ParseOptions(rows, style, cmdline::ArgumentsOf(argc, argv), args.positional,
+                          args.error);
     return args;
 }
 

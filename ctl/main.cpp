@@ -31,7 +31,7 @@ constexpr Command kCommands[] = {
 std::string Overview() {
     std::string text =
         "Usage: jvoctl COMMAND [ARGS]\n"
-        "       jvoctl --help | COMMAND --help\n"
+        "       jvoctl --help | --version | COMMAND --help\n"
         "\n"
         "Commands:\n";
     // Each command with its arguments on one line, the summary indented below it.
@@ -63,6 +63,8 @@ int Main(int argc, char** argv) {
         std::strcmp(name, "help") == 0) {
         return WriteText(stdout, Overview()) ? kExitOk : kExitOutput;
     }
+    if (std::strcmp(name, "--version") == 0)
+        return WriteText(stdout, cmdline::VersionText("jvoctl")) ? kExitOk : kExitOutput;
     for (const Command& c : kCommands)
         if (std::strcmp(name, c.name) == 0) return c.run(argc - 1, argv + 1);
     WriteText(stderr, FormatStr("jvoctl: unknown command '%s'\n", name) + Overview());

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "base/CmdLine.h"
+#include "base/OptionTable.h"
 #include "base/Printable.h"
 #include "exporter/ServerTls.h"
 #include "link/PortDirectory.h"
@@ -197,52 +198,71 @@ bool ParseConfigText(const std::string& text, const std::string& source, Exporte
     return true;
 }
 
+namespace {
+
+using cmdline::Takes;
+
+// The raw values of the command line, checked once the configuration file is read.
+struct GivenArgs {
+    bool haveListen = false, haveConfig = false, haveWeb = false;
+    std::string listen, config, web;
+};
+
+cmdline::TakeValue Given(bool& given, std::string& text) {
+    return [&given, &text](std::string_view value, std::string&) {
+        given = true;
+        text.assign(value);
+        return true;
+    };
+}
+
+// The options, one row each, and the units' line of the help.
+std::vector<cmdline::Option> ExporterRows(ExporterOptions& o, GivenArgs& g) {
+    return {
+        {.name = "UNIT",
+         .help = "NAME=com:N, NAME=device:PATH or NAME=proxy:HOST[:PORT];\n"
+                 "NAME is letters, digits, '-' and '_'"},
+        {.name = "--listen",
+         .takes = Takes::VALUE,
+         .meta = "[ADDR:]PORT",
+         .help = "where /metrics is served (default 127.0.0.1:9650;\n"
+                 "ADDR \".\" is this machine, PORT 0 any free port)",
+         .take = Given(g.haveListen, g.listen)},
+        {.name = "--config",
+         .takes = Takes::VALUE,
+         .meta = "FILE",
+         .help = "more units, one a line, and optional lines\n"
+                 "\"listen [ADDR:]PORT\" and \"web-config FILE\";\n"
+                 "'#' starts a comment line",
+         .take = Given(g.haveConfig, g.config)},
+        {.name = "--web-config",
+         .takes = Takes::VALUE,
+         .meta = "FILE",
+         .help = "TLS and basic authentication, in the YAML of the\n"
+                 "Prometheus exporter toolkit: tls_server_config (cert_file,\n"
+                 "key_file, client_ca_file, client_auth_type) and\n"
+                 "basic_auth_users (user: bcrypt hash); no other key",
+         .take = Given(g.haveWeb, g.web)},
+        cmdline::HelpOption(o.m_Help, "this text", true),
+        cmdline::VersionOption(o.m_Version, "the version of the program", true),
+    };
+}
+
+}  // namespace
+
 ParseStatus ParseExporterArgs(int argc, const char* const* argv, ExporterOptions& options,
                               std::string& error) {
     options = ExporterOptions{};
-    std::string listen, config, web;
-    bool haveListen = false, haveConfig = false, haveWeb = false, optionsEnd = false;
+    GivenArgs g;
     std::vector<std::string> units;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (optionsEnd || arg.empty() || arg[0] != '-') {
-            units.push_back(arg);
-            continue;
-        }
-        if (arg == "--") {
-            optionsEnd = true;
-            continue;
-        }
-        if (arg == "--help" || arg == "-h") {
-            options.m_Help = true;
-            return ParseStatus::OK;
-        }
-        std::string_view name = arg, value;
-        const bool inlineValue = cmdline::SplitInlineValue(arg, name, value);
-        if (name != "--listen" && name != "--config" && name != "--web-config") {
-            error = "unknown option '" + std::string(name) + "'";
-            return ParseStatus::USAGE;
-        }
-        std::string v;
-        if (inlineValue) {
-            v.assign(value);
-        } else if (i + 1 < argc) {
-            v = argv[++i];
-        } else {
-            error = std::string(name) + " needs a value";
-            return ParseStatus::USAGE;
-        }
-        if (name == "--listen") {
-            haveListen = true;
-            listen = v;
-        } else if (name == "--web-config") {
-            haveWeb = true;
-            web = v;
-        } else {
-            haveConfig = true;
-            config = v;
-        }
-    }
+    static const cmdline::OptionStyle style{
+        .needsValue = "%s needs a value", .dashDashEnds = true, .looks = cmdline::Looks::ANY_DASH};
+    if (!cmdline::ParseOptions(ExporterRows(options, g), style, cmdline::ArgumentsOf(argc, argv),
+                               units, error))
+        return ParseStatus::USAGE;
+    if (options.m_Help || options.m_Version) return ParseStatus::OK;
+    const bool haveListen = g.haveListen, haveConfig = g.haveConfig, haveWeb = g.haveWeb;
+    const std::string &listen = g.listen, &config = g.config, &web = g.web;
     bool listenInFile = false;
     if (haveConfig) {
         std::string text;
@@ -271,20 +291,11 @@ ParseStatus ParseExporterArgs(int argc, const char* const* argv, ExporterOptions
 }
 
 std::string ExporterUsage() {
+    ExporterOptions unusedOptions;
+    GivenArgs unused;
     return "Usage: jvo-exporter [--listen [ADDR:]PORT] [--config FILE] [--web-config FILE] "
-           "UNIT...\n"
-           "  UNIT                  NAME=com:N, NAME=device:PATH or NAME=proxy:HOST[:PORT];\n"
-           "                        NAME is letters, digits, '-' and '_'\n"
-           "  --listen [ADDR:]PORT  where /metrics is served (default 127.0.0.1:9650;\n"
-           "                        ADDR \".\" is this machine, PORT 0 any free port)\n"
-           "  --config FILE         more units, one a line, and optional lines\n"
-           "                        \"listen [ADDR:]PORT\" and \"web-config FILE\";\n"
-           "                        '#' starts a comment line\n"
-           "  --web-config FILE     TLS and basic authentication, in the YAML of the\n"
-           "                        Prometheus exporter toolkit: tls_server_config (cert_file,\n"
-           "                        key_file, client_ca_file, client_auth_type) and\n"
-           "                        basic_auth_users (user: bcrypt hash); no other key\n"
-           "  --help                this text\n"
+           "UNIT...\n" +
+           cmdline::OptionHelp(ExporterRows(unusedOptions, unused), 24) +
            "Options take their value as the next argument or after '=' (--listen=9650).\n"
            "The command line's --listen and --web-config win over the file's lines.\n"
            "\n"

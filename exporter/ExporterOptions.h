@@ -37,6 +37,7 @@ struct ExporterOptions {
     WebConfig m_Web;
     ServerTls m_ServerTls;  // made from m_Web's TLS part when there is one; null: plain HTTP
     bool m_Help = false;
+    bool m_Version = false;  // --version
 };
 
 enum class ParseStatus { OK, USAGE, FILE };

@@ -28,6 +28,10 @@ int main(int argc, char** argv) {
     if (options.m_Help)
         return cmdline::WriteAll(stdout, exporter::ExporterUsage()) ? cmdline::kExitOk
                                                                     : cmdline::kExitOutput;
+    if (options.m_Version)
+        return cmdline::WriteAll(stdout, cmdline::VersionText("jvo-exporter"))
+                   ? cmdline::kExitOk
+                   : cmdline::kExitOutput;
 
     // SIGINT, SIGTERM and SIGHUP are taken by sigwait below; every thread started from here on
     // keeps them blocked.

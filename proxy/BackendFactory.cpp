@@ -1,44 +1,73 @@
 #include "proxy/BackendFactory.h"
 
-#include <cstdlib>
-
+#include "base/CmdLine.h"
 #include "link/Commands.h"
 #include "link/PortDirectory.h"
 #include "proxy/SerialBackend.h"
 
 namespace jvo {
 
+namespace {
+
+using cmdline::Takes;
+
 // --com N or --device PATH: a unit on a serial port at 115200 baud.
+std::vector<cmdline::Option> BackendRows(ProxyProgramOptions& o) {
+    const auto onlyOne = [&o](std::string& error) {
+        if (o.comPort > 0 && !o.devicePath.empty()) {
+            error = "give only one of --com N and --device PATH";
+            return false;
+        }
+        return true;
+    };
+    return {
+        {.name = "--com",
+         .takes = Takes::VALUE,
+         .meta = "N",
+         .help = "serve the unit on COM port N (1..32)",
+         .take =
+             [&o, onlyOne](std::string_view v, std::string& error) {
+                 long n = 0;
+                 if (!cmdline::ParseNumber(v, kMinComPort, kMaxComPort, n)) {
+                     error = "--com needs a port number from 1 to 32";
+                     return false;
+                 }
+                 o.comPort = static_cast<int>(n);
+                 return onlyOne(error);
+             },
+         .missing = "--com needs a port number"},
+        {.name = "--device",
+         .takes = Takes::VALUE,
+         .meta = "PATH",
+         .help = "serve the unit on the serial device PATH",
+         .take =
+             [&o, onlyOne](std::string_view v, std::string& error) {
+                 o.devicePath = v;
+                 return onlyOne(error);
+             },
+         .missing = "--device needs a device path"},
+    };
+}
+
+}  // namespace
+
 int ParseBackendArgs(int argc, const char* const* argv, int index, ProxyProgramOptions& options,
                      std::string& error) {
     const std::string arg = argv[index] ? argv[index] : "";
-    if (arg != "--com" && arg != "--device") return 0;
-    if (index + 1 >= argc || !argv[index + 1]) {
-        error = arg + (arg == "--com" ? " needs a port number" : " needs a device path");
-        return -1;
-    }
-    const std::string value = argv[index + 1];
-    if (arg == "--com") {
-        char* end = nullptr;
-        const long n = std::strtol(value.c_str(), &end, 10);
-        if (value.empty() || *end != '\0' || n < kMinComPort || n > kMaxComPort) {
-            error = "--com needs a port number from 1 to 32";
-            return -1;
-        }
-        options.comPort = static_cast<int>(n);
-    } else {
-        options.devicePath = value;
-    }
-    if (options.comPort > 0 && !options.devicePath.empty()) {
-        error = "give only one of --com N and --device PATH";
-        return -1;
-    }
-    return 2;
+    const std::vector<cmdline::Option> rows = BackendRows(options);
+    bool ours = false;
+    for (const cmdline::Option& row : rows)
+        ours = ours || row.name == arg;
+    if (!ours) return 0;
+    std::vector<std::string> args{arg};
+    if (index + 1 < argc && argv[index + 1]) args.emplace_back(argv[index + 1]);
+    std::vector<std::string> arguments;
+    return cmdline::ParseOptions(rows, ProxyOptionStyle(), args, arguments, error) ? 2 : -1;
 }
 
-const char* BackendUsage() {
-    return "  --com N               serve the unit on COM port N (1..32)\n"
-           "  --device PATH         serve the unit on the serial device PATH\n";
+std::string BackendUsage() {
+    ProxyProgramOptions unused;
+    return cmdline::OptionHelp(BackendRows(unused), kProxyHelpColumn);
 }
 
 std::unique_ptr<IUnitBackend> MakeUnitBackend(const ProxyProgramOptions& options,

@@ -13,7 +13,7 @@ namespace jvo {
 int ParseBackendArgs(int argc, const char* const* argv, int index, ProxyProgramOptions& options,
                      std::string& error);
 // Usage lines of the backend options (each ending in "\n").
-const char* BackendUsage();
+std::string BackendUsage();
 // The backend the options choose; null with a message in `error` when there is none.
 std::unique_ptr<IUnitBackend> MakeUnitBackend(const ProxyProgramOptions& options,
                                               std::string& error);

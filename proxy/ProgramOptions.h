@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "base/OptionTable.h"
 #include "proxy/AllowList.h"
 
 namespace jvo {
@@ -13,6 +14,7 @@ struct ProxyProgramOptions {
     std::string listenAddress = "127.0.0.1";
     uint16_t listenPort = 43015;
     bool help = false;
+    bool version = false;           // --version
     std::vector<AllowedNet> allow;  // --allow ADDR[/BITS], repeatable
     // The unit to serve; set by the backend options (see BackendFactory.h).
     int comPort = -1;
@@ -24,11 +26,19 @@ struct ProxyProgramOptions {
 using BackendArgParser = std::function<int(int argc, const char* const* argv, int index,
                                            ProxyProgramOptions& options, std::string& error)>;
 
-// Parses "--listen [ADDR:]PORT", "--allow ADDR[/BITS]" (repeatable), "--help" and whatever
-// `backendArgs` takes; every option also takes its value after '=' ("--listen=8000").
+// Parses "--listen [ADDR:]PORT", "--allow ADDR[/BITS]" (repeatable), "--help", "--version" and
+// whatever `backendArgs` takes; every option also takes its value after '=' ("--listen=8000").
 // False with a message in `error`.
 bool ParseProxyArgs(int argc, const char* const* argv, ProxyProgramOptions& options,
                     std::string& error, const BackendArgParser& backendArgs = nullptr);
+
+// How jvo-proxy words its complaints (base/OptionTable.h), also for the backend's options.
+const cmdline::OptionStyle& ProxyOptionStyle();
+
+// The text of --help, with the help lines of the backend's options.
+std::string ProxyUsage(const std::string& backendHelp);
+// The column of the option texts in it.
+constexpr size_t kProxyHelpColumn = 24;
 
 // "[ADDR:]PORT" with a dotted-quad address (or "." for 127.0.0.1) and a port from 0 to 65535.
 bool ParseListenAddress(const std::string& text, std::string& address, uint16_t& port);

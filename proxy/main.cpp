@@ -14,22 +14,7 @@
 namespace {
 
 std::string Usage() {
-    return std::string(
-               "Usage: jvo-proxy [--listen [ADDR:]PORT] [--allow ADDR[/BITS]]... (--com N | "
-               "--device PATH)\n"
-               "  --listen [ADDR:]PORT  address and TCP port to listen on (default "
-               "127.0.0.1:43015;\n"
-               "                        ADDR \".\" is this machine, PORT 0 any free port)\n"
-               "  --allow ADDR[/BITS]   with --listen beyond this machine: accept clients from\n"
-               "                        this address or network (repeatable)\n") +
-           jvo::BackendUsage() +
-           "  --help                this text\n"
-           "Options take their value as the next argument or after '=' (--com=5).\n"
-           "Clients connect with --proxy HOST[:PORT] (HOST \".\" is this machine).\n"
-           "\n"
-           "Exit status: 0 stopped by SIGINT or SIGTERM, 1 cannot listen, 4 the unit's port "
-           "cannot be\n"
-           "opened, 64 bad command line, 74 the output could not be written.\n";
+    return jvo::ProxyUsage(jvo::BackendUsage());
 }
 
 }  // namespace
@@ -44,6 +29,7 @@ int main(int argc, char** argv) {
         return kExitUsage;
     }
     if (options.help) return WriteAll(stdout, Usage()) ? kExitOk : kExitOutput;
+    if (options.version) return WriteAll(stdout, VersionText("jvo-proxy")) ? kExitOk : kExitOutput;
     if (options.comPort <= 0 && options.devicePath.empty()) {
         std::fprintf(stderr, "jvo-proxy: give the unit's port with --com N or --device PATH\n%s",
                      Usage().c_str());

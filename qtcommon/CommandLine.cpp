@@ -2,7 +2,6 @@
 #include "qtcommon/CommandLine.h"
 
 #include <cstdio>
-#include <cstdlib>
 
 namespace jvo::qt {
 
@@ -32,90 +31,88 @@ bool Listed(const char* const (&list)[N], const std::string& name) {
 
 }  // namespace
 
-bool CommandLine::TakeToolkitOption(const std::vector<std::string>& args, size_t& i) {
-    const std::string& a = args[i];
-    if (a.size() < 2 || a[0] != '-') return false;
-    // One dash, or two as the toolkit also reads them; never one of ours.
-    const std::string name = a.substr(a[1] == '-' ? 2 : 1);
-    if (a[1] == '-' && Find(name.substr(0, name.find('='))) != nullptr) return false;
-    const size_t eq = name.find('=');
-    if (eq != std::string::npos) {
-        if (!Listed(kToolkitJoined, name.substr(0, eq))) return false;
-        m_Toolkit.push_back(a);
-        return true;
-    }
-    if (Listed(kToolkitFlags, name)) {
-        m_Toolkit.push_back(a);
-        return true;
-    }
-    if (!Listed(kToolkitWithValue, name)) return false;
-    if (i + 1 >= args.size() || args[i + 1].empty()) {
-        m_Error = "option '" + a + "' needs a value";
-        return false;
-    }
-    m_Toolkit.push_back(a);
-    m_Toolkit.push_back(args[++i]);
-    return true;
+const cmdline::OptionStyle& WindowOptionStyle() {
+    static const cmdline::OptionStyle style{.unexpected = "unexpected argument '%s'",
+                                            .twice = "option '%s' given twice",
+                                            .twiceFirst = true,
+                                            .emptyIsMissing = true,
+                                            .looks = cmdline::Looks::DOUBLE_DASH};
+    return style;
 }
 
-const OptionDef* CommandLine::Find(const std::string& name) const {
-    for (const OptionDef& s : m_Defs)
-        if (s.name == name) return &s;
-    return nullptr;
+cmdline::TakeValue IntOption(const std::string& name, int lo, int hi, int& out) {
+    return [name, lo, hi, &out](std::string_view value, std::string& error) {
+        long n = 0;
+        if (!cmdline::ParseNumber(value, lo, hi, n)) {
+            error = "option '" + name + "' needs a number " + std::to_string(lo) + ".." +
+                    std::to_string(hi) + ", not '" + std::string(value) + "'";
+            return false;
+        }
+        out = static_cast<int>(n);
+        return true;
+    };
+}
+
+CommandLine::CommandLine(std::vector<OptionDef> defs) {
+    for (const OptionDef& def : defs)
+        m_Rows.push_back(
+            {.name = "--" + def.name,
+             .takes = def.takesValue ? cmdline::Takes::VALUE : cmdline::Takes::NOTHING});
+    // Noted by Parse, as every row is (HelpWanted, VersionWanted).
+    bool unused = false;
+    for (cmdline::Option row : {cmdline::HelpOption(unused), cmdline::VersionOption(unused)}) {
+        row.take = nullptr;
+        m_Rows.push_back(std::move(row));
+    }
+}
+
+CommandLine CommandLine::WithTable(std::vector<cmdline::Option> rows) {
+    CommandLine cl({});
+    cl.m_Rows = std::move(rows);
+    return cl;
+}
+
+int CommandLine::TakeToolkitOption(const std::vector<std::string>& args, size_t i,
+                                   std::string& error) {
+    const std::string& a = args[i];
+    if (a.size() < 2 || a[0] != '-') return 0;
+    // One dash, or two as the toolkit also reads them; never one of ours (the table's rows are
+    // matched first).
+    const std::string name = a.substr(a[1] == '-' ? 2 : 1);
+    const size_t eq = name.find('=');
+    if (eq != std::string::npos) return Listed(kToolkitJoined, name.substr(0, eq)) ? 1 : 0;
+    if (Listed(kToolkitFlags, name)) return 1;
+    if (!Listed(kToolkitWithValue, name)) return 0;
+    if (i + 1 >= args.size() || args[i + 1].empty()) {
+        error = "option '" + a + "' needs a value";
+        return -1;
+    }
+    return 2;
 }
 
 bool CommandLine::Parse(int argc, const char* const* argv) {
-    std::vector<std::string> args;
-    for (int i = 1; i < argc; ++i)
-        args.emplace_back(argv[i]);
-    return Parse(args);
+    return Parse(cmdline::ArgumentsOf(argc, argv));
 }
 
 bool CommandLine::Parse(const std::vector<std::string>& args) {
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "--help" || a == "-h") {
-            m_Help = true;
-            continue;
-        }
-        if (TakeToolkitOption(args, i)) continue;
-        if (!m_Error.empty()) return false;
-        if (a.size() < 3 || a.compare(0, 2, "--") != 0) {
-            m_Error = "unexpected argument '" + a + "'";
-            return false;
-        }
-        const size_t eq = a.find('=');
-        const std::string name = a.substr(2, eq == std::string::npos ? std::string::npos : eq - 2);
-        const OptionDef* def = Find(name);
-        if (!def) {
-            m_Error = "unknown option '--" + name + "'";
-            return false;
-        }
-        if (m_Values.count(name)) {
-            m_Error = "option '--" + name + "' given twice";
-            return false;
-        }
-        std::string value;
-        if (eq != std::string::npos) {
-            if (!def->takesValue) {
-                m_Error = "option '--" + name + "' takes no value";
-                return false;
-            }
-            value = a.substr(eq + 1);
-        } else if (def->takesValue) {
-            if (i + 1 >= args.size()) {
-                m_Error = "option '--" + name + "' needs a value";
-                return false;
-            }
-            value = args[++i];
-        }
-        if (def->takesValue && value.empty()) {
-            m_Error = "option '--" + name + "' needs a value";
-            return false;
-        }
-        m_Values[name] = value;
+    // Each row also notes that it was given and keeps its value, for Has and Value.
+    std::vector<cmdline::Option> rows = m_Rows;
+    for (cmdline::Option& row : rows) {
+        const std::string name = row.name.size() > 2 ? row.name.substr(2) : row.name;
+        row.take = [this, name, take = row.take](std::string_view value, std::string& error) {
+            m_Given.insert(name);
+            m_Values[name] = std::string(value);
+            return !take || take(value, error);
+        };
     }
-    return true;
+    std::vector<std::string> arguments;
+    const auto toolkit = [this](const std::vector<std::string>& all, size_t i, std::string& error) {
+        const int taken = TakeToolkitOption(all, i, error);
+        for (int k = 0; k < taken; ++k)
+            m_Toolkit.push_back(all[i + static_cast<size_t>(k)]);
+        return taken;
+    };
+    return cmdline::ParseOptions(rows, WindowOptionStyle(), args, arguments, m_Error, toolkit);
 }
 
 std::string CommandLine::Value(const std::string& name) const {
@@ -124,16 +121,7 @@ std::string CommandLine::Value(const std::string& name) const {
 }
 
 bool CommandLine::IntValue(const std::string& name, int lo, int hi, int& out) {
-    const std::string v = Value(name);
-    char* end = nullptr;
-    const long n = std::strtol(v.c_str(), &end, 10);
-    if (v.empty() || *end != '\0' || n < lo || n > hi) {
-        m_Error = "option '--" + name + "' needs a number " + std::to_string(lo) + ".." +
-                  std::to_string(hi) + ", not '" + v + "'";
-        return false;
-    }
-    out = static_cast<int>(n);
-    return true;
+    return IntOption("--" + name, lo, hi, out)(Value(name), m_Error);
 }
 
 ToolkitArgv::ToolkitArgv(const char* program, const std::vector<std::string>& options) {
@@ -154,7 +142,7 @@ std::vector<std::string> ToolkitArgv::Unused() const {
 
 int UsageError(const std::string& program, const std::string& error, const std::string& usage) {
     std::fprintf(stderr, "%s: %s\n%s", program.c_str(), error.c_str(), usage.c_str());
-    return kExitUsage;
+    return cmdline::kExitUsage;
 }
 
 }  // namespace jvo::qt

@@ -1,26 +1,31 @@
 #pragma once
 // The command-line convention of the JVO programs, for the window programs:
-// - exit statuses: 0 done, 1 not completed (the user stopped it, or it failed), 3 a file could not
-//   be read or written, 4 the unit does not answer, 64 bad command line, 74 output error;
+// - exit statuses: those of every program (base/CmdLine.h): 0 done, 1 not completed (the user
+//   stopped it, or it failed), 3 a file could not be read or written, 4 the unit does not answer,
+//   64 bad command line, 74 output error;
 // - options are "--name value" or "--name=value"; flags take no value; "--help" and "-h" ask for
-//   the usage text;
+//   the usage text, "--version" for the version;
 // - the toolkit's own options (-platform NAME, -style NAME, -reverse, ...; with one dash or two,
 //   as the toolkit reads them) are accepted and kept, in their order, for the toolkit.
 // A program describes its options, parses, and prints "<program>: <message>" and its usage on a
 // bad command line. The toolkit is started only after a good parse, so "--help" and a bad command
 // line never need a display.
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "base/CmdLine.h"
+#include "base/OptionTable.h"
+
 namespace jvo::qt {
 
-constexpr int kExitOk = 0;
-constexpr int kExitNotCompleted = 1;
-constexpr int kExitFile = 3;
-constexpr int kExitNoUnit = 4;
-constexpr int kExitUsage = 64;
-constexpr int kExitOutput = 74;
+// How the window programs word their command-line complaints (for base/OptionTable.h).
+const cmdline::OptionStyle& WindowOptionStyle();
+
+// "--name N": a whole number from lo to hi, kept in `out`; "option '--name' needs a number
+// lo..hi, not 'x'" otherwise.
+cmdline::TakeValue IntOption(const std::string& name, int lo, int hi, int& out);
 
 struct OptionDef {
     std::string name;  // without the leading dashes
@@ -29,7 +34,10 @@ struct OptionDef {
 
 class CommandLine {
 public:
-    explicit CommandLine(std::vector<OptionDef> defs) : m_Defs(std::move(defs)) {}
+    // Options kept as texts (Value, IntValue), with "--help", "-h" and "--version" added.
+    explicit CommandLine(std::vector<OptionDef> defs);
+    // A program's own table, its help and version rows included.
+    static CommandLine WithTable(std::vector<cmdline::Option> rows);
 
     // Parses argv[1..]. False with Error() set on an unknown option, a missing value, a value
     // given to a flag, an option given twice or a positional argument.
@@ -38,25 +46,26 @@ public:
     // The toolkit's options given, each followed by its value, as they were written.
     const std::vector<std::string>& ToolkitArgs() const { return m_Toolkit; }
 
-    bool Has(const std::string& name) const { return m_Values.count(name) != 0; }
+    // Whether --name was given.
+    bool Has(const std::string& name) const { return m_Given.count(name) != 0; }
     std::string Value(const std::string& name) const;
     // The value as an integer in [lo, hi]; false (with Error() set) when it is not one.
     bool IntValue(const std::string& name, int lo, int hi, int& out);
-    bool HelpWanted() const { return m_Help; }
+    bool HelpWanted() const { return Has("help"); }
+    bool VersionWanted() const { return Has("version"); }
     const std::string& Error() const { return m_Error; }
 
 private:
-    const OptionDef* Find(const std::string& name) const;
-    // Takes args[i] (and its value) when it is one of the toolkit's options; false otherwise.
-    bool TakeToolkitOption(const std::vector<std::string>& args, size_t& i);
+    // Takes args[i] (and its value) when it is one of the toolkit's options: how many arguments
+    // it took, or -1 with `error` set.
+    int TakeToolkitOption(const std::vector<std::string>& args, size_t i, std::string& error);
 
-    std::vector<OptionDef> m_Defs;
+    std::vector<cmdline::Option> m_Rows;
+    std::set<std::string> m_Given;
     std::map<std::string, std::string> m_Values;
     std::vector<std::string> m_Toolkit;
-    bool m_Help = false;
     std::string m_Error;
 };
-
 // The argument vector for the toolkit's application object: the program's name and the toolkit
 // options. It must outlive that object, which keeps references to both counts and strings.
 class ToolkitArgv {

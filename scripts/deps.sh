@@ -46,6 +46,12 @@ if want test; then
     command -v openssl >/dev/null || need+=(openssl)
     # The exporter's journey and lint tests run a real Prometheus and promtool (about 95 MB).
     [ -x /usr/bin/prometheus ] || need+=(prometheus)
+    # The package test: lintian, the manual pages from --help, AppStream data, the completion.
+    command -v lintian >/dev/null || need+=(lintian)
+    command -v help2man >/dev/null || need+=(help2man)
+    command -v appstreamcli >/dev/null || need+=(appstream)
+    command -v man >/dev/null || need+=(man-db)
+    [ -f /usr/share/bash-completion/bash_completion ] || need+=(bash-completion)
 fi
 if [ ${#need[@]} -gt 0 ]; then
     echo "Installing: ${need[*]}"

@@ -6,12 +6,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "base/CmdLine.h"
 #include "base/Files.h"
+#include "base/OptionTable.h"
 #include "config/ConfigFile.h"
 #include "link/OpenProblems.h"
 #include "link/PortDirectory.h"
@@ -26,58 +28,11 @@
 
 namespace {
 
-const char kUsage[] =
-    "Usage: jvo-sim [--com N] [--listen [ADDR:]PORT] [--config FILE] [options]\n"
-    "\n"
-    "Serves a simulated JVO unit on a pseudo-terminal, pinned as COM N when asked (a symlink\n"
-    "com<N> in $JVO_PORT_DIR or ~/.config/jvo/ports, removed on exit), and through a proxy\n"
-    "server on TCP when asked. Both serve the same unit.\n"
-    "\n"
-    "  --com N            pin the unit as COM N (1..32); without it the device path is printed\n"
-    "  --listen [ADDR:]PORT  serve the unit as a proxy server on ADDR (default 127.0.0.1; \".\"\n"
-    "                     is this machine) and PORT (0..65535; 0 picks a free one, printed at\n"
-    "                     start); clients connect with --proxy HOST[:PORT], e.g. --proxy .\n"
-    "  --proxy [[ADDR:]PORT]  the former name of --listen (default 127.0.0.1:43015)\n"
-    "  --config FILE      start from a *.jvo.cfg file instead of the built-in cabinet\n"
-    "  --baud BAUD        pace replies at BAUD (e.g. 115200) like a real line; default: no pacing\n"
-    "  --dip N            DIP switch address reported (default 0)\n"
-    "  --schema N         schema version reported (default 4)\n"
-    "  --seed N           seed of the simulated loads and noise (default 1)\n"
-    "  --day SECONDS      length of the daily load swing (default 86400)\n"
-    "  --overload NAME    force the breaker, subfeed or main feed NAME into overload (repeatable)\n"
-    "  --voltage P:PCT    run panel P (A or B) at PCT percent of its voltage rating\n"
-    "Unit faults (both transports):\n"
-    "  --late F:MS        answer a fraction F of requests MS milliseconds late\n"
-    "  --silent           never answer\n"
-    "  --refuse CODE      refuse command CODE (reply code 'n')\n"
-    "Line faults (serial only):\n"
-    "  --drop F           drop a fraction F (0..1) of replies\n"
-    "  --corrupt F        flip a bit in a fraction F of replies\n"
-    "  --stale F          send the previous reply again before a fraction F of replies\n"
-    "  --foreign F        send replies from another address before a fraction F of replies\n"
-    "  --duplicate F      send a fraction F of replies twice\n"
-    "  --reorder F        hold a fraction F of replies back until after the next reply\n"
-    "  --help             this text\n"
-    "Options take their value as the next argument or after '=' (--com=5).\n"
-    "\n"
-    "Exit status: 0 stopped by SIGINT or SIGTERM, 1 the unit could not be served, 3 the\n"
-    "configuration file could not be loaded, 64 bad command line, 74 the output could not be\n"
-    "written.\n"
-    "\n"
-    "A status line on standard error shows the clients and the transactions per second.\n"
-    "SIGINT or SIGTERM stops the unit, removes the COM pin and closes the connections.\n";
-
-bool ParseFraction(const char* text, double& out) {
+bool ParseFraction(std::string_view text, double& out) {
+    const std::string s(text);
     char* end = nullptr;
-    out = std::strtod(text, &end);
-    return end != text && *end == '\0' && out >= 0 && out <= 1;
-}
-
-bool ParseInt(const char* text, long lo, long hi, long& out) {
-    char* end = nullptr;
-    errno = 0;
-    out = std::strtol(text, &end, 10);
-    return end != text && *end == '\0' && errno == 0 && out >= lo && out <= hi;
+    out = std::strtod(s.c_str(), &end);
+    return end != s.c_str() && *end == '\0' && out >= 0 && out <= 1;
 }
 
 struct Options {
@@ -91,131 +46,230 @@ struct Options {
     std::vector<std::string> overloads;
     int voltagePanel = -1;
     double voltageFactor = 1.0;
+    bool help = false;
+    bool version = false;
 };
 
-// Parses the command line; 0 to go on, else the exit status (after printing what is wrong).
-int ParseArgs(int argc, char** argv, Options& o) {
-    auto bad = [](const std::string& what) {
-        std::fprintf(stderr, "jvo-sim: %s\n\n%s", what.c_str(), kUsage);
-        return jvo::cmdline::kExitUsage;
-    };
-    // "--option=value" is taken as "--option value".
-    std::vector<std::string> args;
-    for (int i = 1; i < argc; ++i) {
-        std::string_view name, value;
-        if (jvo::cmdline::SplitInlineValue(argv[i], name, value)) {
-            args.emplace_back(name);
-            args.emplace_back(value);
-        } else {
-            args.emplace_back(argv[i]);
-        }
-    }
-    argc = static_cast<int>(args.size()) + 1;
-    std::vector<char*> list{argv[0]};
-    for (std::string& a : args)
-        list.push_back(a.data());
-    argv = list.data();
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        if (a == "--help" || a == "-h") {
-            return jvo::cmdline::WriteAll(stdout, kUsage) ? -1 : jvo::cmdline::kExitOutput;
-        }
-        if (a == "--silent") {
-            o.serial.faults.silent = true;
-            continue;
-        }
-        if (a == "--proxy") {
-            // The former name of --listen, whose value was optional: the default address and
-            // port.
-            std::fprintf(stderr,
-                         "jvo-sim: note: --proxy is now called --listen (in every program, "
-                         "--proxy HOST[:PORT] connects to a proxy server)\n");
-            o.proxy = true;
-            std::string error;
-            if (i + 1 < argc && std::strncmp(argv[i + 1], "--", 2) != 0 &&
-                !jvo::cmdline::ParseListenAddress(argv[++i], o.proxyAddress, o.proxyPort, error))
-                return bad("--proxy: " + error);
-            continue;
-        }
-        if (a == "--listen") {
-            if (i + 1 >= argc) return bad("--listen needs [ADDR:]PORT");
-            o.proxy = true;
-            std::string error;
-            if (!jvo::cmdline::ParseListenAddress(argv[++i], o.proxyAddress, o.proxyPort, error))
-                return bad("--listen: " + error);
-            continue;
-        }
-        static const char* const kValued[] = {
-            "--com",     "--config",    "--baud",    "--dip",  "--schema",  "--seed",
-            "--day",     "--overload",  "--voltage", "--drop", "--corrupt", "--stale",
-            "--foreign", "--duplicate", "--reorder", "--late", "--refuse"};
-        if (std::find(std::begin(kValued), std::end(kValued), a) == std::end(kValued))
-            return bad(a.size() > 1 && a[0] == '-' ? "unknown option " + a
-                                                   : "unexpected argument " + a);
-        if (i + 1 >= argc) return bad("missing value for " + a);
-        const char* v = argv[++i];
+using jvo::cmdline::Option;
+using jvo::cmdline::Takes;
+using jvo::cmdline::TakeValue;
+
+// A whole number from lo to hi for `set`; `complaint` otherwise.
+TakeValue Number(long lo, long hi, const char* complaint, std::function<void(long)> set) {
+    return [=](std::string_view v, std::string& error) {
         long n = 0;
-        if (a == "--com") {
-            if (!ParseInt(v, jvo::kMinComPort, jvo::kMaxComPort, o.com))
-                return bad("--com needs 1..32");
-        } else if (a == "--config") {
-            o.configPath = v;
-        } else if (a == "--baud") {
-            if (!ParseInt(v, 300, 4000000, n)) return bad("--baud needs a baud rate");
-            o.serial.baud = static_cast<int>(n);
-        } else if (a == "--dip") {
-            if (!ParseInt(v, 0, 255, n)) return bad("--dip needs 0..255");
-            o.unit.dipAddress = static_cast<uint8_t>(n);
-        } else if (a == "--schema") {
-            if (!ParseInt(v, 0, 65535, n)) return bad("--schema needs 0..65535");
-            o.unit.schemaVersion = static_cast<uint16_t>(n);
-        } else if (a == "--seed") {
-            if (!ParseInt(v, 0, 0x7FFFFFFF, n)) return bad("--seed needs a number");
-            o.unit.meter.seed = static_cast<uint32_t>(n);
-        } else if (a == "--day") {
-            if (!ParseInt(v, 10, 10'000'000, n)) return bad("--day needs 10..10000000 seconds");
-            o.unit.meter.dayLengthMs = static_cast<uint64_t>(n) * 1000;
-        } else if (a == "--overload") {
-            if (!*v) return bad("--overload needs a name");
-            o.overloads.emplace_back(v);
-        } else if (a == "--voltage") {
-            const std::string s(v);
-            if (s.size() < 3 || (s[0] != 'A' && s[0] != 'B') || s[1] != ':' ||
-                !ParseInt(s.c_str() + 2, 0, 200, n))
-                return bad("--voltage needs A:PCT or B:PCT (0..200)");
-            o.voltagePanel = s[0] - 'A';
-            o.voltageFactor = static_cast<double>(n) / 100.0;
-        } else if (a == "--drop") {
-            if (!ParseFraction(v, o.serial.faults.dropFraction)) return bad("--drop needs 0..1");
-        } else if (a == "--corrupt") {
-            if (!ParseFraction(v, o.serial.faults.corruptFraction))
-                return bad("--corrupt needs 0..1");
-        } else if (a == "--stale") {
-            if (!ParseFraction(v, o.serial.faults.staleFraction)) return bad("--stale needs 0..1");
-        } else if (a == "--foreign") {
-            if (!ParseFraction(v, o.serial.faults.foreignFraction))
-                return bad("--foreign needs 0..1");
-        } else if (a == "--duplicate") {
-            if (!ParseFraction(v, o.serial.faults.duplicateFraction))
-                return bad("--duplicate needs 0..1");
-        } else if (a == "--reorder") {
-            if (!ParseFraction(v, o.serial.faults.reorderFraction))
-                return bad("--reorder needs 0..1");
-        } else if (a == "--late") {
-            const std::string s(v);
-            const auto colon = s.find(':');
-            if (colon == std::string::npos ||
-                !ParseFraction(s.substr(0, colon).c_str(), o.serial.faults.lateFraction) ||
-                !ParseInt(s.substr(colon + 1).c_str(), 1, 60000, n))
-                return bad("--late needs F:MS");
-            o.serial.faults.lateMs = static_cast<uint32_t>(n);
-        } else if (a == "--refuse") {
-            if (!ParseInt(v, 0, 255, n)) return bad("--refuse needs a command code 0..255");
-            o.serial.faults.refuseCommand = static_cast<int>(n);
-        } else {
-            return bad("unknown option " + a);
+        if (!jvo::cmdline::ParseNumber(v, lo, hi, n)) {
+            error = complaint;
+            return false;
         }
+        set(n);
+        return true;
+    };
+}
+
+// A fraction 0..1 kept in `out`; "--NAME needs 0..1" otherwise.
+Option Fraction(const char* name, const char* help, double& out) {
+    return {.name = name,
+            .takes = Takes::VALUE,
+            .meta = "F",
+            .help = help,
+            .take = [name, &out](std::string_view v, std::string& error) {
+                if (ParseFraction(v, out)) return true;
+                error = std::string(name) + " needs 0..1";
+                return false;
+            }};
+}
+
+// The options, one row each, with the headings of the help.
+std::vector<Option> SimRows(Options& o) {
+    jvo::sim::SerialFaults& f = o.serial.faults;
+    return {
+        {.name = "--com",
+         .takes = Takes::VALUE,
+         .meta = "N",
+         .help = "pin the unit as COM N (1..32); without it the device path is printed",
+         .take = Number(jvo::kMinComPort, jvo::kMaxComPort, "--com needs 1..32",
+                        [&o](long n) { o.com = n; })},
+        {.name = "--listen",
+         .takes = Takes::VALUE,
+         .meta = "[ADDR:]PORT",
+         .help = "serve the unit as a proxy server on ADDR (default 127.0.0.1; \".\"\n"
+                 "is this machine) and PORT (0..65535; 0 picks a free one, printed at\n"
+                 "start); clients connect with --proxy HOST[:PORT], e.g. --proxy .",
+         .take =
+             [&o](std::string_view v, std::string& error) {
+                 o.proxy = true;
+                 if (jvo::cmdline::ParseListenAddress(v, o.proxyAddress, o.proxyPort, error))
+                     return true;
+                 error = "--listen: " + error;
+                 return false;
+             },
+         .missing = "--listen needs [ADDR:]PORT"},
+        {.name = "--proxy",
+         .takes = Takes::OPTIONAL_VALUE,
+         .meta = "[[ADDR:]PORT]",
+         .help = "the former name of --listen (default 127.0.0.1:43015)",
+         .take =
+             [&o](std::string_view v, std::string& error) {
+                 // The former name of --listen, whose value was optional: the default address
+                 // and port.
+                 std::fprintf(stderr,
+                              "jvo-sim: note: --proxy is now called --listen (in every program, "
+                              "--proxy HOST[:PORT] connects to a proxy server)\n");
+                 o.proxy = true;
+                 if (v.data() == nullptr ||
+                     jvo::cmdline::ParseListenAddress(v, o.proxyAddress, o.proxyPort, error))
+                     return true;
+                 error = "--proxy: " + error;
+                 return false;
+             }},
+        {.name = "--config",
+         .takes = Takes::VALUE,
+         .meta = "FILE",
+         .help = "start from a *.jvo.cfg file instead of the built-in cabinet",
+         .take = jvo::cmdline::KeepText(o.configPath)},
+        {.name = "--baud",
+         .takes = Takes::VALUE,
+         .meta = "BAUD",
+         .help = "pace replies at BAUD (e.g. 115200) like a real line; default: no pacing",
+         .take = Number(300, 4000000, "--baud needs a baud rate",
+                        [&o](long n) { o.serial.baud = static_cast<int>(n); })},
+        {.name = "--dip",
+         .takes = Takes::VALUE,
+         .meta = "N",
+         .help = "DIP switch address reported (default 0)",
+         .take = Number(0, 255, "--dip needs 0..255",
+                        [&o](long n) { o.unit.dipAddress = static_cast<uint8_t>(n); })},
+        {.name = "--schema",
+         .takes = Takes::VALUE,
+         .meta = "N",
+         .help = "schema version reported (default 4)",
+         .take = Number(0, 65535, "--schema needs 0..65535",
+                        [&o](long n) { o.unit.schemaVersion = static_cast<uint16_t>(n); })},
+        {.name = "--seed",
+         .takes = Takes::VALUE,
+         .meta = "N",
+         .help = "seed of the simulated loads and noise (default 1)",
+         .take = Number(0, 0x7FFFFFFF, "--seed needs a number",
+                        [&o](long n) { o.unit.meter.seed = static_cast<uint32_t>(n); })},
+        {.name = "--day",
+         .takes = Takes::VALUE,
+         .meta = "SECONDS",
+         .help = "length of the daily load swing (default 86400)",
+         .take =
+             Number(10, 10'000'000, "--day needs 10..10000000 seconds",
+                    [&o](long n) { o.unit.meter.dayLengthMs = static_cast<uint64_t>(n) * 1000; })},
+        {.name = "--overload",
+         .takes = Takes::VALUE,
+         .meta = "NAME",
+         .help = "force the breaker, subfeed or main feed NAME into overload (repeatable)",
+         .take =
+             [&o](std::string_view v, std::string& error) {
+                 if (v.empty())
+                     error = "--overload needs a name";
+                 else
+                     o.overloads.emplace_back(v);
+                 return !v.empty();
+             }},
+        {.name = "--voltage",
+         .takes = Takes::VALUE,
+         .meta = "P:PCT",
+         .help = "run panel P (A or B) at PCT percent of its voltage rating",
+         .take =
+             [&o](std::string_view s, std::string& error) {
+                 long n = 0;
+                 if (s.size() < 3 || (s[0] != 'A' && s[0] != 'B') || s[1] != ':' ||
+                     !jvo::cmdline::ParseNumber(s.substr(2), 0, 200, n)) {
+                     error = "--voltage needs A:PCT or B:PCT (0..200)";
+                     return false;
+                 }
+                 o.voltagePanel = s[0] - 'A';
+                 o.voltageFactor = static_cast<double>(n) / 100.0;
+                 return true;
+             }},
+        {.help = "Unit faults (both transports):"},
+        {.name = "--late",
+         .takes = Takes::VALUE,
+         .meta = "F:MS",
+         .help = "answer a fraction F of requests MS milliseconds late",
+         .take =
+             [&f](std::string_view s, std::string& error) {
+                 const size_t colon = s.find(':');
+                 long n = 0;
+                 if (colon == std::string_view::npos ||
+                     !ParseFraction(s.substr(0, colon), f.lateFraction) ||
+                     !jvo::cmdline::ParseNumber(s.substr(colon + 1), 1, 60000, n)) {
+                     error = "--late needs F:MS";
+                     return false;
+                 }
+                 f.lateMs = static_cast<uint32_t>(n);
+                 return true;
+             }},
+        {.name = "--silent", .help = "never answer", .take = jvo::cmdline::SetFlag(f.silent)},
+        {.name = "--refuse",
+         .takes = Takes::VALUE,
+         .meta = "CODE",
+         .help = "refuse command CODE (reply code 'n')",
+         .take = Number(0, 255, "--refuse needs a command code 0..255",
+                        [&f](long n) { f.refuseCommand = static_cast<int>(n); })},
+        {.help = "Line faults (serial only):"},
+        Fraction("--drop", "drop a fraction F (0..1) of replies", f.dropFraction),
+        Fraction("--corrupt", "flip a bit in a fraction F of replies", f.corruptFraction),
+        Fraction("--stale", "send the previous reply again before a fraction F of replies",
+                 f.staleFraction),
+        Fraction("--foreign", "send replies from another address before a fraction F of replies",
+                 f.foreignFraction),
+        Fraction("--duplicate", "send a fraction F of replies twice", f.duplicateFraction),
+        Fraction("--reorder", "hold a fraction F of replies back until after the next reply",
+                 f.reorderFraction),
+        jvo::cmdline::HelpOption(o.help, "this text", true),
+        jvo::cmdline::VersionOption(o.version, "the version of the program", true),
+    };
+}
+
+std::string Usage() {
+    Options unused;
+    return "Usage: jvo-sim [--com N] [--listen [ADDR:]PORT] [--config FILE] [options]\n"
+           "\n"
+           "Serves a simulated JVO unit on a pseudo-terminal, pinned as COM N when asked (a "
+           "symlink\n"
+           "com<N> in $JVO_PORT_DIR or ~/.config/jvo/ports, removed on exit), and through a "
+           "proxy\n"
+           "server on TCP when asked. Both serve the same unit.\n"
+           "\n" +
+           jvo::cmdline::OptionHelp(SimRows(unused), 21) +
+           "Options take their value as the next argument or after '=' (--com=5).\n"
+           "\n"
+           "Exit status: 0 stopped by SIGINT or SIGTERM, 1 the unit could not be served, 3 the\n"
+           "configuration file could not be loaded, 64 bad command line, 74 the output could not "
+           "be\n"
+           "written.\n"
+           "\n"
+           "A status line on standard error shows the clients and the transactions per second.\n"
+           "SIGINT or SIGTERM stops the unit, removes the COM pin and closes the connections.\n";
+}
+
+// How jvo-sim words its complaints.
+const jvo::cmdline::OptionStyle kSimStyle{.unknown = "unknown option %s",
+                                          .unexpected = "unexpected argument %s",
+                                          .needsValue = "missing value for %s",
+                                          .splitFirst = true};
+
+// Parses the command line; 0 to go on, else the exit status (after printing what is wrong), -1
+// for 0 after --help or --version.
+int ParseArgs(int argc, char** argv, Options& o) {
+    std::vector<std::string> arguments;
+    std::string error;
+    if (!jvo::cmdline::ParseOptions(SimRows(o), kSimStyle, jvo::cmdline::ArgumentsOf(argc, argv),
+                                    arguments, error)) {
+        std::fprintf(stderr, "jvo-sim: %s\n\n%s", error.c_str(), Usage().c_str());
+        return jvo::cmdline::kExitUsage;
     }
+    if (o.help) return jvo::cmdline::WriteAll(stdout, Usage()) ? -1 : jvo::cmdline::kExitOutput;
+    if (o.version)
+        return jvo::cmdline::WriteAll(stdout, jvo::cmdline::VersionText("jvo-sim"))
+                   ? -1
+                   : jvo::cmdline::kExitOutput;
     o.serial.faults.seed = o.unit.meter.seed;
     return 0;
 }

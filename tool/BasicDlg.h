@@ -15,20 +15,19 @@
 #include "link/LinkRecovery.h"
 #include "link/UnitClient.h"
 #include "link/UnitLink.h"
+#include "tool/ItemKind.h"
 #include "tool/ToolUi.h"
 #include "tool/UserMap.h"
 #include "tool/WindowLayout.h"
 
 namespace jvo::tool {
 
-// Item kinds of the breaker group (the owner kinds of the panel picture).
-enum ItemKind : int { ITEM_NONE = 0, ITEM_MAIN = 1, ITEM_BREAKER = 2, ITEM_SUBFEED = 3 };
 // Edit groups.
 enum EditGroup : int { EDIT_NONE = 0, EDIT_UNIT = 1, EDIT_PANEL = 2, EDIT_BREAKER = 3 };
 enum EndEditMode : int { END_APPLY = 1, END_CANCEL = 2 };
 
 struct Selection {
-    int m_Kind = ITEM_NONE;
+    ItemKind m_Kind = ITEM_NONE;
     int m_Index = -1;
     bool operator==(const Selection&) const = default;
 };
@@ -93,7 +92,7 @@ public:
     // ---- editing ----
     void SelectPanel(bool force, int panel);
     void SelectView(int view);
-    bool SelectItem(int index, int kind) override;
+    bool SelectItem(int index, ItemKind kind) override;
     bool BeginEdit(int group) override;
     bool EndEdit(int mode) override;
     bool IsEditOpen() const override { return m_EditGroup != EDIT_NONE; }

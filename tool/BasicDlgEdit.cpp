@@ -164,7 +164,7 @@ void BasicDlg::SelectView(int view) {
     SelectItem(item.m_Index, item.m_Kind);
 }
 
-bool BasicDlg::SelectItem(int index, int kind) {
+bool BasicDlg::SelectItem(int index, ItemKind kind) {
     if (InputRefused()) return false;
     // A failed apply keeps the edit open; the item being edited must stay the selected one, or
     // a later apply would store its values into another item.

@@ -346,9 +346,9 @@ void UserMap::SelectSlot(Slot* slot) {
     Slot* old = ps.m_Selected[m_View];
     if (slot == old) return;
     ps.m_Selected[m_View] = slot;
-    const bool taken = slot && slot->m_Owner
-                           ? m_Owner.SelectItem(slot->m_Owner->m_Index, slot->m_Owner->m_Kind)
-                           : m_Owner.SelectItem(-1, 0);
+    const bool taken = slot && slot->m_Owner ? m_Owner.SelectItem(slot->m_Owner->m_Index,
+                                                                  ItemKindOf(slot->m_Owner->m_Kind))
+                                             : m_Owner.SelectItem(-1, ITEM_NONE);
     // The main window refuses a new selection while an open edit fails its check; the picture
     // then keeps showing the item being edited.
     if (!taken) ps.m_Selected[m_View] = old;
@@ -435,7 +435,7 @@ void UserMap::OnMenuCommand(int command) {
             }
             if (deleted) {
                 ReloadSlots();
-                m_Owner.SelectItem(-1, 0);
+                m_Owner.SelectItem(-1, ITEM_NONE);
             }
             return;
         }
@@ -463,7 +463,7 @@ void UserMap::OnMenuCommand(int command) {
             const int added = m_Owner.AddBreaker(m_Panel, display, poles, slot->m_Index);
             if (added != -1) {
                 ReloadSlots();
-                m_Owner.SelectItem(added, OWNER_BREAKER);
+                m_Owner.SelectItem(added, ItemKindOf(OWNER_BREAKER));
             }
             return;
         }
@@ -482,7 +482,7 @@ void UserMap::OnMenuCommand(int command) {
             const int added = m_Owner.AddSubfeed(m_Panel, *slot);
             if (added != -1) {
                 ReloadSlots();
-                m_Owner.SelectItem(added, OWNER_SUBFEED);
+                m_Owner.SelectItem(added, ItemKindOf(OWNER_SUBFEED));
             }
             return;
         }

@@ -10,6 +10,7 @@
 
 #include "config/Slots.h"
 #include "config/UnitConfig.h"
+#include "tool/ItemKind.h"
 #include "tool/Menus.h"
 #include "tool/ToolUi.h"
 
@@ -73,7 +74,7 @@ class MapOwner {
 public:
     virtual ~MapOwner() = default;
     // False when the item could not be selected (an open edit failed its check on the way).
-    virtual bool SelectItem(int index, int kind) = 0;
+    virtual bool SelectItem(int index, ItemKind kind) = 0;
     virtual bool EndEdit(int mode) = 0;
     virtual bool BeginEdit(int group) = 0;
     virtual bool IsEditOpen() const = 0;

@@ -5,53 +5,82 @@
 
 #include "base/CmdLine.h"
 #include "link/PortDirectory.h"
+#include "monitor/Formats.h"
 #include "qtcommon/CommandLine.h"
 
 namespace jvo::monitor::qt {
 
+using cmdline::Takes;
 using jvo::qt::CommandLine;
 using jvo::qt::UsageError;
 
-const char* const kMonitorUsage =
-    "Usage: jvo-monitor [--com N | --device PATH | --proxy HOST[:PORT]] [--screenshot DIR]\n"
-    "The JVO/TKA monitor. Without options it shows the connect dialog.\n"
-    "  --com N             connect to the unit on COM port N (1..32) without asking\n"
-    "  --device PATH       connect to the unit on the serial device PATH\n"
-    "  --proxy HOST[:PORT] connect through the proxy server (default port 43015;\n"
-    "                      HOST . is this machine)\n"
-    "  --screenshot DIR    once the readings are in, save the window (both lists, table and\n"
-    "                      icon view) and the event log as PNG files in DIR, print their\n"
-    "                      paths and exit\n"
-    "  --help              this text\n"
-    "Qt's own options (-style NAME, -platform NAME, -reverse, ...) are passed to Qt.\n"
-    "The log also goes to $XDG_STATE_HOME/jvo/jvo-monitor.log.\n"
-    "Exit status: 0 done, 1 not connected, 64 usage, 74 screenshot or this text not written.\n";
+namespace {
+
+// The options, one row each.
+std::vector<cmdline::Option> MonitorRows(MonitorOptions& o) {
+    return {
+        {.name = "--com",
+         .takes = Takes::VALUE,
+         .meta = "N",
+         .help = "connect to the unit on COM port N (1..32) without asking",
+         .take = jvo::qt::IntOption("--com", kMinComPort, kMaxComPort, o.comPort)},
+        {.name = "--device",
+         .takes = Takes::VALUE,
+         .meta = "PATH",
+         .help = "connect to the unit on the serial device PATH",
+         .take = cmdline::KeepText(o.connect.m_Device)},
+        {.name = "--proxy",
+         .takes = Takes::VALUE,
+         .meta = "HOST[:PORT]",
+         .help = "connect through the proxy server (default port 43015;\n"
+                 "HOST . is this machine)",
+         .take =
+             [&o](std::string_view v, std::string&) {
+                 o.connect.m_UseProxy = true;
+                 o.connect.m_Server = v;
+                 return true;
+             }},
+        {.name = "--screenshot",
+         .takes = Takes::VALUE,
+         .meta = "DIR",
+         .help = "once the readings are in, save the window (both lists, table and\n"
+                 "icon view) and the event log as PNG files in DIR, print their\n"
+                 "paths and exit",
+         .take = cmdline::KeepText(o.screenshots)},
+        cmdline::HelpOption(o.help),
+        cmdline::VersionOption(o.version,
+                               "the version of the program and the build number it shows"),
+    };
+}
+
+}  // namespace
+
+std::string MonitorUsage() {
+    MonitorOptions unused;
+    return "Usage: jvo-monitor [--com N | --device PATH | --proxy HOST[:PORT]] [--screenshot DIR]\n"
+           "The JVO/TKA monitor. Without options it shows the connect dialog.\n" +
+           cmdline::OptionHelp(MonitorRows(unused), 22) +
+           "Qt's own options (-style NAME, -platform NAME, -reverse, ...) are passed to Qt.\n"
+           "The log also goes to $XDG_STATE_HOME/jvo/jvo-monitor.log.\n"
+           "Exit status: 0 done, 1 not connected, 64 usage, 74 screenshot or this text not "
+           "written.\n";
+}
 
 int ParseMonitorOptions(int argc, const char* const* argv, MonitorOptions& o) {
-    CommandLine cl({{"com", true}, {"device", true}, {"proxy", true}, {"screenshot", true}});
-    if (!cl.Parse(argc, argv)) return UsageError("jvo-monitor", cl.Error(), kMonitorUsage);
-    if (cl.HelpWanted()) {
-        return cmdline::WriteAll(stdout, kMonitorUsage) ? jvo::qt::kExitOk : jvo::qt::kExitOutput;
+    CommandLine cl = CommandLine::WithTable(MonitorRows(o));
+    if (!cl.Parse(argc, argv)) return UsageError("jvo-monitor", cl.Error(), MonitorUsage());
+    if (o.help)
+        return cmdline::WriteAll(stdout, MonitorUsage()) ? cmdline::kExitOk : cmdline::kExitOutput;
+    if (o.version) {
+        const std::string text =
+            cmdline::VersionText("jvo-monitor", "JVO/TKA Monitor " + MonitorBuildText());
+        return cmdline::WriteAll(stdout, text) ? cmdline::kExitOk : cmdline::kExitOutput;
     }
     if (cl.Has("com") + cl.Has("device") + cl.Has("proxy") > 1)
         return UsageError("jvo-monitor", "give only one of --com, --device and --proxy",
-                          kMonitorUsage);
-    if (cl.Has("com")) {
-        o.preset = true;
-        if (!cl.IntValue("com", kMinComPort, kMaxComPort, o.comPort))
-            return UsageError("jvo-monitor", cl.Error(), kMonitorUsage);
-    }
-    if (cl.Has("device")) {
-        o.preset = true;
-        o.connect.m_Device = cl.Value("device");
-    }
-    if (cl.Has("proxy")) {
-        o.preset = true;
-        o.connect.m_UseProxy = true;
-        o.connect.m_Server = cl.Value("proxy");
-    }
+                          MonitorUsage());
+    o.preset = cl.Has("com") || cl.Has("device") || cl.Has("proxy");
     o.toolkit = cl.ToolkitArgs();
-    o.screenshots = cl.Value("screenshot");
     return -1;
 }
 

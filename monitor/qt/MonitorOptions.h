@@ -12,11 +12,14 @@ struct MonitorOptions {
     bool preset = false;  // connect without the dialog first
     ConnectChoice connect;
     int comPort = 0;
-    std::string screenshots;           // --screenshot DIR
+    std::string screenshots;  // --screenshot DIR
+    bool help = false;
+    bool version = false;
     std::vector<std::string> toolkit;  // Qt's own options, for the application object
 };
 
-extern const char* const kMonitorUsage;
+// The text of --help.
+std::string MonitorUsage();
 
 // Parses argv; returns -1 to go on, else the exit status (usage printed, or help shown).
 int ParseMonitorOptions(int argc, const char* const* argv, MonitorOptions& options);

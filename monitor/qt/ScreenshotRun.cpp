@@ -23,10 +23,10 @@ ScreenshotRun::ScreenshotRun(MonitorDlg& dlg, QString dir)
     : QObject(&dlg), m_Dlg(dlg), m_Dir(std::move(dir)) {
     QTimer::singleShot(kGiveUpMs, this, [] {
         std::fprintf(stderr, "jvo-monitor: no readings to show after two minutes\n");
-        QApplication::exit(jvo::qt::kExitNotCompleted);
+        QApplication::exit(jvo::cmdline::kExitFailed);
     });
     connect(&dlg, &MonitorDlg::ConnectFinished, this, [this](bool ok) {
-        if (!ok) return Finish(jvo::qt::kExitNotCompleted);
+        if (!ok) return Finish(jvo::cmdline::kExitFailed);
         QTimer::singleShot(kStepMs, this, &ScreenshotRun::Step);
     });
 }
@@ -74,9 +74,9 @@ void ScreenshotRun::Step() {
             for (const QString& p : m_Saved)
                 std::printf("%s\n", p.toLocal8Bit().constData());
             std::fflush(stdout);
-            return Finish(ok ? jvo::qt::kExitOk : jvo::qt::kExitOutput);
+            return Finish(ok ? jvo::cmdline::kExitOk : jvo::cmdline::kExitOutput);
     }
-    if (!ok) return Finish(jvo::qt::kExitOutput);
+    if (!ok) return Finish(jvo::cmdline::kExitOutput);
     QTimer::singleShot(kStepMs, this, &ScreenshotRun::Step);
 }
 

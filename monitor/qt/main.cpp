@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
         dlg.EndOnRequest();
     });
     QObject::connect(&dlg, &MonitorDlg::ConnectFinished, &app, [&endRequested](bool connected) {
-        if (!connected && !endRequested) QApplication::exit(jvo::qt::kExitNotCompleted);
+        if (!connected && !endRequested) QApplication::exit(jvo::cmdline::kExitFailed);
     });
     if (!options.screenshots.empty())
         new ScreenshotRun(dlg, QString::fromStdString(options.screenshots));

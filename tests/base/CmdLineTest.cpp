@@ -2,7 +2,11 @@
 // prompt that asks until it gets an answer.
 #include "base/CmdLine.h"
 
+#include <regex>
+
 #include <gtest/gtest.h>
+
+#include "base/Version.h"
 
 namespace jvo::cmdline {
 namespace {
@@ -38,6 +42,17 @@ TEST(CmdLineTest, InlineValuesAndPorts) {
     EXPECT_EQ(port, 65535);
     for (const char* bad : {"65536", "-1", "", "host:80", "1.2.3.4:", "1.2.3:80"})
         EXPECT_FALSE(ParseListenAddress(bad, address, port, error)) << bad;
+}
+
+// help2man reads the first line as "<program> (<package>) <version>"; a window program's build
+// number follows on a line of its own.
+TEST(CmdLineTest, VersionTextNamesProgramPackageAndVersion) {
+    EXPECT_EQ(VersionText("jvo-sim"),
+              std::string("jvo-sim (JVO service software) ") + kVersion + "\n");
+    EXPECT_EQ(VersionText("jvo-monitor", "JVO/TKA Monitor Build 25"),
+              std::string("jvo-monitor (JVO service software) ") + kVersion +
+                  "\nJVO/TKA Monitor Build 25\n");
+    EXPECT_TRUE(std::regex_match(kVersion, std::regex("[0-9]+\\.[0-9]+\\.[0-9]+")));
 }
 
 TEST(CmdLineTest, ErrorTextNamesTheNumber) {

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <thread>
 
+#include "base/Version.h"
 #include "config/ConfigCheck.h"
 #include "config/ConfigDump.h"
 #include "config/ConfigFile.h"
@@ -91,6 +92,9 @@ TEST_F(Jvoctl, HelpAndUsageErrors) {
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("--fix OUT"), std::string::npos);
     EXPECT_EQ(Ctl({"dump", "-h"}).status, 0);
+    r = Ctl({"--version"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, std::string("jvoctl (JVO service software) ") + kVersion + "\n");
 
     const std::string file = Save(MakeValidConfig());
     const std::vector<std::pair<std::vector<std::string>, std::string>> bad = {

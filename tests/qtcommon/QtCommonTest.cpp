@@ -41,6 +41,10 @@ TEST(CommandLineTest, BothSpellingsAndTheRefusals) {
     CommandLine help({});
     ASSERT_TRUE(help.Parse({"-h"}));
     EXPECT_TRUE(help.HelpWanted());
+    EXPECT_FALSE(help.VersionWanted());
+    CommandLine version({});
+    ASSERT_TRUE(version.Parse({"--version"}));
+    EXPECT_TRUE(version.VersionWanted());
 }
 
 TEST(CommandLineTest, TheToolkitsOwnOptionsAreKeptForIt) {

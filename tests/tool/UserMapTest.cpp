@@ -477,3 +477,18 @@ TEST_F(UserMapTest, CompactVariantDrawsSmallerImages) {
 
 }  // namespace
 }  // namespace jvo::tool::test
+
+namespace jvo::tool {
+namespace {
+
+// A selection made from a slot goes through the typed conversion, whatever the numbers are.
+TEST(ItemKindTest, EveryKindConvertsBothWays) {
+    for (const int owner : {OWNER_MAIN_FEED, OWNER_BREAKER, OWNER_SUBFEED})
+        EXPECT_EQ(OwnerKindOf(ItemKindOf(owner)), owner);
+    for (const ItemKind kind : {ITEM_NONE, ITEM_MAIN, ITEM_BREAKER, ITEM_SUBFEED})
+        EXPECT_EQ(ItemKindOf(OwnerKindOf(kind)), kind);
+    EXPECT_EQ(ItemKindOf(0), ITEM_NONE);
+}
+
+}  // namespace
+}  // namespace jvo::tool

@@ -12,12 +12,12 @@
 
 namespace jvo::tool::qt {
 
-bool FindOwnerSlot(ToolApp& app, int kind, QPoint& centre) {
+bool FindOwnerSlot(ToolApp& app, ItemKind kind, QPoint& centre) {
     UserMap& map = app.Dlg().Map();
     const int panel = map.Panel();
     for (int s = 0; s < kPanelSlots; ++s) {
         const Slot& slot = map.PanelSlot(panel, s);
-        if (slot.m_Owner && slot.m_Owner->m_Kind == kind) {
+        if (slot.m_Owner && slot.m_Owner->m_Kind == OwnerKindOf(kind)) {
             centre = PanelPicture::SlotCentre(map, slot);
             return true;
         }
@@ -41,7 +41,7 @@ ScreenshotRun::ScreenshotRun(ToolApp& app, QString path, bool fileWanted)
 }
 
 int ScreenshotRun::FailureStatus() const {
-    return m_FileWanted ? jvo::qt::kExitFile : jvo::qt::kExitNotCompleted;
+    return m_FileWanted ? jvo::cmdline::kExitFile : jvo::cmdline::kExitFailed;
 }
 
 void ScreenshotRun::Step() {
@@ -68,7 +68,7 @@ void ScreenshotRun::Step() {
         std::printf("%s\n", m_Path.toLocal8Bit().constData());
     else
         std::fprintf(stderr, "jvo-config: cannot write %s\n", m_Path.toLocal8Bit().constData());
-    QApplication::exit(saved ? jvo::qt::kExitOk : jvo::qt::kExitOutput);
+    QApplication::exit(saved ? jvo::cmdline::kExitOk : jvo::cmdline::kExitOutput);
 }
 
 }  // namespace jvo::tool::qt

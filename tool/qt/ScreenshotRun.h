@@ -6,13 +6,15 @@
 #include <QObject>
 #include <QString>
 
+#include "tool/ItemKind.h"
+
 namespace jvo::tool::qt {
 
 class ToolApp;
 
 // Finds the centre of the first slot of the current panel whose owner is of `kind`; false when
 // there is none.
-bool FindOwnerSlot(ToolApp& app, int kind, QPoint& centre);
+bool FindOwnerSlot(ToolApp& app, ItemKind kind, QPoint& centre);
 
 class ScreenshotRun final : public QObject {
     Q_OBJECT

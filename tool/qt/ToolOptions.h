@@ -16,10 +16,12 @@ struct ToolOptions {
     bool layoutGiven = false;
     WindowLayout layout = WindowLayout::LARGE;
     bool help = false;
+    bool version = false;
     std::vector<std::string> toolkit;  // Qt's own options, for the application object
 };
 
-extern const char* const kToolUsage;
+// The text of --help.
+std::string ToolUsage();
 
 // Parses argv; returns -1 to go on, else the exit status (usage printed, or help shown).
 int ParseToolOptions(int argc, const char* const* argv, ToolOptions& options);

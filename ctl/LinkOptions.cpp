@@ -3,17 +3,23 @@
 #include "base/FormatStr.h"
 #include "ctl/LinkFailure.h"
 #include "link/Commands.h"
+#include "link/ProxyConnection.h"
 
 namespace jvo::ctl {
 
-const std::vector<std::string_view> kLinkOptions = {"--com", "--device", "--proxy", "--timeout"};
+const std::vector<std::string_view> kLinkOptions = {
+    "--com", "--device", "--proxy", "--timeout", "--tls-ca", "--tls-cert", "--tls-key"};
 
 const char* const kLinkHelp =
     "  --com N           the unit on COM port N (1..32; see `jvoctl ports`)\n"
     "  --device PATH     the unit on the serial device PATH\n"
     "  --proxy HOST[:PORT]\n"
     "                    the unit behind the proxy server at HOST (port 43015 unless given);\n"
-    "                    HOST \".\" is this machine\n"
+    "                    HOST \".\" is this machine; tls://HOST[:PORT] reaches it over TLS\n"
+    "  --tls-ca FILE     with tls://: the CA that signs the proxy server's certificate (the\n"
+    "                    server's name or address is checked against it)\n"
+    "  --tls-cert FILE   with tls://: this client's certificate, as the server asks for one\n"
+    "  --tls-key FILE    ... and its key\n"
     "  --timeout MS      wait up to MS milliseconds for each reply (default 250; commands that\n"
     "                    wait longer of their own keep their time unless MS is longer still)\n";
 
@@ -24,7 +30,8 @@ std::string LinkTarget::Describe() const {
 }
 
 std::string LinkTarget::ProxyAddress() const {
-    return proxyHost + ":" + std::to_string(proxyPort);
+    return (tls ? std::string(kTlsScheme) : std::string()) + proxyHost + ":" +
+           std::to_string(proxyPort);
 }
 
 bool ParseLinkTarget(const Args& args, LinkTarget& target, std::string& error) {
@@ -52,9 +59,31 @@ bool ParseLinkTarget(const Args& args, LinkTarget& target, std::string& error) {
         }
         target.device = *device;
     }
+    const std::pair<const char*, std::string*> tlsFiles[] = {{"--tls-ca", &target.tlsFiles.ca},
+                                                             {"--tls-cert", &target.tlsFiles.cert},
+                                                             {"--tls-key", &target.tlsFiles.key}};
+    for (const auto& [name, into] : tlsFiles) {
+        const std::string* file = args.Find(name);
+        if (!file) continue;
+        if (file->empty() || !proxy) {
+            error = std::string(name) + " needs FILE, and goes with --proxy tls://HOST[:PORT]";
+            return false;
+        }
+        *into = *file;
+    }
     if (proxy) {
         std::string why;
-        if (!cmdline::ParseConnectAddress(*proxy, cmdline::kProxyPort, target.proxyHost,
+        std::string address = *proxy;
+        target.tls = StripTlsScheme(address);
+        if (target.tls && target.tlsFiles.ca.empty()) {
+            error = "--proxy tls://... needs --tls-ca FILE (the CA of the server's certificate)";
+            return false;
+        }
+        if (!target.tls && !target.tlsFiles.ca.empty()) {
+            error = "--tls-ca and the other TLS files go with --proxy tls://HOST[:PORT]";
+            return false;
+        }
+        if (!cmdline::ParseConnectAddress(address, cmdline::kProxyPort, target.proxyHost,
                                           target.proxyPort, why)) {
             error = "--proxy: " + why;
             return false;
@@ -74,7 +103,9 @@ bool OpenLinkTarget(UnitLink& link, const LinkTarget& target, const char* comman
     bool ok;
     LinkStatus status;
     if (!target.proxyHost.empty()) {
-        ok = link.OpenProxy(target.ProxyAddress(), {}, &status);
+        ProxyOptions options;
+        options.tls = target.tlsFiles;
+        ok = link.OpenProxy(target.ProxyAddress(), options, &status);
         if (!ok) WriteText(stderr, "Could not connect to the specified server\n");
     } else {
         ok = target.device.empty() ? link.OpenSerial(target.com, kDefaultBaud, &status)

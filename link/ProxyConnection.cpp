@@ -190,11 +190,9 @@ std::unique_ptr<ProxyConnection> ProxyConnection::Open(const std::string& host,
         tunnel = TlsClientTunnel::Open(std::move(socket), name, options.tls,
                                        options.connectTimeoutMs, plain, why);
         if (!tunnel) {
-            JVO_LOG1("ProxyConnection::Open() %s:%d: %s", name, port, why);
-            if (status)
-                *status =
-                    LinkStatus::Of(LinkResult::TlsFailed,
-                                   address.ToString() + ":" + std::to_string(port) + ": " + why);
+            why = FormatStr("TLS with %s:%d failed: %s", address.ToString(), port, why);
+            JVO_LOG2("ProxyConnection::Open() %s", why);
+            if (status) *status = LinkStatus::Of(LinkResult::TlsFailed, why);
             return nullptr;
         }
         socket = std::move(plain);

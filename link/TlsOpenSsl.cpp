@@ -146,7 +146,8 @@ struct Pipe {
         for (int n; (n = BIO_read(out, buffer, sizeof buffer)) > 0;)
             pending.insert(pending.end(), buffer, buffer + n);
         while (pendingPos < pending.size()) {
-            const int64_t sent = net::Send(fd, pending.data() + pendingPos, pending.size() - pendingPos);
+            const int64_t sent =
+                net::Send(fd, pending.data() + pendingPos, pending.size() - pendingPos);
             if (sent < 0) {
                 const int error = net::LastError();
                 if (net::Classify(error) == net::Error::WouldBlock) break;
@@ -172,6 +173,31 @@ struct Pipe {
         return why;
     }
 };
+
+// What a failed client handshake means, in words, with OpenSSL's own reason after it.
+std::string ClientFailure(const std::string& reason) {
+    struct Hint {
+        const char* said;
+        const char* meaning;
+    };
+    static const Hint kHints[] = {
+        {"alert certificate required",
+         "the proxy server requires a client certificate (--tls-cert FILE --tls-key FILE)"},
+        {"alert unknown ca", "the proxy server does not trust the CA of this client's certificate"},
+        {"alert certificate expired",
+         "the proxy server refuses this client's certificate: expired"},
+        {"alert bad certificate", "the proxy server refuses this client's certificate"},
+        {"alert unsupported certificate", "the proxy server refuses this client's certificate"},
+        {"certificate verify failed", "the proxy server's certificate does not pass the check"},
+        {"closed the connection during the handshake",
+         "the proxy server closed the connection (is it serving TLS there, is it full, or does "
+         "its --allow not list this computer?)"},
+    };
+    for (const Hint& h : kHints)
+        if (reason.find(h.said) != std::string::npos)
+            return std::string(h.meaning) + " (" + reason + ")";
+    return reason;
+}
 
 // Drives one handshake step: Done, Again (wait for the socket), Failed (failure set).
 TlsServerSession::Io HandshakeStep(Pipe& p, const char* peerName) {
@@ -364,8 +390,8 @@ struct TlsClientTunnel::Impl {
     SocketHandle tcp;
     Pipe pipe;
     bool accepted = false;
-    SocketHandle plain;               // the tunnel's end of the pair
-    std::vector<uint8_t> toPlain;     // decrypted, not yet written to the pair
+    SocketHandle plain;            // the tunnel's end of the pair
+    std::vector<uint8_t> toPlain;  // decrypted, not yet written to the pair
     size_t toPlainPos = 0;
     SyncEvent stop{SyncEvent::Reset::Manual};
     std::thread thread;
@@ -511,16 +537,15 @@ std::shared_ptr<TlsClientTunnel> TlsClientTunnel::Open(SocketHandle tcp, const s
         SSL_set1_host(p.ssl, name.c_str());
     }
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    const std::string prefix = "TLS with the proxy server " + name + " failed: ";
     for (;;) {
         const TlsServerSession::Io io = HandshakeStep(p, "proxy server");
         if (io == TlsServerSession::Io::Done) break;
         if (io == TlsServerSession::Io::Failed) {
-            error = prefix + p.failure;
+            error = ClientFailure(p.failure);
             return nullptr;
         }
         if (LeftMs(deadline) == 0) {
-            error = prefix + "no handshake within the time-out (is it serving TLS?)";
+            error = "no handshake within the time-out (is the proxy server serving TLS there?)";
             return nullptr;
         }
         WaitSocket(p, LeftMs(deadline));
@@ -528,11 +553,11 @@ std::shared_ptr<TlsClientTunnel> TlsClientTunnel::Open(SocketHandle tcp, const s
     // The server judges the client's certificate now: its ticket says yes, an alert says no.
     while (!impl->accepted && impl->toPlain.empty()) {
         if (!p.Fill()) {
-            error = prefix + p.failure;
+            error = p.failure;
             return nullptr;
         }
         if (!impl->ReadTls()) {
-            error = prefix + impl->endReason;
+            error = ClientFailure(impl->endReason);
             return nullptr;
         }
         if (impl->accepted || !impl->toPlain.empty()) break;

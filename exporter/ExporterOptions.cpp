@@ -9,6 +9,7 @@
 #include "base/Printable.h"
 #include "exporter/ServerTls.h"
 #include "link/PortDirectory.h"
+#include "link/ProxyConnection.h"
 
 namespace jvo::exporter {
 
@@ -112,7 +113,8 @@ std::string UnitEntry::Describe() const {
         case Kind::Device:
             return "device:" + m_Device;
         case Kind::Proxy:
-            return "proxy:" + m_ProxyHost + ":" + std::to_string(m_ProxyPort);
+            return "proxy:" + std::string(m_ProxyTls ? kTlsScheme : "") + m_ProxyHost + ":" +
+                   std::to_string(m_ProxyPort);
     }
     return {};
 }
@@ -153,7 +155,9 @@ bool ParseUnitEntry(const std::string& text, UnitEntry& entry, std::string& erro
     }
     if (kind == "proxy") {
         std::string why;
-        if (!cmdline::ParseConnectAddress(value, cmdline::kProxyPort, entry.m_ProxyHost,
+        std::string address = value;
+        entry.m_ProxyTls = StripTlsScheme(address);
+        if (!cmdline::ParseConnectAddress(address, cmdline::kProxyPort, entry.m_ProxyHost,
                                           entry.m_ProxyPort, why)) {
             error = "unit " + name + ": " + why;
             return false;
@@ -203,6 +207,7 @@ ParseStatus ParseExporterArgs(int argc, const char* const* argv, ExporterOptions
     std::string listen, config, web;
     bool haveListen = false, haveConfig = false, haveWeb = false, optionsEnd = false;
     std::vector<std::string> units;
+    TlsFiles tls;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (optionsEnd || arg.empty() || arg[0] != '-') {
@@ -219,7 +224,11 @@ ParseStatus ParseExporterArgs(int argc, const char* const* argv, ExporterOptions
         }
         std::string_view name = arg, value;
         const bool inlineValue = cmdline::SplitInlineValue(arg, name, value);
-        if (name != "--listen" && name != "--config" && name != "--web-config") {
+        std::string* tlsFile = name == "--tls-ca"     ? &tls.ca
+                               : name == "--tls-cert" ? &tls.cert
+                               : name == "--tls-key"  ? &tls.key
+                                                      : nullptr;
+        if (name != "--listen" && name != "--config" && name != "--web-config" && !tlsFile) {
             error = "unknown option '" + std::string(name) + "'";
             return ParseStatus::USAGE;
         }
@@ -232,7 +241,9 @@ ParseStatus ParseExporterArgs(int argc, const char* const* argv, ExporterOptions
             error = std::string(name) + " needs a value";
             return ParseStatus::USAGE;
         }
-        if (name == "--listen") {
+        if (tlsFile) {
+            *tlsFile = v;
+        } else if (name == "--listen") {
             haveListen = true;
             listen = v;
         } else if (name == "--web-config") {
@@ -259,6 +270,14 @@ ParseStatus ParseExporterArgs(int argc, const char* const* argv, ExporterOptions
         error = "no unit given";
         return ParseStatus::USAGE;
     }
+    for (UnitEntry& u : options.m_Units) {
+        if (!u.m_ProxyTls) continue;
+        if (tls.ca.empty()) {
+            error = "unit " + u.m_Name + ": proxy:tls://... needs --tls-ca FILE";
+            return ParseStatus::USAGE;
+        }
+        u.m_Tls = tls;
+    }
     if (haveWeb) {
         if (web.empty()) {
             error = "--web-config needs a file";
@@ -271,10 +290,11 @@ ParseStatus ParseExporterArgs(int argc, const char* const* argv, ExporterOptions
 }
 
 std::string ExporterUsage() {
-    return "Usage: jvo-exporter [--listen [ADDR:]PORT] [--config FILE] [--web-config FILE] "
-           "UNIT...\n"
-           "  UNIT                  NAME=com:N, NAME=device:PATH or NAME=proxy:HOST[:PORT];\n"
-           "                        NAME is letters, digits, '-' and '_'\n"
+    return "Usage: jvo-exporter [--listen [ADDR:]PORT] [--config FILE] [--web-config FILE]\n"
+           "                    [--tls-ca FILE [--tls-cert FILE --tls-key FILE]] UNIT...\n"
+           "  UNIT                  NAME=com:N, NAME=device:PATH or\n"
+           "                        NAME=proxy:[tls://]HOST[:PORT]; NAME is letters, digits,\n"
+           "                        '-' and '_'\n"
            "  --listen [ADDR:]PORT  where /metrics is served (default 127.0.0.1:9650;\n"
            "                        ADDR \".\" is this machine, PORT 0 any free port)\n"
            "  --config FILE         more units, one a line, and optional lines\n"
@@ -284,6 +304,10 @@ std::string ExporterUsage() {
            "                        Prometheus exporter toolkit: tls_server_config (cert_file,\n"
            "                        key_file, client_ca_file, client_auth_type) and\n"
            "                        basic_auth_users (user: bcrypt hash); no other key\n"
+           "  --tls-ca FILE         for proxy:tls:// units: the CA of the proxy servers'\n"
+           "                        certificates (their names or addresses are checked)\n"
+           "  --tls-cert FILE       ... the exporter's client certificate\n"
+           "  --tls-key FILE        ... and its key\n"
            "  --help                this text\n"
            "Options take their value as the next argument or after '=' (--listen=9650).\n"
            "The command line's --listen and --web-config win over the file's lines.\n"

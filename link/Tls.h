@@ -21,6 +21,7 @@ struct TlsFiles {
     std::string ca;
     std::string cert;
     std::string key;
+    bool operator==(const TlsFiles&) const = default;
 };
 
 // Whether this build can do TLS; the reason in words when it cannot.

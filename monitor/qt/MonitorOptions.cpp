@@ -13,12 +13,16 @@ using jvo::qt::CommandLine;
 using jvo::qt::UsageError;
 
 const char* const kMonitorUsage =
-    "Usage: jvo-monitor [--com N | --device PATH | --proxy HOST[:PORT]] [--screenshot DIR]\n"
+    "Usage: jvo-monitor [--com N | --device PATH | --proxy [tls://]HOST[:PORT]\n"
+    "                   [--tls-ca FILE --tls-cert FILE --tls-key FILE]] [--screenshot DIR]\n"
     "The JVO/TKA monitor. Without options it shows the connect dialog.\n"
     "  --com N             connect to the unit on COM port N (1..32) without asking\n"
     "  --device PATH       connect to the unit on the serial device PATH\n"
     "  --proxy HOST[:PORT] connect through the proxy server (default port 43015;\n"
-    "                      HOST . is this machine)\n"
+    "                      HOST . is this machine; tls://HOST[:PORT] over TLS)\n"
+    "  --tls-ca FILE       with tls://: the CA of the proxy server's certificate\n"
+    "  --tls-cert FILE     with tls://: this client's certificate\n"
+    "  --tls-key FILE      ... and its key (the connect dialog has the same fields)\n"
     "  --screenshot DIR    once the readings are in, save the window (both lists, table and\n"
     "                      icon view) and the event log as PNG files in DIR, print their\n"
     "                      paths and exit\n"
@@ -28,7 +32,13 @@ const char* const kMonitorUsage =
     "Exit status: 0 done, 1 not connected, 64 usage, 74 screenshot or this text not written.\n";
 
 int ParseMonitorOptions(int argc, const char* const* argv, MonitorOptions& o) {
-    CommandLine cl({{"com", true}, {"device", true}, {"proxy", true}, {"screenshot", true}});
+    CommandLine cl({{"com", true},
+                    {"device", true},
+                    {"proxy", true},
+                    {"screenshot", true},
+                    {"tls-ca", true},
+                    {"tls-cert", true},
+                    {"tls-key", true}});
     if (!cl.Parse(argc, argv)) return UsageError("jvo-monitor", cl.Error(), kMonitorUsage);
     if (cl.HelpWanted()) {
         return cmdline::WriteAll(stdout, kMonitorUsage) ? jvo::qt::kExitOk : jvo::qt::kExitOutput;
@@ -50,6 +60,7 @@ int ParseMonitorOptions(int argc, const char* const* argv, MonitorOptions& o) {
         o.connect.m_UseProxy = true;
         o.connect.m_Server = cl.Value("proxy");
     }
+    o.connect.m_Tls = {cl.Value("tls-ca"), cl.Value("tls-cert"), cl.Value("tls-key")};
     o.toolkit = cl.ToolkitArgs();
     o.screenshots = cl.Value("screenshot");
     return -1;

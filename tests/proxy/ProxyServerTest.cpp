@@ -459,7 +459,7 @@ TEST(ProxyServer, OnlyAllowedPeersAreServed) {
     }
     EXPECT_EQ(ListenWarning("127.0.0.1", o.allow), "");
     EXPECT_NE(ListenWarning("0.0.0.0", {}).find("warning"), std::string::npos);
-    EXPECT_TRUE(PeersToAccept("127.0.0.1", o.allow).empty());  // loopback: nothing to restrict
+    EXPECT_EQ(PeersToAccept("127.0.0.1", o.allow), o.allow);  // loopback too: only the listed
 
     FakeBackend backend(&Echo);
     ProxyServerOptions options;

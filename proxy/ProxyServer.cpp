@@ -383,8 +383,8 @@ void ProxyServer::Accept(NativeSocket listener, bool tls) {
         }
         if (m_Clients.size() >= static_cast<size_t>(m_Options.maxClients) && !MakeRoom(name)) {
             Refuse(peer, ProxyRefusal::Full,
-                   FormatStr("serving the maximum of %d clients, none idle: refusing %s",
-                             m_Options.maxClients, name));
+                   FormatStr("too many clients, refusing %s (%d, none idle)", name,
+                             m_Options.maxClients));
             if (!tls)
                 SendRefusal(s, ProxyRefusal::Full,
                             static_cast<uint16_t>(std::min(m_Options.maxClients, 0xFFFF)));

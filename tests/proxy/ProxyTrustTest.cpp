@@ -40,8 +40,8 @@ bool Ask(ProxyConnection& conn, std::vector<uint8_t> payload, LinkStatus* status
 // the table only reads. Codes outside the table count as changes (they cannot be judged).
 TEST(ReadOnlyCommands, AreExactlyTheChangesOfTheCommandTable) {
     const std::set<int> changes = {20, 33, 35, 37, 41, 42, 50, 139, 141, 144, 146, 147, 150};
-    const std::set<int> reads = {17, 19, 32, 34, 36, 40, 71, 79, 80, 133, 134, 136, 140, 142, 143,
-                                 145, 148, 149};
+    const std::set<int> reads = {17,  19,  32,  34,  36,  40,  71,  79,  80,
+                                 133, 134, 136, 140, 142, 143, 145, 148, 149};
     int count = 0;
     CommandTable(count);
     EXPECT_EQ(static_cast<size_t>(count), changes.size() + reads.size());
@@ -142,12 +142,11 @@ protected:
         options.plainAddress = "127.0.0.1";
         options.keepAliveMs = 100;  // keep-alives must pass the tunnel for the client to stay
         std::string error;
-        options.tls = MakeTlsServerContext({File("ca.crt"), File("localhost.crt"),
-                                            File("localhost.key")},
-                                           error);
+        options.tls = MakeTlsServerContext(
+            {File("ca.crt"), File("localhost.crt"), File("localhost.key")}, error);
         ASSERT_TRUE(options.tls) << error;
-        options.writers = std::make_shared<std::set<std::string>>(
-            std::set<std::string>{"CN=prometheus"});
+        options.writers =
+            std::make_shared<std::set<std::string>>(std::set<std::string>{"CN=prometheus"});
         m_Server = std::make_unique<ProxyServer>(m_Backend, options);
         ASSERT_TRUE(m_Server->Start());
     }
@@ -237,9 +236,9 @@ TEST(ProxyTlsOptions, AllThreeFilesOrNone) {
     EXPECT_FALSE(ParseProxyArgs(5, partial, o, error));
     const char* plainAlone[] = {"jvo-proxy", "--listen-plain", "5000"};
     EXPECT_FALSE(ParseProxyArgs(3, plainAlone, o, error));
-    const char* full[] = {"jvo-proxy",       "--tls-cert", "a.crt",          "--tls-key",
-                          "a.key",           "--tls-client-ca", "ca.crt",    "--listen-plain",
-                          "127.0.0.1:5000", "--max-clients=7",  "--read-only"};
+    const char* full[] = {"jvo-proxy",      "--tls-cert",      "a.crt",      "--tls-key",
+                          "a.key",          "--tls-client-ca", "ca.crt",     "--listen-plain",
+                          "127.0.0.1:5000", "--max-clients=7", "--read-only"};
     ASSERT_TRUE(ParseProxyArgs(11, full, o, error)) << error;
     EXPECT_EQ(o.plainPort, 5000);
     EXPECT_EQ(o.maxClients, 7);

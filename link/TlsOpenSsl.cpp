@@ -346,7 +346,16 @@ bool TlsServerSession::WantsWrite() const {
 }
 
 bool TlsServerSession::Buffered() const {
-    return SSL_has_pending(m_Impl->pipe.ssl) == 1;
+    const Pipe& p = m_Impl->pipe;
+    if (SSL_pending(p.ssl) > 0) return true;
+    // A whole record taken from the socket but not decrypted yet; part of one is not enough (the
+    // rest comes with the socket's next readiness).
+    char* data = nullptr;
+    const long have = BIO_get_mem_data(p.in, &data);
+    constexpr long kRecordHeader = 5;  // type, version, length
+    if (have < kRecordHeader || !data) return false;
+    const long length = (static_cast<uint8_t>(data[3]) << 8) | static_cast<uint8_t>(data[4]);
+    return have >= kRecordHeader + length;
 }
 
 const std::string& TlsServerSession::Failure() const {

@@ -221,12 +221,29 @@ TEST_F(ProxyTlsTest, CertificatesDecideWhoGetsInAndWhoMayChange) {
             << status.detail;
         EXPECT_NE(status.detail.find(r.reason), std::string::npos) << status.detail;
     }
+    // A client that opens a connection and never starts its handshake is dropped (after 3 s).
+    Fd silent = Connect(m_Server->Port());
+    EXPECT_TRUE(PeerClosed(silent.Get(), 10000));
     // The plain listener beside TLS: no certificate, so read-only with a writers list.
     auto plain = ProxyConnection::Open("127.0.0.1:" + std::to_string(m_Server->PlainPort()));
     ASSERT_TRUE(plain);
     EXPECT_TRUE(Ask(*plain, {CMD_GET_STATUS}));
     EXPECT_FALSE(Ask(*plain, {CMD_SET_CLOCK, 0, 0, 0, 0}, &status));
     EXPECT_EQ(status.refusal, ProxyRefusal::ReadOnly);
+}
+
+// Each refusal of a peer is noted once per interval, with the count of those left unnoted.
+TEST(ProxyLimits, RefusalsAreLoggedOncePerPeerAndInterval) {
+    RefusalLog log(60000);
+    uint32_t unlogged = 0;
+    EXPECT_TRUE(log.ShouldLog(0x0A000001u, 1, 1000, unlogged));
+    EXPECT_EQ(unlogged, 0u);
+    EXPECT_FALSE(log.ShouldLog(0x0A000001u, 1, 2000, unlogged));
+    EXPECT_FALSE(log.ShouldLog(0x0A000001u, 1, 60999, unlogged));
+    EXPECT_TRUE(log.ShouldLog(0x0A000002u, 1, 3000, unlogged));  // another peer
+    EXPECT_TRUE(log.ShouldLog(0x0A000001u, 2, 3000, unlogged));  // another reason
+    EXPECT_TRUE(log.ShouldLog(0x0A000001u, 1, 61000, unlogged));
+    EXPECT_EQ(unlogged, 2u);
 }
 
 TEST(ProxyTlsOptions, AllThreeFilesOrNone) {

@@ -3,7 +3,9 @@
 // and the dark palette. Each is checked for what it must show.
 #include <QDir>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QStyle>
 #include <QStyleFactory>
 

@@ -55,7 +55,7 @@ ConnectDlg::ConnectDlg(const ConnectDlgState& state, QWidget* parent)
     m_Ports->setCurrentIndex(state.m_Selected);
     m_Ports->setMinimumContentsLength(28);
     m_Server->setText(QString::fromStdString(state.m_Server));
-    m_Server->setPlaceholderText(tr("host or host:port"));
+    m_Server->setPlaceholderText(tr("host, host:port or tls://host:port"));
     auto* serverLabel = new QLabel(tr("Proxy &Server Name:"), this);
     serverLabel->setBuddy(m_Server);
 

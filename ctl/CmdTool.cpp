@@ -79,6 +79,7 @@ int Prepare(ToolCommand& cmd, int argc, char** argv, std::vector<std::string_vie
     if (!target.proxyHost.empty()) {
         o.m_Target = tool::ConnectResult::PROXY;
         o.m_Host = target.ProxyAddress();
+        o.m_Tls = target.tlsFiles;
     } else if (!target.device.empty()) {
         o.m_Target = tool::ConnectResult::DEVICE;
         o.m_Device = target.device;
@@ -104,6 +105,7 @@ tool::ConnectResult Choice(const tool::ConsoleOptions& o) {
     choice.m_Port = o.m_Port;
     choice.m_Device = o.m_Device;
     choice.m_Host = o.m_Host;
+    choice.m_Tls = o.m_Tls;
     return choice;
 }
 

@@ -52,6 +52,8 @@ LinkFailureText DescribeLinkFailure(const LinkStatus& s, const LinkTarget& targe
                         SilentHint(target)};
         case LinkResult::TransportLost:
             return {kExitNoUnit, "", "the connection to " + where + " was lost" + Detail(s)};
+        case LinkResult::TlsFailed:
+            return {kExitNoUnit, "", "cannot reach " + server + Detail(s)};
         case LinkResult::NotConnected:
             if (proxy) return {kExitNoUnit, "", "cannot reach " + server + Detail(s)};
             return {kExitNoUnit, "", "cannot open " + where + Detail(s)};

@@ -4,6 +4,7 @@
 #include "base/OptionTable.h"
 #include "ctl/LinkFailure.h"
 #include "link/Commands.h"
+#include "link/ProxyConnection.h"
 
 namespace jvo::ctl {
 
@@ -25,7 +26,17 @@ const std::vector<cmdline::Option>& LinkRows() {
          .takes = Takes::VALUE,
          .meta = "HOST[:PORT]",
          .help = "the unit behind the proxy server at HOST (port 43015 unless given);\n"
-                 "HOST \".\" is this machine"},
+                 "HOST \".\" is this machine; tls://HOST[:PORT] reaches it over TLS"},
+        {.name = "--tls-ca",
+         .takes = Takes::VALUE,
+         .meta = "FILE",
+         .help = "with tls://: the CA that signs the proxy server's certificate (the\n"
+                 "server's name or address is checked against it)"},
+        {.name = "--tls-cert",
+         .takes = Takes::VALUE,
+         .meta = "FILE",
+         .help = "with tls://: this client's certificate, as the server asks for one"},
+        {.name = "--tls-key", .takes = Takes::VALUE, .meta = "FILE", .help = "... and its key"},
         {.name = "--timeout",
          .takes = Takes::VALUE,
          .meta = "MS",
@@ -56,7 +67,8 @@ std::string LinkTarget::Describe() const {
 }
 
 std::string LinkTarget::ProxyAddress() const {
-    return proxyHost + ":" + std::to_string(proxyPort);
+    return (tls ? std::string(kTlsScheme) : std::string()) + proxyHost + ":" +
+           std::to_string(proxyPort);
 }
 
 bool ParseLinkTarget(const Args& args, LinkTarget& target, std::string& error) {
@@ -84,9 +96,31 @@ bool ParseLinkTarget(const Args& args, LinkTarget& target, std::string& error) {
         }
         target.device = *device;
     }
+    const std::pair<const char*, std::string*> tlsFiles[] = {{"--tls-ca", &target.tlsFiles.ca},
+                                                             {"--tls-cert", &target.tlsFiles.cert},
+                                                             {"--tls-key", &target.tlsFiles.key}};
+    for (const auto& [name, into] : tlsFiles) {
+        const std::string* file = args.Find(name);
+        if (!file) continue;
+        if (file->empty() || !proxy) {
+            error = std::string(name) + " needs FILE, and goes with --proxy tls://HOST[:PORT]";
+            return false;
+        }
+        *into = *file;
+    }
     if (proxy) {
         std::string why;
-        if (!cmdline::ParseConnectAddress(*proxy, cmdline::kProxyPort, target.proxyHost,
+        std::string address = *proxy;
+        target.tls = StripTlsScheme(address);
+        if (target.tls && target.tlsFiles.ca.empty()) {
+            error = "--proxy tls://... needs --tls-ca FILE (the CA of the server's certificate)";
+            return false;
+        }
+        if (!target.tls && !target.tlsFiles.ca.empty()) {
+            error = "--tls-ca and the other TLS files go with --proxy tls://HOST[:PORT]";
+            return false;
+        }
+        if (!cmdline::ParseConnectAddress(address, cmdline::kProxyPort, target.proxyHost,
                                           target.proxyPort, why)) {
             error = "--proxy: " + why;
             return false;
@@ -106,7 +140,9 @@ bool OpenLinkTarget(UnitLink& link, const LinkTarget& target, const char* comman
     bool ok;
     LinkStatus status;
     if (!target.proxyHost.empty()) {
-        ok = link.OpenProxy(target.ProxyAddress(), {}, &status);
+        ProxyOptions options;
+        options.tls = target.tlsFiles;
+        ok = link.OpenProxy(target.ProxyAddress(), options, &status);
         if (!ok) WriteText(stderr, "Could not connect to the specified server\n");
     } else {
         ok = target.device.empty() ? link.OpenSerial(target.com, kDefaultBaud, &status)

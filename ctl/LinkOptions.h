@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ctl/Commands.h"
+#include "link/Tls.h"
 #include "link/UnitLink.h"
 
 namespace jvo::ctl {
@@ -14,7 +15,9 @@ namespace jvo::ctl {
 // The options ParseLinkTarget reads, for ParseArgs.
 extern const std::vector<std::string_view> kLinkOptions;
 // Their usage and their help text.
-constexpr const char* kLinkUsage = "(--com N | --device PATH | --proxy HOST[:PORT]) [--timeout MS]";
+constexpr const char* kLinkUsage =
+    "(--com N | --device PATH | --proxy [tls://]HOST[:PORT] [--tls-ca FILE --tls-cert FILE "
+    "--tls-key FILE]) [--timeout MS]";
 const std::string& LinkHelp();
 
 // The longest --timeout.
@@ -25,11 +28,13 @@ struct LinkTarget {
     std::string device;
     std::string proxyHost;  // empty: not through a proxy server
     uint16_t proxyPort = 0;
+    bool tls = false;        // --proxy tls://HOST[:PORT]
+    TlsFiles tlsFiles;       // --tls-ca, --tls-cert, --tls-key
     int32_t timeoutMs = -1;  // --timeout; negative: the link's default per command
 
     // "COM5", "/dev/ttyUSB0" or "proxy server HOST:PORT".
     std::string Describe() const;
-    // "HOST:PORT" for UnitLink::OpenProxy.
+    // "HOST:PORT" (with "tls://" before it for TLS) for UnitLink::OpenProxy.
     std::string ProxyAddress() const;
 };
 

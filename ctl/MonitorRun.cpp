@@ -16,7 +16,7 @@ namespace {
 constexpr int kStatusProbes = 3;
 constexpr int kFailuresInRow = 10;
 constexpr const char* kUsage =
-    "(--com N | --device PATH | --proxy HOST[:PORT]) [--timeout MS] -o FILE";
+    "(--com N | --device PATH | --proxy [tls://]HOST[:PORT]) [--timeout MS] -o FILE";
 constexpr const char* kExits =
     "Exit status 1 for a wrong schema or a configuration that cannot be loaded, 3 when FILE "
     "cannot be written, 4 when the unit does not answer. No file is written on failure.\n";

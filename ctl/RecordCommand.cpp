@@ -29,7 +29,8 @@ namespace jvo::ctl {
 namespace {
 
 constexpr const char* kUsage =
-    "(--com N | --device PATH | --proxy HOST[:PORT]) [--timeout MS] -o FILE.csv [--interval "
+    "(--com N | --device PATH | --proxy [tls://]HOST[:PORT]) [--timeout MS] -o FILE.csv "
+    "[--interval "
     "SECONDS] "
     "[--duration SECONDS]";
 constexpr const char* kHeader = "time,panel,kind,number,name,pole,current_a,power_w,va,pf,kwh\r\n";

@@ -10,6 +10,7 @@
 #include "base/Printable.h"
 #include "exporter/ServerTls.h"
 #include "link/PortDirectory.h"
+#include "link/ProxyConnection.h"
 
 namespace jvo::exporter {
 
@@ -113,7 +114,8 @@ std::string UnitEntry::Describe() const {
         case Kind::Device:
             return "device:" + m_Device;
         case Kind::Proxy:
-            return "proxy:" + m_ProxyHost + ":" + std::to_string(m_ProxyPort);
+            return "proxy:" + std::string(m_ProxyTls ? kTlsScheme : "") + m_ProxyHost + ":" +
+                   std::to_string(m_ProxyPort);
     }
     return {};
 }
@@ -154,7 +156,9 @@ bool ParseUnitEntry(const std::string& text, UnitEntry& entry, std::string& erro
     }
     if (kind == "proxy") {
         std::string why;
-        if (!cmdline::ParseConnectAddress(value, cmdline::kProxyPort, entry.m_ProxyHost,
+        std::string address = value;
+        entry.m_ProxyTls = StripTlsScheme(address);
+        if (!cmdline::ParseConnectAddress(address, cmdline::kProxyPort, entry.m_ProxyHost,
                                           entry.m_ProxyPort, why)) {
             error = "unit " + name + ": " + why;
             return false;
@@ -206,6 +210,7 @@ using cmdline::Takes;
 struct GivenArgs {
     bool haveListen = false, haveConfig = false, haveWeb = false;
     std::string listen, config, web;
+    TlsFiles tls;  // for proxy:tls:// units
 };
 
 cmdline::TakeValue Given(bool& given, std::string& text) {
@@ -220,8 +225,9 @@ cmdline::TakeValue Given(bool& given, std::string& text) {
 std::vector<cmdline::Option> ExporterRows(ExporterOptions& o, GivenArgs& g) {
     return {
         {.name = "UNIT",
-         .help = "NAME=com:N, NAME=device:PATH or NAME=proxy:HOST[:PORT];\n"
-                 "NAME is letters, digits, '-' and '_'"},
+         .help = "NAME=com:N, NAME=device:PATH or\n"
+                 "NAME=proxy:[tls://]HOST[:PORT]; NAME is letters, digits,\n"
+                 "'-' and '_'"},
         {.name = "--listen",
          .takes = Takes::VALUE,
          .meta = "[ADDR:]PORT",
@@ -243,6 +249,22 @@ std::vector<cmdline::Option> ExporterRows(ExporterOptions& o, GivenArgs& g) {
                  "key_file, client_ca_file, client_auth_type) and\n"
                  "basic_auth_users (user: bcrypt hash); no other key",
          .take = Given(g.haveWeb, g.web)},
+        {.name = "--tls-ca",
+         .takes = Takes::VALUE,
+         .meta = "FILE",
+         .help = "for proxy:tls:// units: the CA of the proxy servers'\n"
+                 "certificates (their names or addresses are checked)",
+         .take = cmdline::KeepText(g.tls.ca)},
+        {.name = "--tls-cert",
+         .takes = Takes::VALUE,
+         .meta = "FILE",
+         .help = "... the exporter's client certificate",
+         .take = cmdline::KeepText(g.tls.cert)},
+        {.name = "--tls-key",
+         .takes = Takes::VALUE,
+         .meta = "FILE",
+         .help = "... and its key",
+         .take = cmdline::KeepText(g.tls.key)},
         cmdline::HelpOption(o.m_Help, "this text", true),
         cmdline::VersionOption(o.m_Version, "the version of the program", true),
     };
@@ -263,6 +285,7 @@ ParseStatus ParseExporterArgs(int argc, const char* const* argv, ExporterOptions
     if (options.m_Help || options.m_Version) return ParseStatus::OK;
     const bool haveListen = g.haveListen, haveConfig = g.haveConfig, haveWeb = g.haveWeb;
     const std::string &listen = g.listen, &config = g.config, &web = g.web;
+    const TlsFiles& tls = g.tls;
     bool listenInFile = false;
     if (haveConfig) {
         std::string text;
@@ -279,6 +302,14 @@ ParseStatus ParseExporterArgs(int argc, const char* const* argv, ExporterOptions
         error = "no unit given";
         return ParseStatus::USAGE;
     }
+    for (UnitEntry& u : options.m_Units) {
+        if (!u.m_ProxyTls) continue;
+        if (tls.ca.empty()) {
+            error = "unit " + u.m_Name + ": proxy:tls://... needs --tls-ca FILE";
+            return ParseStatus::USAGE;
+        }
+        u.m_Tls = tls;
+    }
     if (haveWeb) {
         if (web.empty()) {
             error = "--web-config needs a file";
@@ -294,7 +325,8 @@ std::string ExporterUsage() {
     ExporterOptions unusedOptions;
     GivenArgs unused;
     return "Usage: jvo-exporter [--listen [ADDR:]PORT] [--config FILE] [--web-config FILE] "
-           "UNIT...\n" +
+           "UNIT...\n"
+           "                    [--tls-ca FILE [--tls-cert FILE --tls-key FILE]]\n" +
            cmdline::OptionHelp(ExporterRows(unusedOptions, unused), 24) +
            "Options take their value as the next argument or after '=' (--listen=9650).\n"
            "The command line's --listen and --web-config win over the file's lines.\n"

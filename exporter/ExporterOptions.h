@@ -1,7 +1,8 @@
 #pragma once
 // The exporter's command line and configuration file:
 //   jvo-exporter [--listen [ADDR:]PORT] [--config FILE] [--web-config FILE] UNIT...
-// where each UNIT is NAME=com:N, NAME=device:PATH or NAME=proxy:HOST[:PORT]. The file holds the
+// where each UNIT is NAME=com:N, NAME=device:PATH or NAME=proxy:[tls://]HOST[:PORT] (TLS with
+// the command line's --tls-ca, --tls-cert and --tls-key). The file holds the
 // same words for a service: one UNIT per line, optional lines "listen [ADDR:]PORT" and
 // "web-config FILE" (relative to the file's folder), blank lines and lines starting with '#'
 // ignored. A --listen or --web-config on the command line wins over the file's.
@@ -11,6 +12,7 @@
 
 #include "exporter/ServerTls.h"
 #include "exporter/WebConfig.h"
+#include "link/Tls.h"
 
 namespace jvo::exporter {
 
@@ -24,6 +26,8 @@ struct UnitEntry {
     std::string m_Device;      // Device: the path
     std::string m_ProxyHost;   // Proxy: the host ("." is this machine)
     uint16_t m_ProxyPort = 0;  // Proxy: the port (43015 unless given)
+    bool m_ProxyTls = false;   // Proxy: over TLS, with m_Tls
+    TlsFiles m_Tls;
     // "com:N", "device:PATH" or "proxy:HOST:PORT", for log lines.
     std::string Describe() const;
     bool operator==(const UnitEntry&) const = default;

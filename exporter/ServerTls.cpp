@@ -5,27 +5,11 @@
 #include <openssl/x509.h>
 #include <openssl/x509v3.h>
 
-#include <cstring>
+#include "link/OpenSslReason.h"
 
 namespace jvo::exporter {
 
 namespace {
-
-// The reason of OpenSSL's oldest queued error (the first thing that went wrong), and the queue
-// emptied.
-std::string OpenSslReason() {
-    const unsigned long err = ERR_get_error();
-    ERR_clear_error();
-    if (err == 0) return "unknown error";
-    if (ERR_SYSTEM_ERROR(err)) return std::strerror(ERR_GET_REASON(err));
-    if (ERR_GET_LIB(err) == ERR_LIB_X509 && ERR_GET_REASON(err) == X509_R_KEY_VALUES_MISMATCH)
-        return "it does not belong to the certificate";
-    const char* reason = ERR_reason_error_string(err);
-    if (reason) return reason;
-    char text[256];
-    ERR_error_string_n(err, text, sizeof text);
-    return text;
-}
 
 // Asks for a certificate without judging it (RequestClientCert, RequireAnyClientCert).
 int AcceptAny(int, X509_STORE_CTX*) {

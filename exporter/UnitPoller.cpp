@@ -100,7 +100,9 @@ bool UnitPoller::OpenRoute() {
             ProxyOptions options;
             options.port = m_Entry.m_ProxyPort;
             options.connectTimeoutMs = kProxyConnectTimeoutMs;
-            opened = m_Link.OpenProxy(m_Entry.m_ProxyHost, options, &status);
+            options.tls = m_Entry.m_Tls;
+            opened = m_Link.OpenProxy((m_Entry.m_ProxyTls ? kTlsScheme : "") + m_Entry.m_ProxyHost,
+                                      options, &status);
             break;
         }
     }

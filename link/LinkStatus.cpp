@@ -31,6 +31,8 @@ const char* LinkResultName(LinkResult result) {
             return "refused by the proxy server";
         case LinkResult::InvalidRequest:
             return "request not sent";
+        case LinkResult::TlsFailed:
+            return "TLS failed";
     }
     return "unknown";
 }

@@ -21,6 +21,7 @@ enum class LinkResult : uint8_t {
     Cancelled,       // the link was closed while the transaction ran or waited
     ProxyRefused,    // the proxy server refused this client or request (refusal, limit)
     InvalidRequest,  // the request overran its buffer or does not fit a frame: never sent
+    TlsFailed,       // the TLS handshake or a certificate check failed (detail: peer, reason)
 };
 
 // Why a proxy server refuses; the numbers travel on the wire (link/ProxyWire.h).

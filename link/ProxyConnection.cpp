@@ -1,6 +1,7 @@
 #include "link/ProxyConnection.h"
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <thread>
 
@@ -10,6 +11,15 @@
 #include "link/Socket.h"
 
 namespace jvo {
+
+bool StripTlsScheme(std::string& host) {
+    const std::string scheme = kTlsScheme;
+    if (host.size() < scheme.size()) return false;
+    for (size_t i = 0; i < scheme.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(host[i])) != scheme[i]) return false;
+    host.erase(0, scheme.size());
+    return true;
+}
 
 bool SplitHostPort(const std::string& text, uint16_t defaultPort, std::string& host,
                    uint16_t& port) {
@@ -159,7 +169,13 @@ std::unique_ptr<ProxyConnection> ProxyConnection::Open(const std::string& host,
     };
     std::string name;
     uint16_t port = 0;
-    if (!SplitHostPort(host, options.port, name, port)) {
+    std::string target = host;
+    const bool tls = StripTlsScheme(target);
+    if (tls && !TlsAvailable()) {
+        if (status) *status = LinkStatus::Of(LinkResult::TlsFailed, TlsUnavailableReason());
+        return nullptr;
+    }
+    if (!SplitHostPort(target, options.port, name, port)) {
         JVO_LOG1("ProxyConnection::Open() Invalid port in '%s'", host);
         return failed("'" + host + "' has no valid port");
     }
@@ -169,6 +185,20 @@ std::unique_ptr<ProxyConnection> ProxyConnection::Open(const std::string& host,
     SocketHandle socket =
         TcpBase::OpenSocket(address, port, options.connectTimeoutMs, &err, abandon);
     if (!socket.Valid()) return failed(ConnectProblem(name, port, err));
+    std::shared_ptr<TlsClientTunnel> tunnel;
+    if (tls) {
+        SocketHandle plain;
+        std::string why;
+        tunnel = TlsClientTunnel::Open(std::move(socket), name, options.tls,
+                                       options.connectTimeoutMs, plain, why);
+        if (!tunnel) {
+            why = FormatStr("TLS with %s:%d failed: %s", address.ToString(), port, why);
+            JVO_LOG2("ProxyConnection::Open() %s", why);
+            if (status) *status = LinkStatus::Of(LinkResult::TlsFailed, why);
+            return nullptr;
+        }
+        socket = std::move(plain);
+    }
     auto user = std::make_shared<ReplyQueue>();
     TcpSocketOptions socketOptions = options.socket;
     // Nothing longer than a reply is worth receiving: the socket ends the connection at the
@@ -178,16 +208,17 @@ std::unique_ptr<ProxyConnection> ProxyConnection::Open(const std::string& host,
     user->SetSocket(tcp);
     if (status) *status = LinkStatus{};
     return std::unique_ptr<ProxyConnection>(
-        new ProxyConnection(tcp, user, options, name + ":" + std::to_string(port)));
+        new ProxyConnection(tcp, user, options, name + ":" + std::to_string(port), tunnel));
 }
 
 ProxyConnection::ProxyConnection(std::shared_ptr<TcpSocket> socket,
                                  std::shared_ptr<ReplyQueue> user, const ProxyOptions& options,
-                                 std::string address)
+                                 std::string address, std::shared_ptr<TlsClientTunnel> tunnel)
     : m_Options(options),
       m_Address(std::move(address)),
       m_Socket(std::move(socket)),
-      m_User(std::move(user)) {}
+      m_User(std::move(user)),
+      m_Tunnel(std::move(tunnel)) {}
 
 ProxyConnection::~ProxyConnection() {
     Close();
@@ -302,6 +333,12 @@ bool ProxyConnection::Ended() const {
 
 std::string ProxyConnection::EndReason() const {
     std::lock_guard<std::mutex> guard(m_Lock);
+    // A TLS session that ended with an alert or an error says more than the closed socket.
+    const std::string tls = m_Tunnel ? m_Tunnel->EndReason() : std::string();
+    const bool generic = m_EndReason.empty() || m_EndReason.rfind("closed by the proxy", 0) == 0;
+    if (!tls.empty() && generic &&
+        (!m_EndReason.empty() || !m_Socket || m_Socket->State() != TcpSocket::kRunning))
+        return "TLS: " + tls;
     if (!m_EndReason.empty()) return m_EndReason;
     if (m_User && m_User->Overran()) return m_User->OverrunReason();
     if (m_Socket && m_Socket->State() != TcpSocket::kRunning)
@@ -349,6 +386,7 @@ void ProxyConnection::Close() {
         JVO_LOG1("ProxyConnection::Close() Socket worker still running after %d ms",
                  m_Options.closeWaitMs);
     }
+    if (m_Tunnel) m_Tunnel->Stop();
 }
 
 }  // namespace jvo

@@ -28,6 +28,7 @@
 #include "link/ProxyWire.h"
 #include "link/TcpBase.h"
 #include "link/TcpSocket.h"
+#include "link/Tls.h"
 
 namespace jvo {
 
@@ -38,7 +39,13 @@ struct ProxyOptions {
     int32_t closeWaitMs = 2000;      // Close() waits this long for the socket worker
     TcpSocketOptions socket;         // the socket's time constants
     TcpBase::Resolver resolver;      // name lookup; empty: the system's
+    TlsFiles tls;  // for a host given as tls://HOST[:PORT]: the CA, the client's certificate
 };
+
+// The scheme that asks for TLS on the proxy path: "tls://HOST[:PORT]".
+constexpr const char* kTlsScheme = "tls://";
+// Takes kTlsScheme off the front of `host`; true when it was there.
+bool StripTlsScheme(std::string& host);
 
 class ProxyConnection {
 public:
@@ -49,9 +56,11 @@ public:
     static constexpr int32_t kMaxQueuedReplies = 8;
     static constexpr int32_t kMaxQueuedBytes = 16 * 1024;
 
-    // host may carry ":PORT". Resolves with GetHostAddr, connects with OpenSocket and starts the
-    // socket. Null when the host cannot be resolved or reached, or when `abandon` (asked while the
-    // connect waits) said to give up; `status` (may be null) then says why in words (NotConnected).
+    // host may carry ":PORT", and "tls://" before it for TLS (options.tls). Resolves with
+    // GetHostAddr, connects with OpenSocket, runs the TLS handshake where asked, and starts the
+    // socket. Null when the host cannot be resolved or reached (NotConnected), or TLS failed
+    // (TlsFailed, with the server's address and the reason); `status` (may be null) says which.
+    // `abandon` is asked while the connect waits; true gives it up.
     static std::unique_ptr<ProxyConnection> Open(const std::string& host,
                                                  const ProxyOptions& options = {},
                                                  LinkStatus* status = nullptr,
@@ -83,7 +92,8 @@ public:
 private:
     class ReplyQueue;
     ProxyConnection(std::shared_ptr<TcpSocket> socket, std::shared_ptr<ReplyQueue> user,
-                    const ProxyOptions& options, std::string address);
+                    const ProxyOptions& options, std::string address,
+                    std::shared_ptr<TlsClientTunnel> tunnel);
     // Marks the connection ended (the first reason is kept) and closes the socket.
     void End(const std::string& reason, TcpSocket* socket);
 
@@ -92,6 +102,7 @@ private:
     mutable std::mutex m_Lock;  // guards the two pointers below (not held while waiting)
     std::shared_ptr<TcpSocket> m_Socket;
     std::shared_ptr<ReplyQueue> m_User;
+    std::shared_ptr<TlsClientTunnel> m_Tunnel;  // TLS: carries the socket's bytes; else null
     std::atomic<bool> m_LoggedStale{false};
     std::atomic<bool> m_Ended{false};
     std::string m_EndReason;  // guarded by m_Lock

@@ -100,6 +100,10 @@ int64_t Send(NativeSocket s, const void* data, size_t count);
 // The system's name lookup: the first IPv4 address of `name` (host byte order).
 bool ResolveIpv4(const std::string& name, uint32_t& address);
 
+// Two connected local stream sockets (non-blocking, not inherited): what one end writes the other
+// reads. False (LastError()) where the platform has none (Windows, where only TLS uses it).
+bool StreamPair(SocketHandle& a, SocketHandle& b);
+
 // Whether two threads may wait on one socket at the same time (see SocketPoller). Where they may
 // not, one thread waits and the others read and write without waiting.
 bool WaitsMayShareASocket();

@@ -29,11 +29,17 @@ void ConnectDlgLogic::Start() {
 bool ConnectDlgLogic::OnConnect(const ConnectChoice& choice) {
     m_State.m_UseProxy = choice.m_UseProxy;
     m_State.m_Server = choice.m_Server;
+    m_State.m_Tls = choice.m_Tls;
     if (choice.m_UseProxy) {
         LinkStatus status;
-        if (!m_Link.OpenProxy(choice.m_Server, {}, &status)) {
+        ProxyOptions options;
+        options.tls = choice.m_Tls;
+        if (!m_Link.OpenProxy(choice.m_Server, options, &status)) {
             JVO_LOG1("ConnectDlg: %s: %s", choice.m_Server, DescribeStatus(status));
-            m_Ui.Message("Could not connect to the specified server", MsgButtons::Ok,
+            // A TLS failure says why: a missing or refused certificate is the user's to mend.
+            const std::string why =
+                status.result == LinkResult::TlsFailed ? "\n\n" + status.detail : std::string();
+            m_Ui.Message("Could not connect to the specified server" + why, MsgButtons::Ok,
                          MsgIcon::Error);
             m_State.m_Focus = ConnectFocus::ServerName;
             return false;

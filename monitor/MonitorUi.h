@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "link/Tls.h"
+
 namespace jvo::monitor {
 
 enum class MsgButtons { Ok, YesNo };
@@ -27,6 +29,7 @@ struct ConnectDlgState {
     int m_Selected = -1;      // index into m_Ports, -1 for none
     bool m_UseProxy = false;  // "VOZ Proxy" checked (else "COM Port")
     std::string m_Server;     // "Proxy Server Name"
+    TlsFiles m_Tls;           // for a server given as tls://HOST[:PORT]
     ConnectFocus m_Focus = ConnectFocus::Connect;
 };
 
@@ -36,7 +39,8 @@ struct ConnectChoice {
     Kind m_Kind = CANCELLED;
     bool m_UseProxy = false;
     int m_Selected = -1;   // index into the state's m_Ports, -1 for none
-    std::string m_Server;  // the typed proxy server name (host or host:PORT)
+    std::string m_Server;  // the typed proxy server name ([tls://]host or host:PORT)
+    TlsFiles m_Tls;        // the CA, certificate and key files for tls://
     std::string m_Device;  // a serial device path given directly (command line, tests)
 };
 

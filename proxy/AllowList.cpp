@@ -53,10 +53,9 @@ bool IsLoopback(const std::string& dottedQuad) {
 
 std::vector<AllowedNet> PeersToAccept(const std::string& listenAddress,
                                       const std::vector<AllowedNet>& allowed) {
+    if (!allowed.empty()) return allowed;  // exactly these, loopback only where listed
     if (IsLoopback(listenAddress)) return {};
-    std::vector<AllowedNet> peers = allowed;
-    peers.push_back(kLoopbackNet);
-    return peers;
+    return {kLoopbackNet};
 }
 
 std::string ListenWarning(const std::string& listenAddress,
@@ -64,9 +63,9 @@ std::string ListenWarning(const std::string& listenAddress,
     if (IsLoopback(listenAddress)) return std::string();
     std::string text = "warning: listening on " + listenAddress +
                        ", beyond this machine: every accepted client can install to a unit or "
-                       "reset it. Clients are accepted from this machine";
-    if (allowed.empty()) return text + " only (name others with --allow ADDR[/BITS])";
-    text += " and from";
+                       "reset it. Clients are accepted";
+    if (allowed.empty()) return text + " from this machine only (name others with --allow)";
+    text += " only from";
     for (const AllowedNet& n : allowed)
         text += " " + Quad(n.address) + "/" + std::to_string(n.bits);
     return text;

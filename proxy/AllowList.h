@@ -1,7 +1,8 @@
 #pragma once
 // Which clients the proxy server accepts. Anyone who can reach the server can install to a unit
-// or reset it, so it listens on loopback by default; when it listens on another address, only
-// the addresses and networks given with --allow ADDR[/BITS] (and this machine) are accepted.
+// or reset it, so it listens on loopback by default. With --allow ADDR[/BITS], only the addresses
+// and networks given are accepted, wherever it listens (this machine too only when listed);
+// without, a server on another address accepts this machine only.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -22,8 +23,9 @@ bool ParseAllowedNet(const std::string& text, AllowedNet& net);
 // True for an address in 127.0.0.0/8.
 bool IsLoopback(const std::string& dottedQuad);
 
-// The peers the server should accept when it listens on `listenAddress`: nothing to restrict
-// (empty) on loopback, else the allowed networks and this machine's loopback network.
+// The peers the server should accept when it listens on `listenAddress`: the allowed networks
+// when there are any; else nothing to restrict (empty) on loopback, and this machine's loopback
+// network elsewhere.
 std::vector<AllowedNet> PeersToAccept(const std::string& listenAddress,
                                       const std::vector<AllowedNet>& allowed);
 

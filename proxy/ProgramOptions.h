@@ -2,6 +2,7 @@
 // Command line of the jvo-proxy program.
 #include <cstdint>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,13 @@ struct ProxyProgramOptions {
     bool help = false;
     bool version = false;           // --version
     std::vector<AllowedNet> allow;  // --allow ADDR[/BITS], repeatable
+    int maxClients = 128;           // --max-clients N
+    // --tls-cert, --tls-key, --tls-client-ca: --listen serves TLS (all three or none).
+    std::string tlsCert, tlsKey, tlsClientCa;
+    std::string plainAddress;  // --listen-plain [ADDR:]PORT beside a TLS listener; empty: none
+    uint16_t plainPort = 0;
+    bool readOnly = false;    // --read-only
+    std::string writersFile;  // --writers FILE
     // The unit to serve; set by the backend options (see BackendFactory.h).
     int comPort = -1;
     std::string devicePath;
@@ -26,7 +34,8 @@ struct ProxyProgramOptions {
 using BackendArgParser = std::function<int(int argc, const char* const* argv, int index,
                                            ProxyProgramOptions& options, std::string& error)>;
 
-// Parses "--listen [ADDR:]PORT", "--allow ADDR[/BITS]" (repeatable), "--help", "--version" and
+// Parses "--listen [ADDR:]PORT", "--allow ADDR[/BITS]" (repeatable), "--max-clients N", the TLS
+// files, "--listen-plain [ADDR:]PORT", "--read-only", "--writers FILE", "--help", "--version" and
 // whatever `backendArgs` takes; every option also takes its value after '=' ("--listen=8000").
 // False with a message in `error`.
 bool ParseProxyArgs(int argc, const char* const* argv, ProxyProgramOptions& options,
@@ -39,6 +48,11 @@ const cmdline::OptionStyle& ProxyOptionStyle();
 std::string ProxyUsage(const std::string& backendHelp);
 // The column of the option texts in it.
 constexpr size_t kProxyHelpColumn = 24;
+
+// The certificate subjects of a --writers file: one per line in RFC 2253 form ("CN=ops,O=Site",
+// as `openssl x509 -noout -subject -nameopt RFC2253` prints it after "subject="); blank lines
+// and lines starting with '#' are skipped. False with the reason in `error`.
+bool ReadWriters(const std::string& path, std::set<std::string>& subjects, std::string& error);
 
 // "[ADDR:]PORT" with a dotted-quad address (or "." for 127.0.0.1) and a port from 0 to 65535.
 bool ParseListenAddress(const std::string& text, std::string& address, uint16_t& port);

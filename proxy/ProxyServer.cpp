@@ -4,8 +4,10 @@
 #include <cerrno>
 #include <cstring>
 
+#include "base/FormatStr.h"
 #include "base/Ipv4.h"
 #include "link/AppLog.h"
+#include "link/Commands.h"
 #include "link/ProxyWire.h"
 #include "link/Socket.h"
 #include "link/StreamReader.h"
@@ -43,6 +45,11 @@ struct ProxyServer::Client {
     uint64_t id = 0;
     SocketHandle socket;
     std::string name;
+    uint32_t peer = 0;
+    std::unique_ptr<TlsServerSession> tls;  // null: plain
+    bool handshaking = false;
+    bool mayChange = true;
+    std::string subject;  // the TLS client certificate's
     // Receiving: header, then the body (only its first kMaxRequestBody bytes are kept).
     StreamReader reader{static_cast<uint32_t>(proxywire::kMaxRequestBody), 256};
     // Complete request bodies waiting for the unit (an empty one stands for an oversized body),
@@ -55,17 +62,24 @@ struct ProxyServer::Client {
     uint64_t lastRecv = 0;      // last complete message (or keep-alive) from the client
     uint64_t lastSend = 0;      // last message queued to the client
     uint64_t lastProgress = 0;  // last time output moved (or output began to wait)
+    uint64_t lastRequest = 0;   // last request (or the connect): who is idle when full
+    uint64_t connectedAt = 0;
+    uint64_t headerSince = 0;  // a header began then and is not complete; 0: none
     bool wasReading = true;
     bool dead = false;
 
     size_t PendingOutput() const { return out.size() - outPos; }
+    bool WantsWrite() const { return PendingOutput() > 0 || (tls && tls->WantsWrite()); }
+    // The client's name with its certificate subject, for log lines.
+    std::string Who() const { return subject.empty() ? name : name + " (" + subject + ")"; }
 };
 
 ProxyServer::ProxyServer(IUnitBackend& backend, ProxyServerOptions options)
     : m_Backend(backend),
       m_Options(std::move(options)),
       m_Clock(m_Options.clock ? *m_Options.clock
-                              : static_cast<const IClock&>(SystemClock::Instance())) {}
+                              : static_cast<const IClock&>(SystemClock::Instance())),
+      m_RefusalLog(m_Options.refusalLogMs) {}
 
 ProxyServer::~ProxyServer() {
     Stop();
@@ -78,10 +92,12 @@ int32_t ProxyServer::ReplyTimeoutFor(const uint8_t* payload, size_t length) cons
     return m_Options.replyTimeoutMs;
 }
 
-bool ProxyServer::Start() {
-    if (m_Listen.Valid()) return false;
-    const HostAddr address = TcpBase::GetHostAddr(
-        m_Options.address, [](const std::string&, uint32_t&) { return false; });
+namespace {
+
+// A listening socket on address:port, with the port it got; invalid (logged) on failure.
+SocketHandle ListenOn(const std::string& text, uint16_t port, uint16_t& bound) {
+    const HostAddr address =
+        TcpBase::GetHostAddr(text, [](const std::string&, uint32_t&) { return false; });
     int error = EINVAL;
     SocketHandle s;
     if (address.valid) {
@@ -89,15 +105,25 @@ bool ProxyServer::Start() {
         error = net::LastError();
     }
     if (s.Valid()) {
-        error = net::Listen(s.Get(), address.addr, m_Options.port, kListenBacklog);
-        m_Port = error == 0 ? net::LocalPort(s.Get()) : 0;
-        if (error == 0 && m_Port == 0) error = net::LastError();
+        error = net::Listen(s.Get(), address.addr, port, kListenBacklog);
+        bound = error == 0 ? net::LocalPort(s.Get()) : 0;
+        if (error == 0 && bound == 0) error = net::LastError();
         if (error != 0) s.Reset();
     }
-    if (!s.Valid()) {
-        JVO_LOG0("ProxyServer::Start() Cannot listen on %s:%d (error=%d)", m_Options.address,
-                 m_Options.port, error);
-        return false;
+    if (!s.Valid())
+        JVO_LOG0("ProxyServer::Start() Cannot listen on %s:%d (error=%d)", text, port, error);
+    return s;
+}
+
+}  // namespace
+
+bool ProxyServer::Start() {
+    if (m_Listen.Valid()) return false;
+    SocketHandle s = ListenOn(m_Options.address, m_Options.port, m_Port);
+    if (!s.Valid()) return false;
+    if (!m_Options.plainAddress.empty()) {
+        m_ListenPlain = ListenOn(m_Options.plainAddress, m_Options.plainPort, m_PlainPort);
+        if (!m_ListenPlain.Valid()) return false;
     }
     m_Listen = std::move(s);
     m_Stopping = false;
@@ -109,7 +135,11 @@ bool ProxyServer::Start() {
         NameThisThread("ProxyLoop");
         Loop();
     });
-    JVO_LOG2("ProxyServer::Start() Listening on %s:%d", m_Options.address, m_Port);
+    JVO_LOG2("ProxyServer::Start() Listening on %s:%d%s", m_Options.address, m_Port,
+             m_Options.tls ? " (TLS)" : "");
+    if (m_ListenPlain.Valid())
+        JVO_LOG2("ProxyServer::Start() Listening on %s:%d (plain)", m_Options.plainAddress,
+                 m_PlainPort);
     return true;
 }
 
@@ -126,6 +156,7 @@ void ProxyServer::Stop() {
     m_Backend.Stop();
     if (m_UnitThread.joinable()) m_UnitThread.join();
     m_Listen.Reset();
+    m_ListenPlain.Reset();
     m_Jobs.clear();
     m_Results.clear();
     UpdateStats();
@@ -159,17 +190,21 @@ void ProxyServer::Loop() {
     SocketPoller poller;
     std::vector<bool> reading;
     uint64_t acceptPausedUntil = 0;
+    constexpr size_t kFirstClient = 3;  // listener, wake event, plain listener
     while (!m_Stopping) {
         const bool accepting = m_Clock.NowMs() >= acceptPausedUntil;
         poller.Clear();
         reading.clear();
         poller.AddSocket(accepting ? m_Listen.Get() : kNoSocket, true, false);
         poller.AddEvent(m_Wake);  // taken by the wait
+        poller.AddSocket(accepting ? m_ListenPlain.Get() : kNoSocket, true, false);
+        bool buffered = false;  // TLS has decrypted bytes that no socket wait would report
         for (const auto& c : m_Clients) {
-            reading.push_back(Reading(*c));
-            poller.AddSocket(c->socket.Get(), reading.back(), c->PendingOutput() > 0);
+            reading.push_back(c->handshaking || Reading(*c));
+            poller.AddSocket(c->socket.Get(), reading.back(), c->WantsWrite());
+            if (c->tls && !c->handshaking && reading.back() && c->tls->Buffered()) buffered = true;
         }
-        const int n = poller.Wait(m_Options.tickMs);
+        const int n = poller.Wait(buffered ? 0 : m_Options.tickMs);
         if (m_Stopping) break;
         if (n < 0) {
             JVO_LOG0("ProxyServer::Loop() poll() error (%d)", net::LastError());
@@ -177,38 +212,58 @@ void ProxyServer::Loop() {
         }
         TakeResults();
         const size_t polled = reading.size();
-        for (size_t i = 0; i < polled && n > 0; ++i) {
+        for (size_t i = 0; i < polled; ++i) {
             Client& c = *m_Clients[i];
-            const size_t entry = 2 + i;
-            if (c.dead || !poller.Reported(entry)) continue;
+            const size_t entry = kFirstClient + i;
+            const bool waiting = c.tls && !c.handshaking && reading[i] && c.tls->Buffered();
+            if (c.dead || (!poller.Reported(entry) && !waiting)) continue;
+            if (c.handshaking) {
+                Handshake(c);
+                continue;
+            }
             const bool failed = poller.Failed(entry);
-            if (poller.Readable(entry) || failed) {
+            if (poller.Readable(entry) || failed || waiting) {
                 if (reading[i]) {
                     if (!Receive(c)) c.dead = true;
                 } else if (failed) {
                     c.dead = true;  // gone while we were not reading from it
                 }
             }
-            if (!c.dead && c.PendingOutput() > 0 && (poller.Writable(entry) || failed)) {
+            if (!c.dead && c.WantsWrite() && (poller.Writable(entry) || failed)) {
                 if (Flush(c))
                     Submit(c);  // room for replies again
                 else
                     c.dead = true;
             }
         }
-        if (n > 0 && accepting && poller.Readable(0)) {
-            Accept();
+        if (n > 0 && accepting) {
+            if (poller.Readable(0)) Accept(m_Listen.Get(), m_Options.tls != nullptr);
+            if (poller.Readable(2)) Accept(m_ListenPlain.Get(), false);
             if (m_Clock.NowMs() < acceptPausedUntil) acceptPausedUntil = 0;  // clock went back
         }
         const uint64_t now = m_Clock.NowMs();
+        const uint64_t headerLimit = static_cast<uint64_t>(m_Options.headerLimitMs);
         for (auto& cp : m_Clients) {
             Client& c = *cp;
             if (c.dead) continue;
+            if (c.handshaking) {
+                if (now - c.connectedAt > headerLimit) {
+                    Refuse(c.peer, ProxyRefusal::None,
+                           FormatStr("client %s did not finish the TLS handshake within %d ms",
+                                     c.name, m_Options.headerLimitMs));
+                    c.dead = true;
+                }
+                continue;
+            }
             const bool reading = Reading(c);
             if (reading && !c.wasReading) c.lastRecv = now;  // its silence counts from now
             c.wasReading = reading;
             const uint64_t idle = static_cast<uint64_t>(m_Options.idleLimitMs);
-            if (reading && now - c.lastRecv > idle) {
+            if (c.headerSince != 0 && now - c.headerSince > headerLimit) {
+                JVO_LOG1("ProxyServer: client %s did not finish a message header within %d ms",
+                         c.name, m_Options.headerLimitMs);
+                c.dead = true;
+            } else if (reading && now - c.lastRecv > idle) {
                 JVO_LOG1("ProxyServer: client %s sent nothing for %d ms", c.name,
                          m_Options.idleLimitMs);
                 c.dead = true;
@@ -238,12 +293,75 @@ void ProxyServer::Loop() {
     m_Clients.clear();
 }
 
-void ProxyServer::Accept() {
+void ProxyServer::Refuse(uint32_t peer, ProxyRefusal reason, const std::string& text) {
+    {
+        std::lock_guard<std::mutex> guard(m_StatsLock);
+        ++m_Stats.refused;
+    }
+    uint32_t unlogged = 0;
+    if (!m_RefusalLog.ShouldLog(peer, static_cast<uint8_t>(reason), m_Clock.NowMs(), unlogged))
+        return;
+    if (unlogged > 0) {
+        JVO_LOG1("ProxyServer: %s (and %u more like it from %s unlogged since the last note)", text,
+                 unlogged, FormatIpv4(peer));
+    } else {
+        JVO_LOG1("ProxyServer: %s", text);
+    }
+}
+
+bool ProxyServer::MakeRoom(const std::string& newcomer) {
+    const uint64_t now = m_Clock.NowMs();
+    auto idlest = m_Clients.end();
+    for (auto it = m_Clients.begin(); it != m_Clients.end(); ++it) {
+        const Client& c = **it;
+        if (c.dead || c.handshaking || c.atUnit || !c.requests.empty() || c.WantsWrite()) continue;
+        if (now - c.lastRequest < static_cast<uint64_t>(m_Options.evictIdleMs)) continue;
+        if (idlest == m_Clients.end() || c.lastRequest < (*idlest)->lastRequest) idlest = it;
+    }
+    if (idlest == m_Clients.end()) return false;
+    Client& c = **idlest;
+    JVO_LOG1("ProxyServer: client %s sent no request for %u ms: closed to make room for %s", c.name,
+             static_cast<unsigned>(now - c.lastRequest), newcomer);
+    {
+        std::lock_guard<std::mutex> guard(m_StatsLock);
+        ++m_Stats.evicted;
+    }
+    Drop(c, true);
+    m_Clients.erase(idlest);
+    return true;
+}
+
+bool ProxyServer::MayChange(const Client& c) const {
+    if (m_Options.readOnly) return false;
+    if (!m_Options.writers) return true;
+    return c.tls && m_Options.writers->count(c.subject) > 0;
+}
+
+void ProxyServer::Handshake(Client& c) {
+    const TlsServerSession::Io io = c.tls->Handshake();
+    if (io == TlsServerSession::Io::Again) return;
+    if (io != TlsServerSession::Io::Done) {
+        const std::string why =
+            c.tls->Failure().empty() ? "the client closed the connection" : c.tls->Failure();
+        Refuse(c.peer, ProxyRefusal::None,
+               FormatStr("TLS handshake with %s failed: %s", c.name, why));
+        c.dead = true;
+        return;
+    }
+    c.handshaking = false;
+    c.subject = c.tls->Subject();
+    c.mayChange = MayChange(c);
+    c.lastRecv = m_Clock.NowMs();  // its silence counts from now
+    JVO_LOG2("ProxyServer: client %s connected over TLS%s", c.Who(),
+             c.mayChange ? "" : " (read-only)");
+}
+
+void ProxyServer::Accept(NativeSocket listener, bool tls) {
     for (;;) {
         uint32_t peer = 0;
         uint16_t peerPort = 0;
         int error = 0;
-        SocketHandle s = net::Accept(m_Listen.Get(), peer, peerPort, error);
+        SocketHandle s = net::Accept(listener, peer, peerPort, error);
         if (!s.Valid()) {
             const net::Error why = net::Classify(error);
             if (why == net::Error::Aborted) continue;
@@ -254,17 +372,22 @@ void ProxyServer::Accept() {
             return;
         }
         const std::string name = PeerName(peer, peerPort);
+        // A TLS client cannot read a refusal before its handshake: it is closed without one.
         if (!m_Options.allow.empty() &&
             std::none_of(m_Options.allow.begin(), m_Options.allow.end(),
                          [peer](const AllowedNet& n) { return n.Contains(peer); })) {
-            JVO_LOG1("ProxyServer: refusing %s: not an allowed address", name);
-            SendRefusal(s, ProxyRefusal::NotAllowed, 0);
+            Refuse(peer, ProxyRefusal::NotAllowed,
+                   FormatStr("refusing %s: not an allowed address", name));
+            if (!tls) SendRefusal(s, ProxyRefusal::NotAllowed, 0);
             continue;  // closed by the handle
         }
-        if (m_Clients.size() >= static_cast<size_t>(m_Options.maxClients)) {
-            JVO_LOG1("ProxyServer: too many clients, refusing %s", name);
-            SendRefusal(s, ProxyRefusal::Full,
-                        static_cast<uint16_t>(std::min(m_Options.maxClients, 0xFFFF)));
+        if (m_Clients.size() >= static_cast<size_t>(m_Options.maxClients) && !MakeRoom(name)) {
+            Refuse(peer, ProxyRefusal::Full,
+                   FormatStr("too many clients, refusing %s (%d, none idle)", name,
+                             m_Options.maxClients));
+            if (!tls)
+                SendRefusal(s, ProxyRefusal::Full,
+                            static_cast<uint16_t>(std::min(m_Options.maxClients, 0xFFFF)));
             continue;  // closed by the handle
         }
         net::SetNoDelay(s.Get());
@@ -272,10 +395,59 @@ void ProxyServer::Accept() {
         c->id = m_NextClientId++;
         c->socket = std::move(s);
         c->name = name;
-        c->lastRecv = c->lastSend = c->lastProgress = m_Clock.NowMs();
-        JVO_LOG2("ProxyServer: client %s connected", c->name);
+        c->peer = peer;
+        c->lastRecv = c->lastSend = c->lastProgress = c->lastRequest = c->connectedAt =
+            m_Clock.NowMs();
+        if (tls) {
+            c->tls = TlsServerSession::Start(m_Options.tls, c->socket.Get());
+            if (!c->tls) {
+                JVO_LOG1("ProxyServer: cannot start TLS for %s", name);
+                continue;
+            }
+            c->handshaking = true;
+            JVO_LOG2("ProxyServer: client %s connected, TLS handshake", c->name);
+        } else {
+            c->mayChange = MayChange(*c);
+            JVO_LOG2("ProxyServer: client %s connected%s", c->name,
+                     c->mayChange ? "" : " (read-only)");
+        }
         m_Clients.push_back(std::move(c));
     }
+}
+
+int64_t ProxyServer::ReadClient(Client& c, uint8_t* into, size_t want) {
+    if (c.tls) {
+        TlsServerSession::Io io = TlsServerSession::Io::Done;
+        const int64_t got = c.tls->Read(into, want, io);
+        if (got > 0) return got;
+        if (io == TlsServerSession::Io::Again) return -1;
+        if (io == TlsServerSession::Io::Closed) return 0;
+        JVO_LOG2("ProxyServer: client %s TLS error: %s", c.name, c.tls->Failure());
+        return -2;
+    }
+    const int64_t got = net::Recv(c.socket.Get(), into, want);
+    if (got >= 0) return got;
+    const int error = net::LastError();
+    if (net::Classify(error) == net::Error::WouldBlock) return -1;
+    JVO_LOG2("ProxyServer: client %s receive error (%d)", c.name, error);
+    return -2;
+}
+
+int64_t ProxyServer::WriteClient(Client& c, const uint8_t* data, size_t count) {
+    if (c.tls) {
+        TlsServerSession::Io io = TlsServerSession::Io::Done;
+        const int64_t sent = c.tls->Write(data, count, io);
+        if (sent >= 0) return sent;
+        if (io == TlsServerSession::Io::Again) return -1;
+        JVO_LOG2("ProxyServer: client %s TLS error: %s", c.name, c.tls->Failure());
+        return -2;
+    }
+    const int64_t sent = net::Send(c.socket.Get(), data, count);
+    if (sent >= 0) return sent;
+    const int error = net::LastError();
+    if (net::Classify(error) == net::Error::WouldBlock) return -1;
+    JVO_LOG2("ProxyServer: client %s send error (%d)", c.name, error);
+    return -2;
 }
 
 bool ProxyServer::Receive(Client& c) {
@@ -284,19 +456,22 @@ bool ProxyServer::Receive(Client& c) {
     uint8_t chunk[kRecvChunk];
     for (int i = 0; i < kReadsPerWake && Reading(c); ++i) {
         const size_t want = std::min(c.reader.Remaining(), sizeof chunk);
-        const int64_t got = net::Recv(c.socket.Get(), chunk, want);
-        if (got < 0) {
-            const int error = net::LastError();
-            if (net::Classify(error) == net::Error::WouldBlock) return true;
-            JVO_LOG2("ProxyServer: client %s receive error (%d)", c.name, error);
-            return false;
-        }
+        const int64_t got = ReadClient(c, chunk, want);
+        if (got == -1) return true;
+        if (got < 0) return false;
         if (got == 0) {
             JVO_LOG2("ProxyServer: client %s closed the connection", c.name);
             return false;
         }
         if (!Consume(c, chunk, static_cast<size_t>(got))) return false;
-        if (static_cast<size_t>(got) < want) return true;  // nothing more for now
+        const bool partialHeader =
+            !c.reader.InBody() && c.reader.Remaining() < StreamReader::kHeaderSize;
+        if (!partialHeader)
+            c.headerSince = 0;
+        else if (c.headerSince == 0)
+            c.headerSince = m_Clock.NowMs();
+        // TLS hands out one record at a time: a short read says nothing about what follows.
+        if (!c.tls && static_cast<size_t>(got) < want) return true;  // nothing more for now
     }
     return true;
 }
@@ -326,7 +501,7 @@ bool ProxyServer::Consume(Client& c, const uint8_t* data, size_t n) {
             case StreamReader::Event::Message:
                 break;
         }
-        c.lastRecv = m_Clock.NowMs();
+        c.lastRecv = c.lastRequest = m_Clock.NowMs();
         std::unique_ptr<uint8_t[]> kept = c.reader.TakeBody();
         std::vector<uint8_t> body;
         // A body longer than kMaxRequestBody can never be well formed: it stays empty.
@@ -354,6 +529,14 @@ void ProxyServer::Submit(Client& c) {
                      static_cast<unsigned>(body.size()));
             const uint8_t failed[3] = {0, 0, 0};
             QueueMessage(c, failed, sizeof failed);
+            continue;
+        }
+        if (!c.mayChange && request.length > 0 && ChangesUnit(request.payload[0])) {
+            Refuse(c.peer, ProxyRefusal::ReadOnly,
+                   FormatStr("refusing %s from read-only client %s",
+                             CommandName(request.payload[0]), c.Who()));
+            const std::vector<uint8_t> refusal = proxywire::RefusalBody(ProxyRefusal::ReadOnly);
+            QueueMessage(c, refusal.data(), static_cast<uint32_t>(refusal.size()));
             continue;
         }
         Job job;
@@ -388,19 +571,19 @@ void ProxyServer::QueueMessage(Client& c, const uint8_t* body, uint32_t length) 
 
 bool ProxyServer::Flush(Client& c) {
     while (c.PendingOutput() > 0) {
-        const int64_t sent = net::Send(c.socket.Get(), c.out.data() + c.outPos, c.PendingOutput());
-        if (sent < 0) {
-            const int error = net::LastError();
-            if (net::Classify(error) == net::Error::WouldBlock) return true;
-            JVO_LOG2("ProxyServer: client %s send error (%d)", c.name, error);
-            return false;
-        }
+        const int64_t sent = WriteClient(c, c.out.data() + c.outPos, c.PendingOutput());
+        if (sent == -1) return true;
+        if (sent < 0) return false;
         c.outPos += static_cast<size_t>(sent);
         c.lastProgress = m_Clock.NowMs();
     }
     c.out.clear();
     c.outPos = 0;
     if (c.out.capacity() > kMaxPendingOutput) c.out.shrink_to_fit();
+    if (c.tls && c.tls->WantsWrite() && c.tls->Flush() != TlsServerSession::Io::Done) {
+        JVO_LOG2("ProxyServer: client %s TLS error: %s", c.name, c.tls->Failure());
+        return false;
+    }
     return true;
 }
 

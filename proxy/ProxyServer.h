@@ -4,22 +4,33 @@
 // Clients speak STREAM framing, and each request body is answered with one reply body, as
 // link/ProxyWire.h describes them (status 0 when the unit did not answer or the request was
 // malformed). Up to maxClients clients may be connected; their requests reach the unit one at a
-// time, in arrival order, each with the reply time-out its command needs. A client beyond the
-// limit, or from an address not allowed, gets the refusal of ProxyWire.h and is closed.
+// time, in arrival order, each with the reply time-out its command needs. When the server is
+// full, the client that has sent no request for longest (at least evictIdleMs) is closed to make
+// room; a client beyond the limit when none has been idle that long, or from an address not
+// allowed, gets the refusal of ProxyWire.h and is closed. Each refusal is logged once per peer
+// address and refusalLogMs.
+//
+// With a TLS context the main listener serves TLS 1.3 and requires a client certificate signed
+// by the context's CA; a plain listener may run beside it. A read-only client (every client with
+// readOnly, and every client whose certificate subject is not in `writers` when there is such a
+// list) gets the read-only refusal for each request whose command changes the unit
+// (ChangesUnit in link/Commands.h), and its connection stays.
 //
 // One event-loop thread owns every socket (one wait over the listener, the clients and a wake
 // event); one unit thread runs the transactions. A client's memory grows only with the bytes it
 // actually sends, and is bounded: at most one request body (65538 bytes) is kept per client,
 // a few requests queue per client before the server stops reading from it, and replies pile up
 // only to a limit before the server stops reading too. A bad marker, a length above 0x6400000,
-// 10 s without anything from a client, or a client that takes nothing from its replies for that
-// long end that client's connection only.
+// 10 s without anything from a client, a client that takes nothing from its replies for that
+// long, or a message header (or TLS handshake) not complete within headerLimitMs of its first
+// byte end that client's connection only.
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -28,10 +39,14 @@
 #include "base/SyncEvent.h"
 #include "link/ProxyWire.h"
 #include "link/Socket.h"
+#include "link/Tls.h"
 #include "proxy/AllowList.h"
+#include "proxy/RefusalLog.h"
 #include "proxy/UnitBackend.h"
 
 namespace jvo {
+
+constexpr int32_t kDefaultMaxClients = 128;
 
 struct ProxyServerOptions {
     std::string address = "127.0.0.1";        // dotted quad to listen on
@@ -41,9 +56,18 @@ struct ProxyServerOptions {
     int32_t tickMs = 100;             // the loop looks at the clock at least this often
     int32_t replyTimeoutMs = 250;     // the unit's reply time-out for most commands
     int32_t commitTimeoutMs = 10000;  // ... for command 42 (CommitConfig)
-    int32_t resetEnergyTimeoutMs = 3000;  // ... for command 147 (ResetEnergy)
-    int32_t maxClients = 128;             // connections beyond this are closed at once
-    std::vector<AllowedNet> allow;        // peers accepted; empty: every peer
+    int32_t resetEnergyTimeoutMs = 3000;      // ... for command 147 (ResetEnergy)
+    int32_t maxClients = kDefaultMaxClients;  // connected clients at most
+    int32_t evictIdleMs = 5000;     // when full, a client with no request for this long makes room
+    int32_t headerLimitMs = 3000;   // a header or TLS handshake must be complete this soon
+    int32_t refusalLogMs = 60000;   // a refusal is logged once per peer address and this time
+    std::vector<AllowedNet> allow;  // peers accepted; empty: every peer
+    std::shared_ptr<TlsServerContext> tls;  // the main listener serves TLS; null: plain
+    std::string plainAddress;               // a plain listener beside the TLS one; empty: none
+    uint16_t plainPort = 0;
+    bool readOnly = false;  // every client is read-only
+    // Certificate subjects (RFC 2253) that may change the unit; null: no such list.
+    std::shared_ptr<const std::set<std::string>> writers;
     std::shared_ptr<const IClock> clock;  // null: the system clock
 };
 
@@ -55,6 +79,8 @@ struct ProxyServerStats {
     uint64_t requests = 0;     // requests taken from clients
     uint64_t replies = 0;      // replies queued to clients
     uint64_t dropped = 0;      // clients disconnected by the server
+    uint64_t evicted = 0;      // ... of them, idle clients closed to make room
+    uint64_t refused = 0;      // connections refused (full, not allowed, failed handshakes)
 };
 
 class ProxyServer {
@@ -71,6 +97,7 @@ public:
     // ends both threads.
     void Stop();
     uint16_t Port() const { return m_Port; }
+    uint16_t PlainPort() const { return m_PlainPort; }
     ProxyServerStats Stats() const;
 
     // The reply time-out for a request payload that starts with `command`.
@@ -91,7 +118,15 @@ private:
 
     void Loop();
     void UnitLoop();
-    void Accept();
+    void Accept(NativeSocket listener, bool tls);
+    // Closes the client idle longest to make room for `newcomer`; false when none is idle enough.
+    bool MakeRoom(const std::string& newcomer);
+    void Refuse(uint32_t peer, ProxyRefusal reason, const std::string& text);
+    void Handshake(Client& c);
+    bool MayChange(const Client& c) const;
+    // From or to the client's stream: the count, 0 at its end, -1 for nothing now, -2 failed.
+    int64_t ReadClient(Client& c, uint8_t* into, size_t want);
+    int64_t WriteClient(Client& c, const uint8_t* data, size_t count);
     bool Receive(Client& c);
     bool Consume(Client& c, const uint8_t* data, size_t n);
     bool TakeRequest(Client& c);
@@ -112,7 +147,10 @@ private:
     const ProxyServerOptions m_Options;
     const IClock& m_Clock;
     SocketHandle m_Listen;
+    SocketHandle m_ListenPlain;
     uint16_t m_Port = 0;
+    uint16_t m_PlainPort = 0;
+    RefusalLog m_RefusalLog;
     SyncEvent m_Wake{SyncEvent::Reset::Auto};
     std::atomic<bool> m_Stopping{false};
     std::thread m_LoopThread;

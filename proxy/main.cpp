@@ -1,5 +1,7 @@
 // jvo-proxy: serves unit transactions to monitor programs over TCP (STREAM messages).
 #include <cstdio>
+#include <memory>
+#include <set>
 #include <string>
 
 #include "base/CmdLine.h"
@@ -48,6 +50,26 @@ int main(int argc, char** argv) {
     serverOptions.address = options.listenAddress;
     serverOptions.port = options.listenPort;
     serverOptions.allow = jvo::PeersToAccept(options.listenAddress, options.allow);
+    serverOptions.maxClients = options.maxClients;
+    serverOptions.readOnly = options.readOnly;
+    serverOptions.plainAddress = options.plainAddress;
+    serverOptions.plainPort = options.plainPort;
+    if (!options.tlsCert.empty()) {
+        serverOptions.tls = jvo::MakeTlsServerContext(
+            {options.tlsClientCa, options.tlsCert, options.tlsKey}, error);
+        if (!serverOptions.tls) {
+            std::fprintf(stderr, "jvo-proxy: %s\n", error.c_str());
+            return kExitFailed;
+        }
+    }
+    if (!options.writersFile.empty()) {
+        auto writers = std::make_shared<std::set<std::string>>();
+        if (!jvo::ReadWriters(options.writersFile, *writers, error)) {
+            std::fprintf(stderr, "jvo-proxy: %s\n", error.c_str());
+            return kExitFailed;
+        }
+        serverOptions.writers = std::move(writers);
+    }
     const std::string warning = jvo::ListenWarning(options.listenAddress, options.allow);
     if (!warning.empty()) std::fprintf(stderr, "jvo-proxy: %s\n", warning.c_str());
     jvo::ProxyServer server(*backend, serverOptions);
@@ -58,8 +80,12 @@ int main(int argc, char** argv) {
                      ListenFailure(options.listenAddress, options.listenPort).c_str());
         return kExitFailed;
     }
-    if (!WriteAll(stdout, "jvo-proxy: listening on " + options.listenAddress + ":" +
-                              std::to_string(server.Port()) + "\n")) {
+    std::string listening = "jvo-proxy: listening on " + options.listenAddress + ":" +
+                            std::to_string(server.Port()) + (serverOptions.tls ? " (TLS)" : "");
+    if (!options.plainAddress.empty())
+        listening +=
+            " and " + options.plainAddress + ":" + std::to_string(server.PlainPort()) + " (plain)";
+    if (!WriteAll(stdout, listening + "\n")) {
         server.Stop();
         return kExitOutput;
     }

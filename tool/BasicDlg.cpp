@@ -125,7 +125,9 @@ bool BasicDlg::OpenUnit(const ConnectResult& choice) {
         return false;
     }
     if (choice.m_Kind == ConnectResult::PROXY) {
-        if (m_Link.OpenProxy(choice.m_Host, {}, &m_LinkStatus)) return true;
+        ProxyOptions options;
+        options.tls = choice.m_Tls;
+        if (m_Link.OpenProxy(choice.m_Host, options, &m_LinkStatus)) return true;
         NoteFailure("OpenUnit", m_LinkStatus);
         Stop("Could not connect to the specified server");
         return false;

@@ -134,6 +134,7 @@ ConnectResult ConsoleUi::RunConnectDialog(BasicDlg&) {
     result.m_Port = m_Options.m_Port;
     result.m_Device = m_Options.m_Device;
     result.m_Host = m_Options.m_Host;
+    result.m_Tls = m_Options.m_Tls;
     return result;
 }
 

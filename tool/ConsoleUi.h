@@ -26,7 +26,8 @@ struct ConsoleOptions {
     ConnectResult::Kind m_Target = ConnectResult::CANCELLED;  // PORT, DEVICE or PROXY
     int m_Port = 0;
     std::string m_Device;
-    std::string m_Host;      // PROXY: "HOST[:PORT]"
+    std::string m_Host;      // PROXY: "[tls://]HOST[:PORT]"
+    TlsFiles m_Tls;          // PROXY over TLS
     std::string m_OpenPath;  // what "choose a file to open" gives; empty: none
     std::string m_SavePath;  // what "choose a file to save" gives; empty: none
     Answer m_Answer = Answer::ASK;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "config/UnitConfig.h"
+#include "link/Tls.h"
 
 namespace jvo::tool {
 
@@ -94,7 +95,8 @@ struct ConnectResult {
     int m_Port = 0;        // PORT: 1..32
     std::string m_Device;  // DEVICE: path of the serial device
     UnitConfig m_Config;   // OFFLINE: the loaded configuration
-    std::string m_Host;    // PROXY: "HOST[:PORT]" of the proxy server
+    std::string m_Host;    // PROXY: "[tls://]HOST[:PORT]" of the proxy server
+    TlsFiles m_Tls;        // PROXY over TLS: the CA, the client's certificate and key
 };
 
 struct FileChoice {

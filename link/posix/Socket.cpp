@@ -175,6 +175,15 @@ bool ResolveIpv4(const std::string& name, uint32_t& address) {
     return found;
 }
 
+bool StreamPair(SocketHandle& a, SocketHandle& b) {
+    int fds[2];
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, fds) != 0)
+        return false;
+    a.Reset(fds[0]);
+    b.Reset(fds[1]);
+    return true;
+}
+
 bool WaitsMayShareASocket() {
     return true;  // poll() looks at the socket's state and changes nothing
 }

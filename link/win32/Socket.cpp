@@ -217,6 +217,11 @@ bool ResolveIpv4(const std::string& name, uint32_t& address) {
     return found;
 }
 
+bool StreamPair(SocketHandle&, SocketHandle&) {
+    WSASetLastError(WSAEOPNOTSUPP);
+    return false;  // only the TLS tunnel needs one, and this build has no TLS
+}
+
 bool WaitsMayShareASocket() {
     return false;  // see the top of this file
 }

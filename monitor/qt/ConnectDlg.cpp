@@ -40,6 +40,9 @@ ConnectDlg::ConnectDlg(const ConnectDlgState& state, QWidget* parent)
       m_Proxy(new QRadioButton(tr("VOZ &Proxy"), this)),
       m_Ports(new QComboBox(this)),
       m_Server(new QLineEdit(this)),
+      m_TlsCa(new QLineEdit(this)),
+      m_TlsCert(new QLineEdit(this)),
+      m_TlsKey(new QLineEdit(this)),
       m_Connect(new QPushButton(tr("C&onnect"), this)),
       m_Cancel(new QPushButton(tr("Cancel"), this)),
       m_Status(new QLabel(this)) {
@@ -52,7 +55,7 @@ ConnectDlg::ConnectDlg(const ConnectDlgState& state, QWidget* parent)
     m_Ports->setCurrentIndex(state.m_Selected);
     m_Ports->setMinimumContentsLength(28);
     m_Server->setText(QString::fromStdString(state.m_Server));
-    m_Server->setPlaceholderText(tr("host or host:port"));
+    m_Server->setPlaceholderText(tr("host, host:port or tls://host:port"));
     auto* serverLabel = new QLabel(tr("Proxy &Server Name:"), this);
     serverLabel->setBuddy(m_Server);
 
@@ -62,6 +65,20 @@ ConnectDlg::ConnectDlg(const ConnectDlgState& state, QWidget* parent)
     grid->addWidget(m_Proxy, 1, 0);
     grid->addWidget(serverLabel, 2, 0, Qt::AlignRight);
     grid->addWidget(m_Server, 2, 1);
+    const std::pair<QLineEdit*, QString> tls[] = {
+        {m_TlsCa, tr("TLS C&A File:")},
+        {m_TlsCert, tr("Client Cer&tificate:")},
+        {m_TlsKey, tr("Client &Key:")},
+    };
+    const std::string files[] = {state.m_Tls.ca, state.m_Tls.cert, state.m_Tls.key};
+    for (int i = 0; i < 3; ++i) {
+        auto* label = new QLabel(tls[i].second, this);
+        label->setBuddy(tls[i].first);
+        tls[i].first->setText(QString::fromStdString(files[i]));
+        tls[i].first->setPlaceholderText(tr("PEM file, for tls://host"));
+        grid->addWidget(label, 3 + i, 0, Qt::AlignRight);
+        grid->addWidget(tls[i].first, 3 + i, 1);
+    }
     auto* buttons = new QDialogButtonBox(this);
     buttons->addButton(m_Connect, QDialogButtonBox::AcceptRole);
     buttons->addButton(m_Cancel, QDialogButtonBox::RejectRole);
@@ -102,6 +119,8 @@ void ConnectDlg::OnRouteChanged() {
     const bool com = m_Com->isChecked();
     m_Ports->setEnabled(com);
     m_Server->setEnabled(!com);
+    for (QLineEdit* e : {m_TlsCa, m_TlsCert, m_TlsKey})
+        e->setEnabled(!com);
 }
 
 void ConnectDlg::OnConnect() {
@@ -111,6 +130,8 @@ void ConnectDlg::OnConnect() {
     c.m_UseProxy = m_Proxy->isChecked();
     c.m_Selected = m_Ports->currentIndex();
     c.m_Server = m_Server->text().trimmed().toStdString();
+    c.m_Tls = {m_TlsCa->text().trimmed().toStdString(), m_TlsCert->text().trimmed().toStdString(),
+               m_TlsKey->text().trimmed().toStdString()};
     SetWaiting(true);
     auto done = std::move(m_Done);
     m_Done = nullptr;

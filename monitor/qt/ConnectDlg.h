@@ -1,6 +1,7 @@
 #pragma once
 // The connect dialog ("Connect to JVO"): "COM Port" with the ports that open now, each shown with
-// its device beside its number, or "VOZ Proxy" with the "Proxy Server Name". "Connect" is the
+// its device beside its number, or "VOZ Proxy" with the "Proxy Server Name" (and, for a server
+// given as tls://HOST[:PORT], the CA, certificate and key files). "Connect" is the
 // default button. The core's ConnectDlgLogic decides what a press does: the dialog reports each
 // press (NextAction) and stays open, showing that it is connecting, until the window closes it.
 #include <QDialog>
@@ -27,6 +28,9 @@ public:
 
     QComboBox* Ports() const { return m_Ports; }
     QLineEdit* Server() const { return m_Server; }
+    QLineEdit* TlsCa() const { return m_TlsCa; }
+    QLineEdit* TlsCert() const { return m_TlsCert; }
+    QLineEdit* TlsKey() const { return m_TlsKey; }
     QRadioButton* ComRadio() const { return m_Com; }
     QRadioButton* ProxyRadio() const { return m_Proxy; }
     QPushButton* ConnectButton() const { return m_Connect; }
@@ -43,6 +47,9 @@ private:
     QRadioButton* m_Proxy;
     QComboBox* m_Ports;
     QLineEdit* m_Server;
+    QLineEdit* m_TlsCa;
+    QLineEdit* m_TlsCert;
+    QLineEdit* m_TlsKey;
     QPushButton* m_Connect;
     QPushButton* m_Cancel;
     QLabel* m_Status;

@@ -33,13 +33,28 @@ std::vector<cmdline::Option> MonitorRows(MonitorOptions& o) {
          .takes = Takes::VALUE,
          .meta = "HOST[:PORT]",
          .help = "connect through the proxy server (default port 43015;\n"
-                 "HOST . is this machine)",
+                 "HOST . is this machine; tls://HOST[:PORT] over TLS)",
          .take =
              [&o](std::string_view v, std::string&) {
                  o.connect.m_UseProxy = true;
                  o.connect.m_Server = v;
                  return true;
              }},
+        {.name = "--tls-ca",
+         .takes = Takes::VALUE,
+         .meta = "FILE",
+         .help = "with tls://: the CA of the proxy server's certificate",
+         .take = cmdline::KeepText(o.connect.m_Tls.ca)},
+        {.name = "--tls-cert",
+         .takes = Takes::VALUE,
+         .meta = "FILE",
+         .help = "with tls://: this client's certificate",
+         .take = cmdline::KeepText(o.connect.m_Tls.cert)},
+        {.name = "--tls-key",
+         .takes = Takes::VALUE,
+         .meta = "FILE",
+         .help = "... and its key (the connect dialog has the same fields)",
+         .take = cmdline::KeepText(o.connect.m_Tls.key)},
         {.name = "--screenshot",
          .takes = Takes::VALUE,
          .meta = "DIR",
@@ -57,7 +72,8 @@ std::vector<cmdline::Option> MonitorRows(MonitorOptions& o) {
 
 std::string MonitorUsage() {
     MonitorOptions unused;
-    return "Usage: jvo-monitor [--com N | --device PATH | --proxy HOST[:PORT]] [--screenshot DIR]\n"
+    return "Usage: jvo-monitor [--com N | --device PATH | --proxy [tls://]HOST[:PORT]\n"
+           "                   [--tls-ca FILE --tls-cert FILE --tls-key FILE]] [--screenshot DIR]\n"
            "The JVO/TKA monitor. Without options it shows the connect dialog.\n" +
            cmdline::OptionHelp(MonitorRows(unused), 22) +
            "Qt's own options (-style NAME, -platform NAME, -reverse, ...) are passed to Qt.\n"

@@ -56,6 +56,21 @@ TEST(ExporterOptionsTest, CommandLineAndFileTogether) {
     EXPECT_TRUE(o.m_Help);
 }
 
+TEST(ExporterOptionsTest, ProxyUnitsOverTls) {
+    ExporterOptions o;
+    std::string error;
+    ASSERT_EQ(Parse({"--tls-ca", "ca.crt", "--tls-cert=e.crt", "--tls-key", "e.key",
+                     "a=proxy:tls://gw:5", "b=proxy:gw"},
+                    o, error),
+              ParseStatus::OK)
+        << error;
+    ASSERT_EQ(o.m_Units.size(), 2u);
+    EXPECT_TRUE(o.m_Units[0].m_ProxyTls);
+    EXPECT_EQ(o.m_Units[0].m_Tls, (TlsFiles{"ca.crt", "e.crt", "e.key"}));
+    EXPECT_EQ(o.m_Units[0].Describe(), "proxy:tls://gw:5");
+    EXPECT_FALSE(o.m_Units[1].m_ProxyTls);
+}
+
 TEST(ExporterOptionsTest, RefusesWhatItCannotServe) {
     TempDir dir;
     ASSERT_TRUE(dir.Ok());
@@ -70,6 +85,7 @@ TEST(ExporterOptionsTest, RefusesWhatItCannotServe) {
                                                 {"cab1=device:"},
                                                 {"cab1=proxy::5"},
                                                 {"cab1=proxy:h:0"},
+                                                {"cab1=proxy:tls://h"},  // no --tls-ca
                                                 {"a=com:1", "a=com:2"},
                                                 {"--listen", "70000", "a=com:1"},
                                                 {"--listen"},

@@ -44,13 +44,14 @@ inline std::string Bcrypt(const std::string& password) {
     return hash ? hash : "";
 }
 
-inline bool MakeSiteCa(const std::string& dir) {
+// `more` adds lines of the script's own (another "client NAME").
+inline bool MakeSiteCa(const std::string& dir, const std::string& more = "") {
     std::ofstream(dir + "/make-certs.sh") << "umask 077\n"
                                           << SiteCaCommands()
                                           << "server localhost DNS:localhost,IP:127.0.0.1\n"
                                              "client prometheus\n"
                                              "client expired -1\n"
-                                             "mkdir -p other && cd other\n"
+                                          << more << "mkdir -p other && cd other\n"
                                           << SiteCaCommands() << "client stranger\n";
     const std::string command = "cd '" + dir + "' && bash make-certs.sh >openssl.log 2>&1";
     return std::system(command.c_str()) == 0;

@@ -2,7 +2,9 @@
 // the test's own folder): both lists in both views, an alarm, the trouble line, the event log,
 // and the dark palette. Each is checked for what it must show.
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QStyle>
 #include <QStyleFactory>
 
@@ -99,6 +101,11 @@ TEST_F(WindowTest, ConnectDialogScreenshot) {
     ASSERT_TRUE(Pump([&] { return (c = dlg->Ui().Dialog()) && c->isVisible(); }));
     const QImage shot = Shot(c, "monitor-connect.png");
     EXPECT_GT(shot.width(), 200);
+    // The TLS files belong to the proxy route.
+    EXPECT_FALSE(c->TlsCa()->isEnabled());
+    c->ProxyRadio()->setChecked(true);
+    EXPECT_TRUE(c->TlsCa()->isEnabled() && c->TlsCert()->isEnabled() && c->TlsKey()->isEnabled());
+    Shot(c, "monitor-connect-proxy.png");
     PressKey(c, Qt::Key_Escape);
     ASSERT_TRUE(Pump([&] { return connected == 0; }));
 }

@@ -14,6 +14,8 @@ namespace jvo::exporter {
 
 namespace {
 
+constexpr long kMaxMinCycleMs = 3600000;
+
 bool ValidName(const std::string& name) {
     if (name.empty()) return false;
     for (const char c : name) {
@@ -219,7 +221,8 @@ ParseStatus ParseExporterArgs(int argc, const char* const* argv, ExporterOptions
         }
         std::string_view name = arg, value;
         const bool inlineValue = cmdline::SplitInlineValue(arg, name, value);
-        if (name != "--listen" && name != "--config" && name != "--web-config") {
+        if (name != "--listen" && name != "--config" && name != "--web-config" &&
+            name != "--min-cycle") {
             error = "unknown option '" + std::string(name) + "'";
             return ParseStatus::USAGE;
         }
@@ -235,6 +238,14 @@ ParseStatus ParseExporterArgs(int argc, const char* const* argv, ExporterOptions
         if (name == "--listen") {
             haveListen = true;
             listen = v;
+        } else if (name == "--min-cycle") {
+            long ms = 0;
+            if (!cmdline::ParseNumber(v, 0, kMaxMinCycleMs, ms)) {
+                error =
+                    "--min-cycle needs milliseconds from 0 to " + std::to_string(kMaxMinCycleMs);
+                return ParseStatus::USAGE;
+            }
+            options.m_MinCycleMs = static_cast<int32_t>(ms);
         } else if (name == "--web-config") {
             haveWeb = true;
             web = v;
@@ -271,8 +282,8 @@ ParseStatus ParseExporterArgs(int argc, const char* const* argv, ExporterOptions
 }
 
 std::string ExporterUsage() {
-    return "Usage: jvo-exporter [--listen [ADDR:]PORT] [--config FILE] [--web-config FILE] "
-           "UNIT...\n"
+    return "Usage: jvo-exporter [--listen [ADDR:]PORT] [--config FILE] [--web-config FILE]\n"
+           "                    [--min-cycle MS] UNIT...\n"
            "  UNIT                  NAME=com:N, NAME=device:PATH or NAME=proxy:HOST[:PORT];\n"
            "                        NAME is letters, digits, '-' and '_'\n"
            "  --listen [ADDR:]PORT  where /metrics is served (default 127.0.0.1:9650;\n"
@@ -284,6 +295,9 @@ std::string ExporterUsage() {
            "                        Prometheus exporter toolkit: tls_server_config (cert_file,\n"
            "                        key_file, client_ca_file, client_auth_type) and\n"
            "                        basic_auth_users (user: bcrypt hash); no other key\n"
+           "  --min-cycle MS        start a unit's next poll cycle no sooner than MS\n"
+           "                        milliseconds after the last one began (default 1000;\n"
+           "                        0 polls without a pause)\n"
            "  --help                this text\n"
            "Options take their value as the next argument or after '=' (--listen=9650).\n"
            "The command line's --listen and --web-config win over the file's lines.\n"

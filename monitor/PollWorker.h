@@ -16,7 +16,8 @@
 //   1 s and then backing off to every 5 s, and the cycle goes on where it was; a unit that does not
 //   answer for 5 s on a healthy transport is reported and retried as before.
 // Each trouble state is notified once when it begins and once when it ends. A command that arrives
-// during a pause or a reopen wait ends the wait and is answered at the next poll point.
+// during a pause or a reopen wait ends the wait and is answered at the next poll point. With a
+// minimum cycle time the worker rests between cycles; commands are answered during the rest.
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -42,6 +43,9 @@ struct PollTimings {
     int32_t reopenMaxMs = 5000;      // the back-off ends here
     uint64_t notAnsweringMs = 5000;  // no reply for this long on a healthy transport
     int32_t replyTimeoutMs = kDefaultReplyTimeoutMs;  // the worker's own client's
+    // A cycle starts no sooner than this after the one before began (on the worker's clock);
+    // 0: at once. Keeps a fast unit (a proxy on a fast network) from being polled flat out.
+    int32_t minCycleMs = 0;
 };
 
 // The monitor polls without end; jvoctl runs a bounded worker.
@@ -110,6 +114,8 @@ private:
     bool Reopen();
     // Waits up to `ms` for a command, keeping it for the next poll point; true when one came.
     bool PauseFor(int32_t ms);
+    // Rests until `dueMs` on the clock, answering commands meanwhile; false when a stop was taken.
+    bool RestUntil(uint64_t dueMs);
 
     bool InitialLogs();
     bool Cycle();

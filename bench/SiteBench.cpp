@@ -106,7 +106,9 @@ public:
         args.insert(args.end(), units.begin(), units.end());
         m_Child = std::make_unique<Child>(path, args, scratch.Path("exporter.out"), scratch.Env());
         const bool listening = WaitFor(
-            [&] { return NumberAfter(m_Child->Output(), "/127.0.0.1:") > 0 || !m_Child->Running(); },
+            [&] {
+                return NumberAfter(m_Child->Output(), "/127.0.0.1:") > 0 || !m_Child->Running();
+            },
             10);
         const long port = NumberAfter(m_Child->Output(), "/127.0.0.1:");
         if (!listening || port <= 0) {
@@ -242,8 +244,8 @@ std::vector<Figure> ExporterPerUnit(const SiteBenchOptions& o) {
                    "baud for %.0f s: 1 unit %.2f %% of a core at %.0f requests/s; %d units "
                    "%.2f %% (%.3f %% a unit) at %.0f requests/s a unit; RSS %.0f kB and %ld "
                    "threads at 1, %.0f kB and %.2f threads a unit at %d",
-                   counts[1], o.cpuSeconds, w[0].percent, w[0].requests / w[0].seconds,
-                   counts[1], w[1].percent, w[1].percent / n, w[1].requests / w[1].seconds / n,
+                   counts[1], o.cpuSeconds, w[0].percent, w[0].requests / w[0].seconds, counts[1],
+                   w[1].percent, w[1].percent / n, w[1].requests / w[1].seconds / n,
                    static_cast<double>(w[0].rssKb), w[0].threads,
                    static_cast<double>(w[1].rssKb) / n, static_cast<double>(w[1].threads) / n,
                    counts[1])});
@@ -256,8 +258,8 @@ std::vector<Figure> ExporterPerUnit(const SiteBenchOptions& o) {
     figures.push_back({scrapeName, Percentile(times, 0.99), true, scrapeGoal,
                        FormatStr("/metrics of %d units, 10 scrapers at once for %.0f s: %zu "
                                  "scrapes, p50 %.1f ms, max %.1f ms",
-                                 counts[1], o.scrapeSeconds, times.size(),
-                                 Percentile(times, 0.5), Percentile(times, 1.0))});
+                                 counts[1], o.scrapeSeconds, times.size(), Percentile(times, 0.5),
+                                 Percentile(times, 1.0))});
     return figures;
 }
 
@@ -274,23 +276,23 @@ Figure ExporterUnpaced(const SiteBenchOptions& o) {
     if (!server.Start()) return Failed(name, goal, "cannot start the proxy server");
     std::vector<std::string> entries;
     for (int i = 0; i < o.units; ++i)
-        entries.push_back(FormatStr("u%d=proxy:127.0.0.1:%u", i + 1,
-                                    static_cast<unsigned>(server.Port())));
+        entries.push_back(
+            FormatStr("u%d=proxy:127.0.0.1:%u", i + 1, static_cast<unsigned>(server.Port())));
     Figure f;
     {
         ExporterRun exporter(o, scratch, 1000, entries);
         if (!exporter.Problem().empty()) {
             f = Failed(name, goal, exporter.Problem());
         } else {
-            const CpuWindow w =
-                MeasureCpu(exporter.Pid(), o.unpacedSeconds, [&] { return backend.Transactions(); });
+            const CpuWindow w = MeasureCpu(exporter.Pid(), o.unpacedSeconds,
+                                           [&] { return backend.Transactions(); });
             f = {name, w.percent, true, goal,
                  FormatStr("percent of a core: %d units through one in-process proxy server "
                            "serving an unpaced unit, --min-cycle 1000, %.0f s: %.0f requests/s "
                            "(%.0f us CPU a request), %ld threads, RSS %ld kB",
                            o.units, w.seconds, w.requests / w.seconds,
-                           w.percent / 100 * w.seconds / std::max(w.requests, 1.0) * 1e6,
-                           w.threads, w.rssKb)};
+                           w.percent / 100 * w.seconds / std::max(w.requests, 1.0) * 1e6, w.threads,
+                           w.rssKb)};
             if (w.percent < 0) f = Failed(name, goal, "no CPU times in /proc");
         }
     }
@@ -384,23 +386,23 @@ std::vector<Figure> ProxyFanIn(const SiteBenchOptions& o) {
     const uint64_t exchanges = replies1 - replies0;
     if (least == 0 || exchanges == 0) return failed("a client was not served at all");
     // One exchange's wire time, from the bytes the unit took and gave.
-    const double wireMs =
-        static_cast<double>(sim::WireMicros(
-            static_cast<int64_t>((bytes1 - bytes0) / exchanges), 115200)) /
-        1000.0;
+    const double wireMs = static_cast<double>(sim::WireMicros(
+                              static_cast<int64_t>((bytes1 - bytes0) / exchanges), 115200)) /
+                          1000.0;
     const double meanMs = latency / static_cast<double>(requests) * 1000;
     std::vector<Figure> figures;
-    figures.push_back({spreadName, static_cast<double>(most) / static_cast<double>(least), true, 1.5,
+    figures.push_back({spreadName, static_cast<double>(most) / static_cast<double>(least), true,
+                       1.5,
                        FormatStr("%d clients polling CT readings of one unit at 115200 baud "
                                  "through jvo-proxy for %.0f s: the most served %llu requests, "
                                  "the least %llu",
                                  kClients, o.fanInSeconds, static_cast<unsigned long long>(most),
                                  static_cast<unsigned long long>(least))});
-    figures.push_back({name, meanMs / (kClients * wireMs), true, 1.1,
-                       FormatStr("mean request latency %.1f ms over %d x %.2f ms on the wire; "
-                                 "%.0f requests/s in all",
-                                 meanMs, kClients, wireMs,
-                                 static_cast<double>(requests) / o.fanInSeconds)});
+    figures.push_back(
+        {name, meanMs / (kClients * wireMs), true, 1.1,
+         FormatStr("mean request latency %.1f ms over %d x %.2f ms on the wire; "
+                   "%.0f requests/s in all",
+                   meanMs, kClients, wireMs, static_cast<double>(requests) / o.fanInSeconds)});
     return figures;
 }
 

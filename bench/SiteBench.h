@@ -18,12 +18,12 @@
 namespace jvo::bench {
 
 struct SiteBenchOptions {
-    std::string self;              // argv[0] of jvo-bench
-    double cpuSeconds = 60;        // each exporter-per-unit window
-    double unpacedSeconds = 30;    // the exporter-unpaced-50 window
-    double scrapeSeconds = 10;     // the scrapers' window
-    double fanInSeconds = 20;      // the proxy-fanin window
-    double settleSeconds = 3;      // after every unit is up, before measuring
+    std::string self;            // argv[0] of jvo-bench
+    double cpuSeconds = 60;      // each exporter-per-unit window
+    double unpacedSeconds = 30;  // the exporter-unpaced-50 window
+    double scrapeSeconds = 10;   // the scrapers' window
+    double fanInSeconds = 20;    // the proxy-fanin window
+    double settleSeconds = 3;    // after every unit is up, before measuring
     int units = 50;
 };
 

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -78,6 +79,22 @@ double ProcessCpuSeconds(pid_t pid) {
     }
     const long tick = ::sysconf(_SC_CLK_TCK);
     return tick > 0 ? static_cast<double>(utime + stime) / static_cast<double>(tick) : -1;
+}
+
+long ProcessStatus(pid_t pid, const std::string& key) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(in, line);)
+        if (line.rfind(key + ":", 0) == 0)
+            return std::strtol(line.c_str() + key.size() + 1, nullptr, 10);
+    return -1;
+}
+
+long NumberAfter(const std::string& output, const std::string& prefix) {
+    const size_t at = output.find(prefix);
+    if (at == std::string::npos) return -1;
+    char* end = nullptr;
+    const long n = std::strtol(output.c_str() + at + prefix.size(), &end, 10);
+    return end == output.c_str() + at + prefix.size() ? -1 : n;
 }
 
 std::string FindProgram(const std::string& self, const std::string& name,

@@ -37,6 +37,10 @@ private:
 
 // CPU time (user plus system) the process has used so far, in seconds; negative when unknown.
 double ProcessCpuSeconds(pid_t pid);
+// A number of /proc/<pid>/status: "VmRSS" (kB), "Threads"; negative when unknown.
+long ProcessStatus(pid_t pid, const std::string& key);
+// The number that follows `prefix` in a child's output (a port it printed, say); -1 when none.
+long NumberAfter(const std::string& output, const std::string& prefix);
 
 // The program `name` next to `self` (argv[0]), else at `fallback` (where the build tree puts it);
 // empty when neither is executable.

@@ -11,6 +11,7 @@ void PrintTable(const std::vector<Figure>& figures) {
         std::printf("%-18s %10.3f %4s %8.3f  %-4s  %s\n", f.name.c_str(), f.value,
                     f.atMost ? "<=" : ">=", f.goal,
                     !f.measured ? "n/a"
+                    : f.info    ? "info"
                     : f.Met()   ? "yes"
                                 : "NO",
                     f.detail.c_str());
@@ -21,10 +22,11 @@ void PrintTable(const std::vector<Figure>& figures) {
 void PrintResults(const std::vector<Figure>& figures) {
     for (const Figure& f : figures) {
         if (f.measured)
-            std::printf("RESULT %s %.3f %s %g\n", f.name.c_str(), f.value,
-                        f.atMost ? "<=" : ">=", f.goal);
+            std::printf("RESULT %s %.3f %s %g%s\n", f.name.c_str(), f.value,
+                        f.atMost ? "<=" : ">=", f.goal, f.info ? " info" : "");
         else
-            std::printf("RESULT %s nan %s %g\n", f.name.c_str(), f.atMost ? "<=" : ">=", f.goal);
+            std::printf("RESULT %s nan %s %g%s\n", f.name.c_str(), f.atMost ? "<=" : ">=", f.goal,
+                        f.info ? " info" : "");
     }
     std::fflush(stdout);
 }

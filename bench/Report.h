@@ -1,6 +1,6 @@
 #pragma once
 // The figures of one jvo-bench run: a readable table, then one machine-readable line per figure,
-// "RESULT <name> <value> <op> <goal>".
+// "RESULT <name> <value> <op> <goal>", with " info" after a goal that is for reading only.
 #include <string>
 #include <vector>
 
@@ -13,6 +13,7 @@ struct Figure {
     double goal = 0;
     std::string detail;    // what was measured, baseline included
     bool measured = true;  // false: could not be measured (value is then meaningless)
+    bool info = false;     // the goal is for reading only: "info" in the table and the line
 
     bool Met() const { return measured && (atMost ? value <= goal : value >= goal); }
 };

@@ -80,6 +80,7 @@ std::string Exporter::Reload(ExporterOptions options) {
         std::lock_guard<std::mutex> lock(m_Lock);
         m_Pollers = next;
         m_Auth = std::make_shared<BasicAuth>(options.m_Web.m_Users);
+        m_HaveMetrics = false;
     }
     // Stopped here, not by whichever scrape lets go of them last.
     for (auto& p : gone)
@@ -118,6 +119,25 @@ std::shared_ptr<BasicAuth> Exporter::Auth() const {
     return m_Auth;
 }
 
+std::string Exporter::MetricsText() {
+    constexpr auto kMetricsReuse = std::chrono::milliseconds(250);
+    const auto now = std::chrono::steady_clock::now();
+    {
+        std::lock_guard<std::mutex> lock(m_Lock);
+        if (m_HaveMetrics && now - m_MetricsBuilt < kMetricsReuse) return m_MetricsText;
+    }
+    std::vector<UnitView> views;
+    for (const auto& p : Pollers())
+        views.push_back(p->View());
+    std::ostringstream text;
+    prometheus::TextSerializer().Serialize(text, BuildFamilies(views));
+    std::lock_guard<std::mutex> lock(m_Lock);
+    m_MetricsText = text.str();
+    m_MetricsBuilt = now;
+    m_HaveMetrics = true;
+    return m_MetricsText;
+}
+
 HttpResponse Exporter::Handle(const HttpRequest& request) {
     if (!Auth()->Allows(request.m_Authorization)) {
         HttpResponse r = Answer(401, "Unauthorized\n");
@@ -135,12 +155,7 @@ HttpResponse Exporter::Handle(const HttpRequest& request) {
         r.m_ContentType = "text/html; charset=utf-8";
         return r;
     }
-    std::vector<UnitView> views;
-    for (const auto& p : Pollers())
-        views.push_back(p->View());
-    std::ostringstream text;
-    prometheus::TextSerializer().Serialize(text, BuildFamilies(views));
-    HttpResponse r = Answer(200, text.str());
+    HttpResponse r = Answer(200, MetricsText());
     r.m_ContentType = "text/plain; version=0.0.4; charset=utf-8";
     return r;
 }

@@ -1,7 +1,10 @@
 #pragma once
 // The exporter: one UnitPoller per configured unit and the HTTP server that serves their metrics
 // at /metrics (GET and HEAD) and a small page at /, behind the web configuration's basic
-// authentication and over its TLS when it has them.
+// authentication and over its TLS when it has them. Scrapes that come within a quarter second of
+// each other share one text: building it for many units takes tens of milliseconds on the one
+// loop thread, and scrapers that come at once would otherwise each wait for every build.
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -42,6 +45,8 @@ public:
 
 private:
     HttpResponse Handle(const HttpRequest& request);
+    // The text of /metrics: built afresh, or the one built less than kMetricsReuseMs ago.
+    std::string MetricsText();
     std::vector<std::shared_ptr<UnitPoller>> Pollers() const;
     std::shared_ptr<BasicAuth> Auth() const;
 
@@ -51,6 +56,11 @@ private:
     mutable std::mutex m_Lock;
     std::vector<std::shared_ptr<UnitPoller>> m_Pollers;
     std::shared_ptr<BasicAuth> m_Auth;
+    // The last text of /metrics and when it was built (loop thread; Reload clears it under
+    // m_Lock).
+    std::string m_MetricsText;
+    std::chrono::steady_clock::time_point m_MetricsBuilt;
+    bool m_HaveMetrics = false;
     HttpServer m_Server;
 };
 

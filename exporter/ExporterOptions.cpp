@@ -16,6 +16,8 @@ namespace jvo::exporter {
 
 namespace {
 
+constexpr long kMaxMinCycleMs = 3600000;
+
 bool ValidName(const std::string& name) {
     if (name.empty()) return false;
     for (const char c : name) {
@@ -249,6 +251,23 @@ std::vector<cmdline::Option> ExporterRows(ExporterOptions& o, GivenArgs& g) {
                  "key_file, client_ca_file, client_auth_type) and\n"
                  "basic_auth_users (user: bcrypt hash); no other key",
          .take = Given(g.haveWeb, g.web)},
+        {.name = "--min-cycle",
+         .takes = Takes::VALUE,
+         .meta = "MS",
+         .help = "start a unit's next poll cycle no sooner than MS\n"
+                 "milliseconds after the last one began (default 1000;\n"
+                 "0 polls without a pause)",
+         .take =
+             [&o](std::string_view v, std::string& error) {
+                 long ms = 0;
+                 if (!cmdline::ParseNumber(v, 0, kMaxMinCycleMs, ms)) {
+                     error = "--min-cycle needs milliseconds from 0 to " +
+                             std::to_string(kMaxMinCycleMs);
+                     return false;
+                 }
+                 o.m_MinCycleMs = static_cast<int32_t>(ms);
+                 return true;
+             }},
         {.name = "--tls-ca",
          .takes = Takes::VALUE,
          .meta = "FILE",
@@ -324,9 +343,9 @@ ParseStatus ParseExporterArgs(int argc, const char* const* argv, ExporterOptions
 std::string ExporterUsage() {
     ExporterOptions unusedOptions;
     GivenArgs unused;
-    return "Usage: jvo-exporter [--listen [ADDR:]PORT] [--config FILE] [--web-config FILE] "
-           "UNIT...\n"
-           "                    [--tls-ca FILE [--tls-cert FILE --tls-key FILE]]\n" +
+    return "Usage: jvo-exporter [--listen [ADDR:]PORT] [--config FILE] [--web-config FILE]\n"
+           "                    [--min-cycle MS] [--tls-ca FILE [--tls-cert FILE --tls-key FILE]]\n"
+           "                    UNIT...\n" +
            cmdline::OptionHelp(ExporterRows(unusedOptions, unused), 24) +
            "Options take their value as the next argument or after '=' (--listen=9650).\n"
            "The command line's --listen and --web-config win over the file's lines.\n"

@@ -1,6 +1,7 @@
 #pragma once
 // The exporter's command line and configuration file:
-//   jvo-exporter [--listen [ADDR:]PORT] [--config FILE] [--web-config FILE] UNIT...
+//   jvo-exporter [--listen [ADDR:]PORT] [--config FILE] [--web-config FILE] [--min-cycle MS]
+//                UNIT...
 // where each UNIT is NAME=com:N, NAME=device:PATH or NAME=proxy:[tls://]HOST[:PORT] (TLS with
 // the command line's --tls-ca, --tls-cert and --tls-key). The file holds the
 // same words for a service: one UNIT per line, optional lines "listen [ADDR:]PORT" and
@@ -39,7 +40,8 @@ struct ExporterOptions {
     std::vector<UnitEntry> m_Units;
     std::string m_WebConfigPath;  // empty: plain HTTP, no authentication
     WebConfig m_Web;
-    ServerTls m_ServerTls;  // made from m_Web's TLS part when there is one; null: plain HTTP
+    ServerTls m_ServerTls;        // made from m_Web's TLS part when there is one; null: plain HTTP
+    int32_t m_MinCycleMs = 1000;  // --min-cycle: a unit's poll cycles start at most this often
     bool m_Help = false;
     bool m_Version = false;  // --version
 };

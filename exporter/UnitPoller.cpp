@@ -148,6 +148,7 @@ bool UnitPoller::Connect(Session& s) {
     monitor::PollTimings timings;
     timings.notAnsweringMs = m_Timings.notAnsweringMs;
     timings.replyTimeoutMs = m_Timings.replyTimeoutMs;
+    timings.minCycleMs = m_Timings.minCycleMs;
     s.worker = std::make_unique<monitor::PollWorker>(
         s.mailbox, m_Link, s.setup.m_Config, s.readings, s.logs, s.notify, m_Clock, timings);
     s.worker->SetRequestHook([this, &s](uint8_t command) { OnRequest(s, command); });
@@ -188,7 +189,8 @@ void UnitPoller::Watch(Session& s) {
 bool UnitPoller::Up(const Session& s) const {
     const monitor::PollWorker& w = *s.worker;
     return w.Answers() > 0 && !w.TransportLost() && !w.NotAnswering() &&
-           m_Clock.NowMs() - s.lastAnswerMs.load() < m_Timings.upWindowMs;
+           m_Clock.NowMs() - s.lastAnswerMs.load() <
+               m_Timings.upWindowMs + static_cast<uint64_t>(m_Timings.minCycleMs);
 }
 
 void UnitPoller::OnRequest(Session& s, uint8_t command) {

@@ -12,7 +12,8 @@
 //
 // What the scrape sees (View) is taken under short locks and never waits on the unit. Readings
 // come only from the current session, only after its first full poll cycle and only while the
-// unit is up; a unit that is down shows none.
+// unit is up; a unit that is down shows none. With a minimum cycle time the worker rests between
+// cycles, and the up window is longer by that time.
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -35,6 +36,7 @@ struct PollerTimings {
     uint64_t notAnsweringMs = 3000;  // the worker's not-answering time on a healthy transport
     int32_t watchMs = 100;           // how often the thread looks at the worker
     int32_t replyTimeoutMs = 250;    // each request's reply time-out
+    int32_t minCycleMs = 0;          // a poll cycle starts no sooner than this after the last
 };
 
 // Upper bounds of the poll cycle histogram, in seconds.

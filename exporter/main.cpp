@@ -50,7 +50,9 @@ int main(int argc, char** argv) {
         setrlimit(RLIMIT_NOFILE, &files);
     }
 
-    exporter::Exporter exporter(options);
+    exporter::PollerTimings timings;
+    timings.minCycleMs = options.m_MinCycleMs;
+    exporter::Exporter exporter(options, timings);
     if (!exporter.Start(error)) {
         std::fprintf(stderr, "jvo-exporter: %s\n", error.c_str());
         return cmdline::kExitFailed;

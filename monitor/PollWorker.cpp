@@ -72,7 +72,15 @@ void PollWorker::Run() {
     if (!InitialLogs()) {
         end = m_GaveUp ? PollEnd::GAVE_UP : PollEnd::STOPPED;
     } else {
+        uint64_t began = m_Clock.NowMs();
         while (m_Limits.cycles < 0 || m_Cycles.load() < static_cast<uint64_t>(m_Limits.cycles)) {
+            if (m_Cycles.load() > 0 && m_Timings.minCycleMs > 0) {
+                if (!RestUntil(began + static_cast<uint64_t>(m_Timings.minCycleMs))) {
+                    end = PollEnd::STOPPED;
+                    break;
+                }
+                began = m_Clock.NowMs();
+            }
             if (!Cycle()) {
                 end = m_GaveUp ? PollEnd::GAVE_UP : PollEnd::STOPPED;
                 break;
@@ -107,6 +115,19 @@ bool PollWorker::PauseFor(int32_t ms) {
     int param = 0;
     if (!m_Ipc.Wait(m_PendingCmd, param, ms)) return false;
     m_HavePending = true;
+    return true;
+}
+
+bool PollWorker::RestUntil(uint64_t dueMs) {
+    // In slices, so that a clock other than the system's is looked at again.
+    constexpr uint64_t kSliceMs = 200;
+    uint64_t now = m_Clock.NowMs();
+    if (now >= dueMs) return true;
+    for (; now < dueMs; now = m_Clock.NowMs())
+        if (PauseFor(static_cast<int32_t>(std::min(dueMs - now, kSliceMs))) && !PollPoint())
+            return false;
+    // The unit was not asked while the worker rested: its silence counts from here.
+    m_LastReplyMs = now;
     return true;
 }
 

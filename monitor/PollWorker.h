@@ -27,7 +27,8 @@
 // an event: the log's state is read again, the copy goes on after its newest event if the unit
 // still holds that same event, and otherwise the window of events the unit holds is read, oldest
 // first (the copy keeps what it has). A refused event ends the log's reading for that cycle, so
-// indexes are never stepped through one refusal at a time.
+// indexes are never stepped through one refusal at a time. With a minimum cycle time the worker
+// rests between cycles; commands are answered during the rest.
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -55,6 +56,9 @@ struct PollTimings {
     int32_t reopenMaxMs = 5000;      // the back-off ends here
     uint64_t notAnsweringMs = 5000;  // no reply for this long on a healthy transport
     int32_t replyTimeoutMs = kDefaultReplyTimeoutMs;  // the worker's own client's
+    // A cycle starts no sooner than this after the one before began (on the worker's clock);
+    // 0: at once. Keeps a fast unit (a proxy on a fast network) from being polled flat out.
+    int32_t minCycleMs = 0;
 };
 
 // The monitor polls without end; jvoctl runs a bounded worker.
@@ -132,6 +136,8 @@ private:
     bool Reopen();
     // Waits up to `ms` for a command, keeping it for the next poll point; true when one came.
     bool PauseFor(int32_t ms);
+    // Rests until `dueMs` on the clock, answering commands meanwhile; false when a stop was taken.
+    bool RestUntil(uint64_t dueMs);
 
     bool InitialLogs();
     bool Cycle();

@@ -224,7 +224,15 @@ void ProxyServer::Loop() {
             const bool failed = poller.Failed(entry);
             if (poller.Readable(entry) || failed || waiting) {
                 if (reading[i]) {
-                    if (!Receive(c)) c.dead = true;
+                    if (!Receive(c)) {
+                        c.dead = true;
+                    } else if (c.PendingOutput() > 0) {
+                        // A reply the unit gave at once goes out now, not after another wait.
+                        if (Flush(c))
+                            Submit(c);
+                        else
+                            c.dead = true;
+                    }
                 } else if (failed) {
                     c.dead = true;  // gone while we were not reading from it
                 }

@@ -52,6 +52,11 @@ TEST(ExporterOptionsTest, CommandLineAndFileTogether) {
     EXPECT_EQ(o.m_ListenAddress, "127.0.0.1");
     EXPECT_EQ(o.m_ListenPort, exporter::kDefaultListenPort);
     EXPECT_EQ(o.m_Units[0].Describe(), "proxy:127.0.0.1:4000");
+    EXPECT_EQ(o.m_MinCycleMs, 1000);
+    ASSERT_EQ(Parse({"--min-cycle=0", "a=com:1"}, o, error), ParseStatus::OK) << error;
+    EXPECT_EQ(o.m_MinCycleMs, 0);
+    ASSERT_EQ(Parse({"--min-cycle", "250", "a=com:1"}, o, error), ParseStatus::OK) << error;
+    EXPECT_EQ(o.m_MinCycleMs, 250);
     ASSERT_EQ(Parse({"--help"}, o, error), ParseStatus::OK);
     EXPECT_TRUE(o.m_Help);
 }
@@ -89,6 +94,9 @@ TEST(ExporterOptionsTest, RefusesWhatItCannotServe) {
                                                 {"a=com:1", "a=com:2"},
                                                 {"--listen", "70000", "a=com:1"},
                                                 {"--listen"},
+                                                {"--min-cycle", "-1", "a=com:1"},
+                                                {"--min-cycle", "1s", "a=com:1"},
+                                                {"--min-cycle", "3600001", "a=com:1"},
                                                 {"--verbose", "a=com:1"}}) {
         error.clear();
         EXPECT_EQ(Parse(bad, o, error), ParseStatus::USAGE) << ::testing::PrintToString(bad);

@@ -272,6 +272,29 @@ TEST_F(PollWorkerTest, UnitThatStopsAnsweringIsReportedOnceAndPolledAgainWhenItC
                                                 {monitor::TROUBLE_NOT_ANSWERING, 0}}));
 }
 
+TEST_F(PollWorkerTest, MinimumCycleTimeRestsOnTheClockAndStillAnswersCommands) {
+    PollTimings timings;
+    timings.minCycleMs = 1000;
+    StartWorker(timings);
+    ASSERT_TRUE(CyclesPass(1));
+    // The clock stands: the worker rests after its first cycle and asks the unit nothing.
+    ASSERT_TRUE(WaitUntil([&] { return port.IdleMs() >= 200; }));
+    const uint64_t frames = port.FramesReceived();
+    EXPECT_EQ(ipc.Post(PollCmdStart, 0), 1);  // answered during the rest
+    workerClock.Advance(999);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_EQ(worker->Cycles(), 1u);
+    EXPECT_EQ(port.FramesReceived(), frames);
+    // A second after the first cycle began, the next one starts, and only that one.
+    workerClock.Advance(1);
+    ASSERT_TRUE(CyclesPass(1));
+    ASSERT_TRUE(WaitUntil([&] { return port.IdleMs() >= 200; }));
+    EXPECT_EQ(worker->Cycles(), 2u);
+    EXPECT_FALSE(worker->NotAnswering());
+    worker->Stop();  // prompt during a rest
+    EXPECT_EQ(worker->End(), PollEnd::STOPPED);
+}
+
 // A port that goes away (the device hung up) and comes back as another device under the same
 // COM number: the worker reopens it and goes on.
 TEST(PollWorkerLink, LostPortIsReopenedAndPollingGoesOn) {

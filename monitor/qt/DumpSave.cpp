@@ -6,6 +6,7 @@
 
 #include "monitor/Dumps.h"
 #include "monitor/qt/QtMonitorUi.h"
+#include "qtcommon/LastFolder.h"
 
 namespace jvo::monitor::qt {
 
@@ -23,6 +24,12 @@ DumpFile FileOf(DumpKind kind) {
             return {kReadingsDumpName, "csv", kReadingsDumpFilter};
         case DumpKind::EventLog:
             return {kEventLogDumpName, "csv", kEventLogDumpFilter};
+        case DumpKind::ReadingsTable:
+            return {"readings-table.csv", "csv", "Readings Table (*.csv)"};
+        case DumpKind::TrendCsv:
+            return {"trend.csv", "csv", "Trend Values (*.csv)"};
+        case DumpKind::TrendPng:
+            return {"trend.png", "png", "PNG Image (*.png)"};
         case DumpKind::Config:
             break;
     }
@@ -54,6 +61,7 @@ void SaveDump(QWidget* parent, DumpKind kind, std::function<std::string()> text,
     d->setFileMode(QFileDialog::AnyFile);
     d->setNameFilter(DialogFilter(f.filter));
     d->setDefaultSuffix(QString::fromLatin1(f.ext));
+    d->setDirectory(jvo::qt::LastFolder());
     d->selectFile(QString::fromLatin1(f.name));
     d->setWindowModality(Qt::ApplicationModal);
     d->setAttribute(Qt::WA_DeleteOnClose);
@@ -63,6 +71,7 @@ void SaveDump(QWidget* parent, DumpKind kind, std::function<std::string()> text,
                                                d->selectedFiles().front().toStdString(), f.ext)))
                                      .absoluteFilePath()
                                      .toStdString();
+        jvo::qt::RememberFolderOf(QString::fromStdString(path));
         const bool ok = WriteDumpFile(path, text());
         if (!ok) {
             ShowMessage(parent, QString::fromStdString(CreateFileFailedText(path)), MsgButtons::Ok,

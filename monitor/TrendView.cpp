@@ -48,7 +48,7 @@ AxisScale NiceScale(double lo, double hi, int maxTicks) {
 }
 
 AxisScale TimeScale(int64_t loMs, int64_t hiMs, int maxTicks) {
-    static constexpr int64_t kSteps[] = {1,   2,   5,   10,   15,   30,   60,  120,
+    static constexpr int64_t kSteps[] = {1,   2,   5,   10,   15,   30,   60,   120,
                                          300, 600, 900, 1800, 3600, 7200, 14400};
     if (hiMs < loMs) std::swap(loMs, hiMs);
     const double span = static_cast<double>(std::max<int64_t>(hiMs - loMs, 1000));
@@ -70,8 +70,8 @@ std::vector<TrendLine> TrendLines(const TrendBuffer& trend, const UnitConfig& co
         const BreakerRecord& b = rec.m_Breakers[breaker];
         for (int j = 0; j < b.m_Poles && j < 3; ++j)
             if (IsChannel(b.m_Ct[j]))
-                lines.push_back({"I" + std::to_string(j + 1), false,
-                                 trend.BreakerPole(panel, breaker, j)});
+                lines.push_back(
+                    {"I" + std::to_string(j + 1), false, trend.BreakerPole(panel, breaker, j)});
     }
     const std::string prefix = std::string("Panel ") + static_cast<char>('A' + panel) + ' ';
     for (int ph = 0; ph < 3; ++ph)
@@ -160,11 +160,11 @@ std::vector<std::optional<float>> ValuesAt(const std::vector<TrendLine>& lines, 
     for (const TrendLine& l : lines) {
         std::optional<float> v;
         int64_t best = withinMs + 1;
-        const auto it = std::lower_bound(
-            l.m_Points.begin(), l.m_Points.end(), timeMs,
-            [](const TrendPoint& p, int64_t t) { return p.m_TimeMs < t; });
-        for (auto c = it == l.m_Points.begin() ? it : it - 1;
-             c != l.m_Points.end() && c <= it; ++c) {
+        const auto it =
+            std::lower_bound(l.m_Points.begin(), l.m_Points.end(), timeMs,
+                             [](const TrendPoint& p, int64_t t) { return p.m_TimeMs < t; });
+        for (auto c = it == l.m_Points.begin() ? it : it - 1; c != l.m_Points.end() && c <= it;
+             ++c) {
             const int64_t d = std::llabs(c->m_TimeMs - timeMs);
             if (d < best) {
                 best = d;

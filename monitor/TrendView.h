@@ -30,7 +30,7 @@ AxisScale NiceScale(double lo, double hi, int maxTicks = 7);
 AxisScale TimeScale(int64_t loMs, int64_t hiMs, int maxTicks = 7);
 
 struct TrendLine {
-    std::string m_Name;  // "I1", "Panel A X"
+    std::string m_Name;    // "I1", "Panel A X"
     bool m_Panel = false;  // a panel phase: dashed, on the right axis
     std::vector<TrendPoint> m_Points;
 };

@@ -144,6 +144,8 @@ void MonitorDlg::MakeMenus() {
     add(dump, tr("&Readings"), "dumpReadings", &MonitorDlg::OnDumpReadings);
     add(dump, tr("&Event Log"), "dumpEventLog", &MonitorDlg::OnDumpEventLog);
     add(dump, tr("&Configuration"), "dumpConfig", &MonitorDlg::OnDumpConfig);
+    dump->addSeparator();
+    add(dump, tr("Export &Table..."), "exportTable", &MonitorDlg::OnExportTable);
     QMenu* alarms = menuBar()->addMenu(tr("&Alarms"));
     auto* group = new QActionGroup(this);
     const struct {

@@ -90,6 +90,7 @@ public:
     void OnDumpReadings();
     void OnDumpEventLog();
     void OnDumpConfig();
+    void OnExportTable();
     void OnBreakerRow(int row);
     void OnSubfeedRow(int row);
     void OnAbout();

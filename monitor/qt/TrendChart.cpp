@@ -142,8 +142,8 @@ void TrendChart::SetCursor(std::optional<int64_t> timeMs) {
 std::optional<int64_t> TrendChart::TimeAt(QPointF pos) const {
     if (!m_Chart->plotArea().contains(m_Chart->mapFromScene(mapToScene(pos.toPoint()))))
         return std::nullopt;
-    const QPointF v = m_Chart->mapToValue(m_Chart->mapFromScene(mapToScene(pos.toPoint())),
-                                          m_Threshold);
+    const QPointF v =
+        m_Chart->mapToValue(m_Chart->mapFromScene(mapToScene(pos.toPoint())), m_Threshold);
     return static_cast<int64_t>(v.x());
 }
 
@@ -183,9 +183,9 @@ void TrendChart::ApplyPalette() {
     m_Chart->setPlotAreaBackgroundBrush(p.base());
     m_Chart->setPlotAreaBackgroundVisible(true);
     m_Chart->legend()->setLabelColor(p.color(QPalette::WindowText));
-    for (QAbstractAxis* axis : {static_cast<QAbstractAxis*>(m_Time),
-                                static_cast<QAbstractAxis*>(m_Amps),
-                                static_cast<QAbstractAxis*>(m_PanelAmps)}) {
+    for (QAbstractAxis* axis :
+         {static_cast<QAbstractAxis*>(m_Time), static_cast<QAbstractAxis*>(m_Amps),
+          static_cast<QAbstractAxis*>(m_PanelAmps)}) {
         axis->setLabelsBrush(p.text());
         axis->setTitleBrush(p.windowText());
         axis->setGridLineColor(p.color(QPalette::Mid));

@@ -11,6 +11,7 @@ uint64_t SystemClock::NowMs() const {
 }
 
 SystemClock& SystemClock::Instance() {
+    HoldFinestTimerPeriod();
     static SystemClock clock;
     return clock;
 }

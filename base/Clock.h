@@ -4,10 +4,19 @@
 // can run time-dependent behaviour without waiting.
 #include <atomic>
 #include <cstdint>
+#include <ctime>
 
 namespace jvo {
 
 uint32_t TickMs();
+
+// Holds the platform timer's finest period of at least 1 ms until the process ends (on Windows;
+// elsewhere the timers are fine already). The clock and the events hold it on first use.
+void HoldFinestTimerPeriod();
+
+// A time as the calendar of this computer's time zone, and as UTC; false when it cannot be shown.
+bool ToLocalTime(std::time_t t, std::tm& out);
+bool ToUtcTime(std::time_t t, std::tm& out);
 
 class IClock {
 public:

@@ -1,15 +1,9 @@
 #include "base/CmdLine.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <sys/file.h>
-#include <sys/socket.h>
-#include <termios.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstring>
+#include <system_error>
+
+#include "base/Ipv4.h"
 
 namespace jvo::cmdline {
 
@@ -101,8 +95,8 @@ bool ParseListenAddress(std::string_view text, std::string& address, uint16_t& p
     if (colon != std::string_view::npos) {
         std::string host(text.substr(0, colon));
         if (host == ".") host = "127.0.0.1";
-        in_addr a{};
-        if (::inet_pton(AF_INET, host.c_str(), &a) != 1) {
+        uint32_t a = 0;
+        if (!ParseIpv4(host, a)) {
             error = "the address to listen on must be a dotted-quad address such as 127.0.0.1";
             return false;
         }
@@ -113,61 +107,9 @@ bool ParseListenAddress(std::string_view text, std::string& address, uint16_t& p
 }
 
 std::string ErrorText(int err) {
-    char buffer[128];
-    const char* text = ::strerror_r(err, buffer, sizeof buffer);  // the GNU form returns the text
-    return std::string(text ? text : "unknown error") + " (error " + std::to_string(err) + ")";
-}
-
-std::string ListenFailure(const std::string& address, uint16_t port) {
-    const std::string where = address + ":" + std::to_string(port);
-    in_addr a{};
-    if (::inet_pton(AF_INET, address.c_str(), &a) != 1)
-        return "cannot listen on " + where + ": not an IPv4 address";
-    const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (s < 0) return "cannot listen on " + where + ": " + ErrorText(errno);
-    int one = 1;
-    ::setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_addr = a;
-    sa.sin_port = htons(port);
-    int err = 0;
-    if (::bind(s, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 || ::listen(s, 1) != 0)
-        err = errno;
-    ::close(s);
-    switch (err) {
-        case EADDRINUSE:
-            return "port " + std::to_string(port) + " is in use by another program";
-        case EACCES:
-            return "port " + std::to_string(port) + " needs privileges; choose a port from 1024 up";
-        case EADDRNOTAVAIL:
-            return address + " is not an address of this machine";
-        case 0:
-            return "cannot listen on " + where + " (it is free now; try again)";
-        default:
-            return "cannot listen on " + where + ": " + ErrorText(err);
-    }
-}
-
-std::string SerialDeviceProblem(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        const int err = errno;
-        if (err == ENOENT) return "the device does not exist";
-        if (err == EACCES) return "permission denied: add yourself to the dialout group";
-        if (err == EBUSY) return "it is in use by another program";
-        return ErrorText(err);
-    }
-    std::string why;
-    termios tio{};
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK)
-        why = "it is in use by another program";
-    else if (::tcgetattr(fd, &tio) != 0)
-        why = "it is not a serial device";
-    else
-        why = "its line settings were refused (see the messages above)";
-    ::close(fd);
-    return why;
+    std::string text = std::generic_category().message(err);
+    if (text.empty()) text = "unknown error";
+    return text + " (error " + std::to_string(err) + ")";
 }
 
 bool WriteAll(FILE* stream, std::string_view text) {

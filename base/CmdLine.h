@@ -39,17 +39,10 @@ bool ParseListenAddress(std::string_view text, std::string& address, uint16_t& p
 // A whole non-negative decimal number from `lo` to `hi`.
 bool ParseNumber(std::string_view text, long lo, long hi, long& value);
 
-// The text of an error number with the number, as in "Permission denied (error 13)".
+// The text of an error number (errno) with the number, as in "Permission denied (error 13)".
+// Why a socket cannot listen is told by the link (link/OpenProblems.h); why a serial device or
+// a proxy server could not be opened, by the open's own status (link/LinkStatus.h).
 std::string ErrorText(int err);
-
-// Why nothing can listen on address:port, in words for the user ("port 43015 is in use by
-// another program"); found out by trying to bind there.
-std::string ListenFailure(const std::string& address, uint16_t port);
-
-// Why the serial device at `path` cannot be opened for a unit, in words for the user ("permission
-// denied: add yourself to the dialout group", "it is in use by another program"); found out by
-// trying it the way the link opens it.
-std::string SerialDeviceProblem(const std::string& path);
 
 // Writes all of `text` to `stream` and flushes it; false when that fails (a full disk, a closed
 // pipe). Standard output written this way makes a program exit with kExitOutput on failure.

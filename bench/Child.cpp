@@ -1,8 +1,6 @@
 #include "bench/Child.h"
 
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,41 +9,15 @@
 #include <sstream>
 #include <thread>
 
-extern char** environ;
+#include "tests/Spawn.h"
 
 namespace jvo::bench {
 
 Child::Child(const std::string& program, std::vector<std::string> args, const std::string& outPath,
              const std::vector<std::string>& env)
     : m_OutPath(outPath) {
-    args.insert(args.begin(), program);
-    std::vector<char*> argv;
-    for (std::string& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    std::vector<std::string> vars;
-    for (char** e = environ; *e; ++e) {
-        const std::string var = *e;
-        bool replaced = false;
-        for (const std::string& v : env)
-            replaced = replaced || var.rfind(v.substr(0, v.find('=') + 1), 0) == 0;
-        if (!replaced) vars.push_back(var);
-    }
-    vars.insert(vars.end(), env.begin(), env.end());
-    std::vector<char*> envp;
-    for (std::string& v : vars)
-        envp.push_back(v.data());
-    envp.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data()) == 0)
-        m_Pid = pid;
-    posix_spawn_file_actions_destroy(&actions);
+    // Standard output and error both to the one file.
+    m_Pid = test::Spawn(program, std::move(args), test::SpawnOutput{outPath, ""}, env);
 }
 
 Child::~Child() {

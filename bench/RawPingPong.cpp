@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "base/SyncEvent.h"
-#include "link/posix/Pty.h"
+#include "link/Pty.h"
 
 namespace jvo::bench {
 
@@ -36,7 +36,8 @@ bool ReadExactly(int fd, uint8_t* buffer, size_t count, const SyncEvent* stop) {
         if (n == 0) return false;
         if (errno == EINTR) continue;
         if (errno != EAGAIN) return false;
-        pollfd fds[2] = {{fd, POLLIN, 0}, {stop ? stop->Fd() : -1, POLLIN, 0}};
+        pollfd fds[2] = {{fd, POLLIN, 0},
+                         {stop ? static_cast<int>(stop->Native()) : -1, POLLIN, 0}};
         if (::poll(fds, 2, -1) < 0 && errno != EINTR) return false;
         if (fds[1].revents) return false;
     }
@@ -87,8 +88,8 @@ double PtyPingPong(size_t outBytes, size_t inBytes, double seconds) {
     SyncEvent stop(SyncEvent::Reset::Manual);
     std::thread unit([&] {
         std::vector<uint8_t> in(outBytes), out(inBytes, 0xAA);
-        while (ReadExactly(pty.MasterFd(), in.data(), in.size(), &stop))
-            if (!WriteAll(pty.MasterFd(), out.data(), out.size())) break;
+        while (ReadExactly(static_cast<int>(pty.MasterHandle()), in.data(), in.size(), &stop))
+            if (!WriteAll(static_cast<int>(pty.MasterHandle()), out.data(), out.size())) break;
     });
     const double rate = ClientLoop(slave, outBytes, inBytes, seconds);
     stop.Set();

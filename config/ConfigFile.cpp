@@ -1,9 +1,6 @@
 #include "config/ConfigFile.h"
 
-#include <errno.h>
-#include <fcntl.h>
-#include <unistd.h>
-
+#include "base/Files.h"
 #include "base/MsgBuf.h"
 #include "base/ReplaceFile.h"
 #include "config/Codec.h"
@@ -14,35 +11,17 @@ namespace {
 
 constexpr size_t kLengthBytes = 4;
 
-// Closes a descriptor when it goes out of scope.
-class UniqueFd {
-public:
-    explicit UniqueFd(int fd = -1) : m_Fd(fd) {}
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    ~UniqueFd() { Close(); }
-    int Get() const { return m_Fd; }
-    void Close() {
-        if (m_Fd >= 0) ::close(m_Fd);
-        m_Fd = -1;
-    }
-
-private:
-    int m_Fd;
-};
-
 // Reads up to `size` bytes; returns how many arrived before the end of the file, -1 on an error
 // (including a descriptor that has nothing to read yet).
-ssize_t ReadUpTo(int fd, uint8_t* data, size_t size) {
+int64_t ReadUpTo(int fd, uint8_t* data, size_t size) {
     size_t got = 0;
     while (got < size) {
-        const ssize_t n = ::read(fd, data + got, size - got);
-        if (n < 0 && errno == EINTR) continue;
+        const int64_t n = ReadFromFile(fd, data + got, size - got);
         if (n < 0) return -1;
         if (n == 0) break;
         got += static_cast<size_t>(n);
     }
-    return static_cast<ssize_t>(got);
+    return static_cast<int64_t>(got);
 }
 
 uint32_t ReadLength(const uint8_t* p) {
@@ -122,18 +101,18 @@ bool SaveConfigFile(const UnitConfig& config, const std::string& path) {
 bool LoadConfigFile(UnitConfig& config, int fd) {
     if (fd < 0) return false;
     std::vector<uint8_t> image(kLengthBytes + kConfigFileMaxPayload);
-    if (ReadUpTo(fd, image.data(), kLengthBytes) != static_cast<ssize_t>(kLengthBytes))
+    if (ReadUpTo(fd, image.data(), kLengthBytes) != static_cast<int64_t>(kLengthBytes))
         return false;
     const uint32_t length = ReadLength(image.data());
     if (length >= kConfigFileMaxPayload) return false;
     // One byte more than announced tells a longer file from an exact one.
-    const ssize_t got = ReadUpTo(fd, image.data() + kLengthBytes, length + 1);
-    if (got != static_cast<ssize_t>(length)) return false;
+    const int64_t got = ReadUpTo(fd, image.data() + kLengthBytes, length + 1);
+    if (got != static_cast<int64_t>(length)) return false;
     return DecodeConfigFile(config, image.data(), kLengthBytes + length);
 }
 
 bool LoadConfigFile(UnitConfig& config, const std::string& path) {
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    FileHandle fd(OpenForReading(path));
     return LoadConfigFile(config, fd.Get());
 }
 

@@ -46,18 +46,23 @@ int RunCheck(int argc, char** argv) {
     UnitConfig config;
     if (!LoadForCommand(path, config)) return kExitFile;
 
+    // The report names breakers and subfeeds; it is made from a copy with printable names (the
+    // check judges no name, so its findings are the same).
     std::string minor;
     std::string serious;
-    const int result = ConfigCheck(config, false, &minor, &serious);
+    UnitConfig shown = PrintableConfig(config);
+    const int result = ConfigCheck(shown, false, &minor, &serious);
     const std::string report =
         FormatStr("RESULT %d\nMINOR:\n", result) + minor + "SERIOUS:\n" + serious;
     if (!WriteText(stdout, report)) return kExitOutput;
     if (!fixPath) return StatusOf(result);
 
     // The correcting run decides: its corrections can change what the later checks see.
-    std::string fixSerious;
-    const int fixed = ConfigCheck(config, true, nullptr, &fixSerious);
+    const int fixed = ConfigCheck(config, true, nullptr, nullptr);
     if (fixed & CHECK_SERIOUS) {
+        std::string fixSerious;
+        shown = PrintableConfig(config);
+        ConfigCheck(shown, false, nullptr, &fixSerious);
         WriteText(stderr,
                   FormatStr("Serious errors remain after correction; %s not written:\n", *fixPath) +
                       fixSerious);

@@ -2,14 +2,17 @@
 // same controller (BasicDlg) runs them as in the windowed tool; a console user interface asks its
 // questions on the terminal or answers them from --yes / --no. After the workflow's own messages
 // one line says what went wrong and what to do.
-#include <unistd.h>
+#include <optional>
 
+#include "base/Files.h"
 #include "base/FormatStr.h"
 #include "config/ConfigCheck.h"
 #include "config/ConfigFile.h"
 #include "ctl/Commands.h"
+#include "ctl/LinkFailure.h"
 #include "ctl/LinkOptions.h"
 #include "link/ConfigTransfer.h"
+#include "link/StopRequest.h"
 #include "link/UnitClient.h"
 #include "tool/BasicDlg.h"
 #include "tool/ConsoleUi.h"
@@ -87,9 +90,9 @@ int Prepare(ToolCommand& cmd, int argc, char** argv, std::vector<std::string_vie
                  : args.Find("--no") ? tool::ConsoleOptions::Answer::NO
                                      : tool::ConsoleOptions::Answer::ASK;
     o.m_AllowReset = args.Find("--allow-reset") != nullptr;
-    o.m_InputIsTerminal = ::isatty(STDIN_FILENO) == 1;
+    o.m_InputIsTerminal = IsTerminal(stdin);
     const bool quiet = args.Find("--quiet") != nullptr;
-    const bool errIsTerminal = ::isatty(STDERR_FILENO) == 1;
+    const bool errIsTerminal = IsTerminal(stderr);
     o.m_ProgressBar = errIsTerminal && !quiet;
     o.m_ProgressLines = !errIsTerminal && !quiet;
     return -1;
@@ -121,15 +124,10 @@ std::string OpenFailedText(const LinkTarget& target) {
     return FormatStr("Could not open %s\n", target.Describe());
 }
 
-// The line after a failed open or a unit that did not answer; kExitNoUnit.
-int NoUnit(const ToolCommand& cmd, const tool::ConsoleUi& ui) {
-    if (ui.Showed(OpenFailedText(cmd.target)))
-        Explain(cmd.name, WhyNotOpened(cmd.target));
-    else
-        Explain(cmd.name, "the unit on " + cmd.target.Describe() +
-                              " does not answer: check the cable and the unit's power, or " +
-                              kTimeoutHint);
-    return kExitNoUnit;
+// The line after a failed open or a failed read of the unit (the tool's own message was shown
+// already), from what the link met; its exit status.
+int NoUnit(const ToolCommand& cmd, const LinkStatus& status) {
+    return ReportLinkFailure(cmd.name, status, cmd.target, false);
 }
 
 bool ReachedNoUnit(const ToolCommand& cmd, const tool::ConsoleUi& ui) {
@@ -138,7 +136,8 @@ bool ReachedNoUnit(const ToolCommand& cmd, const tool::ConsoleUi& ui) {
 
 // Reads the unit's configuration as it is, with the console's progress. False after showing the
 // tool's extract failure message.
-bool ReadAsItIs(const ToolCommand& cmd, tool::ConsoleUi& ui, UnitLink& link, UnitConfig& config) {
+bool ReadAsItIs(const ToolCommand& cmd, tool::ConsoleUi& ui, UnitLink& link, UnitConfig& config,
+                LinkStatus& status) {
     UnitClient client(&link, 0);
     client.SetReplyTimeoutMs(cmd.target.timeoutMs);
     ConsoleProgress progress(ui);
@@ -147,6 +146,7 @@ bool ReadAsItIs(const ToolCommand& cmd, tool::ConsoleUi& ui, UnitLink& link, Uni
     const bool read = ReadConfig(client, config, 0, tool::BasicDlg::kRecordAttempts, &progress);
     ui.ProgressEnd();
     if (!read) ui.Message(tool::text::kExtractFailed, tool::MsgButtons::Ok, tool::MsgIcon::Stop);
+    status = client.Status();
     return read;
 }
 
@@ -156,10 +156,11 @@ int ExtractAsIs(ToolCommand& cmd, const std::string& out) {
     UnitLink link;
     if (!OpenLinkTarget(link, cmd.target, cmd.name)) return kExitNoUnit;
     UnitConfig config;
-    if (!ReadAsItIs(cmd, ui, link, config)) return NoUnit(cmd, ui);
+    LinkStatus status;
+    if (!ReadAsItIs(cmd, ui, link, config, status)) return NoUnit(cmd, status);
     link.Disconnect();
 
-    UnitConfig checked = config;  // the report mode changes nothing, but the saved copy is apart
+    UnitConfig checked = PrintableConfig(config);  // the saved copy stays apart and as it is
     std::string minor;
     std::string serious;
     const int result = ConfigCheck(checked, false, &minor, &serious);
@@ -178,6 +179,20 @@ int ExtractAsIs(ToolCommand& cmd, const std::string& out) {
                                 out));
     return kExitOk;
 }
+
+// The line printed when Ctrl-C or SIGTERM comes while the unit is being changed; off the
+// progress bar's line on a terminal.
+std::string Held(const ToolCommand& cmd, const std::string& what) {
+    return FormatStr("%sjvoctl %s: interrupted; %s\n", cmd.options.m_ProgressBar ? "\n" : "",
+                     cmd.name, what);
+}
+
+constexpr const char* kHeldHelp =
+    "Ctrl-C (or SIGTERM) while the unit is being changed, from the first write until it runs\n"
+    "again, does not cut the work off halfway, which would leave the unit without a whole\n"
+    "configuration: one line says so when it comes, and jvoctl ends when the unit is\n"
+    "consistent again. Before that (reading the file and the unit, the questions) it ends\n"
+    "jvoctl at once.\n";
 
 }  // namespace
 
@@ -215,7 +230,7 @@ int RunExtract(int argc, char** argv) {
     dlg.SetReplyTimeoutMs(cmd.target.timeoutMs);
     dlg.Connect();
     if (!dlg.UnitConnected()) {
-        if (ReachedNoUnit(cmd, ui)) return NoUnit(cmd, ui);
+        if (ReachedNoUnit(cmd, ui)) return NoUnit(cmd, dlg.LinkFailure());
         if (ui.Showed(tool::text::kSeriousExtractHead))
             Explain(cmd.name,
                     "the unit's configuration has serious errors: back it up with `jvoctl extract "
@@ -239,10 +254,13 @@ int RunInstall(int argc, char** argv) {
     ToolCommand cmd{"install", kInstallUsage, {}, {}, {}};
     const int early = Prepare(
         cmd, argc, argv, {}, {},
-        "Loads the configuration file FILE and checks it (a file with serious errors is refused\n"
-        "before the unit is opened), reads the unit's configuration, and installs FILE: writes\n"
-        "it, commits it, reboots the unit and waits until the unit runs again. When the unit's\n"
-        "own configuration has serious errors, asks once whether to install FILE over it.\n");
+        ("Loads the configuration file FILE and checks it (a file with serious errors is refused\n"
+         "before the unit is opened), reads the unit's configuration, and installs FILE: writes\n"
+         "it, commits it, reboots the unit and waits until the unit runs again. When the unit's\n"
+         "own configuration has serious errors, asks once whether to install FILE over it.\n"
+         "\n" +
+         std::string(kHeldHelp))
+            .c_str());
     if (early >= 0) return early;
     if (cmd.args.positional.size() != 1)
         return UsageError(cmd.name, cmd.usage, "give exactly one configuration FILE");
@@ -271,16 +289,18 @@ int RunInstall(int argc, char** argv) {
         return kExitFailed;
     }
 
-    if (!dlg.OpenUnit(Choice(cmd.options))) return NoUnit(cmd, ui);
+    if (!dlg.OpenUnit(Choice(cmd.options))) return NoUnit(cmd, dlg.LinkFailure());
     // The unit's own configuration is read as the tool does before an install. Its minor errors
     // do not matter (the install replaces all of it); serious ones are worth a question.
     UnitConfig current;
-    if (!ReadAsItIs(cmd, ui, dlg.Link(), current)) {
+    LinkStatus status;
+    if (!ReadAsItIs(cmd, ui, dlg.Link(), current, status)) {
         dlg.Disconnect();
-        return NoUnit(cmd, ui);
+        return NoUnit(cmd, status);
     }
     std::string serious;
-    if (ConfigCheck(current, false, nullptr, &serious) & CHECK_SERIOUS) {
+    UnitConfig shown = PrintableConfig(current);
+    if (ConfigCheck(shown, false, nullptr, &serious) & CHECK_SERIOUS) {
         WriteText(stderr, "The unit's configuration has these serious errors:\n" + serious);
         if (ui.Message(
                 FormatStr("The unit's configuration has serious errors; install %s over it?", path),
@@ -291,9 +311,21 @@ int RunInstall(int argc, char** argv) {
             return kExitFailed;
         }
     }
-    const bool installed = dlg.Install();
+    bool installed = false;
+    {
+        std::optional<HeldStopRequests> held;
+        ui.OnProgressBegin([&] {
+            if (!held)
+                held.emplace(Held(cmd,
+                                  "the install goes on until the unit runs the new configuration, "
+                                  "then jvoctl ends"));
+        });
+        installed = dlg.Install();
+        ui.OnProgressBegin({});
+    }
     dlg.Disconnect();
     if (!installed) {
+        ReportLinkFailure(cmd.name, dlg.LinkFailure(), cmd.target, false);
         Explain(cmd.name, "the configuration was not installed completely; check the unit and " +
                               std::string(kTimeoutHint) + ", then install again");
         return kExitFailed;
@@ -306,8 +338,11 @@ int RunReset(int argc, char** argv) {
     ToolCommand cmd{"reset", kResetUsage, {}, {}, {}};
     const int early = Prepare(
         cmd, argc, argv, {}, {},
-        "Resets the unit to its default configuration (after asking), commits it, reboots the\n"
-        "unit and waits until it runs again. The unit's configuration is not read first.\n");
+        ("Resets the unit to its default configuration (after asking), commits it, reboots the\n"
+         "unit and waits until it runs again. The unit's configuration is not read first.\n"
+         "\n" +
+         std::string(kHeldHelp))
+            .c_str());
     if (early >= 0) return early;
     if (!cmd.args.positional.empty())
         return UsageError(cmd.name, cmd.usage, "unexpected argument " + cmd.args.positional[0]);
@@ -316,10 +351,25 @@ int RunReset(int argc, char** argv) {
     tool::BasicDlg dlg(ui);
     dlg.InitDialog();
     dlg.SetReplyTimeoutMs(cmd.target.timeoutMs);
-    if (!dlg.OpenUnit(Choice(cmd.options))) return NoUnit(cmd, ui);
-    const bool reset = dlg.ResetToDefault();
+    if (!dlg.OpenUnit(Choice(cmd.options))) return NoUnit(cmd, dlg.LinkFailure());
+    bool reset = false;
+    {
+        // From its first request on, after the question.
+        std::optional<HeldStopRequests> held;
+        ui.OnProgressBegin([&] {
+            if (!held)
+                held.emplace(
+                    Held(cmd,
+                         "the reset goes on until the unit runs its default configuration, "
+                         "then jvoctl ends"));
+        });
+        reset = dlg.ResetToDefault();
+        ui.OnProgressBegin({});
+    }
     dlg.Disconnect();
     if (!reset) {
+        if (!dlg.LinkFailure().Ok())
+            ReportLinkFailure(cmd.name, dlg.LinkFailure(), cmd.target, false);
         Explain(cmd.name, ui.Showed(tool::text::kAskReset) && ui.MessageCount() == 1
                               ? "the unit was not reset (answer yes, or give --yes --allow-reset)"
                               : "the unit was not reset completely; check the unit and reset "

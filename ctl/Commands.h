@@ -1,6 +1,7 @@
 #pragma once
 // The commands of jvoctl and the helpers they share. A command is a function that gets its own
 // arguments (argv[0] is the command name) and returns the process exit status.
+
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -67,6 +68,11 @@ std::string WhyNotLoadable(const std::string& path);
 // Why a configuration file cannot be saved at `path`, or an empty string when it can: its folder
 // exists and takes new files, and nothing but a regular file is there already.
 std::string WhyNotSavable(const std::string& path);
+
+// A copy of `config` whose texts (unit, panel, breaker and subfeed names, passwords) have their
+// control characters escaped (base/Printable.h), for every report jvoctl prints: a name cannot
+// drive the terminal or forge a line. Files are always written from the configuration itself.
+UnitConfig PrintableConfig(const UnitConfig& config);
 
 // Writes all of `text` to `stream`; false when the stream reports an error.
 bool WriteText(FILE* stream, std::string_view text);

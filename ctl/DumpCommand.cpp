@@ -9,7 +9,8 @@ namespace {
 constexpr const char* kName = "dump";
 constexpr const char* kUsage = "FILE";
 constexpr const char* kDetails =
-    "Prints the text dump of the configuration in FILE (the monitor's configuration dump).\n"
+    "Prints the text dump of the configuration in FILE (the monitor's configuration dump), with\n"
+    "control characters in its names shown as \\xNN.\n"
     "Exit status: 0 done, 3 FILE could not be read, 64 bad command line, 74 the output could\n"
     "not be written.\n";
 
@@ -24,7 +25,7 @@ int RunDump(int argc, char** argv) {
                           args.positional.empty() ? "missing FILE" : "too many arguments");
     UnitConfig config;
     if (!LoadForCommand(args.positional[0], config)) return kExitFile;
-    return WriteText(stdout, ConfigDump(config)) ? kExitOk : kExitOutput;
+    return WriteText(stdout, ConfigDump(PrintableConfig(config))) ? kExitOk : kExitOutput;
 }
 
 }  // namespace jvo::ctl

@@ -1,6 +1,8 @@
 // jvoctl info: identifies a unit. jvoctl ports: lists the COM ports that can be opened.
 #include "base/FormatStr.h"
+#include "base/Printable.h"
 #include "ctl/Commands.h"
+#include "ctl/LinkFailure.h"
 #include "ctl/LinkOptions.h"
 #include "link/PortDirectory.h"
 #include "link/UnitClient.h"
@@ -25,9 +27,12 @@ int RunInfo(int argc, char** argv) {
         return PrintCommandHelp(
             "info", kInfoUsage,
             FormatStr("Asks the unit for its schema version, version, firmware build, hardware\n"
-                      "version, DIP switch address and status.\n\n%s\n"
-                      "Exit status: 0 done, 4 the unit cannot be reached or does not answer,\n"
-                      "64 bad command line, 74 the output could not be written.\n",
+                      "version, DIP switch address and status (control characters in the unit's "
+                      "texts are\n"
+                      "shown as \\xNN).\n\n%s\n"
+                      "Exit status: 0 done, 1 the unit (or the proxy server) refused the request,\n"
+                      "4 the unit cannot be reached or does not answer, 64 bad command line,\n"
+                      "74 the output could not be written.\n",
                       kLinkHelp)
                 .c_str());
     if (!args.error.empty()) return UsageError("info", kInfoUsage, args.error);
@@ -41,18 +46,12 @@ int RunInfo(int argc, char** argv) {
     UnitClient client(&link, 0);
     client.SetReplyTimeoutMs(target.timeoutMs);
     uint16_t schema = 0;
-    if (!Retry([&] { return client.GetSchemaVersion(schema); })) {
-        WriteText(stderr, FormatStr("The unit on %s does not answer.\n", target.Describe()));
-        Explain("info", target.timeoutMs < 0
-                            ? "check the cable and the unit's power, or give a slow route more "
-                              "time with --timeout MS"
-                            : "check the cable and the unit's power, or give the route more time");
-        return kExitNoUnit;
-    }
+    if (!Retry([&] { return client.GetSchemaVersion(schema); }))
+        return ReportLinkFailure("info", client.Status(), target);
     std::string out = FormatStr("Schema version:   %u\n", schema);
     VersionInfo v;
     if (Retry([&] { return client.GetVersion(v); })) {
-        out += FormatStr("Version text:     %s\n", v.m_Text);
+        out += FormatStr("Version text:     %s\n", Printable(v.m_Text));
         out += FormatStr("Version numbers:  %u %u\n", v.m_Number1, v.m_Number2);
         out += FormatStr("Firmware build:   %u\n", v.m_FirmwareBuild);
         out += FormatStr("Hardware version: %u\n", v.m_HardwareVersion);
@@ -87,8 +86,8 @@ int RunPorts(int argc, char** argv) {
     std::string out;
     if (ports.empty()) out = "No COM port can be opened.\n";
     for (const PortEntry& p : ports) {
-        out += FormatStr("COM%-3d %s", p.number, p.path);
-        if (!p.byId.empty()) out += FormatStr("  (%s)", p.byId);
+        out += FormatStr("COM%-3d %s", p.number, Printable(p.path));
+        if (!p.byId.empty()) out += FormatStr("  (%s)", Printable(p.byId));
         out += "\n";
     }
     return WriteText(stdout, out) ? kExitOk : kExitOutput;

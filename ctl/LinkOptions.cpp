@@ -1,17 +1,8 @@
 #include "ctl/LinkOptions.h"
 
-#include <netdb.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <cerrno>
-
 #include "base/FormatStr.h"
+#include "ctl/LinkFailure.h"
 #include "link/Commands.h"
-#include "link/PortDirectory.h"
-#include "link/TcpBase.h"
 
 namespace jvo::ctl {
 
@@ -25,41 +16,6 @@ const char* const kLinkHelp =
     "                    HOST \".\" is this machine\n"
     "  --timeout MS      wait up to MS milliseconds for each reply (default 250; commands that\n"
     "                    wait longer of their own keep their time unless MS is longer still)\n";
-
-namespace {
-
-// Why no proxy server answered at host:port.
-std::string ProxyProblem(const std::string& host, uint16_t port) {
-    const HostAddr address = TcpBase::GetHostAddr(host);
-    if (!address.valid) return "no host is called " + host;
-    const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (s < 0) return cmdline::ErrorText(errno);
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = htonl(address.addr);
-    sa.sin_port = htons(port);
-    int err = 0;
-    if (::connect(s, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) {
-        err = errno;
-        if (err == EINPROGRESS) {
-            pollfd p{s, POLLOUT, 0};
-            if (::poll(&p, 1, 3000) == 1) {
-                socklen_t length = sizeof err;
-                ::getsockopt(s, SOL_SOCKET, SO_ERROR, &err, &length);
-            } else {
-                err = ETIMEDOUT;
-            }
-        }
-    }
-    ::close(s);
-    if (err == 0) return "something answers there, but not as a proxy server";
-    if (err == ECONNREFUSED)
-        return FormatStr("nothing listens on port %d there (is jvo-proxy running?)", port);
-    if (err == ETIMEDOUT) return "no answer from " + host + " (a wrong address, or a firewall?)";
-    return cmdline::ErrorText(err);
-}
-
-}  // namespace
 
 std::string LinkTarget::Describe() const {
     if (!proxyHost.empty()) return "proxy server " + ProxyAddress();
@@ -114,33 +70,18 @@ bool ParseLinkTarget(const Args& args, LinkTarget& target, std::string& error) {
     return true;
 }
 
-std::string WhyNotOpened(const LinkTarget& target) {
-    if (!target.proxyHost.empty())
-        return "cannot reach the proxy server at " + target.ProxyAddress() + ": " +
-               ProxyProblem(target.proxyHost, target.proxyPort);
-    if (!target.device.empty())
-        return "cannot open " + target.device + ": " + cmdline::SerialDeviceProblem(target.device);
-    const std::string path = ResolveComPort(target.com);
-    if (path.empty())
-        return FormatStr(
-            "cannot open COM%d: no device is pinned or found for it (see `jvoctl "
-            "ports`)",
-            target.com);
-    return FormatStr("cannot open COM%d (%s): %s", target.com, path,
-                     cmdline::SerialDeviceProblem(path));
-}
-
 bool OpenLinkTarget(UnitLink& link, const LinkTarget& target, const char* command) {
     bool ok;
+    LinkStatus status;
     if (!target.proxyHost.empty()) {
-        ok = link.OpenProxy(target.ProxyAddress());
+        ok = link.OpenProxy(target.ProxyAddress(), {}, &status);
         if (!ok) WriteText(stderr, "Could not connect to the specified server\n");
     } else {
-        ok = target.device.empty() ? link.OpenSerial(target.com, kDefaultBaud)
-                                   : link.OpenSerialDevice(target.device, kDefaultBaud);
+        ok = target.device.empty() ? link.OpenSerial(target.com, kDefaultBaud, &status)
+                                   : link.OpenSerialDevice(target.device, kDefaultBaud, &status);
         if (!ok) WriteText(stderr, FormatStr("Could not open %s\n", target.Describe()));
     }
-    if (!ok) Explain(command, WhyNotOpened(target));
+    if (!ok) ReportLinkFailure(command, status, target);
     return ok;
 }
 

@@ -36,11 +36,9 @@ struct LinkTarget {
 // Reads the route and the time-out from parsed arguments; false with `error` set when none or
 // more than one route is given, or a value is out of range.
 bool ParseLinkTarget(const Args& args, LinkTarget& target, std::string& error);
-// Opens the link. On failure prints the link's own message and a line that says why, and
-// returns false.
+// Opens the link. On failure prints the link's own message and a line that says why (from the
+// open's own status: "cannot open COM7: no device is pinned or found for COM7 (see `jvoctl
+// ports`)"), and returns false.
 bool OpenLinkTarget(UnitLink& link, const LinkTarget& target, const char* command);
-// Why the route cannot be opened, in words for the user ("cannot open COM7: no device is pinned
-// or found for it (see `jvoctl ports`)").
-std::string WhyNotOpened(const LinkTarget& target);
 
 }  // namespace jvo::ctl

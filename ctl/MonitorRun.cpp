@@ -1,11 +1,10 @@
 #include "ctl/MonitorRun.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 
 #include "base/FormatStr.h"
 #include "ctl/Commands.h"
+#include "ctl/LinkFailure.h"
 #include "link/UnitClient.h"
 #include "monitor/Dumps.h"
 #include "monitor/Notify.h"
@@ -54,31 +53,32 @@ int ParseMonitorRunArgs(int argc, char** argv, const char* command, const char* 
 
 int RunMonitorOnce(const MonitorRunArgs& args, int cycles, MonitorRunResult& result) {
     UnitLink link;
-    if (args.target.timeoutMs > 0) link.m_ReplyTimeoutMs = args.target.timeoutMs;
     if (!OpenLinkTarget(link, args.target, args.command)) return kExitNoUnit;
     UnitClient client(&link, 0);
+    client.SetReplyTimeoutMs(args.target.timeoutMs);
     if (args.target.proxyHost.empty()) {
         uint16_t state = 0;
         uint32_t value = 0;
         bool answered = false;
         for (int i = 0; i < kStatusProbes && !answered; ++i)
             answered = client.GetStatus(state, value);
-        if (!answered) return NoAnswer(args.target);
+        if (!answered) return ReportLinkFailure(args.command, client.Status(), args.target);
     }
     switch (monitor::PrepareUnit(client, false, result.setup)) {
         case monitor::PrepareResult::OK:
             break;
         case monitor::PrepareResult::WRONG_SCHEMA:
-            if (result.setup.m_Schema == 0) return NoAnswer(args.target);
+            if (result.setup.m_Schema == 0)
+                return ReportLinkFailure(args.command, client.Status(), args.target);
             std::fprintf(stderr, "%s\n", monitor::SchemaMessage(result.setup.m_Schema).c_str());
             return kExitMinor;
         case monitor::PrepareResult::LOAD_FAILED: {
-            // A unit that fell silent during the load is a unit that does not answer, not a
-            // configuration that could not be read.
-            uint16_t state = 0;
-            uint32_t value = 0;
-            if (!client.GetStatus(state, value)) return NoAnswer(args.target);
+            // A unit that fell silent (or a route that went away) during the load is reported as
+            // such, not as a configuration that could not be read.
+            if (!client.Status().Answered())
+                return ReportLinkFailure(args.command, client.Status(), args.target);
             std::fprintf(stderr, "Could not load configuration\n");
+            ReportLinkFailure(args.command, client.Status(), args.target);
             return kExitMinor;
         }
     }
@@ -87,8 +87,10 @@ int RunMonitorOnce(const MonitorRunArgs& args, int cycles, MonitorRunResult& res
     monitor::PollLimits limits;
     limits.cycles = cycles;
     limits.giveUpAfterFails = kFailuresInRow;
+    monitor::PollTimings timings;
+    timings.replyTimeoutMs = client.ReplyTimeoutMs();
     monitor::PollWorker worker(mailbox, link, result.setup.m_Config, result.readings, result.logs,
-                               notify, SystemClock::Instance(), {}, limits);
+                               notify, SystemClock::Instance(), timings, limits);
     worker.Launch();
     mailbox.Post(monitor::PollCmdStart, 0);
     const monitor::PollEnd end = worker.Join();

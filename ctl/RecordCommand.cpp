@@ -3,19 +3,20 @@
 // interval the newest readings are written and flushed to the disk, so that a recording cut off
 // by a power loss keeps every whole interval before it. While the link is lost or the unit does
 // not answer no rows are written; the gap is logged and recording goes on when it answers again.
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
+#include <atomic>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <string>
+#include <thread>
 
+#include "base/Clock.h"
+#include "base/Files.h"
 #include "ctl/Commands.h"
+#include "ctl/LinkFailure.h"
 #include "ctl/LinkOptions.h"
+#include "link/StopRequest.h"
 #include "link/UnitClient.h"
 #include "monitor/ConnectSequence.h"
 #include "monitor/DisplayModel.h"
@@ -59,7 +60,7 @@ std::string Number(double value, int decimals) {
 
 std::string IsoTime(std::time_t t) {
     std::tm tm{};
-    gmtime_r(&t, &tm);
+    ToUtcTime(t, tm);
     char buffer[32];
     std::strftime(buffer, sizeof buffer, "%Y-%m-%dT%H:%M:%SZ", &tm);
     return buffer;
@@ -118,51 +119,33 @@ std::string Rows(const UnitConfig& config, const ReadingsSnapshot& s, const std:
 // written) gets that row ended first, so that the rows after it stay rows of their own.
 class CsvFile {
 public:
-    ~CsvFile() {
-        if (m_Fd >= 0) ::close(m_Fd);
-    }
     bool Open(const std::string& path) {
-        struct stat st {};
-        m_Created = ::stat(path.c_str(), &st) != 0;
-        m_Fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-        if (m_Fd < 0) return false;
-        if (::fstat(m_Fd, &st) != 0) return false;
-        m_HeaderOnly = st.st_size == 0;
+        if (!m_File.Open(path)) return false;
+        const int64_t size = m_File.Size();
+        if (size < 0) return false;
+        m_HeaderOnly = size == 0;
         if (m_HeaderOnly) return Write(kHeader);
         char last = '\n';
-        const int in = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (in >= 0) {
-            if (::pread(in, &last, 1, st.st_size - 1) != 1) last = '\n';
-            ::close(in);
-        }
+        if (!m_File.LastByte(last)) last = '\n';
         return last == '\n' || Write("\r\n");
     }
     // The whole text in one write, then to the disk.
-    bool Write(const std::string& text) {
-        size_t done = 0;
-        while (done < text.size()) {
-            const ssize_t n = ::write(m_Fd, text.data() + done, text.size() - done);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) return false;
-            done += static_cast<size_t>(n);
-        }
-        return ::fdatasync(m_Fd) == 0;
-    }
+    bool Write(const std::string& text) { return m_File.Write(text); }
 
     // Undoes Open() when nothing was recorded: a file it created is removed, an empty one is
     // left empty.
     void Discard(const std::string& path) {
         if (!m_HeaderOnly) return;
-        if (m_Created) {
-            ::unlink(path.c_str());
+        if (m_File.Created()) {
+            m_File.Close();
+            RemoveFile(path);
             return;
         }
-        if (::ftruncate(m_Fd, 0) != 0) std::perror("jvoctl record: ftruncate");
+        if (!m_File.Truncate()) std::perror("jvoctl record: truncate");
     }
 
 private:
-    int m_Fd = -1;
-    bool m_Created = false;     // Open() made the file
+    AppendFile m_File;
     bool m_HeaderOnly = false;  // the file holds no more than the header Open() wrote
 };
 
@@ -175,38 +158,73 @@ bool ParseSeconds(const std::string* text, long& value) {
     return true;
 }
 
-// Connects the way the monitor does; kExitOk or the exit status with the reason on stderr.
-int Connect(UnitLink& link, const LinkTarget& target, monitor::UnitSetup& setup) {
-    if (target.timeoutMs > 0) link.m_ReplyTimeoutMs = target.timeoutMs;
+// What the link met, as the lines for stderr; its exit status.
+int LinkFailed(const UnitClient& client, const LinkTarget& target, std::string& why) {
+    const LinkFailureText t = DescribeLinkFailure(client.Status(), target);
+    why = t.headline;
+    if (!t.line.empty()) why += (why.empty() ? "" : "\n") + ("jvoctl record: " + t.line);
+    return t.status;
+}
+
+// Connects the way the monitor does; kExitOk, or the exit status with the reason in `why` (the
+// lines for stderr).
+int Connect(UnitLink& link, const LinkTarget& target, monitor::UnitSetup& setup, std::string& why) {
     if (!OpenLinkTarget(link, target, "record")) return kExitNoUnit;
     UnitClient client(&link, 0);
+    client.SetReplyTimeoutMs(target.timeoutMs);
     if (target.proxyHost.empty()) {
         uint16_t state = 0;
         uint32_t value = 0;
         bool answered = false;
         for (int i = 0; i < kStatusProbes && !answered; ++i)
             answered = client.GetStatus(state, value);
-        if (!answered) {
-            std::fprintf(stderr, "The unit on %s does not answer.\n", target.Describe().c_str());
-            return kExitNoUnit;
-        }
+        if (!answered) return LinkFailed(client, target, why);
     }
     switch (monitor::PrepareUnit(client, false, setup)) {
         case monitor::PrepareResult::OK:
             return kExitOk;
         case monitor::PrepareResult::WRONG_SCHEMA:
-            if (setup.m_Schema == 0) {
-                std::fprintf(stderr, "The unit on %s does not answer.\n",
-                             target.Describe().c_str());
-                return kExitNoUnit;
-            }
-            std::fprintf(stderr, "%s\n", monitor::SchemaMessage(setup.m_Schema).c_str());
+            if (setup.m_Schema == 0) return LinkFailed(client, target, why);
+            why = monitor::SchemaMessage(setup.m_Schema);
             return kExitMinor;
         case monitor::PrepareResult::LOAD_FAILED:
-            std::fprintf(stderr, "Could not load configuration\n");
+            if (!client.Status().Answered()) return LinkFailed(client, target, why);
+            LinkFailed(client, target, why);
+            why = "Could not load configuration\n" + why;
             return kExitMinor;
     }
     return kExitMinor;
+}
+
+enum class ConnectEnd { CONNECTED, TIME_UP, STOPPED };
+
+// Connect(), on a thread of its own so that the duration and Ctrl-C end it too: the link is then
+// closed under it (again, until it gives up), which fails its requests at once. `status` gets
+// Connect()'s result, and its reason is printed, only when it ended by itself.
+template <class TimeUp>
+ConnectEnd ConnectUntil(UnitLink& link, const LinkTarget& target, monitor::UnitSetup& setup,
+                        StopRequests& stop, TimeUp&& timeUp, int& status) {
+    std::atomic<bool> done{false};
+    std::string why;
+    std::thread connecting([&] {
+        status = Connect(link, target, setup, why);
+        done = true;
+    });
+    ConnectEnd end = ConnectEnd::CONNECTED;
+    while (!done) {
+        if (stop.Wait(kWatchMs))
+            end = ConnectEnd::STOPPED;
+        else if (timeUp(std::chrono::steady_clock::now()))
+            end = ConnectEnd::TIME_UP;
+        if (end != ConnectEnd::CONNECTED) break;
+    }
+    while (!done) {
+        link.Disconnect();
+        std::this_thread::sleep_for(std::chrono::milliseconds(kWatchMs));
+    }
+    connecting.join();
+    if (end == ConnectEnd::CONNECTED && !why.empty()) std::fprintf(stderr, "%s\n", why.c_str());
+    return end;
 }
 
 }  // namespace
@@ -225,10 +243,13 @@ int RunRecord(int argc, char** argv) {
             "time is UTC (ISO 8601); power_w, va, pf and kwh are the item's as a whole. The "
             "header is written only to a new or empty file. Each interval is flushed to the disk. "
             "While the unit does not answer no rows are written; the gap is logged on stderr. "
-            "Without --duration it records until Ctrl-C.\n"
-            "Exit status 0 when ended by --duration or Ctrl-C, 1 for a wrong schema or a "
-            "configuration that cannot be loaded, 3 when FILE cannot be written, 4 when the unit "
-            "does not answer at the start.\n");
+            "Without --duration it records until Ctrl-C; the duration counts from the start, "
+            "connecting included, and the run ends by then whatever the unit does.\n"
+            "Exit status 0 when ended by --duration or Ctrl-C with at least one interval "
+            "written, 1 for a wrong schema, a configuration that cannot be loaded, or nothing "
+            "recorded while the unit answered, 3 when FILE cannot be written, 4 when the unit "
+            "does not answer at the start or nothing was recorded because it did not answer. A "
+            "file that nothing was recorded to is left as it was.\n");
     if (!args.error.empty()) return UsageError(command, kUsage, args.error);
     if (!args.positional.empty()) return UsageError(command, kUsage, "unexpected argument");
     const std::string* output = args.Find("-o");
@@ -242,14 +263,16 @@ int RunRecord(int argc, char** argv) {
     std::string error;
     if (!ParseLinkTarget(args, target, error)) return UsageError(command, kUsage, error);
 
-    // Ctrl-C and SIGTERM are taken below with sigtimedwait; the threads started from here on keep
-    // them blocked.
-    sigset_t stop;
-    sigemptyset(&stop);
-    sigaddset(&stop, SIGINT);
-    sigaddset(&stop, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stop, nullptr);
+    // Stop requests (Ctrl-C, SIGTERM) are taken below; the threads started from here on leave
+    // them to this one.
+    StopRequests stop;
 
+    // The duration counts from here: connecting to a unit on a bad line takes its share.
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point start = Clock::now();
+    auto timeUp = [&](Clock::time_point now) {
+        return duration > 0 && now - start >= std::chrono::seconds(duration);
+    };
     CsvFile file;
     if (!file.Open(*output)) {
         std::fprintf(stderr, "jvoctl record: cannot write %s\n", output->c_str());
@@ -257,24 +280,31 @@ int RunRecord(int argc, char** argv) {
     }
     UnitLink link;
     monitor::UnitSetup setup;
-    const int connected = Connect(link, target, setup);
-    if (connected != kExitOk) {
+    int connected = kExitOk;
+    const ConnectEnd end = ConnectUntil(link, target, setup, stop, timeUp, connected);
+    if (end != ConnectEnd::CONNECTED || connected != kExitOk) {
         file.Discard(*output);
-        return connected;
+        if (end == ConnectEnd::CONNECTED) return connected;
+        std::fprintf(stderr,
+                     "jvoctl record: %s before the unit's configuration was read; nothing "
+                     "was recorded\n",
+                     end == ConnectEnd::TIME_UP ? "the duration ended" : "stopped");
+        return kExitFailed;
     }
 
     monitor::CPolledIPC mailbox;
     monitor::NotifyQueue notify;
     ReadingsStore readings;
     monitor::EventLogStores logs;
-    monitor::PollWorker worker(mailbox, link, setup.m_Config, readings, logs, notify);
+    monitor::PollTimings timings;
+    timings.replyTimeoutMs = target.timeoutMs > 0 ? target.timeoutMs : kDefaultReplyTimeoutMs;
+    monitor::PollWorker worker(mailbox, link, setup.m_Config, readings, logs, notify,
+                               SystemClock::Instance(), timings);
     worker.Launch();
     mailbox.Post(monitor::PollCmdStart, 0);
     std::fprintf(stderr, "jvoctl record: recording %s to %s every %ld s\n",
                  target.Describe().c_str(), output->c_str(), interval);
 
-    using Clock = std::chrono::steady_clock;
-    const Clock::time_point start = Clock::now();
     Clock::time_point next = start;
     uint64_t needCycles = 1;  // a full cycle after the start or after a gap
     bool inGap = false;
@@ -282,11 +312,10 @@ int RunRecord(int argc, char** argv) {
     long intervals = 0;
     int status = kExitOk;
     for (;;) {
-        const timespec wait{0, kWatchMs * 1000000L};
-        if (sigtimedwait(&stop, nullptr, &wait) > 0) break;
+        if (stop.Wait(kWatchMs)) break;
         notify.Take();  // nobody shows them; keep the queue short
         const Clock::time_point now = Clock::now();
-        if (duration > 0 && now - start >= std::chrono::seconds(duration)) break;
+        if (timeUp(now)) break;
         const bool trouble = worker.TransportLost() || worker.NotAnswering();
         if (trouble && !inGap) {
             inGap = true;
@@ -316,11 +345,22 @@ int RunRecord(int argc, char** argv) {
         while (next <= now)
             next += std::chrono::seconds(interval);
     }
-    worker.Stop();
+    // The link first: a request under way is broken off, so that the worker stops at once.
     link.Disconnect();
+    worker.Stop();
     std::fprintf(stderr, "jvoctl record: %ld interval(s) written to %s\n", intervals,
                  output->c_str());
-    return status;
+    if (intervals > 0 || status != kExitOk) return status;
+    // Nothing recorded is no success, however the run ended.
+    file.Discard(*output);
+    if (worker.Answers() == 0 || worker.TransportLost() || worker.NotAnswering()) {
+        std::fprintf(stderr, "jvoctl record: nothing was recorded: the unit did not answer\n");
+        return kExitNoUnit;
+    }
+    std::fprintf(stderr,
+                 "jvoctl record: nothing was recorded: no full set of readings came in "
+                 "time (give a longer --duration)\n");
+    return kExitFailed;
 }
 
 }  // namespace jvo::ctl

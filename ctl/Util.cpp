@@ -1,10 +1,8 @@
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 
+#include "base/Files.h"
 #include "base/FormatStr.h"
+#include "base/Printable.h"
 #include "config/ConfigFile.h"
 #include "ctl/Commands.h"
 
@@ -16,11 +14,6 @@ bool Contains(const std::vector<std::string_view>& list, std::string_view s) {
     for (std::string_view v : list)
         if (v == s) return true;
     return false;
-}
-
-std::string FolderOf(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
 }
 
 }  // namespace
@@ -88,17 +81,17 @@ int PrintCommandHelp(const char* command, const char* usage, const char* details
 }
 
 std::string WhyNotLoadable(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
-        const int err = errno;
+    int err = 0;
+    const PathKind kind = KindOf(path, &err);
+    if (kind == PathKind::Missing) {
         if (err == ENOENT) return path + " does not exist";
         if (err == EACCES) return "permission denied: you may not read " + path;
         return "cannot read " + path + ": " + cmdline::ErrorText(err);
     }
-    if (S_ISDIR(st.st_mode)) return path + " is a directory";
-    if (!S_ISREG(st.st_mode)) return path + " is not a regular file";
-    if (::access(path.c_str(), R_OK) != 0) return "permission denied: you may not read " + path;
-    const auto size = static_cast<unsigned long long>(st.st_size);
+    if (kind == PathKind::Directory) return path + " is a directory";
+    if (kind != PathKind::Regular) return path + " is not a regular file";
+    if (!MayRead(path)) return "permission denied: you may not read " + path;
+    const auto size = static_cast<unsigned long long>(FileSize(path));
     if (size < 4 + kEmptyConfigPayload)
         return FormatStr("%s is %llu bytes, too short for a configuration file", path, size);
     if (size > 4 + kConfigFileMaxPayload)
@@ -108,35 +101,48 @@ std::string WhyNotLoadable(const std::string& path) {
 
 std::string WhyNotSavable(const std::string& path) {
     if (path.empty()) return "no file name given";
-    if (path.back() == '/') return path + " names a folder, not a file";
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) {
-        if (S_ISDIR(st.st_mode)) return path + " is a directory";
-        if (!S_ISREG(st.st_mode)) return path + " is not a regular file";
-    }
+    if (IsPathSeparator(path.back())) return path + " names a folder, not a file";
+    const PathKind kind = KindOf(path);
+    if (kind == PathKind::Directory) return path + " is a directory";
+    if (kind == PathKind::Other) return path + " is not a regular file";
     const std::string folder = FolderOf(path);
-    if (::stat(folder.c_str(), &st) != 0) return "the folder " + folder + " does not exist";
-    if (!S_ISDIR(st.st_mode)) return folder + " is not a folder";
-    if (::access(folder.c_str(), W_OK | X_OK) != 0)
-        return "permission denied: you may not create files in " + folder;
+    const PathKind folderKind = KindOf(folder);
+    if (folderKind == PathKind::Missing) return "the folder " + folder + " does not exist";
+    if (folderKind != PathKind::Directory) return folder + " is not a folder";
+    if (!MayCreateIn(folder)) return "permission denied: you may not create files in " + folder;
     return {};
 }
 
 bool LoadForCommand(const std::string& path, UnitConfig& config) {
     // Non-blocking, so that a FIFO or terminal given by mistake cannot make the program wait.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
+    FileHandle fd(OpenForReading(path));
+    if (!fd.Valid()) {
         WriteText(stderr, FormatStr("Could not open configuration file: %s\n", path));
         WriteText(stderr, WhyNotLoadable(path) + "\n");
         return false;
     }
-    const bool loaded = LoadConfigFile(config, fd);
-    ::close(fd);
+    const bool loaded = LoadConfigFile(config, fd.Get());
+    fd.Reset();
     if (!loaded) {
         WriteText(stderr, FormatStr("Failed to load configuration from: %s\n", path));
         WriteText(stderr, WhyNotLoadable(path) + "\n");
     }
     return loaded;
+}
+
+UnitConfig PrintableConfig(const UnitConfig& config) {
+    UnitConfig out = config;
+    out.m_Unit.m_UnitName = Printable(out.m_Unit.m_UnitName);
+    for (PanelRecord& panel : out.m_Panels) {
+        for (std::string* text :
+             {&panel.m_PanelName, &panel.m_Password1, &panel.m_Password2, &panel.m_MainFeed.m_Name})
+            *text = Printable(*text);
+        for (BreakerRecord& b : panel.m_Breakers)
+            b.m_Name = Printable(b.m_Name);
+        for (SubfeedRecord& s : panel.m_Subfeeds)
+            s.m_Name = Printable(s.m_Name);
+    }
+    return out;
 }
 
 bool WriteText(FILE* stream, std::string_view text) {

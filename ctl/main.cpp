@@ -1,9 +1,10 @@
 // jvoctl: command-line service program for JVO configuration files.
-#include <csignal>
+#include <cstdio>
 #include <cstring>
 
 #include "base/FormatStr.h"
 #include "ctl/Commands.h"
+#include "link/StopRequest.h"
 
 namespace jvo::ctl {
 
@@ -43,7 +44,8 @@ std::string Overview() {
         "UNIT is the unit to talk to: --com N (a COM port, see `jvoctl ports`), --device PATH\n"
         "(a serial device) or --proxy HOST[:PORT] (a proxy server, port 43015 unless given;\n"
         "HOST \".\" is this machine), optionally with --timeout MS for each reply (default 250).\n"
-        "Options take their value as the next argument or after '=' (--com=5).\n"
+        "Options take their value as the next argument or after '=' (--com=5). Texts from\n"
+        "files and units (names, version texts) are printed with control characters as \\xNN.\n"
         "\n"
         "Exit status: 0 success, 1 the work did not complete, 3 a file problem, 4 the unit\n"
         "cannot be reached or does not answer, 64 bad command line, 74 the output could not be\n"
@@ -72,6 +74,6 @@ int Main(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     // A closed pipe on standard output is an output error (exit 74), not a silent death.
-    std::signal(SIGPIPE, SIG_IGN);
+    jvo::IgnoreBrokenPipes();
     return jvo::ctl::Main(argc, argv);
 }

@@ -1,25 +1,24 @@
 #pragma once
-// The exporter: one UnitPoller per configured unit and the Prometheus client library's HTTP
-// endpoint serving their metrics at /metrics.
+// The exporter: one UnitPoller per configured unit and the HTTP server that serves their metrics
+// at /metrics (GET and HEAD) and a small page at /, behind the web configuration's basic
+// authentication and over its TLS when it has them.
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
+#include "exporter/BasicAuth.h"
 #include "exporter/ExporterOptions.h"
+#include "exporter/HttpServer.h"
 #include "exporter/UnitPoller.h"
-
-namespace prometheus {
-class Exposer;
-}
 
 namespace jvo::exporter {
 
-class FleetCollector;
-
 class Exporter {
 public:
-    explicit Exporter(ExporterOptions options, PollerTimings timings = {});
+    explicit Exporter(ExporterOptions options, PollerTimings timings = {},
+                      HttpTimings httpTimings = {});
     // Stop().
     ~Exporter();
     Exporter(const Exporter&) = delete;
@@ -28,20 +27,31 @@ public:
     // Listens, then starts the pollers. False with the reason in `error` (in words for the user)
     // when nothing can listen on the address and port.
     bool Start(std::string& error);
-    // Stops the pollers (each breaks off its transaction) and the endpoint.
+    // Takes the units, TLS context and users of `options` (as read again from the files): a unit
+    // whose entry is unchanged keeps its poller and its connection, the others are stopped or
+    // started. Returns what changed, in words for the log; a new listen address is not taken and
+    // is named there.
+    std::string Reload(ExporterOptions options);
+    // Stops the endpoint, then the pollers (each breaks off its transaction).
     void Stop();
 
     // The port listened on (the one given, or the one chosen for port 0).
-    uint16_t Port() const { return m_Port; }
-    size_t UnitCount() const { return m_Pollers.size(); }
-    UnitPoller& Poller(size_t i) { return *m_Pollers[i]; }
+    uint16_t Port() const { return m_Server.Port(); }
+    size_t UnitCount() const;
+    UnitPoller& Poller(size_t i);
 
 private:
+    HttpResponse Handle(const HttpRequest& request);
+    std::vector<std::shared_ptr<UnitPoller>> Pollers() const;
+    std::shared_ptr<BasicAuth> Auth() const;
+
     ExporterOptions m_Options;
-    std::vector<std::unique_ptr<UnitPoller>> m_Pollers;
-    std::shared_ptr<FleetCollector> m_Collector;
-    std::unique_ptr<prometheus::Exposer> m_Exposer;
-    uint16_t m_Port = 0;
+    const PollerTimings m_Timings;
+    // The pollers and the users; scrapes copy the pointers under it, nothing waits holding it.
+    mutable std::mutex m_Lock;
+    std::vector<std::shared_ptr<UnitPoller>> m_Pollers;
+    std::shared_ptr<BasicAuth> m_Auth;
+    HttpServer m_Server;
 };
 
 }  // namespace jvo::exporter

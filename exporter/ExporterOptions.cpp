@@ -6,6 +6,8 @@
 #include <sstream>
 
 #include "base/CmdLine.h"
+#include "base/Printable.h"
+#include "exporter/ServerTls.h"
 #include "link/PortDirectory.h"
 
 namespace jvo::exporter {
@@ -30,7 +32,8 @@ std::string Trimmed(const std::string& s) {
 
 // The whole file; false with `error` saying why it cannot be read (a folder opens, but reads
 // fail).
-bool ReadConfigFile(const std::string& path, std::string& text, std::string& error) {
+bool ReadConfigFile(const std::string& path, const char* what, std::string& text,
+                    std::string& error) {
     errno = 0;
     std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
     if (file) {
@@ -40,25 +43,8 @@ bool ReadConfigFile(const std::string& path, std::string& text, std::string& err
             text.append(chunk, n);
         if (!std::ferror(file.get())) return true;
     }
-    error = "cannot read the configuration file " + path + ": " + cmdline::ErrorText(errno);
+    error = std::string("cannot read the ") + what + " " + path + ": " + cmdline::ErrorText(errno);
     return false;
-}
-
-// A line as it may be shown on a terminal: control characters as \xNN.
-std::string Printable(const std::string& s) {
-    std::string out;
-    for (const char c : s) {
-        const auto u = static_cast<unsigned char>(c);
-        if (u < 0x20 || u == 0x7F) {
-            static const char kHex[] = "0123456789abcdef";
-            out += "\\x";
-            out += kHex[u >> 4];
-            out += kHex[u & 15];
-        } else {
-            out += c;
-        }
-    }
-    return out;
 }
 
 bool ParseListen(const std::string& text, ExporterOptions& options, std::string& error) {
@@ -67,6 +53,41 @@ bool ParseListen(const std::string& text, ExporterOptions& options, std::string&
     if (!cmdline::ParseListenAddress(text, address, port, error)) return false;
     options.m_ListenAddress = address;
     options.m_ListenPort = port;
+    return true;
+}
+
+// A keyword line of the configuration file ("listen ...", "web-config ..."): the rest of the line,
+// or false when `s` is no such line.
+bool Keyword(const std::string& s, const char* keyword, std::string& rest) {
+    const size_t n = std::char_traits<char>::length(keyword);
+    if (s.compare(0, n, keyword) != 0 || (s.size() > n && s[n] != ' ' && s[n] != '\t'))
+        return false;
+    rest = Trimmed(s.substr(n));
+    return true;
+}
+
+// The folder of a file's path, for the names given relative to it.
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Reads the web configuration and loads its TLS files.
+bool LoadWeb(ExporterOptions& options, std::string& error) {
+    if (options.m_WebConfigPath.empty()) return true;
+    std::string text;
+    if (!ReadConfigFile(options.m_WebConfigPath, "web configuration", text, error)) return false;
+    if (!ParseWebConfig(text, options.m_WebConfigPath, FolderOf(options.m_WebConfigPath),
+                        options.m_Web, error))
+        return false;
+    if (options.m_Web.m_Tls) {
+        options.m_ServerTls = MakeServerTls(*options.m_Web.m_Tls, error);
+        if (!options.m_ServerTls) {
+            error = options.m_WebConfigPath + ": " + error;
+            return false;
+        }
+    }
     return true;
 }
 
@@ -152,11 +173,19 @@ bool ParseConfigText(const std::string& text, const std::string& source, Exporte
     for (int line = 1; std::getline(in, raw); ++line) {
         const std::string s = Trimmed(raw);
         if (s.empty() || s[0] == '#') continue;
-        std::string why;
+        std::string why, rest;
         bool ok;
-        if (s.compare(0, 6, "listen") == 0 && (s.size() == 6 || s[6] == ' ' || s[6] == '\t')) {
-            ok = ParseListen(Trimmed(s.substr(6)), options, why);
+        if (Keyword(s, "listen", rest)) {
+            ok = ParseListen(rest, options, why);
             listenGiven = listenGiven || ok;
+        } else if (Keyword(s, "web-config", rest)) {
+            ok = !rest.empty();
+            if (ok)
+                options.m_WebConfigPath = rest[0] == '/' || source.find('/') == std::string::npos
+                                              ? rest
+                                              : FolderOf(source) + "/" + rest;
+            else
+                why = "web-config needs a file";
         } else {
             ok = AddUnit(s, options, why);
         }
@@ -171,8 +200,8 @@ bool ParseConfigText(const std::string& text, const std::string& source, Exporte
 ParseStatus ParseExporterArgs(int argc, const char* const* argv, ExporterOptions& options,
                               std::string& error) {
     options = ExporterOptions{};
-    std::string listen, config;
-    bool haveListen = false, haveConfig = false, optionsEnd = false;
+    std::string listen, config, web;
+    bool haveListen = false, haveConfig = false, haveWeb = false, optionsEnd = false;
     std::vector<std::string> units;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -190,7 +219,7 @@ ParseStatus ParseExporterArgs(int argc, const char* const* argv, ExporterOptions
         }
         std::string_view name = arg, value;
         const bool inlineValue = cmdline::SplitInlineValue(arg, name, value);
-        if (name != "--listen" && name != "--config") {
+        if (name != "--listen" && name != "--config" && name != "--web-config") {
             error = "unknown option '" + std::string(name) + "'";
             return ParseStatus::USAGE;
         }
@@ -206,6 +235,9 @@ ParseStatus ParseExporterArgs(int argc, const char* const* argv, ExporterOptions
         if (name == "--listen") {
             haveListen = true;
             listen = v;
+        } else if (name == "--web-config") {
+            haveWeb = true;
+            web = v;
         } else {
             haveConfig = true;
             config = v;
@@ -214,7 +246,7 @@ ParseStatus ParseExporterArgs(int argc, const char* const* argv, ExporterOptions
     bool listenInFile = false;
     if (haveConfig) {
         std::string text;
-        if (!ReadConfigFile(config, text, error)) return ParseStatus::FILE;
+        if (!ReadConfigFile(config, "configuration file", text, error)) return ParseStatus::FILE;
         if (!ParseConfigText(text, config, options, listenInFile, error)) return ParseStatus::FILE;
     }
     if (haveListen && !ParseListen(listen, options, error)) {
@@ -227,22 +259,41 @@ ParseStatus ParseExporterArgs(int argc, const char* const* argv, ExporterOptions
         error = "no unit given";
         return ParseStatus::USAGE;
     }
+    if (haveWeb) {
+        if (web.empty()) {
+            error = "--web-config needs a file";
+            return ParseStatus::USAGE;
+        }
+        options.m_WebConfigPath = web;
+    }
+    if (!LoadWeb(options, error)) return ParseStatus::FILE;
     return ParseStatus::OK;
 }
 
 std::string ExporterUsage() {
-    return "Usage: jvo-exporter [--listen [ADDR:]PORT] [--config FILE] UNIT...\n"
+    return "Usage: jvo-exporter [--listen [ADDR:]PORT] [--config FILE] [--web-config FILE] "
+           "UNIT...\n"
            "  UNIT                  NAME=com:N, NAME=device:PATH or NAME=proxy:HOST[:PORT];\n"
            "                        NAME is letters, digits, '-' and '_'\n"
            "  --listen [ADDR:]PORT  where /metrics is served (default 127.0.0.1:9650;\n"
            "                        ADDR \".\" is this machine, PORT 0 any free port)\n"
-           "  --config FILE         more units, one a line, and an optional line\n"
-           "                        \"listen [ADDR:]PORT\"; '#' starts a comment line\n"
+           "  --config FILE         more units, one a line, and optional lines\n"
+           "                        \"listen [ADDR:]PORT\" and \"web-config FILE\";\n"
+           "                        '#' starts a comment line\n"
+           "  --web-config FILE     TLS and basic authentication, in the YAML of the\n"
+           "                        Prometheus exporter toolkit: tls_server_config (cert_file,\n"
+           "                        key_file, client_ca_file, client_auth_type) and\n"
+           "                        basic_auth_users (user: bcrypt hash); no other key\n"
            "  --help                this text\n"
            "Options take their value as the next argument or after '=' (--listen=9650).\n"
+           "The command line's --listen and --web-config win over the file's lines.\n"
            "\n"
-           "Exit status: 0 stopped by SIGINT or SIGTERM, 1 cannot listen, 3 the configuration\n"
-           "file cannot be read or has a bad line, 64 bad command line.\n";
+           "Served: /metrics (GET and HEAD), a page naming the program at /, 404 elsewhere.\n"
+           "Signals: SIGHUP reads the files again (units, web configuration and certificates;\n"
+           "a new listen address needs a restart); SIGINT and SIGTERM stop it.\n"
+           "\n"
+           "Exit status: 0 stopped by SIGINT or SIGTERM, 1 cannot listen, 3 a configuration\n"
+           "file or a file it names cannot be read or is bad, 64 bad command line.\n";
 }
 
 }  // namespace jvo::exporter

@@ -1,12 +1,16 @@
 #pragma once
 // The exporter's command line and configuration file:
-//   jvo-exporter [--listen [ADDR:]PORT] [--config FILE] UNIT...
+//   jvo-exporter [--listen [ADDR:]PORT] [--config FILE] [--web-config FILE] UNIT...
 // where each UNIT is NAME=com:N, NAME=device:PATH or NAME=proxy:HOST[:PORT]. The file holds the
-// same words for a service: one UNIT per line, an optional line "listen [ADDR:]PORT", blank lines
-// and lines starting with '#' ignored. A --listen on the command line wins over the file's.
+// same words for a service: one UNIT per line, optional lines "listen [ADDR:]PORT" and
+// "web-config FILE" (relative to the file's folder), blank lines and lines starting with '#'
+// ignored. A --listen or --web-config on the command line wins over the file's.
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "exporter/ServerTls.h"
+#include "exporter/WebConfig.h"
 
 namespace jvo::exporter {
 
@@ -29,6 +33,9 @@ struct ExporterOptions {
     std::string m_ListenAddress = "127.0.0.1";
     uint16_t m_ListenPort = kDefaultListenPort;
     std::vector<UnitEntry> m_Units;
+    std::string m_WebConfigPath;  // empty: plain HTTP, no authentication
+    WebConfig m_Web;
+    ServerTls m_ServerTls;  // made from m_Web's TLS part when there is one; null: plain HTTP
     bool m_Help = false;
 };
 
@@ -41,8 +48,9 @@ bool ParseUnitEntry(const std::string& text, UnitEntry& entry, std::string& erro
 bool ParseConfigText(const std::string& text, const std::string& source, ExporterOptions& options,
                      bool& listenGiven, std::string& error);
 
-// The whole command line (argv[0] is the program). USAGE for a bad command line, FILE when the
-// configuration file cannot be read or has a bad line; `error` says why.
+// The whole command line (argv[0] is the program), with the configuration file, the web
+// configuration and the TLS files it names. USAGE for a bad command line, FILE when a file cannot
+// be read or is bad; `error` says why.
 ParseStatus ParseExporterArgs(int argc, const char* const* argv, ExporterOptions& options,
                               std::string& error);
 

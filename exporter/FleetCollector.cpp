@@ -32,6 +32,14 @@ void AddGauge(MetricFamily& f, Labels labels, double value) {
     f.metric.push_back(std::move(m));
 }
 
+// The unit's kWh meters as counters in joules, the base unit.
+void AddEnergy(MetricFamily& f, Labels labels, float kwh) {
+    ClientMetric m;
+    m.label = std::move(labels);
+    m.counter.value = static_cast<double>(kwh) * 3.6e6;
+    f.metric.push_back(std::move(m));
+}
+
 std::string PanelLetter(int panel) {
     return std::string(1, static_cast<char>('A' + panel));
 }
@@ -64,12 +72,24 @@ struct Families {
                MetricType::Gauge);
     MetricFamily main =
         Family("jvo_main_current_amperes", "Current of each main feed phase", MetricType::Gauge);
+    MetricFamily panelInfo =
+        Family("jvo_panel_info", "The configured names of each panel and its main feed",
+               MetricType::Gauge);
+    MetricFamily breakerInfo =
+        Family("jvo_breaker_info", "The configured name of each breaker", MetricType::Gauge);
+    MetricFamily subfeedInfo =
+        Family("jvo_subfeed_info", "The configured name of each subfeed", MetricType::Gauge);
     MetricFamily breaker =
         Family("jvo_breaker_current_amperes", "Current of each breaker pole", MetricType::Gauge);
     MetricFamily subfeed =
         Family("jvo_subfeed_current_amperes", "Current of each subfeed phase", MetricType::Gauge);
-    MetricFamily energy =
-        Family("jvo_breaker_energy_kwh", "Energy meter of each breaker", MetricType::Gauge);
+    MetricFamily panelEnergy =
+        Family("jvo_panel_energy_joules_total",
+               "Energy meter of each panel's main feed (the unit's kWh meter in joules)",
+               MetricType::Counter);
+    MetricFamily energy = Family("jvo_breaker_energy_joules_total",
+                                 "Energy meter of each breaker (the unit's kWh meter in joules)",
+                                 MetricType::Counter);
     MetricFamily alarm =
         Family("jvo_alarm_active", "1 while the alarm is set in the given mode", MetricType::Gauge);
     MetricFamily cycle =
@@ -94,17 +114,18 @@ void AddReadings(Families& fam, const UnitView& v) {
                 AddGauge(fam.main, {{"unit", v.m_Name}, {"panel", letter}, {"phase", kPhases[ph]}},
                          ct->m_IRms);
         }
-        const Labels mainItem{{"unit", v.m_Name},
-                              {"panel", letter},
-                              {"item", "main"},
-                              {"number", "0"},
-                              {"name", panel.m_MainFeed.m_Name}};
+        AddGauge(fam.panelInfo,
+                 {{"unit", v.m_Name},
+                  {"panel", letter},
+                  {"name", panel.m_PanelName},
+                  {"main_feed_name", panel.m_MainFeed.m_Name}},
+                 1);
+        AddEnergy(fam.panelEnergy, {{"unit", v.m_Name}, {"panel", letter}}, r.m_MainEnergy);
+        const Labels mainItem{
+            {"unit", v.m_Name}, {"panel", letter}, {"item", "main"}, {"number", "0"}};
         AddFeedAlarms(fam.alarm, mainItem, r.m_MainFeed);
-        const Labels panelItem{{"unit", v.m_Name},
-                               {"panel", letter},
-                               {"item", "panel"},
-                               {"number", "0"},
-                               {"name", panel.m_PanelName}};
+        const Labels panelItem{
+            {"unit", v.m_Name}, {"panel", letter}, {"item", "panel"}, {"number", "0"}};
         AddAlarm(fam.alarm, panelItem, "over_voltage", r.m_OverVoltage);
         AddAlarm(fam.alarm, panelItem, "under_voltage", r.m_UnderVoltage);
 
@@ -113,24 +134,22 @@ void AddReadings(Families& fam, const UnitView& v) {
             const BreakerSlot& slot = r.m_Breakers[i];
             const std::string number = std::to_string(i + 1);
             const int poles = std::min<int>(b.m_Poles, 3);
+            AddGauge(
+                fam.breakerInfo,
+                {{"unit", v.m_Name}, {"panel", letter}, {"breaker", number}, {"name", b.m_Name}},
+                1);
             for (int j = 0; j < poles; ++j)
                 if (const CtReading* ct = CtFor(s, b.m_Ct[j]))
                     AddGauge(fam.breaker,
                              {{"unit", v.m_Name},
                               {"panel", letter},
                               {"breaker", number},
-                              {"name", b.m_Name},
                               {"pole", std::to_string(j + 1)}},
                              ct->m_IRms);
-            AddGauge(
-                fam.energy,
-                {{"unit", v.m_Name}, {"panel", letter}, {"breaker", number}, {"name", b.m_Name}},
-                slot.m_Energy);
-            const Labels item{{"unit", v.m_Name},
-                              {"panel", letter},
-                              {"item", "breaker"},
-                              {"number", number},
-                              {"name", b.m_Name}};
+            AddEnergy(fam.energy, {{"unit", v.m_Name}, {"panel", letter}, {"breaker", number}},
+                      slot.m_Energy);
+            const Labels item{
+                {"unit", v.m_Name}, {"panel", letter}, {"item", "breaker"}, {"number", number}};
             AddAlarm(fam.alarm, item, "over_current", slot.m_Reading.m_OcAlarm);
             AddAlarm(fam.alarm, item, "over_current_warning", slot.m_Reading.m_OcWarning);
             AddAlarm(fam.alarm, item, "under_current", slot.m_Reading.m_UcAlarm);
@@ -138,20 +157,20 @@ void AddReadings(Families& fam, const UnitView& v) {
         for (int i = 0; i < panel.UsedSubfeeds(); ++i) {
             const SubfeedRecord& f = panel.m_Subfeeds[i];
             const std::string number = std::to_string(i + 1);
+            AddGauge(
+                fam.subfeedInfo,
+                {{"unit", v.m_Name}, {"panel", letter}, {"subfeed", number}, {"name", f.m_Name}},
+                1);
             for (int ph = 0; ph < 3; ++ph)
                 if (const CtReading* ct = CtFor(s, f.m_Ct[ph]))
                     AddGauge(fam.subfeed,
                              {{"unit", v.m_Name},
                               {"panel", letter},
                               {"subfeed", number},
-                              {"name", f.m_Name},
                               {"phase", kPhases[ph]}},
                              ct->m_IRms);
-            const Labels item{{"unit", v.m_Name},
-                              {"panel", letter},
-                              {"item", "subfeed"},
-                              {"number", number},
-                              {"name", f.m_Name}};
+            const Labels item{
+                {"unit", v.m_Name}, {"panel", letter}, {"item", "subfeed"}, {"number", number}};
             AddFeedAlarms(fam.alarm, item, r.m_Subfeeds[i].m_Reading);
         }
     }
@@ -195,18 +214,11 @@ std::vector<MetricFamily> BuildFamilies(const std::vector<UnitView>& views) {
         fam.errors.metric.push_back(std::move(errors));
     }
     std::vector<MetricFamily> out;
-    for (MetricFamily* f : {&fam.up, &fam.info, &fam.ct, &fam.voltage, &fam.main, &fam.breaker,
-                            &fam.subfeed, &fam.energy, &fam.alarm, &fam.cycle, &fam.errors})
+    for (MetricFamily* f : {&fam.up, &fam.info, &fam.panelInfo, &fam.breakerInfo, &fam.subfeedInfo,
+                            &fam.ct, &fam.voltage, &fam.main, &fam.breaker, &fam.subfeed,
+                            &fam.panelEnergy, &fam.energy, &fam.alarm, &fam.cycle, &fam.errors})
         if (!f->metric.empty()) out.push_back(std::move(*f));
     return out;
-}
-
-std::vector<MetricFamily> FleetCollector::Collect() const {
-    std::vector<UnitView> views;
-    views.reserve(m_Pollers.size());
-    for (const UnitPoller* p : m_Pollers)
-        views.push_back(p->View());
-    return BuildFamilies(views);
 }
 
 }  // namespace jvo::exporter

@@ -1,26 +1,19 @@
 #pragma once
-// The exporter's metrics, built at each scrape from the views of the unit pollers and handed to
-// the Prometheus client library, which serves and formats them. Nothing here waits on a unit.
+// The exporter's metrics, built at each scrape from the views of the unit pollers; the Prometheus
+// client library's core turns them into the text format. Nothing here waits on a unit.
+//
+// Names follow the Prometheus rules: base units (amperes, volts, joules, seconds), counters end in
+// _total, and the configured names of panels, breakers and subfeeds are labels of _info metrics
+// only, so that renaming a breaker does not start new series of its readings.
 #include <vector>
 
-#include <prometheus/collectable.h>
 #include <prometheus/metric_family.h>
 
 #include "exporter/UnitPoller.h"
 
 namespace jvo::exporter {
 
-// The families of the given views, in a fixed order (used by the collector and by tests).
+// The families of the given views, in a fixed order.
 std::vector<prometheus::MetricFamily> BuildFamilies(const std::vector<UnitView>& views);
-
-class FleetCollector final : public prometheus::Collectable {
-public:
-    explicit FleetCollector(std::vector<const UnitPoller*> pollers)
-        : m_Pollers(std::move(pollers)) {}
-    std::vector<prometheus::MetricFamily> Collect() const override;
-
-private:
-    std::vector<const UnitPoller*> m_Pollers;
-};
 
 }  // namespace jvo::exporter

@@ -4,6 +4,7 @@
 
 #include "link/AppLog.h"
 #include "link/Commands.h"
+#include "link/LinkRecovery.h"
 #include "link/UnitClient.h"
 #include "monitor/Notify.h"
 #include "monitor/PolledIPC.h"
@@ -58,13 +59,24 @@ bool UnitPoller::Sleep(int32_t ms) {
 }
 
 void UnitPoller::Run() {
+    // The route is opened once; a lost one is brought back only onto its own device, and each
+    // session after that starts afresh on it (a unit that comes back may come back with another
+    // configuration).
+    LinkRecovery recovery(m_Link, "UnitPoller " + m_Entry.m_Name,
+                          {m_Timings.retryFirstMs, m_Timings.retryMaxMs}, m_Clock);
+    const LinkRecovery::Wait wait = [this](int32_t ms) { return Sleep(ms); };
     int32_t delay = m_Timings.retryFirstMs;
     while (!m_Stop.IsSet()) {
+        if (m_Link.IsConnected() && recovery.Lost()) {
+            const LinkRecovery::Step step = recovery.Recover(wait);
+            if (step != LinkRecovery::Step::Reopened) continue;  // stopped, or closed by Stop()
+        }
         auto s = std::make_unique<Session>();
-        if (Connect(*s)) {
+        if ((m_Link.IsConnected() || OpenRoute()) && Connect(*s)) {
             delay = m_Timings.retryFirstMs;
             Watch(*s);
             if (m_Stop.IsSet()) break;
+            if (recovery.Lost()) continue;  // the recovery has its own delays
         } else {
             std::lock_guard<std::mutex> lock(m_Lock);
             ++m_PastErrors;
@@ -74,32 +86,36 @@ void UnitPoller::Run() {
     }
 }
 
-bool UnitPoller::Connect(Session& s) {
-    const std::string& name = m_Entry.m_Name;
+bool UnitPoller::OpenRoute() {
     bool opened = false;
+    LinkStatus status;
     switch (m_Entry.m_Kind) {
         case UnitEntry::Kind::Com:
-            opened = m_Link.OpenSerial(m_Entry.m_Com, kSerialBaud);
+            opened = m_Link.OpenSerial(m_Entry.m_Com, kSerialBaud, &status);
             break;
         case UnitEntry::Kind::Device:
-            opened = m_Link.OpenSerialDevice(m_Entry.m_Device, kSerialBaud);
+            opened = m_Link.OpenSerialDevice(m_Entry.m_Device, kSerialBaud, &status);
             break;
         case UnitEntry::Kind::Proxy: {
             ProxyOptions options;
             options.port = m_Entry.m_ProxyPort;
             options.connectTimeoutMs = kProxyConnectTimeoutMs;
-            opened = m_Link.OpenProxy(m_Entry.m_ProxyHost, options);
+            opened = m_Link.OpenProxy(m_Entry.m_ProxyHost, options, &status);
             break;
         }
     }
-    if (!opened) {
-        JVO_LOG1("UnitPoller::Connect() %s: cannot open %s", name, m_Entry.Describe());
-        return false;
-    }
-    m_Link.m_ReplyTimeoutMs = m_Timings.replyTimeoutMs;
+    if (!opened)
+        JVO_LOG1("UnitPoller::Connect() %s: cannot open %s: %s", m_Entry.m_Name, m_Entry.Describe(),
+                 DescribeStatus(status));
+    return opened;
+}
+
+bool UnitPoller::Connect(Session& s) {
+    const std::string& name = m_Entry.m_Name;
     bool ok = !m_Stop.IsSet();
     {
         UnitClient client(&m_Link, 0);
+        client.SetReplyTimeoutMs(m_Timings.replyTimeoutMs);
         if (ok && m_Entry.m_Kind != UnitEntry::Kind::Proxy) {
             uint16_t state = 0;
             uint32_t value = 0;
@@ -107,7 +123,8 @@ bool UnitPoller::Connect(Session& s) {
             for (int i = 0; i < kStatusProbes && !answered && !m_Stop.IsSet(); ++i)
                 answered = client.GetStatus(state, value);
             if (!answered) {
-                JVO_LOG1("UnitPoller::Connect() %s: no answer on %s", name, m_Entry.Describe());
+                JVO_LOG1("UnitPoller::Connect() %s: no answer on %s: %s", name, m_Entry.Describe(),
+                         DescribeStatus(client.Status()));
                 ok = false;
             }
         }
@@ -119,17 +136,16 @@ bool UnitPoller::Connect(Session& s) {
                          monitor::SchemaMessage(s.setup.m_Schema));
                 ok = false;
             } else if (r == monitor::PrepareResult::LOAD_FAILED) {
-                JVO_LOG1("UnitPoller::Connect() %s: Could not load configuration", name);
+                JVO_LOG1("UnitPoller::Connect() %s: Could not load configuration: %s", name,
+                         DescribeStatus(client.Status()));
                 ok = false;
             }
         }
     }
-    if (!ok || m_Stop.IsSet()) {
-        m_Link.Disconnect();
-        return false;
-    }
+    if (!ok || m_Stop.IsSet()) return false;
     monitor::PollTimings timings;
     timings.notAnsweringMs = m_Timings.notAnsweringMs;
+    timings.replyTimeoutMs = m_Timings.replyTimeoutMs;
     s.worker = std::make_unique<monitor::PollWorker>(
         s.mailbox, m_Link, s.setup.m_Config, s.readings, s.logs, s.notify, m_Clock, timings);
     s.worker->SetRequestHook([this, &s](uint8_t command) { OnRequest(s, command); });
@@ -159,8 +175,8 @@ void UnitPoller::Watch(Session& s) {
             break;
         }
     }
-    // Closing the link first breaks a transaction in progress, so the worker sees the stop soon.
-    m_Link.Disconnect();
+    // The worker sees the stop at its next poll point, within one transaction; the link stays
+    // open for the next session (a lost one is brought back by Run()).
     w.Stop();
     std::lock_guard<std::mutex> lock(m_Lock);
     m_PastErrors += w.Failures();

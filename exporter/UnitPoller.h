@@ -7,7 +7,8 @@
 // A connect that fails is tried again after 1 s, then after intervals doubling up to 30 s. When
 // the worker reports trouble (the transport was lost, or the unit stopped answering), the
 // session is ended and the unit connected afresh, configuration included, with the same back-off:
-// a unit that comes back may come back with another configuration.
+// a unit that comes back may come back with another configuration. A lost route is brought back
+// by LinkRecovery on those timings, only onto its own device.
 //
 // What the scrape sees (View) is taken under short locks and never waits on the unit. Readings
 // come only from the current session, only after its first full poll cycle and only while the
@@ -83,6 +84,9 @@ private:
     struct Session;
 
     void Run();
+    // Opens the unit's route; false (logged) when it cannot be opened.
+    bool OpenRoute();
+    // Connects a session on the open route the way the monitor does.
     bool Connect(Session& s);
     // Runs the worker until it reports trouble or the poller stops.
     void Watch(Session& s);

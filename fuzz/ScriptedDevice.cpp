@@ -1,7 +1,5 @@
 #include "fuzz/ScriptedDevice.h"
 
-#include <poll.h>
-
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -35,13 +33,13 @@ public:
     }
     void Close() override { m_Open = false; }
     bool IsOpen() const override { return m_Open; }
+    std::string OpenProblem() const override { return {}; }
 
     WaitResult WaitInput(SyncEvent& wake, int32_t timeoutMs) override {
         Line& line = TheLine();
-        pollfd fds[2] = {{wake.Fd(), POLLIN, 0}, {line.readable.Fd(), POLLIN, 0}};
-        const int n = ::poll(fds, 2, timeoutMs);
+        const int n = WaitAny({&wake, &line.readable}, timeoutMs);
         if (wake.IsSet()) return WaitResult::Woken;
-        if (n > 0 && (fds[1].revents & POLLIN)) return WaitResult::Readable;
+        if (n == 1) return WaitResult::Readable;
         return WaitResult::TimedOut;
     }
 

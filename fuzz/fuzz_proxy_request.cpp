@@ -7,8 +7,8 @@
 #include <cstring>
 
 #include "fuzz/FuzzCheck.h"
+#include "link/ProxyWire.h"
 #include "link/StreamReader.h"
-#include "proxy/ProxyRequest.h"
 #include "proxy/ProxyServer.h"
 
 using namespace jvo;
@@ -27,7 +27,7 @@ public:
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static NoUnit unit;
     static ProxyServer server(unit);  // never started: only its time-out table is used
-    StreamReader reader(static_cast<uint32_t>(ProxyServer::kMaxRequestBody), 256);
+    StreamReader reader(static_cast<uint32_t>(proxywire::kMaxRequestBody), 256);
     size_t at = 0;
     while (at < size) {
         size_t want = 0;
@@ -40,10 +40,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             return 0;  // the server drops the client
         if (event != StreamReader::Event::Message) continue;
         std::unique_ptr<uint8_t[]> body = reader.TakeBody();
-        const size_t kept =
-            reader.Length() <= ProxyServer::kMaxRequestBody ? reader.KeptLength() : 0;
-        ProxyRequest request;
-        if (!ParseProxyRequest(body.get(), kept, request)) continue;
+        const size_t kept = reader.Length() <= proxywire::kMaxRequestBody ? reader.KeptLength() : 0;
+        proxywire::Request request;
+        if (!proxywire::ParseRequest(body.get(), kept, request)) continue;
         FUZZ_CHECK(kept >= 3 && request.length == kept - 3);
         FUZZ_CHECK(request.payload == body.get() + 3);
         FUZZ_CHECK(request.address == body[0]);

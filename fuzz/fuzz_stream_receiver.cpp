@@ -36,7 +36,7 @@ std::vector<Seen> Expected(const uint8_t* p, size_t n, uint32_t keep) {
         const uint32_t marker = Le32(p + at);
         const uint32_t length = Le32(p + at + 4);
         at += 8;
-        if (marker != StreamReader::kMarker) {
+        if (marker != proxywire::kStreamMarker) {
             out.push_back({StreamReader::Event::BadMarker, length, {}});
             return out;
         }
@@ -44,7 +44,7 @@ std::vector<Seen> Expected(const uint8_t* p, size_t n, uint32_t keep) {
             out.push_back({StreamReader::Event::KeepAlive, 0, {}});
             continue;
         }
-        if (length > StreamReader::kMaxBody) {
+        if (length > proxywire::kStreamMaxBody) {
             out.push_back({StreamReader::Event::BadLength, length, {}});
             return out;
         }
@@ -62,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 2) return 0;
     // First byte: keep limit (whole bodies or the proxy server's request limit); second: seed of
     // the piece sizes.
-    const uint32_t keep = (data[0] & 1) ? 65538u : StreamReader::kMaxBody;
+    const uint32_t keep = (data[0] & 1) ? 65538u : proxywire::kStreamMaxBody;
     const uint32_t step = (data[0] & 2) ? 256u : 64u * 1024u;
     uint32_t state = data[1] | 1u;
     data += 2;

@@ -1,9 +1,5 @@
 #include "link/AfoThread.h"
 
-#include <pthread.h>
-#include <sys/syscall.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -36,6 +32,7 @@ struct AfoThread::Control {
     Function function = nullptr;
     void* argument = nullptr;
     std::string name;
+    ThreadPriority priority = ThreadPriority::Normal;
 
     AfoThread* owner = nullptr;  // null once the object is gone
     uint32_t exitCode = 0;
@@ -64,7 +61,7 @@ thread_local AfoThread::Control* t_Current = nullptr;
 AfoThread::AfoThread(Function function, const std::string& name, void* argument, bool startLater,
                      ThreadPriority priority)
     : m_Control(std::make_shared<Control>()) {
-    (void)priority;  // no effect on this platform (see the header)
+    m_Control->priority = priority;
     m_Control->function = function;
     m_Control->argument = argument;
     m_Control->name = name;
@@ -224,7 +221,7 @@ AfoThread* AfoThread::Current() {
 }
 
 uint32_t AfoThread::CurrentThreadId() {
-    return static_cast<uint32_t>(::syscall(SYS_gettid));
+    return ThisThreadId();
 }
 
 size_t AfoThread::RegistryCount() {
@@ -244,8 +241,8 @@ void AfoThread::ThreadMain(std::shared_ptr<Control> control) {
         }
         c.threadId = CurrentThreadId();
     }
-    // The OS keeps up to 15 characters of a thread's name (shown by debuggers and ps).
-    pthread_setname_np(pthread_self(), c.name.substr(0, 15).c_str());
+    NameThisThread(c.name);
+    SetThisThreadPriority(c.priority);
     t_Current = &c;
     Execute(c);
     t_Current = nullptr;

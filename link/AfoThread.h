@@ -11,8 +11,8 @@
 // finished, and the thread no longer touches the object or its done signals; it runs on until
 // its function returns and then ends quietly. A thread that was never started is really ended.
 //
-// Priority: thread priorities are not changed on this platform (raising them needs privileges
-// under Linux's default scheduler); the priority argument is accepted and has no effect.
+// Priority: the thread sets its own priority as it starts, where the platform lets it (see
+// SetThisThreadPriority: on Linux priorities stay as they are).
 #include <cstdint>
 #include <list>
 #include <memory>
@@ -20,13 +20,12 @@
 #include <thread>
 
 #include "link/FaultGuard.h"
+#include "link/Threads.h"
 
 namespace jvo {
 
 class MsgFifo;
 class SyncEvent;
-
-enum class ThreadPriority { Idle, Lowest, BelowNormal, Normal, AboveNormal, Highest, TimeCritical };
 
 class AfoThread {
 public:

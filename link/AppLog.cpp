@@ -1,11 +1,10 @@
 #include "link/AppLog.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <thread>
+
+#include "link/DebugChannel.h"
 
 namespace jvo {
 
@@ -61,15 +60,14 @@ void CAppLog::WriteArgs(int level, std::string_view format, std::initializer_lis
         // The lock may be held by this very thread, abandoned at a fault: the line goes out
         // without it, in one write.
         text += '\n';
-        const ssize_t ignored = ::write(STDERR_FILENO, text.data(), text.size());
-        (void)ignored;
+        DebugChannelWriteNoLock(text.data(), text.size());
         return;
     }
     for (Sink* sink : m_Sinks)
         sink->Write(text.c_str());
     if (m_DebugChannel) {
         text += '\n';
-        std::fwrite(text.data(), 1, text.size(), stderr);
+        DebugChannelWrite(text.data(), text.size());
     }
 }
 

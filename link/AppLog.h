@@ -1,7 +1,7 @@
 #pragma once
 // CAppLog: the process-wide diagnostic log. Lines at or below the log's level are formatted with
-// the checking formatter and given to each registered sink and to the debugger channel (standard
-// error on this platform), one line each, without time stamps. Levels: 0 connection-ending errors
+// the checking formatter and given to each registered sink and to the debugger channel (see
+// link/DebugChannel.h), one line each, without time stamps. Levels: 0 connection-ending errors
 // and fault reports, 1 refused operations and protocol errors, 2 routine notices, 3 tracing.
 #include <atomic>
 #include <cstdint>
@@ -34,7 +34,7 @@ public:
     int Level() const { return m_Level; }
     // Tests may raise the level; the programs keep the level 1 set at construction.
     void SetLevel(int level) { m_Level = level; }
-    // Standard error output can be switched off for tests that expect log lines.
+    // The debugger channel can be switched off for tests that expect log lines.
     void SetDebugChannel(bool on) { m_DebugChannel = on; }
 
     // Writes one line. A format whose arguments do not fit yields the "APPLOG ERROR" line.
@@ -44,7 +44,8 @@ public:
     }
     // The same for a thread that may have abandoned the log's lock (a fault report: the jump out
     // of the fault skipped the unlock). Waits at most kNoWaitLockMs for the lock; without it the
-    // line goes straight to the standard error descriptor and the sinks miss it.
+    // line goes straight to the debugger channel, past the C library's locks, and the sinks miss
+    // it.
     template <class... Args>
     void WriteNoWait(int level, fmt::FormatText<Args...> format, const Args&... args) {
         WriteArgs(level, format.text, {fmt::MakeArg(args)...}, false, true);

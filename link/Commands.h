@@ -1,6 +1,7 @@
 #pragma once
 // Command codes of the unit protocol and the constants both sides share.
 #include <cstdint>
+#include <string>
 
 namespace jvo {
 
@@ -49,6 +50,24 @@ constexpr int32_t kResetEnergyTimeoutMs = 3000;
 constexpr int kDefaultBaud = 115200;
 constexpr int kMaxRequestBody = 1202;  // header (4) + payload (1198)
 constexpr int kMaxPayload = 1198;
+
+// One row of the command table: its code, its operation's name and whether it changes the unit
+// (its configuration, logs, alarms, meters, clock or state) rather than only reading it.
+struct CommandInfo {
+    uint8_t code;
+    const char* name;
+    bool changesUnit;
+};
+
+// Every command of the protocol, in code order.
+const CommandInfo* CommandTable(int& count);
+// The row of `code`, or null for a code the protocol does not have.
+const CommandInfo* FindCommand(uint8_t code);
+// The operation's name ("GetEvent"), or "command N" for a code the protocol does not have.
+std::string CommandName(uint8_t code);
+// True for every command that changes the unit, and for codes the protocol does not have (a
+// server that lets only reading through must not pass on what it cannot judge).
+bool ChangesUnit(uint8_t code);
 
 // The reply time-out each command needs (the proxy server uses it for the unit side).
 constexpr int32_t ReplyTimeoutFor(uint8_t command) {

@@ -1,23 +1,17 @@
 #pragma once
-// The fault guard: turns a processor fault (SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP) raised
-// inside a guarded call into a FaultRecord instead of ending the process, and the AfoException
-// that carries it with its fault report.
+// The fault guard: turns a processor fault (an access violation, a division by zero, an illegal
+// instruction, a breakpoint, a stack overflow) raised inside a guarded call into a FaultRecord
+// instead of ending the process, and the AfoException that carries it with its fault report.
+// The platform layer implements RunGuarded: with signals on POSIX (link/posix/FaultGuard.cpp),
+// with a vectored exception handler on Windows (link/win32/FaultGuard.cpp). Faults outside a
+// guarded call are left to whatever handled them before.
 //
-// How it works: one process-wide handler (SA_SIGINFO | SA_ONSTACK) is installed the first time a
-// call is guarded. Each guarded thread runs its guarded call with its own alternate signal stack,
-// so even a stack overflow can be handled. On a fault in a guarded call the handler only copies
-// the signal information and the faulting instruction address into that thread's record and
-// jumps back (siglongjmp) into RunGuarded, which builds the record on the ordinary stack. Faults
-// in threads that are not inside a guarded call, and signals sent by other processes or threads,
-// go to the action that was installed before (for the default action: the process ends as it
-// would have without the guard).
-//
-// Limitation: the jump skips the destructors of objects on the faulted call's stack, so whatever
-// they held is not released. State touched by the faulting thread is abandoned: a lock it held
-// (a queue's, a sink's, the log's own) stays locked, and other threads that take it later wait
-// for ever. The fault report therefore never waits for such a lock: it goes through
-// CAppLog::WriteNoWait, which falls back to the standard error descriptor. The thread ends right
-// after the report.
+// Limitation: leaving the faulted call skips the destructors of objects on its stack, so
+// whatever they held is not released. State touched by the faulting thread is abandoned: a lock
+// it held (a queue's, a sink's, the log's own) stays locked, and other threads that take it later
+// wait for ever. The fault report therefore never waits for such a lock: it goes through
+// CAppLog::WriteNoWait, which falls back to writing to the debugger channel directly. The thread
+// ends right after the report.
 #include <cstdint>
 
 namespace jvo {
@@ -55,16 +49,10 @@ struct FaultRecord {
     uint64_t instructionAddress = 0;       // address of the faulting instruction
     uint64_t dataAddress = 0;              // access faults: the address accessed
     bool write = false;                    // access faults: the access was a write
-    int signal = 0;                        // the POSIX signal
-    int signalCode = 0;                    // its si_code
-    const FaultRecord* related = nullptr;  // a nested fault; none on this platform
+    int signal = 0;                        // POSIX: the signal (0 elsewhere)
+    int signalCode = 0;                    // POSIX: its si_code
+    const FaultRecord* related = nullptr;  // a nested fault; none is kept by the guards
 };
-
-// Maps a POSIX fault signal to its exception code and fills a record. `pageFaultError` is the
-// x86-64 page-fault error code when known (bit 1 set: the access was a write), else -1.
-FaultRecord TranslateFault(int signal, int signalCode, uint64_t dataAddress,
-                           uint64_t instructionAddress, int64_t pageFaultError,
-                           bool onStackGuard = false);
 
 // A processor fault turned into an exception object.
 class AfoException {

@@ -1,11 +1,10 @@
 #include "link/FramePort.h"
 
-#include <pthread.h>
-
 #include <algorithm>
 
 #include "link/AppLog.h"
 #include "link/Crc16.h"
+#include "link/Threads.h"
 
 namespace jvo {
 
@@ -31,10 +30,15 @@ bool CFramePort::OpenDevice(const std::string& path, int baud) {
     std::lock_guard<std::mutex> guard(m_OpenLock);
     if (m_Open.load(std::memory_order_relaxed)) {
         JVO_LOG1("CFramePort::Open() Port already open");
+        m_OpenProblem = "the port is already open";
         return false;
     }
     std::unique_ptr<ISerialDevice> device = CreateSerialDevice();
-    if (!device->Open(path, baud)) return false;
+    if (!device->Open(path, baud)) {
+        m_OpenProblem = device->OpenProblem();
+        return false;
+    }
+    m_OpenProblem.clear();
     {
         std::lock_guard<std::mutex> sendGuard(m_SendLock);
         m_Device = std::move(device);
@@ -53,6 +57,11 @@ bool CFramePort::OpenDevice(const std::string& path, int baud) {
     m_Reader = std::thread(&CFramePort::ReaderThread, this);
     m_Open.store(true, std::memory_order_release);
     return true;
+}
+
+std::string CFramePort::OpenProblem() const {
+    std::lock_guard<std::mutex> guard(m_OpenLock);
+    return m_OpenProblem;
 }
 
 void CFramePort::Close() {
@@ -198,7 +207,7 @@ bool CFramePort::CallersReceive() {
 }
 
 void CFramePort::ReaderThread() {
-    ::pthread_setname_np(::pthread_self(), "FramePortRx");
+    NameThisThread("FramePortRx");
     // The device pointer does not change while the reader runs: Open sets it before starting the
     // thread and Close replaces it only after joining.
     ISerialDevice& device = *m_Device;

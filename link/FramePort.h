@@ -46,6 +46,8 @@ public:
     // Opens the serial device at `path` exclusively, sets it up and starts the reader thread.
     // False when the port is already open or the device cannot be opened or set up.
     bool OpenDevice(const std::string& path, int baud);
+    // Why the last OpenDevice failed, in words for the user; empty after a successful open.
+    std::string OpenProblem() const;
     // Wakes and joins the reader, then closes the device. Afterwards the reader never touches the
     // port. Frames already queued stay queued. Does nothing when closed.
     void Close();
@@ -90,11 +92,12 @@ private:
     // Reader thread: whether callers read the device now (hands it back after kHandBackMs).
     bool CallersReceive();
 
-    FrameQueue m_Queue;        // receive queue with its frames-waiting event
-    FrameReceiver m_Receiver;  // receive state machine and its counters; reader thread only
-    std::mutex m_OpenLock;     // serialises Open and Close
-    std::mutex m_SendLock;     // one device write at a time; held while the device is closed
+    FrameQueue m_Queue;             // receive queue with its frames-waiting event
+    FrameReceiver m_Receiver;       // receive state machine and its counters; reader thread only
+    mutable std::mutex m_OpenLock;  // serialises Open and Close
+    std::mutex m_SendLock;          // one device write at a time; held while the device is closed
     std::unique_ptr<ISerialDevice> m_Device;
+    std::string m_OpenProblem;  // guarded by m_OpenLock
     std::atomic<bool> m_Open{false};
     std::atomic<bool> m_ReaderRunning{false};
     std::atomic<int> m_Baud{0};

@@ -1,7 +1,5 @@
 #include "link/FrameReceiver.h"
 
-#include <poll.h>
-
 #include <chrono>
 
 #include "link/Crc16.h"
@@ -93,10 +91,7 @@ FrameBuf* FrameQueue::Take(int32_t timeoutMs, const SyncEvent* cancel) {
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
             wait = left.count() > 0 ? static_cast<int32_t>(left.count()) : 0;
         }
-        pollfd fds[2] = {{m_FramesWaiting.Fd(), POLLIN, 0},
-                         {cancel ? cancel->Fd() : -1, POLLIN, 0}};
-        const int n = ::poll(fds, 2, wait);
-        const bool cancelled = n > 0 && fds[1].revents != 0;
+        const bool cancelled = WaitAny({&m_FramesWaiting, cancel}, wait) == 1;
         std::lock_guard<std::mutex> guard(m_Lock);
         // A frame that is already queued is still handed out, cancelled or not.
         if (m_Head) {

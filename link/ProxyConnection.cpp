@@ -7,6 +7,7 @@
 #include "base/FormatStr.h"
 #include "link/AppLog.h"
 #include "link/ProxyReply.h"
+#include "link/Socket.h"
 
 namespace jvo {
 
@@ -45,6 +46,7 @@ public:
             Overrun(FormatStr("a reply of %d bytes (at most %d)", length, kMaxReplyBody));
             return;
         }
+        NoteRefusal(*buffer);
         std::unique_lock<std::mutex> guard(m_Lock);
         if (m_Fifo.Size() + (m_Direct ? 1 : 0) >= static_cast<size_t>(kMaxQueuedReplies) ||
             m_Bytes + length > kMaxQueuedBytes) {
@@ -81,6 +83,15 @@ public:
         return true;
     }
     MsgFifo& Fifo() { return m_Fifo; }
+    // The server's refusal of this client (full, not allowed), once one arrived.
+    bool Refused(LinkStatus& status) const {
+        std::lock_guard<std::mutex> guard(m_Lock);
+        if (m_Refusal == ProxyRefusal::None) return false;
+        status = LinkStatus::Of(LinkResult::ProxyRefused);
+        status.refusal = m_Refusal;
+        status.limit = m_RefusalLimit;
+        return true;
+    }
     bool Overran() const { return m_Overrun; }
     std::string OverrunReason() const {
         std::lock_guard<std::mutex> guard(m_Lock);
@@ -88,6 +99,18 @@ public:
     }
 
 private:
+    // A refusal of the client as a whole comes unasked, and the server closes the connection
+    // after it: it is noted as it arrives, so that the end of the connection is reported as the
+    // refusal it is, whether or not a transaction was waiting.
+    void NoteRefusal(const RecBuf& body) {
+        if (body.Length() != static_cast<int32_t>(proxywire::kRefusalBodySize)) return;
+        const proxywire::Reply r =
+            proxywire::ParseReply(body.ReadPtr(), proxywire::kRefusalBodySize);
+        if (r.kind != proxywire::ReplyKind::Refusal || r.refusal == ProxyRefusal::ReadOnly) return;
+        std::lock_guard<std::mutex> guard(m_Lock);
+        m_Refusal = r.refusal;
+        m_RefusalLimit = r.limit;
+    }
     void Overrun(const std::string& reason) {
         std::shared_ptr<TcpSocket> socket;
         {
@@ -109,21 +132,43 @@ private:
     std::weak_ptr<TcpSocket> m_Socket;
     std::string m_Reason;
     std::unique_ptr<RecBuf> m_Direct;  // a reply the waiting transaction received itself
+    ProxyRefusal m_Refusal = ProxyRefusal::None;
+    uint16_t m_RefusalLimit = 0;
 };
+
+namespace {
+
+// Why the connect to host:port failed, in words for the user.
+std::string ConnectProblem(const std::string& host, uint16_t port, int err) {
+    if (err == TcpBase::kTimedOut)
+        return "no answer from " + host + " (a wrong address, or a firewall?)";
+    if (net::Classify(err) == net::Error::Refused)
+        return FormatStr("nothing listens on port %d there (is jvo-proxy running?)", port);
+    return net::ErrorText(err);
+}
+
+}  // namespace
 
 std::unique_ptr<ProxyConnection> ProxyConnection::Open(const std::string& host,
                                                        const ProxyOptions& options,
+                                                       LinkStatus* status,
                                                        const std::function<bool()>& abandon) {
+    auto failed = [&](std::string why) {
+        if (status) *status = LinkStatus::Of(LinkResult::NotConnected, std::move(why));
+        return nullptr;
+    };
     std::string name;
     uint16_t port = 0;
     if (!SplitHostPort(host, options.port, name, port)) {
         JVO_LOG1("ProxyConnection::Open() Invalid port in '%s'", host);
-        return nullptr;
+        return failed("'" + host + "' has no valid port");
     }
     const HostAddr address = TcpBase::GetHostAddr(name, options.resolver);
-    if (!address.valid) return nullptr;
-    SocketHandle socket = TcpBase::OpenSocket(address, port, options.connectTimeoutMs, abandon);
-    if (!socket.Valid()) return nullptr;
+    if (!address.valid) return failed("no host is called " + name);
+    int err = 0;
+    SocketHandle socket =
+        TcpBase::OpenSocket(address, port, options.connectTimeoutMs, &err, abandon);
+    if (!socket.Valid()) return failed(ConnectProblem(name, port, err));
     auto user = std::make_shared<ReplyQueue>();
     TcpSocketOptions socketOptions = options.socket;
     // Nothing longer than a reply is worth receiving: the socket ends the connection at the
@@ -131,20 +176,32 @@ std::unique_ptr<ProxyConnection> ProxyConnection::Open(const std::string& host,
     socketOptions.maxBody = kMaxReplyBody;
     auto tcp = std::make_shared<TcpSocket>(std::move(socket), user, socketOptions);
     user->SetSocket(tcp);
-    return std::unique_ptr<ProxyConnection>(new ProxyConnection(tcp, user, options));
+    if (status) *status = LinkStatus{};
+    return std::unique_ptr<ProxyConnection>(
+        new ProxyConnection(tcp, user, options, name + ":" + std::to_string(port)));
 }
 
 ProxyConnection::ProxyConnection(std::shared_ptr<TcpSocket> socket,
-                                 std::shared_ptr<ReplyQueue> user, const ProxyOptions& options)
-    : m_Options(options), m_Socket(std::move(socket)), m_User(std::move(user)) {}
+                                 std::shared_ptr<ReplyQueue> user, const ProxyOptions& options,
+                                 std::string address)
+    : m_Options(options),
+      m_Address(std::move(address)),
+      m_Socket(std::move(socket)),
+      m_User(std::move(user)) {}
 
 ProxyConnection::~ProxyConnection() {
     Close();
 }
 
 bool ProxyConnection::Transact(uint8_t address, MsgBuf& request, MsgBuf& reply,
-                               int32_t replyTimeoutMs) {
-    if (m_Ended) return false;
+                               int32_t replyTimeoutMs, LinkStatus* status) {
+    LinkStatus local;
+    LinkStatus& st = status ? *status : local;
+    auto ended = [&] {
+        st = EndStatus();
+        return false;
+    };
+    if (m_Ended) return ended();
     std::shared_ptr<TcpSocket> socket;
     std::shared_ptr<ReplyQueue> user;
     {
@@ -152,7 +209,7 @@ bool ProxyConnection::Transact(uint8_t address, MsgBuf& request, MsgBuf& reply,
         socket = m_Socket;
         user = m_User;
     }
-    if (!socket || !user) return false;
+    if (!socket || !user) return ended();
     // Whatever is waiting now answers an earlier request (a copy, or a reply that came too late):
     // it must not be taken as the answer to this one.
     socket->TakeWaiting();
@@ -164,6 +221,11 @@ bool ProxyConnection::Transact(uint8_t address, MsgBuf& request, MsgBuf& reply,
         }
         End(user->Overran() ? user->OverrunReason() : "closed by the proxy server or the network",
             socket.get());
+        return ended();
+    }
+    // A refusal that came unasked: the server closes the connection after it.
+    if (user->Refused(st)) {
+        End(DescribeStatus(st), socket.get());
         return false;
     }
     if (stale > 0 && !m_LoggedStale.exchange(true)) {
@@ -183,6 +245,7 @@ bool ProxyConnection::Transact(uint8_t address, MsgBuf& request, MsgBuf& reply,
     const int32_t length = request.Unread();
     if (length > 0xFFFF) {
         JVO_LOG1("ProxyConnection::Transact() Request too long (%d bytes)", length);
+        st = LinkStatus::Of(LinkResult::InvalidRequest, "the request is too long");
         return false;
     }
     auto message = std::make_unique<RecBuf>(3 + length);
@@ -190,7 +253,11 @@ bool ProxyConnection::Transact(uint8_t address, MsgBuf& request, MsgBuf& reply,
     message->Put16(static_cast<uint16_t>(length));
     message->PutBytes(request.ReadPtr(), length);
     if (!socket->SendMsg(std::move(message))) {
-        if (socket->State() != TcpSocket::kRunning) End("the connection was closed", socket.get());
+        if (socket->State() != TcpSocket::kRunning) {
+            End("the connection was closed", socket.get());
+            return ended();
+        }
+        st = LinkStatus::Of(LinkResult::WriteFailed, "the request could not be queued");
         return false;
     }
 
@@ -202,13 +269,16 @@ bool ProxyConnection::Transact(uint8_t address, MsgBuf& request, MsgBuf& reply,
         MsgFifo::Entry entry;
         if (user->Pop(entry)) {
             if (entry.code == SocketUser::kRecvCode && entry.buffer) {
-                return TakeProxyReply(*entry.buffer, reply);
+                const bool ok = TakeProxyReply(*entry.buffer, reply, &st);
+                if (st.result == LinkResult::ProxyRefused && st.refusal != ProxyRefusal::ReadOnly)
+                    End(DescribeStatus(st), socket.get());
+                return ok;
             }
             // The connection has ended.
             End(user->Overran() ? user->OverrunReason()
                                 : "closed by the proxy server or the network",
                 socket.get());
-            return false;
+            return ended();
         }
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
@@ -216,6 +286,7 @@ bool ProxyConnection::Transact(uint8_t address, MsgBuf& request, MsgBuf& reply,
             // A late reply would be taken as the next request's answer: give the connection up.
             JVO_LOG1("ProxyConnection::Transact() No reply within %d ms", waitMs);
             End(FormatStr("no reply within %d ms", waitMs), socket.get());
+            st = LinkStatus::Of(LinkResult::NoReply, FormatStr("no reply within %d ms", waitMs));
             return false;
         }
         // The reply is read on this thread: one wake-up instead of the worker's and then ours.
@@ -236,6 +307,19 @@ std::string ProxyConnection::EndReason() const {
     if (m_Socket && m_Socket->State() != TcpSocket::kRunning)
         return "closed by the proxy server or the network";
     return m_EndReason;
+}
+
+LinkStatus ProxyConnection::EndStatus() const {
+    std::shared_ptr<ReplyQueue> user;
+    {
+        std::lock_guard<std::mutex> guard(m_Lock);
+        user = m_User;
+    }
+    LinkStatus status;
+    if (user && user->Refused(status)) return status;
+    const std::string reason = EndReason();
+    if (reason == "closed") return LinkStatus::Of(LinkResult::Cancelled, "the link was closed");
+    return LinkStatus::Of(LinkResult::TransportLost, "proxy connection ended: " + reason);
 }
 
 void ProxyConnection::End(const std::string& reason, TcpSocket* socket) {

@@ -24,18 +24,20 @@
 #include <string>
 
 #include "base/MsgBuf.h"
+#include "link/LinkStatus.h"
+#include "link/ProxyWire.h"
 #include "link/TcpBase.h"
 #include "link/TcpSocket.h"
 
 namespace jvo {
 
 struct ProxyOptions {
-    uint16_t port = 43015;             // used when the host carries no ":PORT"
-    int32_t connectTimeoutMs = 10000;  // bound on the TCP connect
-    int32_t minReplyWaitMs = 10000;    // a transaction waits at least this long for its reply
-    int32_t closeWaitMs = 2000;        // Close() waits this long for the socket worker
-    TcpSocketOptions socket;           // the socket's time constants
-    TcpBase::Resolver resolver;        // name lookup; empty: the system's
+    uint16_t port = proxywire::kDefaultPort;  // used when the host carries no ":PORT"
+    int32_t connectTimeoutMs = 10000;         // bound on the TCP connect
+    int32_t minReplyWaitMs = 10000;  // a transaction waits at least this long for its reply
+    int32_t closeWaitMs = 2000;      // Close() waits this long for the socket worker
+    TcpSocketOptions socket;         // the socket's time constants
+    TcpBase::Resolver resolver;      // name lookup; empty: the system's
 };
 
 class ProxyConnection {
@@ -49,9 +51,10 @@ public:
 
     // host may carry ":PORT". Resolves with GetHostAddr, connects with OpenSocket and starts the
     // socket. Null when the host cannot be resolved or reached, or when `abandon` (asked while the
-    // connect waits) said to give up.
+    // connect waits) said to give up; `status` (may be null) then says why in words (NotConnected).
     static std::unique_ptr<ProxyConnection> Open(const std::string& host,
                                                  const ProxyOptions& options = {},
+                                                 LinkStatus* status = nullptr,
                                                  const std::function<bool()>& abandon = {});
     ~ProxyConnection();
     ProxyConnection(const ProxyConnection&) = delete;
@@ -60,24 +63,32 @@ public:
     // One transaction: sends request.Unread() to unit `address` and appends the reply payload to
     // `reply`. False when the connection has ended, no reply came in time (the connection is then
     // ended), the proxy's status is 0, or the reply is malformed. The request is not consumed.
-    bool Transact(uint8_t address, MsgBuf& request, MsgBuf& reply, int32_t replyTimeoutMs);
+    // `status` (may be null) says which; a refusal by the server is ProxyRefused.
+    bool Transact(uint8_t address, MsgBuf& request, MsgBuf& reply, int32_t replyTimeoutMs,
+                  LinkStatus* status = nullptr);
     // True once the connection has ended: given up by a transaction, closed, or ended by the
     // peer or the network (noticed also between transactions).
     bool Ended() const;
     // Why the connection ended ("closed by the proxy server", "no reply within N ms", ...); empty
     // while it runs.
     std::string EndReason() const;
+    // What a transaction meets once the connection has ended: TransportLost with the reason, or
+    // ProxyRefused when the server refused this client (full, not allowed).
+    LinkStatus EndStatus() const;
+    // "HOST:PORT" as connected.
+    const std::string& Address() const { return m_Address; }
     // Closes the socket and waits up to closeWaitMs for its worker; idempotent.
     void Close();
 
 private:
     class ReplyQueue;
     ProxyConnection(std::shared_ptr<TcpSocket> socket, std::shared_ptr<ReplyQueue> user,
-                    const ProxyOptions& options);
+                    const ProxyOptions& options, std::string address);
     // Marks the connection ended (the first reason is kept) and closes the socket.
     void End(const std::string& reason, TcpSocket* socket);
 
     const ProxyOptions m_Options;
+    const std::string m_Address;
     mutable std::mutex m_Lock;  // guards the two pointers below (not held while waiting)
     std::shared_ptr<TcpSocket> m_Socket;
     std::shared_ptr<ReplyQueue> m_User;

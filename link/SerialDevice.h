@@ -31,6 +31,9 @@ public:
     // Opens and sets up the device. False (device closed) when it cannot be opened exclusively or
     // set up.
     virtual bool Open(const std::string& path, int baud) = 0;
+    // Why the last Open failed, in words for the user ("permission denied: add yourself to the
+    // dialout group", "it is in use by another program"); empty after a successful open.
+    virtual std::string OpenProblem() const = 0;
     // Releases exclusivity and closes; does nothing when closed.
     virtual void Close() = 0;
     virtual bool IsOpen() const = 0;

@@ -15,7 +15,8 @@ uint32_t Le32(const uint8_t* p) {
 StreamReader::StreamReader(uint32_t keepLimit, uint32_t firstStep, uint32_t lengthLimit)
     : m_KeepLimit(keepLimit),
       m_FirstStep(firstStep > 0 ? firstStep : 1),
-      m_LengthLimit(lengthLimit < kMaxBody ? lengthLimit : kMaxBody) {}
+      m_LengthLimit(lengthLimit < proxywire::kStreamMaxBody ? lengthLimit
+                                                            : proxywire::kStreamMaxBody) {}
 
 uint8_t* StreamReader::Space(size_t& want) {
     if (!m_InBody) {
@@ -52,7 +53,7 @@ StreamReader::Event StreamReader::Took(size_t got) {
         m_HeaderHave = 0;
         m_Marker = Le32(m_Header);
         m_Length = Le32(m_Header + 4);
-        if (m_Marker != kMarker) return Event::BadMarker;
+        if (m_Marker != proxywire::kStreamMarker) return Event::BadMarker;
         if (m_Length == 0) return Event::KeepAlive;
         if (m_Length > m_LengthLimit) return Event::BadLength;
         m_InBody = true;

@@ -1,20 +1,20 @@
 #pragma once
-// StreamReader: the receiving half of STREAM framing (marker 0xFEEDFACE, 32-bit length, body;
-// length 0 = keep-alive), without any socket. The caller reads straight into Space() and reports
-// what arrived with Took(); the reader never asks for bytes beyond the end of the current header
-// or body, so a caller can stop reading exactly at a message boundary. A body's memory grows only
-// as its bytes arrive, and bytes beyond the keep limit are read but not kept.
+// StreamReader: the receiving half of STREAM framing (link/ProxyWire.h), without any socket. The
+// caller reads straight into Space() and reports what arrived with Took(); the reader never asks
+// for bytes beyond the end of the current header or body, so a caller can stop reading exactly at a
+// message boundary. A body's memory grows only as its bytes arrive, and bytes beyond the keep limit
+// are read but not kept.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+
+#include "link/ProxyWire.h"
 
 namespace jvo {
 
 class StreamReader {
 public:
-    static constexpr uint32_t kMarker = 0xFEEDFACE;
-    static constexpr uint32_t kMaxBody = 0x6400000;  // 100 MiB
-    static constexpr size_t kHeaderSize = 8;
+    static constexpr size_t kHeaderSize = proxywire::kStreamHeaderSize;
 
     enum class Event {
         None,       // more bytes are needed
@@ -26,9 +26,10 @@ public:
 
     // Keeps at most `keepLimit` bytes of each body; a body's area starts at `firstStep` bytes (or
     // its kept length, when smaller) and doubles from there. A header announcing more than
-    // `lengthLimit` bytes (at most kMaxBody) is BadLength.
-    explicit StreamReader(uint32_t keepLimit = kMaxBody, uint32_t firstStep = 64 * 1024,
-                          uint32_t lengthLimit = kMaxBody);
+    // `lengthLimit` bytes (at most proxywire::kStreamMaxBody) is BadLength.
+    explicit StreamReader(uint32_t keepLimit = proxywire::kStreamMaxBody,
+                          uint32_t firstStep = 64 * 1024,
+                          uint32_t lengthLimit = proxywire::kStreamMaxBody);
 
     // Where the next received bytes go and how many at most (always at least 1).
     uint8_t* Space(size_t& want);

@@ -1,34 +1,16 @@
 #pragma once
 // TcpBase: the network start-up object and the connect operations of the proxy path.
 //
-// On this platform the socket library needs no start-up: the process-wide TcpBase object exists
-// for the same lifetime as elsewhere (made at start-up, destroyed at exit) and does nothing.
-// GetHostAddr and OpenSocket do not depend on it.
+// The process-wide TcpBase object is made at start-up and destroyed at exit. Where the socket
+// library needs a start-up (Winsock 2.2), it holds the library for that time; the socket layer
+// also starts it on first use, so GetHostAddr and OpenSocket do not depend on the object.
 #include <cstdint>
 #include <functional>
 #include <string>
 
+#include "link/Socket.h"
+
 namespace jvo {
-
-// An owned socket descriptor, closed when the handle goes.
-class SocketHandle {
-public:
-    SocketHandle() = default;
-    explicit SocketHandle(int fd) : m_Fd(fd) {}
-    ~SocketHandle() { Reset(); }
-    SocketHandle(SocketHandle&& other) noexcept : m_Fd(other.Release()) {}
-    SocketHandle& operator=(SocketHandle&& other) noexcept;
-    SocketHandle(const SocketHandle&) = delete;
-    SocketHandle& operator=(const SocketHandle&) = delete;
-
-    bool Valid() const { return m_Fd >= 0; }
-    int Get() const { return m_Fd; }
-    int Release();
-    void Reset(int fd = -1);
-
-private:
-    int m_Fd = -1;
-};
 
 // An IPv4 address in host byte order, or the invalid address.
 struct HostAddr {
@@ -43,6 +25,7 @@ public:
     using Resolver = std::function<bool(const std::string& name, uint32_t& address)>;
 
     static constexpr int32_t kConnectTimeoutMs = 10000;
+    static constexpr int kTimedOut = -1;  // OpenSocket's error when the connect took too long
 
     TcpBase();
     virtual ~TcpBase();
@@ -54,16 +37,21 @@ public:
     // logs "TcpBase::GetHostAddr() Cannot resolve host name: %s" and gives the invalid address.
     static HostAddr GetHostAddr(const std::string& host, const Resolver& resolver = nullptr);
 
-    // A connected IPv4 stream socket (non-blocking, close-on-exec), or an invalid handle. The
+    // A connected IPv4 stream socket (non-blocking, not inherited), or an invalid handle. The
     // connect waits at most connectTimeoutMs for the socket to become writable; when `abandon` is
-    // given it is asked every kAbandonCheckMs meanwhile, and true gives the connect up.
+    // given it is asked every kAbandonCheckMs meanwhile, and true gives the connect up. `error`
+    // (may be null) receives the platform's error number of a failure (net::Classify), kTimedOut
+    // when the wait ran out or was given up, else 0.
     static constexpr int32_t kAbandonCheckMs = 50;
     static SocketHandle OpenSocket(const HostAddr& address, uint16_t port,
                                    int32_t connectTimeoutMs = kConnectTimeoutMs,
-                                   const std::function<bool()>& abandon = {});
+                                   int* error = nullptr, const std::function<bool()>& abandon = {});
 
-    // The system's lookup (getaddrinfo, IPv4 only, first address).
+    // The system's lookup (IPv4 only, first address).
     static bool SystemResolve(const std::string& name, uint32_t& address);
+
+private:
+    bool m_Started = false;
 };
 
 }  // namespace jvo

@@ -1,13 +1,7 @@
 #include "link/TcpSocket.h"
 
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
-
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -16,6 +10,7 @@
 #include "base/SyncEvent.h"
 #include "link/AfoThread.h"
 #include "link/AppLog.h"
+#include "link/Socket.h"
 #include "link/StreamReader.h"
 
 namespace jvo {
@@ -84,9 +79,9 @@ constexpr uint8_t kKeepAlive[8] = {0xCE, 0xFA, 0xED, 0xFE, 0, 0, 0, 0};
 
 // The longest body a socket takes: the option's limit, or the STREAM limit.
 uint32_t BodyLimit(const TcpSocketOptions& options) {
-    return options.maxBody > 0 && static_cast<uint32_t>(options.maxBody) < StreamReader::kMaxBody
+    return options.maxBody > 0 && static_cast<uint32_t>(options.maxBody) < proxywire::kStreamMaxBody
                ? static_cast<uint32_t>(options.maxBody)
-               : StreamReader::kMaxBody;
+               : proxywire::kStreamMaxBody;
 }
 
 const IClock& ClockOf(const TcpSocketOptions& options) {
@@ -99,17 +94,19 @@ enum class Step { Go, End, Stop };
 // worker's thread or on a caller's; with `oneMessage`, no more once a message was handed over.
 // rxLock held.
 Step Receive(TcpSocket::Shared& s, bool oneMessage = false) {
-    const int fd = s.socket.Get();
+    const NativeSocket fd = s.socket.Get();
     const uint32_t tid = s.tid.load();
     StreamReader& reader = *s.reader;
     for (int i = 0; i < kReadsPerWake; ++i) {
         size_t want = 0;
         uint8_t* into = reader.Space(want);
-        const ssize_t got = ::recv(fd, into, want, MSG_DONTWAIT);
+        const int64_t got = net::Recv(fd, into, want);
         if (got < 0) {
-            if (errno == EINTR) continue;
-            if (errno == EAGAIN || errno == EWOULDBLOCK) return Step::Go;
-            JVO_LOG1("TcpSocket::WorkerThread(0x%X): WSARecv() error (%d)", tid, errno);
+            const int error = net::LastError();
+            if (net::Classify(error) == net::Error::WouldBlock) return Step::Go;
+            // The text names the Windows call whose failure this is; the error is this
+            // platform's own number.
+            JVO_LOG1("TcpSocket::WorkerThread(0x%X): WSARecv() error (%d)", tid, error);
             return Step::End;
         }
         if (got == 0 || static_cast<size_t>(got) > want) return Step::End;  // peer closed
@@ -176,8 +173,9 @@ private:
 
     TcpSocket::Shared& m_S;
     const IClock& m_Clock;
-    const int m_Fd;
+    const NativeSocket m_Fd;
     const uint32_t m_Tid;
+    SocketPoller m_Poller;
     // Sending: the buffer in flight (none for a keep-alive) and what is left of it.
     std::unique_ptr<RecBuf> m_Sending;
     const uint8_t* m_SendPtr = nullptr;
@@ -185,8 +183,7 @@ private:
 };
 
 void Worker::Run() {
-    int one = 1;
-    ::setsockopt(m_Fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    net::SetNoDelay(m_Fd);
     m_S.lastRecvMs = m_S.startMs;
     m_S.lastSendMs = m_S.startMs;
     const TcpSocketOptions& o = m_S.options;
@@ -201,21 +198,21 @@ void Worker::Run() {
         // While a send is in progress the queue waits; the close event is watched instead, so
         // that Close() also ends a send that a peer which does not read would hold up forever.
         // While a caller receives, the socket is left to it unless there is something to send.
-        pollfd fds[2] = {};
-        fds[0].fd = callers && !sending ? -1 : m_Fd;
-        fds[0].events = static_cast<short>((callers ? 0 : POLLIN) | (sending ? POLLOUT : 0));
-        fds[1].fd = sending ? m_S.closeEvent.Fd() : m_S.sendQueue.ReadyEvent().Fd();
-        fds[1].events = POLLIN;
-        const int n = ::poll(fds, 2, o.tickMs);
-        if (n < 0 && errno != EINTR) break;
+        m_Poller.Clear();
+        const size_t sock =
+            m_Poller.AddSocket(callers && !sending ? kNoSocket : m_Fd, !callers, sending);
+        const size_t event =
+            m_Poller.AddEvent(sending ? m_S.closeEvent : m_S.sendQueue.ReadyEvent());
+        const int n = m_Poller.Wait(o.tickMs);
+        if (n < 0) break;
         Step step = Step::Go;
         if (n > 0) {
-            if (fds[0].revents & (POLLIN | POLLERR | POLLHUP)) step = WorkerReceive();
-            if (step == Step::Go && sending && (fds[0].revents & (POLLOUT | POLLERR | POLLHUP)))
+            if (m_Poller.Readable(sock) || m_Poller.Failed(sock)) step = WorkerReceive();
+            if (step == Step::Go && sending && (m_Poller.Writable(sock) || m_Poller.Failed(sock)))
                 step = SendMore(true);
-            if (step == Step::Go && (fds[1].revents & POLLIN))
+            if (step == Step::Go && m_Poller.IsSet(event))
                 step = sending ? Step::Stop : TakeFromQueue();
-            if (fds[0].revents & POLLNVAL) step = Step::End;  // not a socket (invalid handle)
+            if (m_Poller.NotASocket(sock)) step = Step::End;  // not a socket (invalid handle)
         }
         if (step == Step::Stop) {
             stopped = true;
@@ -259,15 +256,15 @@ Step Worker::StartSend(const uint8_t* data, int32_t length) {
 
 Step Worker::SendMore(bool continuation) {
     while (m_SendLeft > 0) {
-        const ssize_t sent = ::send(m_Fd, m_SendPtr, static_cast<size_t>(m_SendLeft), MSG_NOSIGNAL);
+        const int64_t sent = net::Send(m_Fd, m_SendPtr, static_cast<size_t>(m_SendLeft));
         if (sent < 0) {
-            if (errno == EINTR) continue;
-            if (errno == EAGAIN || errno == EWOULDBLOCK) return Step::Go;  // the rest on POLLOUT
+            const int error = net::LastError();
+            if (net::Classify(error) == net::Error::WouldBlock) return Step::Go;  // the rest later
             if (continuation) {
                 JVO_LOG1("TcpSocket::WorkerThread(0x%X): GetOverlappedResult() (error=%d)", m_Tid,
-                         errno);
+                         error);
             } else {
-                JVO_LOG0("TcpSocket::WorkerThread(0x%X) WSASend() error (%d)", m_Tid, errno);
+                JVO_LOG0("TcpSocket::WorkerThread(0x%X) WSASend() error (%d)", m_Tid, error);
             }
             return Step::End;
         }
@@ -332,7 +329,7 @@ TcpSocket::TcpSocket(SocketHandle socket, std::shared_ptr<TcpSocketUser> user,
     m_Shared->user = std::move(user);
     m_Shared->options = options;
     m_Shared->reader =
-        std::make_unique<StreamReader>(StreamReader::kMaxBody, 64 * 1024, BodyLimit(options));
+        std::make_unique<StreamReader>(proxywire::kStreamMaxBody, 64 * 1024, BodyLimit(options));
     m_Shared->startMs = ClockOf(options).NowMs();
     auto* args = new WorkerArgs{m_Shared, m_Finished};
     if (!AfoThread::StartThread(&TcpSocket::WorkerThread, "TcpSocketThread", args,
@@ -368,12 +365,12 @@ bool TcpSocket::SendMsg(std::unique_ptr<RecBuf> buffer) {
         return false;
     }
     const int32_t length = buffer->Length();
-    if (length <= 0 || length > kMaxBody) {
+    if (length <= 0 || length > static_cast<int32_t>(proxywire::kStreamMaxBody)) {
         JVO_LOG1("TcpSocket::SendMsg() Invalid buffer length: %d", length);
         return false;
     }
     auto message = std::make_unique<RecBuf>(length + 8);
-    message->Put32(kMarker);
+    message->Put32(proxywire::kStreamMarker);
     message->Put32(static_cast<uint32_t>(length));
     message->PutBytes(buffer->ReadPtr(), length);
     Shared& s = *m_Shared;
@@ -382,9 +379,8 @@ bool TcpSocket::SendMsg(std::unique_ptr<RecBuf> buffer) {
         s.state.load() == kRunning) {
         // Nothing else on its way: straight out, without waiting. What the socket does not take
         // at once (and any failure, which the worker then reports) is left to the worker.
-        const ssize_t sent =
-            ::send(s.socket.Get(), message->ReadPtr(), static_cast<size_t>(message->Length()),
-                   MSG_NOSIGNAL | MSG_DONTWAIT);
+        const int64_t sent =
+            net::Send(s.socket.Get(), message->ReadPtr(), static_cast<size_t>(message->Length()));
         s.lastSendMs = ClockOf(s.options).NowMs();
         if (sent == message->Length()) return true;
         if (sent > 0) message->Skip(static_cast<int32_t>(sent));
@@ -398,22 +394,26 @@ void TcpSocket::ReceiveHere(const SyncEvent& ready, int32_t waitMs) {
     bool receive = false;
     {
         std::lock_guard<std::mutex> guard(s.rxLock);
-        receive = CallersMayReceive(s);
+        // Where two threads cannot wait on one socket, the worker receives and the caller waits
+        // for what it hands over.
+        receive = CallersMayReceive(s) && net::WaitsMayShareASocket();
         if (receive) ++s.callersReceiving;
     }
     if (!receive) {
-        PollOne(ready.Fd(), POLLIN, waitMs);  // the connection ends: the worker reports it
+        ready.WaitWithoutTaking(waitMs);  // the connection ends: the worker reports it
         return;
     }
     // The worker sees this caller at its next look (at most tickMs): until then it may still
     // take a message itself, which then arrives through `ready`.
-    pollfd fds[3] = {
-        {s.socket.Get(), POLLIN, 0}, {ready.Fd(), POLLIN, 0}, {s.closeEvent.Fd(), POLLIN, 0}};
-    const int n = ::poll(fds, 3, waitMs);
+    SocketPoller poller;
+    const size_t sock = poller.AddSocket(s.socket.Get(), true, false);
+    poller.AddEvent(ready);
+    const size_t closed = poller.AddEvent(s.closeEvent);
+    const int n = poller.Wait(waitMs);
     std::lock_guard<std::mutex> guard(s.rxLock);
     // The caller has what it waited for after one message; what may follow is taken in by
     // TakeWaiting before its next request.
-    if (n > 0 && !(fds[2].revents & POLLIN) && (fds[0].revents & (POLLIN | POLLERR | POLLHUP)))
+    if (n > 0 && !poller.IsSet(closed) && (poller.Readable(sock) || poller.Failed(sock)))
         EndIfLost(s, Receive(s, true));
     if (--s.callersReceiving == 0) s.noCallers.notify_all();
 }

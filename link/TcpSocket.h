@@ -52,11 +52,9 @@ struct TcpSocketOptions {
 
 class TcpSocket {
 public:
-    static constexpr uint32_t kMarker = 0xFEEDFACE;
-    static constexpr int32_t kMaxBody = 0x6400000;  // 100 MiB
-    static constexpr int32_t kSendCode = 0;         // send queue: send the buffer
-    static constexpr int32_t kStopCode = 1;         // send queue: stop the worker
-    static constexpr int32_t kWakeCode = 2;         // send queue: look at the state again
+    static constexpr int32_t kSendCode = 0;  // send queue: send the buffer
+    static constexpr int32_t kStopCode = 1;  // send queue: stop the worker
+    static constexpr int32_t kWakeCode = 2;  // send queue: look at the state again
     enum : int32_t { kRunning = 0, kCloseRequested = 1, kFinished = 2 };
 
     // Takes the connected socket and starts the worker. An invalid socket is logged ("Invalid s")

@@ -20,18 +20,35 @@ MsgBuf& UnitClient::Begin(uint8_t command) {
 }
 
 bool UnitClient::Run(int address, int32_t timeoutMs) {
-    m_LastReplyCode = kNoReply;
+    const uint8_t command = m_Request.Unread() > 0 ? m_Request.ReadPtr()[0] : 0;
     // A request whose building overran its buffer is a failed command; nothing is sent.
-    if (m_Request.Error()) return false;
-    if (timeoutMs < 0)
-        timeoutMs = m_TimeoutOverride >= 0 ? m_TimeoutOverride : m_Link->m_ReplyTimeoutMs.load();
-    if (!m_Link->Transact(address < 0 ? m_Address : address, m_Request, m_Reply, kProtocolByte,
-                          timeoutMs))
+    if (m_Request.Error()) {
+        m_Status = LinkStatus::Of(LinkResult::InvalidRequest, "the request overran its buffer");
+        m_Status.command = command;
         return false;
-    // An empty reply is still an answer, though not an acceptance.
+    }
+    if (timeoutMs < 0) timeoutMs = m_ReplyTimeoutMs;
+    if (!m_Link->Transact(address < 0 ? m_Address : address, m_Request, m_Reply, kProtocolByte,
+                          timeoutMs, &m_Status))
+        return false;
     const uint8_t code = m_Reply.Get8();
-    m_LastReplyCode = code;
-    return code == kReplyOk;
+    if (m_Reply.Error()) {
+        m_Status = LinkStatus::Of(LinkResult::BadReply, "an empty reply");
+    } else if (code != kReplyOk) {
+        m_Status = LinkStatus::Of(LinkResult::Refused);
+        m_Status.replyCode = code;
+    }
+    m_Status.command = command;
+    return m_Status.Ok();
+}
+
+bool UnitClient::Decoded(bool ok) {
+    if (!ok && m_Status.Ok()) {
+        const uint8_t command = m_Status.command;
+        m_Status = LinkStatus::Of(LinkResult::BadReply, "its results are short or malformed");
+        m_Status.command = command;
+    }
+    return ok;
 }
 
 bool UnitClient::GetEventLogStatus(uint8_t log, uint16_t& count, uint16_t& newest) {
@@ -61,7 +78,7 @@ bool UnitClient::ClearEventLog(uint8_t log) {
 
 bool UnitClient::GetUnitRecord(uint8_t sel, UnitRecord& rec) {
     Begin(CMD_GET_UNIT_RECORD).Put8(sel);
-    return Run() && DecodeUnit(m_Schema, m_Reply, rec);
+    return Run() && Decoded(DecodeUnit(m_Schema, m_Reply, rec));
 }
 
 bool UnitClient::SetUnitRecord(const UnitRecord& rec) {
@@ -72,7 +89,7 @@ bool UnitClient::SetUnitRecord(const UnitRecord& rec) {
 bool UnitClient::GetPanelRecord(uint8_t sel, uint8_t panel, PanelRecord& rec) {
     Begin(CMD_GET_PANEL_RECORD).Put8(sel);
     m_Request.Put8(panel);
-    return Run() && DecodePanel(m_Schema, m_Reply, rec);
+    return Run() && Decoded(DecodePanel(m_Schema, m_Reply, rec));
 }
 
 bool UnitClient::SetPanelRecord(uint8_t panel, const PanelRecord& rec) {
@@ -85,7 +102,7 @@ bool UnitClient::GetBreakerRecord(uint8_t sel, uint8_t panel, uint8_t breaker, B
     Begin(CMD_GET_BREAKER_RECORD).Put8(sel);
     m_Request.Put8(panel);
     m_Request.Put8(breaker);
-    return Run() && DecodeBreaker(m_Schema, m_Reply, rec);
+    return Run() && Decoded(DecodeBreaker(m_Schema, m_Reply, rec));
 }
 
 bool UnitClient::SetBreakerRecord(uint8_t panel, uint8_t breaker, const BreakerRecord& rec) {
@@ -98,7 +115,7 @@ bool UnitClient::SetBreakerRecord(uint8_t panel, uint8_t breaker, const BreakerR
 bool UnitClient::GetCtRecord(uint8_t sel, uint8_t ct, CtRecord& rec) {
     Begin(CMD_GET_CT_RECORD).Put8(sel);
     m_Request.Put8(ct);
-    return Run() && DecodeCt(m_Schema, m_Reply, rec);
+    return Run() && Decoded(DecodeCt(m_Schema, m_Reply, rec));
 }
 
 bool UnitClient::SetCtRecord(uint8_t ct, const CtRecord& rec) {
@@ -110,9 +127,7 @@ bool UnitClient::SetCtRecord(uint8_t ct, const CtRecord& rec) {
 bool UnitClient::CommitConfig() {
     Begin(CMD_COMMIT_CONFIG);
     // A client given a longer reply time-out (a slow route) keeps it for the commit as well.
-    const bool ok = Run(-1, std::max(kCommitTimeoutMs, m_TimeoutOverride));
-    m_Link->m_ReplyTimeoutMs = kDefaultReplyTimeoutMs;
-    return ok;
+    return Run(-1, std::max(kCommitTimeoutMs, m_ReplyTimeoutMs));
 }
 
 bool UnitClient::RebootUnit() {
@@ -148,18 +163,18 @@ bool UnitClient::GetVersion(VersionInfo& info) {
 
 bool UnitClient::GetPanelReadings(uint8_t panel, PanelReadingsReply& readings) {
     Begin(CMD_GET_PANEL_READINGS).Put8(panel);
-    return Run() && DecodePanelReadings(m_Reply, readings);
+    return Run() && Decoded(DecodePanelReadings(m_Reply, readings));
 }
 
 bool UnitClient::GetBreakerReading(uint8_t panel, uint8_t breaker, BreakerReading& reading) {
     Begin(CMD_GET_BREAKER_READING).Put8(panel);
     m_Request.Put8(breaker);
-    return Run() && DecodeBreakerReading(m_Reply, reading);
+    return Run() && Decoded(DecodeBreakerReading(m_Reply, reading));
 }
 
 bool UnitClient::GetCtReading(uint8_t ct, CtReading& reading) {
     Begin(CMD_GET_CT_READING).Put8(ct);
-    return Run() && DecodeCtReading(m_Reply, reading);
+    return Run() && Decoded(DecodeCtReading(m_Reply, reading));
 }
 
 bool UnitClient::ClearPanelAlarms(uint8_t panel) {
@@ -181,14 +196,14 @@ bool UnitClient::SetClock(uint32_t seconds) {
 
 bool UnitClient::GetPanelEnergy(uint8_t panel, PanelEnergy& energy) {
     Begin(CMD_GET_PANEL_ENERGY).Put8(panel);
-    return Run() && DecodePanelEnergy(m_Reply, energy);
+    return Run() && Decoded(DecodePanelEnergy(m_Reply, energy));
 }
 
 bool UnitClient::GetSubfeedRecord(uint8_t sel, uint8_t panel, uint8_t subfeed, SubfeedRecord& rec) {
     Begin(CMD_GET_SUBFEED_RECORD).Put8(sel);
     m_Request.Put8(panel);
     m_Request.Put8(subfeed);
-    return Run() && DecodeSubfeed(m_Schema, m_Reply, rec);
+    return Run() && Decoded(DecodeSubfeed(m_Schema, m_Reply, rec));
 }
 
 bool UnitClient::SetSubfeedRecord(uint8_t panel, uint8_t subfeed, const SubfeedRecord& rec) {
@@ -201,19 +216,17 @@ bool UnitClient::SetSubfeedRecord(uint8_t panel, uint8_t subfeed, const SubfeedR
 bool UnitClient::GetSubfeedReading(uint8_t panel, uint8_t subfeed, SubfeedReading& reading) {
     Begin(CMD_GET_SUBFEED_READING).Put8(panel);
     m_Request.Put8(subfeed);
-    return Run() && DecodeSubfeedReading(m_Reply, reading);
+    return Run() && Decoded(DecodeSubfeedReading(m_Reply, reading));
 }
 
 bool UnitClient::ResetToDefaults() {
     Begin(CMD_RESET_TO_DEFAULTS);
-    const bool ok = Run();
-    m_Link->m_ReplyTimeoutMs = kDefaultReplyTimeoutMs;
-    return ok;
+    return Run();
 }
 
 bool UnitClient::ResetEnergy(uint8_t panel) {
     Begin(CMD_RESET_ENERGY).Put8(panel);
-    return Run();
+    return Run(-1, std::max(kResetEnergyTimeoutMs, m_ReplyTimeoutMs));
 }
 
 bool UnitClient::GetSchemaVersion(uint16_t& version) {

@@ -9,6 +9,8 @@
 
 #include "base/MsgBuf.h"
 #include "config/UnitConfig.h"
+#include "link/Commands.h"
+#include "link/LinkStatus.h"
 #include "link/Readings.h"
 #include "link/UnitLink.h"
 
@@ -26,9 +28,16 @@ class UnitClient {
 public:
     UnitClient(UnitLink* link, int address);
 
-    // Time-out for this client's transactions; negative (the default) uses the link's
-    // m_ReplyTimeoutMs at the time of each transaction.
-    void SetReplyTimeoutMs(int32_t ms) { m_TimeoutOverride = ms; }
+    // The reply time-out of this client's transactions (kDefaultReplyTimeoutMs unless set; a
+    // negative value restores that default). It is the client's own: no other caller of the link
+    // sees it. Commands that need longer of their own (CommitConfig, ResetEnergy) take the longer
+    // of theirs and this one.
+    void SetReplyTimeoutMs(int32_t ms) { m_ReplyTimeoutMs = ms < 0 ? kDefaultReplyTimeoutMs : ms; }
+    int32_t ReplyTimeoutMs() const { return m_ReplyTimeoutMs; }
+
+    // Why this client's last command ended as it did (Done after a success). Each client keeps
+    // its own, so callers sharing a link never see each other's.
+    const LinkStatus& Status() const { return m_Status; }
     // How GetSchemaVersionRepeated pauses between attempts (tests make it instant).
     void SetSleeper(std::function<void(int32_t)> sleeper) { m_Sleep = std::move(sleeper); }
 
@@ -43,7 +52,7 @@ public:
     bool SetBreakerRecord(uint8_t panel, uint8_t breaker, const BreakerRecord& rec);
     bool GetCtRecord(uint8_t sel, uint8_t ct, CtRecord& rec);
     bool SetCtRecord(uint8_t ct, const CtRecord& rec);
-    // Waits up to 10 s for the reply; afterwards the link's m_ReplyTimeoutMs is 250.
+    // Waits up to 10 s (or the client's longer time-out) for the reply.
     bool CommitConfig();
     bool RebootUnit();
     bool GetStatus(uint16_t& state, uint32_t& value);
@@ -60,7 +69,6 @@ public:
     bool GetSubfeedRecord(uint8_t sel, uint8_t panel, uint8_t subfeed, SubfeedRecord& rec);
     bool SetSubfeedRecord(uint8_t panel, uint8_t subfeed, const SubfeedRecord& rec);
     bool GetSubfeedReading(uint8_t panel, uint8_t subfeed, SubfeedReading& reading);
-    // Afterwards the link's m_ReplyTimeoutMs is 250.
     bool ResetToDefaults();
     bool ResetEnergy(uint8_t panel);
     bool GetSchemaVersion(uint16_t& version);
@@ -74,28 +82,23 @@ public:
     UnitLink* Link() const { return m_Link; }
     int Address() const { return m_Address; }
 
-    // The reply code of this client's last transaction: 'd' when the unit carried the command
-    // out, another byte (such as 'n') when it answered with a refusal, kNoReply when no reply came
-    // (nothing sent, time-out, transport down). A refusal is an answer: callers that track whether
-    // the unit answers tell the two apart here.
-    static constexpr int kNoReply = -1;
-    int LastReplyCode() const { return m_LastReplyCode; }
-
 private:
     // Starts a request with the command code.
     MsgBuf& Begin(uint8_t command);
     // Runs the transaction; true when it matched and the reply code is 'd'.
     bool Run(int address = -1, int32_t timeoutMs = -1);
-    // For commands that must read all their results without error.
-    bool NoError() const { return !m_Reply.Error(); }
+    // For commands that must read all their results without error: false (BadReply) when not.
+    bool NoError() { return Decoded(!m_Reply.Error()); }
+    // The result of decoding a reply's results; false marks the status BadReply.
+    bool Decoded(bool ok);
 
     UnitLink* m_Link;
     MsgBuf m_Request{1200};
     MsgBuf m_Reply{1200};
     int m_Address;
     int m_Schema = 4;
-    int32_t m_TimeoutOverride = -1;
-    int m_LastReplyCode = kNoReply;
+    int32_t m_ReplyTimeoutMs = kDefaultReplyTimeoutMs;
+    LinkStatus m_Status;
     std::function<void(int32_t)> m_Sleep;
 };
 

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 
+#include "base/FormatStr.h"
 #include "link/AppLog.h"
 #include "link/Commands.h"
 
@@ -41,8 +43,11 @@ void UnitLink::ClearLost() {
     m_LostReason.clear();
 }
 
-bool UnitLink::FinishOpen(bool opened, Route route, int baud) {
+bool UnitLink::FinishOpen(bool opened, Route route, int baud, LinkStatus* status) {
     m_Baud = baud;
+    if (!opened && status)
+        *status = LinkStatus::Of(LinkResult::NotConnected,
+                                 route == Route::Com ? m_OpenProblem : m_Port.OpenProblem());
     m_ViaProxy = false;
     if (opened) {
         m_Route = route;
@@ -53,11 +58,11 @@ bool UnitLink::FinishOpen(bool opened, Route route, int baud) {
     return opened;
 }
 
-bool UnitLink::OpenSerial(int portNumber, int baud) {
+bool UnitLink::OpenSerial(int portNumber, int baud, LinkStatus* status) {
     std::lock_guard<std::mutex> guard(m_Lock);
-    if (m_Connected) return false;
+    if (m_Connected) return AlreadyConnected(status);
     m_PortNumber = portNumber;
-    return FinishOpen(OpenComPort(baud, false), Route::Com, baud);
+    return FinishOpen(OpenComPort(baud, false), Route::Com, baud, status);
 }
 
 void UnitLink::SetPortRoots(const PortRoots& roots) {
@@ -66,9 +71,12 @@ void UnitLink::SetPortRoots(const PortRoots& roots) {
 }
 
 bool UnitLink::OpenComPort(int baud, bool again) {
-    const PortEntry now = FindComPort(m_PortNumber, m_Roots ? *m_Roots : PortRoots::Default());
+    m_OpenProblem.clear();
+    const int number = m_PortNumber;
+    const PortEntry now = FindComPort(number, m_Roots ? *m_Roots : PortRoots::Default());
     if (now.path.empty()) {
-        JVO_LOG1("UnitLink: no serial device for COM%d", m_PortNumber);
+        JVO_LOG1("UnitLink: no serial device for COM%d", number);
+        m_OpenProblem = "no device is pinned or found for it (see `jvoctl ports`)";
         return false;
     }
     if (again && !SameComDevice(m_ComEntry, now)) {
@@ -76,28 +84,53 @@ bool UnitLink::OpenComPort(int baud, bool again) {
         // back is right, talking to whatever is on that other line is not.
         if (!m_OtherDeviceLogged)
             JVO_LOG1("UnitLink: COM%d now names %s, not %s: left closed until its device is back",
-                     m_PortNumber, now.path, m_ComEntry.path);
+                     number, now.path, m_ComEntry.path);
         m_OtherDeviceLogged = true;
+        m_OpenProblem = FormatStr("COM%d now names %s, not its own device %s", number, now.path,
+                                  m_ComEntry.path);
         return false;
     }
-    if (!m_Port.OpenDevice(now.path, baud)) return false;
+    if (!m_Port.OpenDevice(now.path, baud)) {
+        m_OpenProblem = now.path + ": " + m_Port.OpenProblem();
+        return false;
+    }
     m_ComEntry = now;
     m_OtherDeviceLogged = false;
     return true;
 }
 
-bool UnitLink::OpenSerialDevice(const std::string& path, int baud) {
-    std::lock_guard<std::mutex> guard(m_Lock);
-    if (m_Connected) return false;
-    m_PortNumber = -1;
-    m_DevicePath = path;
-    return FinishOpen(m_Port.OpenDevice(path, baud), Route::Device, baud);
+bool UnitLink::OpenDeviceAgain() {
+    // A pseudo-terminal that hung up is gone for good: the same path may already be another
+    // program's terminal.
+    std::error_code ec;
+    const std::string path = std::filesystem::canonical(m_DevicePath, ec).string();
+    if (IsPseudoTerminal(ec ? m_DevicePath : path)) {
+        m_OpenProblem = m_DevicePath + " was a pseudo-terminal that went away";
+        return false;
+    }
+    m_OpenProblem.clear();
+    if (m_Port.OpenDevice(m_DevicePath, m_Baud)) return true;
+    m_OpenProblem = m_Port.OpenProblem();
+    return false;
 }
 
-bool UnitLink::OpenProxy(const std::string& host, const ProxyOptions& options) {
+bool UnitLink::OpenSerialDevice(const std::string& path, int baud, LinkStatus* status) {
     std::lock_guard<std::mutex> guard(m_Lock);
-    if (m_Connected) return false;
-    std::shared_ptr<ProxyConnection> proxy = ProxyConnection::Open(host, options);
+    if (m_Connected) return AlreadyConnected(status);
+    m_PortNumber = -1;
+    m_DevicePath = path;
+    return FinishOpen(m_Port.OpenDevice(path, baud), Route::Device, baud, status);
+}
+
+bool UnitLink::AlreadyConnected(LinkStatus* status) {
+    if (status) *status = LinkStatus::Of(LinkResult::NotConnected, "the link is already open");
+    return false;
+}
+
+bool UnitLink::OpenProxy(const std::string& host, const ProxyOptions& options, LinkStatus* status) {
+    std::lock_guard<std::mutex> guard(m_Lock);
+    if (m_Connected) return AlreadyConnected(status);
+    std::shared_ptr<ProxyConnection> proxy = ProxyConnection::Open(host, options, status);
     if (!proxy) return false;
     SetProxy(std::move(proxy));
     m_ProxyHost = host;
@@ -174,13 +207,13 @@ bool UnitLink::Reopen() {
     }
     TransportLost();  // a loss not yet noticed is logged before the port goes
     m_Port.Close();
-    const bool opened =
-        m_Route == Route::Com ? OpenComPort(m_Baud, true) : m_Port.OpenDevice(m_DevicePath, m_Baud);
+    const bool opened = m_Route == Route::Com ? OpenComPort(m_Baud, true) : OpenDeviceAgain();
     if (!opened) {
         std::lock_guard<std::mutex> health(m_HealthLock);
         if (!m_Lost) {
             m_Lost = true;
             m_LostReason = "device could not be opened again";
+            if (!m_OpenProblem.empty()) m_LostReason += ": " + m_OpenProblem;
             JVO_LOG1("UnitLink: transport lost (%s)", m_LostReason);
         }
         return false;
@@ -217,8 +250,9 @@ bool UnitLink::ReopenProxy() {
     }
     old.reset();
     // A Disconnect meanwhile gives the connect up at once instead of after its time-out.
-    std::shared_ptr<ProxyConnection> proxy = ProxyConnection::Open(
-        host, options, [this] { return m_Disconnecting.load() > 0 || !m_Connected.load(); });
+    std::shared_ptr<ProxyConnection> proxy = ProxyConnection::Open(host, options, nullptr, [this] {
+        return m_Disconnecting.load() > 0 || !m_Connected.load();
+    });
     std::lock_guard<std::mutex> guard(m_Lock);
     if (!m_Connected || m_Generation != generation) {
         if (proxy) proxy->Close();
@@ -231,31 +265,54 @@ bool UnitLink::ReopenProxy() {
     return true;
 }
 
-bool UnitLink::Transact(int address, MsgBuf& request, MsgBuf& reply, int protocol) {
-    return Transact(address, request, reply, protocol, m_ReplyTimeoutMs.load());
+LinkStatus UnitLink::Interrupted() const {
+    if (!m_Connected || m_Disconnecting > 0)
+        return LinkStatus::Of(LinkResult::Cancelled, "the link was closed");
+    if (m_ViaProxy) {
+        if (std::shared_ptr<ProxyConnection> proxy = CurrentProxy()) return proxy->EndStatus();
+    }
+    return LinkStatus::Of(LinkResult::TransportLost, TransportLostReason());
 }
 
 bool UnitLink::Transact(int address, MsgBuf& request, MsgBuf& reply, int protocol,
-                        int32_t timeoutMs) {
-    if (!m_Connected) return false;
+                        int32_t timeoutMs, LinkStatus* status) {
+    LinkStatus local;
+    LinkStatus& st = status ? *status : local;
+    st = LinkStatus{};
+    st.command = request.Unread() > 0 ? request.ReadPtr()[0] : 0;
+    const uint8_t command = st.command;
+    auto fail = [&](LinkStatus s) {
+        st = std::move(s);
+        st.command = command;
+        return false;
+    };
+    if (!m_Connected) return fail(LinkStatus::Of(LinkResult::NotConnected));
     reply.Rewind(0, 0);
     std::lock_guard<std::mutex> guard(m_Lock);
-    if (!m_Connected) return false;  // disconnected while this caller waited for the lock
+    // Disconnected while this caller waited for the lock.
+    if (!m_Connected) return fail(LinkStatus::Of(LinkResult::Cancelled, "the link was closed"));
     // A lost transport answers nothing until it is reopened.
-    if (TransportLost()) return false;
+    if (TransportLost()) return fail(Interrupted());
     // A request that overran its buffer, or that cannot fit one frame, is never sent: it could
     // only fail by time-out, or be answered as if it were a different (empty) command.
-    if (request.Error() || request.Unread() > kMaxPayload) return false;
+    if (request.Error() || request.Unread() > kMaxPayload)
+        return fail(LinkStatus::Of(LinkResult::InvalidRequest,
+                                   request.Error() ? "the request overran its buffer"
+                                                   : "the request does not fit a frame"));
+    bool ok;
     if (m_ViaProxy) {
         std::shared_ptr<ProxyConnection> proxy = CurrentProxy();
-        if (!proxy) return false;
-        return proxy->Transact(static_cast<uint8_t>(address), request, reply, timeoutMs);
+        if (!proxy) return fail(Interrupted());
+        ok = proxy->Transact(static_cast<uint8_t>(address), request, reply, timeoutMs, &st);
+    } else {
+        ok = TransactSerial(address, request, reply, protocol, timeoutMs, st);
     }
-    return TransactSerial(address, request, reply, protocol, timeoutMs);
+    st.command = command;
+    return ok;
 }
 
 bool UnitLink::TransactSerial(int address, MsgBuf& request, MsgBuf& reply, int protocol,
-                              int32_t timeoutMs) {
+                              int32_t timeoutMs, LinkStatus& status) {
     FrameBuf* frame = FramePool::Instance().Acquire();
     MsgBuf out(frame->data, kMaxRequestBody);
     out.Rewind(0, 0);
@@ -266,7 +323,18 @@ bool UnitLink::TransactSerial(int address, MsgBuf& request, MsgBuf& reply, int p
     out.Put8(static_cast<uint8_t>(protocol));
     out.AppendFrom(request);
     frame->length = out.Error() ? 0 : out.WritePos();
-    if (!m_Port.SendFrame(frame, true)) return false;
+    if (!m_Port.SendFrame(frame, true)) {
+        status = m_Port.ReaderRunning() && m_Connected && m_Disconnecting == 0
+                     ? LinkStatus::Of(LinkResult::WriteFailed,
+                                      "the device did not take the request in time")
+                     : Interrupted();
+        return false;
+    }
+    bool mismatched = false;
+    auto unanswered = [&] {
+        status = LinkStatus::Of(mismatched ? LinkResult::Mismatched : LinkResult::NoReply);
+        return false;
+    };
 
     // One deadline for the whole transaction, from the send: a line with steady foreign traffic
     // cannot keep the transaction (and the link) for ever.
@@ -282,12 +350,18 @@ bool UnitLink::TransactSerial(int address, MsgBuf& request, MsgBuf& reply, int p
             if (left.count() <= 0) {
                 JVO_LOG1("UnitLink::Transact() No reply from unit %d within %d time-outs of %d ms",
                          address, kTransactionDeadlineFactor, timeoutMs);
-                return false;
+                return unanswered();
             }
             wait = static_cast<int32_t>(std::min<int64_t>(wait, left.count()));
         }
         FrameBuf* in = m_Port.GetFrame(wait);
-        if (!in) return false;
+        if (!in) {
+            if (!m_Port.ReaderRunning() || !m_Connected || m_Disconnecting > 0) {
+                status = Interrupted();
+                return false;
+            }
+            return unanswered();
+        }
         const bool match = in->length >= 4 && in->data[0] == kHostAddress &&
                            in->data[1] == static_cast<uint8_t>(address) &&
                            in->data[2] == sequence && in->data[3] == static_cast<uint8_t>(protocol);
@@ -296,8 +370,13 @@ bool UnitLink::TransactSerial(int address, MsgBuf& request, MsgBuf& reply, int p
             body.Rewind(in->length, 4);
             reply.AppendFrom(body);
             FramePool::Instance().Release(in);
-            return !reply.Error();
+            if (reply.Error()) {
+                status = LinkStatus::Of(LinkResult::ReplyTooLong);
+                return false;
+            }
+            return true;
         }
+        mismatched = true;
         // A stale reply (of an earlier, timed-out request) or a frame for someone else.
         FramePool::Instance().Release(in);
     }

@@ -14,6 +14,7 @@
 
 #include "base/MsgBuf.h"
 #include "link/FramePort.h"
+#include "link/LinkStatus.h"
 #include "link/PortDirectory.h"
 #include "link/ProxyConnection.h"
 
@@ -26,11 +27,13 @@ public:
     UnitLink(const UnitLink&) = delete;
     UnitLink& operator=(const UnitLink&) = delete;
 
-    // COM n (resolved through the port directory) or a device path. False when already connected.
-    bool OpenSerial(int portNumber, int baud);
-    bool OpenSerialDevice(const std::string& path, int baud);
+    // COM n (resolved through the port directory) or a device path. False when already connected
+    // (`status`: NotConnected, with why the route could not be opened in its detail).
+    bool OpenSerial(int portNumber, int baud, LinkStatus* status = nullptr);
+    bool OpenSerialDevice(const std::string& path, int baud, LinkStatus* status = nullptr);
     // The proxy server at `host` (optionally "host:PORT"). False when already connected.
-    bool OpenProxy(const std::string& host, const ProxyOptions& options = {});
+    bool OpenProxy(const std::string& host, const ProxyOptions& options = {},
+                   LinkStatus* status = nullptr);
     // Closes the transport. Safe from any thread: a transaction blocked in a write or waiting for
     // its reply on another thread is broken first (within well under a second), and so is the
     // connect of a proxy reconnect under way; then the link closes under the transaction lock.
@@ -57,12 +60,14 @@ public:
     static constexpr int32_t kTransactionDeadlineFactor = 4;
 
     // Sends `request` (its unread bytes) to unit `address` and waits for the matching reply,
-    // whose payload lands in `reply`. The time-out applies to this transaction only; the first
-    // form uses m_ReplyTimeoutMs. Each frame that does not match is skipped and the wait goes on
-    // for up to the time-out again, but never past kTransactionDeadlineFactor time-outs after the
-    // send. On the serial path the write itself is bounded too (CFramePort::WriteBoundMs).
-    bool Transact(int address, MsgBuf& request, MsgBuf& reply, int protocol = 2);
-    bool Transact(int address, MsgBuf& request, MsgBuf& reply, int protocol, int32_t timeoutMs);
+    // whose payload lands in `reply`. The time-out is this transaction's own: the link holds no
+    // time-out that one caller could change under another. Each frame that does not match is
+    // skipped and the wait goes on for up to the time-out again, but never past
+    // kTransactionDeadlineFactor time-outs after the send. On the serial path the write itself is
+    // bounded too (CFramePort::WriteBoundMs). `status` (may be null) says why it ended; a reply
+    // that came is Done here, whatever its reply code (UnitClient judges that).
+    bool Transact(int address, MsgBuf& request, MsgBuf& reply, int protocol, int32_t timeoutMs,
+                  LinkStatus* status = nullptr);
 
     CFramePort& Port() { return m_Port; }
     // Where COM numbers are looked up (PortRoots::Default() at each open unless set; for tests).
@@ -72,24 +77,33 @@ public:
     static uint8_t NextSequence();
     static void SetSequence(uint8_t next);
 
-    std::atomic<int32_t> m_ReplyTimeoutMs{250};
-    int m_PortNumber = -1;
-    int m_Baud = 0;
+    // The COM number last opened (-1: none) and the baud rate last used (0: none); set by the
+    // opens only.
+    int PortNumber() const { return m_PortNumber.load(); }
+    int Baud() const { return m_Baud.load(); }
 
 private:
     enum class Route { None, Com, Device, Proxy };
 
     bool TransactSerial(int address, MsgBuf& request, MsgBuf& reply, int protocol,
-                        int32_t timeoutMs);
-    bool FinishOpen(bool opened, Route route, int baud);
+                        int32_t timeoutMs, LinkStatus& status);
+    // Why a transaction that could not run ends: cancelled by a disconnect under way, or lost.
+    LinkStatus Interrupted() const;
+    bool FinishOpen(bool opened, Route route, int baud, LinkStatus* status);
     bool ReopenProxy();
     // Opens COM m_PortNumber; when `again`, only onto the device it was opened on before.
     bool OpenComPort(int baud, bool again);
+    // Opens the device path again, never a pseudo-terminal that went away.
+    bool OpenDeviceAgain();
     std::shared_ptr<ProxyConnection> CurrentProxy() const;
     void SetProxy(std::shared_ptr<ProxyConnection> proxy);
+    // An open while connected: false, with the status saying so.
+    static bool AlreadyConnected(LinkStatus* status);
     // Clears the loss after the route was opened (again).
     void ClearLost();
 
+    std::atomic<int> m_PortNumber{-1};
+    std::atomic<int> m_Baud{0};
     std::atomic<bool> m_Connected{false};
     std::atomic<bool> m_ViaProxy{false};
     std::atomic<int> m_Disconnecting{0};  // Disconnect calls under way (the port may be closed)
@@ -101,6 +115,7 @@ private:
     PortEntry m_ComEntry;              // what COM m_PortNumber named when it was opened
     std::optional<PortRoots> m_Roots;  // none: the default roots
     bool m_OtherDeviceLogged = false;  // a reopen refused for another device was logged
+    std::string m_OpenProblem;         // why the last COM open failed, in words
     std::string m_ProxyHost;
     ProxyOptions m_ProxyOptions;
     uint64_t m_Generation = 0;  // counts opens, reopens and disconnects (guarded by m_Lock)

@@ -1,6 +1,7 @@
 #include "monitor/ConnectDlgLogic.h"
 
 #include "base/FormatStr.h"
+#include "link/AppLog.h"
 #include "link/Commands.h"
 #include "link/UnitClient.h"
 
@@ -29,7 +30,9 @@ bool ConnectDlgLogic::OnConnect(const ConnectChoice& choice) {
     m_State.m_UseProxy = choice.m_UseProxy;
     m_State.m_Server = choice.m_Server;
     if (choice.m_UseProxy) {
-        if (!m_Link.OpenProxy(choice.m_Server)) {
+        LinkStatus status;
+        if (!m_Link.OpenProxy(choice.m_Server, {}, &status)) {
+            JVO_LOG1("ConnectDlg: %s: %s", choice.m_Server, DescribeStatus(status));
             m_Ui.Message("Could not connect to the specified server", MsgButtons::Ok,
                          MsgIcon::Error);
             m_State.m_Focus = ConnectFocus::ServerName;
@@ -38,8 +41,9 @@ bool ConnectDlgLogic::OnConnect(const ConnectChoice& choice) {
         return true;
     }
     bool opened;
+    LinkStatus status;
     if (!choice.m_Device.empty()) {
-        opened = m_Link.OpenSerialDevice(choice.m_Device, kDefaultBaud);
+        opened = m_Link.OpenSerialDevice(choice.m_Device, kDefaultBaud, &status);
     } else {
         const int n = static_cast<int>(m_State.m_Ports.size());
         if (choice.m_Selected < 0 || choice.m_Selected >= n) {
@@ -47,9 +51,11 @@ bool ConnectDlgLogic::OnConnect(const ConnectChoice& choice) {
             return false;
         }
         m_State.m_Selected = choice.m_Selected;
-        opened = m_Link.OpenSerial(m_State.m_Ports[choice.m_Selected].m_Port, kDefaultBaud);
+        opened =
+            m_Link.OpenSerial(m_State.m_Ports[choice.m_Selected].m_Port, kDefaultBaud, &status);
     }
     if (!opened) {
+        JVO_LOG1("ConnectDlg: %s", DescribeStatus(status));
         m_Ui.Message("Could not open the specified COM port", MsgButtons::Ok, MsgIcon::Error);
         m_State.m_Focus = ConnectFocus::PortList;
         return false;
@@ -59,6 +65,7 @@ bool ConnectDlgLogic::OnConnect(const ConnectChoice& choice) {
     uint32_t value = 0;
     for (int i = 0; i < kStatusProbes; ++i)
         if (client.GetStatus(state, value)) return true;
+    JVO_LOG1("ConnectDlg: %s", DescribeStatus(client.Status()));
     m_Ui.Message(
         "Could not communicate to JVO on selected COM port.\n\nVerify that JVO is powered and "
         "cable is properly connected.",

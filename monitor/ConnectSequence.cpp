@@ -1,6 +1,7 @@
 #include "monitor/ConnectSequence.h"
 
 #include "base/FormatStr.h"
+#include "link/AppLog.h"
 #include "link/ConfigTransfer.h"
 #include "monitor/NameCleaning.h"
 
@@ -31,6 +32,8 @@ PrepareResult PrepareUnit(UnitClient& client, bool serviceUser, UnitSetup& setup
     int supported = 0;
     if (!client.GetSchemaVersionRepeated(kSchemaAttempts, version, supported)) {
         setup.m_Schema = version;
+        if (!client.Status().Ok())
+            JVO_LOG1("PrepareUnit() No schema version: %s", DescribeStatus(client.Status()));
         return PrepareResult::WRONG_SCHEMA;
     }
     setup.m_Schema = version;
@@ -41,8 +44,10 @@ PrepareResult PrepareUnit(UnitClient& client, bool serviceUser, UnitSetup& setup
             setup.m_AutoZero = on;
         }
     }
-    if (!ReadConfig(client, setup.m_Config, 0, kRecordAttempts, nullptr))
+    if (!ReadConfig(client, setup.m_Config, 0, kRecordAttempts, nullptr)) {
+        JVO_LOG1("PrepareUnit() Configuration not loaded: %s", DescribeStatus(client.Status()));
         return PrepareResult::LOAD_FAILED;
+    }
     CleanNames(setup.m_Config);
     for (int i = 0; i < kVersionAttempts && !setup.m_VersionKnown; ++i)
         setup.m_VersionKnown = client.GetVersion(setup.m_Version);

@@ -3,6 +3,7 @@
 #include <ctime>
 #include <limits>
 
+#include "base/Clock.h"
 #include "base/FormatStr.h"
 
 namespace jvo {
@@ -21,7 +22,7 @@ bool ToLocalFields(int64_t seconds, LocalFields& out) {
         return false;
     const time_t t = static_cast<time_t>(seconds);
     struct tm tm {};
-    if (!localtime_r(&t, &tm)) return false;
+    if (!ToLocalTime(t, tm)) return false;
     out.m_Year = tm.tm_year + 1900;
     out.m_Month = tm.tm_mon + 1;
     out.m_Day = tm.tm_mday;

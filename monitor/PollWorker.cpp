@@ -63,6 +63,7 @@ void PollWorker::Run() {
         m_Ipc.Reply(1);
     }
     UnitClient client(&m_Link, 0);
+    client.SetReplyTimeoutMs(m_Timings.replyTimeoutMs);
     m_Client = &client;
     m_LastReplyMs = m_Clock.NowMs();
     m_Freshness.Start();
@@ -160,7 +161,7 @@ bool PollWorker::Failed() {
         m_GaveUp = true;
         return false;
     }
-    if (m_Client->LastReplyCode() != UnitClient::kNoReply) {
+    if (m_Client->Status().Answered()) {
         Answered();  // a refusal: the unit is there, it only would not do this
     } else if (m_Link.TransportLost()) {
         return Reopen();
@@ -203,8 +204,7 @@ bool PollWorker::Reopen() {
 }
 
 bool PollWorker::Refused() const {
-    const int code = m_Client->LastReplyCode();
-    return code != UnitClient::kNoReply && code != kReplyOk;
+    return m_Client->Status().result == LinkResult::Refused;
 }
 
 bool PollWorker::InitialLogs() {

@@ -35,6 +35,7 @@
 
 #include "base/Clock.h"
 #include "config/UnitConfig.h"
+#include "link/Commands.h"
 #include "link/UnitClient.h"
 #include "link/UnitLink.h"
 #include "monitor/EventLogStore.h"
@@ -51,6 +52,7 @@ struct PollTimings {
     int32_t reopenFirstMs = 1000;    // first reopen of a lost transport
     int32_t reopenMaxMs = 5000;      // the back-off ends here
     uint64_t notAnsweringMs = 5000;  // no reply for this long on a healthy transport
+    int32_t replyTimeoutMs = kDefaultReplyTimeoutMs;  // the worker's own client's
 };
 
 // The monitor polls without end; jvoctl runs a bounded worker.

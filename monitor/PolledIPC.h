@@ -35,8 +35,8 @@ public:
     // Answers the command taken last.
     void Reply(int value);
 
-    // The request event's descriptor, readable while a command waits (for waits on several).
-    int RequestFd() const { return m_Request.Fd(); }
+    // The request event, set while a command waits (for waits on several).
+    const SyncEvent& RequestEvent() const { return m_Request; }
 
 private:
     std::mutex m_PostLock;  // one Post at a time

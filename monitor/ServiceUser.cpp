@@ -1,10 +1,9 @@
 #include "monitor/ServiceUser.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <fstream>
+
+#include "base/Files.h"
 
 namespace jvo {
 
@@ -74,14 +73,8 @@ std::string ServiceUserFilePath() {
     if (xdg && xdg[0] == '/') {
         base = xdg;
     } else {
-        const char* home = std::getenv("HOME");
-        if (home && home[0]) {
-            base = home;
-        } else {
-            const passwd* pw = getpwuid(getuid());
-            if (!pw || !pw->pw_dir || !pw->pw_dir[0]) return std::string();
-            base = pw->pw_dir;
-        }
+        base = HomeFolder();
+        if (base.empty()) return std::string();
         base += "/.config";
     }
     return base + "/Tessaly Corporation/JVO.conf";

@@ -1,24 +1,17 @@
 #include "proxy/AllowList.h"
 
-#include <arpa/inet.h>
+#include "base/Ipv4.h"
 
 namespace jvo {
 
 namespace {
 
 bool ParseQuad(const std::string& text, uint32_t& address) {
-    in_addr a{};
-    if (inet_pton(AF_INET, text.c_str(), &a) != 1) return false;
-    address = ntohl(a.s_addr);
-    return true;
+    return ParseIpv4(text, address);
 }
 
 std::string Quad(uint32_t address) {
-    in_addr a{};
-    a.s_addr = htonl(address);
-    char text[INET_ADDRSTRLEN] = {};
-    inet_ntop(AF_INET, &a, text, sizeof text);
-    return text;
+    return FormatIpv4(address);
 }
 
 uint32_t Mask(int bits) {

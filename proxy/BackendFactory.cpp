@@ -48,12 +48,14 @@ std::unique_ptr<IUnitBackend> MakeUnitBackend(const ProxyProgramOptions& options
         return nullptr;
     }
     auto serial = std::make_unique<SerialUnitBackend>();
+    LinkStatus status;
     const bool opened = options.devicePath.empty()
-                            ? serial->OpenCom(options.comPort, kDefaultBaud)
-                            : serial->OpenDevice(options.devicePath, kDefaultBaud);
+                            ? serial->OpenCom(options.comPort, kDefaultBaud, &status)
+                            : serial->OpenDevice(options.devicePath, kDefaultBaud, &status);
     if (!opened) {
-        error = options.devicePath.empty() ? "cannot open COM" + std::to_string(options.comPort)
-                                           : "cannot open " + options.devicePath;
+        error = (options.devicePath.empty() ? "cannot open COM" + std::to_string(options.comPort)
+                                            : "cannot open " + options.devicePath) +
+                (status.detail.empty() ? std::string() : ": " + status.detail);
         return nullptr;
     }
     return serial;

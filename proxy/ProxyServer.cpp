@@ -1,21 +1,16 @@
 #include "proxy/ProxyServer.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <pthread.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 
+#include "base/Ipv4.h"
 #include "link/AppLog.h"
+#include "link/ProxyWire.h"
+#include "link/Socket.h"
 #include "link/StreamReader.h"
 #include "link/TcpBase.h"
-#include "proxy/ProxyRequest.h"
+#include "link/Threads.h"
 
 namespace jvo {
 
@@ -26,12 +21,20 @@ constexpr size_t kMaxPendingOutput = 256 * 1024;  // unsent reply bytes per clie
 constexpr size_t kRecvChunk = 64 * 1024;
 constexpr int kReadsPerWake = 16;
 constexpr int32_t kAcceptPauseMs = 100;  // after running out of descriptors
-constexpr uint8_t kKeepAlive[8] = {0xCE, 0xFA, 0xED, 0xFE, 0, 0, 0, 0};
+constexpr int kListenBacklog = -1;       // the system's largest
 
-std::string PeerName(const sockaddr_in& a) {
-    char text[INET_ADDRSTRLEN] = {};
-    inet_ntop(AF_INET, &a.sin_addr, text, sizeof text);
-    return std::string(text) + ":" + std::to_string(ntohs(a.sin_port));
+// Sends a refusal to a client about to be closed. The socket is fresh and its send buffer empty,
+// so the few bytes go at once or not at all; the client is not waited for.
+void SendRefusal(const SocketHandle& s, ProxyRefusal reason, uint16_t limit) {
+    const std::vector<uint8_t> body = proxywire::RefusalBody(reason, limit);
+    uint8_t message[proxywire::kStreamHeaderSize + proxywire::kRefusalBodySize];
+    proxywire::PutStreamHeader(message, static_cast<uint32_t>(body.size()));
+    std::memcpy(message + proxywire::kStreamHeaderSize, body.data(), body.size());
+    (void)net::Send(s.Get(), message, sizeof message);
+}
+
+std::string PeerName(uint32_t address, uint16_t port) {
+    return FormatIpv4(address) + ":" + std::to_string(port);
 }
 
 }  // namespace
@@ -41,7 +44,7 @@ struct ProxyServer::Client {
     SocketHandle socket;
     std::string name;
     // Receiving: header, then the body (only its first kMaxRequestBody bytes are kept).
-    StreamReader reader{static_cast<uint32_t>(kMaxRequestBody), 256};
+    StreamReader reader{static_cast<uint32_t>(proxywire::kMaxRequestBody), 256};
     // Complete request bodies waiting for the unit (an empty one stands for an oversized body),
     // and whether one of this client's requests is at the unit now.
     std::deque<std::vector<uint8_t>> requests;
@@ -76,45 +79,34 @@ int32_t ProxyServer::ReplyTimeoutFor(const uint8_t* payload, size_t length) cons
 }
 
 bool ProxyServer::Start() {
-    if (m_Listen >= 0) return false;
+    if (m_Listen.Valid()) return false;
     const HostAddr address = TcpBase::GetHostAddr(
         m_Options.address, [](const std::string&, uint32_t&) { return false; });
     int error = EINVAL;
     SocketHandle s;
     if (address.valid) {
-        s.Reset(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
-        error = errno;
+        s = net::OpenStream();
+        error = net::LastError();
     }
     if (s.Valid()) {
-        int one = 1;
-        ::setsockopt(s.Get(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(address.addr);
-        a.sin_port = htons(m_Options.port);
-        socklen_t length = sizeof a;
-        if (::bind(s.Get(), reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
-            ::listen(s.Get(), SOMAXCONN) != 0 ||
-            ::getsockname(s.Get(), reinterpret_cast<sockaddr*>(&a), &length) != 0) {
-            error = errno;
-            s.Reset();
-        } else {
-            m_Port = ntohs(a.sin_port);
-        }
+        error = net::Listen(s.Get(), address.addr, m_Options.port, kListenBacklog);
+        m_Port = error == 0 ? net::LocalPort(s.Get()) : 0;
+        if (error == 0 && m_Port == 0) error = net::LastError();
+        if (error != 0) s.Reset();
     }
     if (!s.Valid()) {
         JVO_LOG0("ProxyServer::Start() Cannot listen on %s:%d (error=%d)", m_Options.address,
                  m_Options.port, error);
         return false;
     }
-    m_Listen = s.Release();
+    m_Listen = std::move(s);
     m_Stopping = false;
     m_UnitThread = std::thread([this] {
-        pthread_setname_np(pthread_self(), "ProxyUnit");
+        NameThisThread("ProxyUnit");
         UnitLoop();
     });
     m_LoopThread = std::thread([this] {
-        pthread_setname_np(pthread_self(), "ProxyLoop");
+        NameThisThread("ProxyLoop");
         Loop();
     });
     JVO_LOG2("ProxyServer::Start() Listening on %s:%d", m_Options.address, m_Port);
@@ -122,7 +114,7 @@ bool ProxyServer::Start() {
 }
 
 void ProxyServer::Stop() {
-    if (m_Listen < 0) return;
+    if (!m_Listen.Valid()) return;
     {
         std::lock_guard<std::mutex> guard(m_JobLock);
         m_Stopping = true;
@@ -133,8 +125,7 @@ void ProxyServer::Stop() {
     // A transaction in progress may wait for a reply for seconds (a commit): it is broken off.
     m_Backend.Stop();
     if (m_UnitThread.joinable()) m_UnitThread.join();
-    ::close(m_Listen);
-    m_Listen = -1;
+    m_Listen.Reset();
     m_Jobs.clear();
     m_Results.clear();
     UpdateStats();
@@ -165,47 +156,47 @@ bool ProxyServer::Reading(const Client& c) const {
 }
 
 void ProxyServer::Loop() {
-    std::vector<pollfd> fds;
+    SocketPoller poller;
+    std::vector<bool> reading;
     uint64_t acceptPausedUntil = 0;
     while (!m_Stopping) {
         const bool accepting = m_Clock.NowMs() >= acceptPausedUntil;
-        fds.clear();
-        fds.push_back(pollfd{accepting ? m_Listen : -1, POLLIN, 0});
-        fds.push_back(pollfd{m_Wake.Fd(), POLLIN, 0});
+        poller.Clear();
+        reading.clear();
+        poller.AddSocket(accepting ? m_Listen.Get() : kNoSocket, true, false);
+        poller.AddEvent(m_Wake);  // taken by the wait
         for (const auto& c : m_Clients) {
-            short events = 0;
-            if (Reading(*c)) events |= POLLIN;
-            if (c->PendingOutput() > 0) events |= POLLOUT;
-            fds.push_back(pollfd{c->socket.Get(), events, 0});
+            reading.push_back(Reading(*c));
+            poller.AddSocket(c->socket.Get(), reading.back(), c->PendingOutput() > 0);
         }
-        const int n = ::poll(fds.data(), fds.size(), m_Options.tickMs);
+        const int n = poller.Wait(m_Options.tickMs);
         if (m_Stopping) break;
-        if (n < 0 && errno != EINTR) {
-            JVO_LOG0("ProxyServer::Loop() poll() error (%d)", errno);
+        if (n < 0) {
+            JVO_LOG0("ProxyServer::Loop() poll() error (%d)", net::LastError());
             break;
         }
-        if (n > 0 && (fds[1].revents & POLLIN)) m_Wake.Consume();
         TakeResults();
-        const size_t polled = fds.size() - 2;
+        const size_t polled = reading.size();
         for (size_t i = 0; i < polled && n > 0; ++i) {
             Client& c = *m_Clients[i];
-            const short rev = fds[2 + i].revents;
-            if (c.dead || rev == 0) continue;
-            if (rev & (POLLIN | POLLERR | POLLHUP)) {
-                if (fds[2 + i].events & POLLIN) {
+            const size_t entry = 2 + i;
+            if (c.dead || !poller.Reported(entry)) continue;
+            const bool failed = poller.Failed(entry);
+            if (poller.Readable(entry) || failed) {
+                if (reading[i]) {
                     if (!Receive(c)) c.dead = true;
-                } else if (rev & (POLLERR | POLLHUP)) {
+                } else if (failed) {
                     c.dead = true;  // gone while we were not reading from it
                 }
             }
-            if (!c.dead && c.PendingOutput() > 0 && (rev & (POLLOUT | POLLERR | POLLHUP))) {
+            if (!c.dead && c.PendingOutput() > 0 && (poller.Writable(entry) || failed)) {
                 if (Flush(c))
                     Submit(c);  // room for replies again
                 else
                     c.dead = true;
             }
         }
-        if (n > 0 && accepting && (fds[0].revents & POLLIN)) {
+        if (n > 0 && accepting && poller.Readable(0)) {
             Accept();
             if (m_Clock.NowMs() < acceptPausedUntil) acceptPausedUntil = 0;  // clock went back
         }
@@ -249,32 +240,34 @@ void ProxyServer::Loop() {
 
 void ProxyServer::Accept() {
     for (;;) {
-        sockaddr_in from{};
-        socklen_t length = sizeof from;
-        SocketHandle s(::accept4(m_Listen, reinterpret_cast<sockaddr*>(&from), &length,
-                                 SOCK_NONBLOCK | SOCK_CLOEXEC));
+        uint32_t peer = 0;
+        uint16_t peerPort = 0;
+        int error = 0;
+        SocketHandle s = net::Accept(m_Listen.Get(), peer, peerPort, error);
         if (!s.Valid()) {
-            if (errno == EINTR || errno == ECONNABORTED) continue;
-            if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
-                JVO_LOG1("ProxyServer::Accept() Cannot accept (error=%d)", errno);
+            const net::Error why = net::Classify(error);
+            if (why == net::Error::Aborted) continue;
+            if (why == net::Error::OutOfResources) {
+                JVO_LOG1("ProxyServer::Accept() Cannot accept (error=%d)", error);
                 m_AcceptFailed = true;
             }
             return;
         }
-        const std::string name = PeerName(from);
-        const uint32_t peer = ntohl(from.sin_addr.s_addr);
+        const std::string name = PeerName(peer, peerPort);
         if (!m_Options.allow.empty() &&
             std::none_of(m_Options.allow.begin(), m_Options.allow.end(),
                          [peer](const AllowedNet& n) { return n.Contains(peer); })) {
             JVO_LOG1("ProxyServer: refusing %s: not an allowed address", name);
+            SendRefusal(s, ProxyRefusal::NotAllowed, 0);
             continue;  // closed by the handle
         }
         if (m_Clients.size() >= static_cast<size_t>(m_Options.maxClients)) {
             JVO_LOG1("ProxyServer: too many clients, refusing %s", name);
+            SendRefusal(s, ProxyRefusal::Full,
+                        static_cast<uint16_t>(std::min(m_Options.maxClients, 0xFFFF)));
             continue;  // closed by the handle
         }
-        int one = 1;
-        ::setsockopt(s.Get(), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        net::SetNoDelay(s.Get());
         auto c = std::make_unique<Client>();
         c->id = m_NextClientId++;
         c->socket = std::move(s);
@@ -291,11 +284,11 @@ bool ProxyServer::Receive(Client& c) {
     uint8_t chunk[kRecvChunk];
     for (int i = 0; i < kReadsPerWake && Reading(c); ++i) {
         const size_t want = std::min(c.reader.Remaining(), sizeof chunk);
-        const ssize_t got = ::recv(c.socket.Get(), chunk, want, 0);
+        const int64_t got = net::Recv(c.socket.Get(), chunk, want);
         if (got < 0) {
-            if (errno == EINTR) continue;
-            if (errno == EAGAIN || errno == EWOULDBLOCK) return true;
-            JVO_LOG2("ProxyServer: client %s receive error (%d)", c.name, errno);
+            const int error = net::LastError();
+            if (net::Classify(error) == net::Error::WouldBlock) return true;
+            JVO_LOG2("ProxyServer: client %s receive error (%d)", c.name, error);
             return false;
         }
         if (got == 0) {
@@ -337,7 +330,7 @@ bool ProxyServer::Consume(Client& c, const uint8_t* data, size_t n) {
         std::unique_ptr<uint8_t[]> kept = c.reader.TakeBody();
         std::vector<uint8_t> body;
         // A body longer than kMaxRequestBody can never be well formed: it stays empty.
-        if (c.reader.Length() <= kMaxRequestBody && kept)
+        if (c.reader.Length() <= proxywire::kMaxRequestBody && kept)
             body.assign(kept.get(), kept.get() + c.reader.KeptLength());
         c.requests.push_back(std::move(body));
         {
@@ -355,8 +348,8 @@ void ProxyServer::Submit(Client& c) {
     while (!c.atUnit && !c.requests.empty() && c.PendingOutput() < kMaxPendingOutput) {
         std::vector<uint8_t> body = std::move(c.requests.front());
         c.requests.pop_front();
-        ProxyRequest request;
-        if (!ParseProxyRequest(body.data(), body.size(), request)) {
+        proxywire::Request request;
+        if (!proxywire::ParseRequest(body.data(), body.size(), request)) {
             JVO_LOG1("ProxyServer: client %s sent a malformed request (%u bytes)", c.name,
                      static_cast<unsigned>(body.size()));
             const uint8_t failed[3] = {0, 0, 0};
@@ -382,15 +375,10 @@ void ProxyServer::QueueMessage(Client& c, const uint8_t* body, uint32_t length) 
         c.outPos = 0;
         c.lastProgress = m_Clock.NowMs();
     }
-    if (length == 0) {
-        c.out.insert(c.out.end(), kKeepAlive, kKeepAlive + sizeof kKeepAlive);
-    } else {
-        uint8_t header[8];
-        const uint32_t fields[2] = {kMarker, length};
-        for (int f = 0; f < 2; ++f)
-            for (int i = 0; i < 4; ++i)
-                header[4 * f + i] = static_cast<uint8_t>(fields[f] >> (8 * i));
-        c.out.insert(c.out.end(), header, header + sizeof header);
+    uint8_t header[proxywire::kStreamHeaderSize];
+    proxywire::PutStreamHeader(header, length);
+    c.out.insert(c.out.end(), header, header + sizeof header);
+    if (length > 0) {
         c.out.insert(c.out.end(), body, body + length);
         std::lock_guard<std::mutex> guard(m_StatsLock);
         ++m_Stats.replies;
@@ -400,12 +388,11 @@ void ProxyServer::QueueMessage(Client& c, const uint8_t* body, uint32_t length) 
 
 bool ProxyServer::Flush(Client& c) {
     while (c.PendingOutput() > 0) {
-        const ssize_t sent =
-            ::send(c.socket.Get(), c.out.data() + c.outPos, c.PendingOutput(), MSG_NOSIGNAL);
+        const int64_t sent = net::Send(c.socket.Get(), c.out.data() + c.outPos, c.PendingOutput());
         if (sent < 0) {
-            if (errno == EINTR) continue;
-            if (errno == EAGAIN || errno == EWOULDBLOCK) return true;
-            JVO_LOG2("ProxyServer: client %s send error (%d)", c.name, errno);
+            const int error = net::LastError();
+            if (net::Classify(error) == net::Error::WouldBlock) return true;
+            JVO_LOG2("ProxyServer: client %s send error (%d)", c.name, error);
             return false;
         }
         c.outPos += static_cast<size_t>(sent);
@@ -453,21 +440,11 @@ void ProxyServer::Drop(Client& c, bool byServer) {
 }
 
 std::vector<uint8_t> ProxyServer::ReplyBody(bool answered, const std::vector<uint8_t>& reply) {
-    std::vector<uint8_t> body;
-    if (answered && reply.size() <= 0xFFFF) {
-        body.reserve(3 + reply.size());
-        body.push_back(1);
-        body.push_back(static_cast<uint8_t>(reply.size()));
-        body.push_back(static_cast<uint8_t>(reply.size() >> 8));
-        body.insert(body.end(), reply.begin(), reply.end());
-    } else {
-        if (answered) {
-            JVO_LOG1("ProxyServer: unit reply too long (%u bytes)",
-                     static_cast<unsigned>(reply.size()));
-        }
-        body = {0, 0, 0};
+    if (answered && reply.size() > 0xFFFF) {
+        JVO_LOG1("ProxyServer: unit reply too long (%u bytes)",
+                 static_cast<unsigned>(reply.size()));
     }
-    return body;
+    return proxywire::ReplyBody(answered, reply);
 }
 
 bool ProxyServer::RunAtOnce(Client& c, const Job& job) {

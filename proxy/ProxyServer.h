@@ -1,13 +1,13 @@
 #pragma once
 // ProxyServer: forwards unit transactions from TCP clients to one unit backend.
 //
-// Clients speak STREAM framing (marker 0xFEEDFACE, 32-bit length, body; length 0 = keep-alive).
-// Each request body (u8 unit address, u16 payload length, payload) is answered with one reply
-// body (u8 status, u16 length, payload; status 0 when the unit did not answer or the request was
-// malformed). Any number of clients may be connected; their requests reach the unit one at a
-// time, in arrival order, each with the reply time-out its command needs.
+// Clients speak STREAM framing, and each request body is answered with one reply body, as
+// link/ProxyWire.h describes them (status 0 when the unit did not answer or the request was
+// malformed). Up to maxClients clients may be connected; their requests reach the unit one at a
+// time, in arrival order, each with the reply time-out its command needs. A client beyond the
+// limit, or from an address not allowed, gets the refusal of ProxyWire.h and is closed.
 //
-// One event-loop thread owns every socket (one poll() over the listener, the clients and a wake
+// One event-loop thread owns every socket (one wait over the listener, the clients and a wake
 // event); one unit thread runs the transactions. A client's memory grows only with the bytes it
 // actually sends, and is bounded: at most one request body (65538 bytes) is kept per client,
 // a few requests queue per client before the server stops reading from it, and replies pile up
@@ -26,19 +26,21 @@
 
 #include "base/Clock.h"
 #include "base/SyncEvent.h"
+#include "link/ProxyWire.h"
+#include "link/Socket.h"
 #include "proxy/AllowList.h"
 #include "proxy/UnitBackend.h"
 
 namespace jvo {
 
 struct ProxyServerOptions {
-    std::string address = "127.0.0.1";  // dotted quad to listen on
-    uint16_t port = 43015;              // 0: a free port (see Port())
-    int32_t keepAliveMs = 2500;         // nothing sent to a client this long: keep-alive
-    int32_t idleLimitMs = 10000;        // nothing from a client (or no reply taken) this long: drop
-    int32_t tickMs = 100;               // the loop looks at the clock at least this often
-    int32_t replyTimeoutMs = 250;       // the unit's reply time-out for most commands
-    int32_t commitTimeoutMs = 10000;    // ... for command 42 (CommitConfig)
+    std::string address = "127.0.0.1";        // dotted quad to listen on
+    uint16_t port = proxywire::kDefaultPort;  // 0: a free port (see Port())
+    int32_t keepAliveMs = 2500;               // nothing sent to a client this long: keep-alive
+    int32_t idleLimitMs = 10000;      // nothing from a client (or no reply taken) this long: drop
+    int32_t tickMs = 100;             // the loop looks at the clock at least this often
+    int32_t replyTimeoutMs = 250;     // the unit's reply time-out for most commands
+    int32_t commitTimeoutMs = 10000;  // ... for command 42 (CommitConfig)
     int32_t resetEnergyTimeoutMs = 3000;  // ... for command 147 (ResetEnergy)
     int32_t maxClients = 128;             // connections beyond this are closed at once
     std::vector<AllowedNet> allow;        // peers accepted; empty: every peer
@@ -57,10 +59,6 @@ struct ProxyServerStats {
 
 class ProxyServer {
 public:
-    static constexpr uint32_t kMarker = 0xFEEDFACE;
-    static constexpr uint32_t kMaxBody = 0x6400000;
-    static constexpr size_t kMaxRequestBody = 3 + 0xFFFF;  // longest well-formed request body
-
     // The backend must outlive the server.
     explicit ProxyServer(IUnitBackend& backend, ProxyServerOptions options = {});
     ~ProxyServer();
@@ -113,7 +111,7 @@ private:
     IUnitBackend& m_Backend;
     const ProxyServerOptions m_Options;
     const IClock& m_Clock;
-    int m_Listen = -1;
+    SocketHandle m_Listen;
     uint16_t m_Port = 0;
     SyncEvent m_Wake{SyncEvent::Reset::Auto};
     std::atomic<bool> m_Stopping{false};

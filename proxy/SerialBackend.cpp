@@ -1,12 +1,10 @@
 #include "proxy/SerialBackend.h"
 
-#include <pthread.h>
-
-#include <algorithm>
-
 #include "base/MsgBuf.h"
 #include "link/AppLog.h"
 #include "link/Commands.h"
+#include "link/LinkRecovery.h"
+#include "link/Threads.h"
 
 namespace jvo {
 
@@ -18,19 +16,19 @@ SerialUnitBackend::~SerialUnitBackend() {
     Stop();
 }
 
-bool SerialUnitBackend::OpenCom(int comPort, int baud) {
-    return StartWatching(m_Link.OpenSerial(comPort, baud));
+bool SerialUnitBackend::OpenCom(int comPort, int baud, LinkStatus* status) {
+    return StartWatching(m_Link.OpenSerial(comPort, baud, status));
 }
 
-bool SerialUnitBackend::OpenDevice(const std::string& path, int baud) {
-    return StartWatching(m_Link.OpenSerialDevice(path, baud));
+bool SerialUnitBackend::OpenDevice(const std::string& path, int baud, LinkStatus* status) {
+    return StartWatching(m_Link.OpenSerialDevice(path, baud, status));
 }
 
 bool SerialUnitBackend::StartWatching(bool opened) {
     if (opened && !m_Watcher.joinable()) {
         m_StopEvent.Clear();
         m_Watcher = std::thread([this] {
-            pthread_setname_np(pthread_self(), "ProxyPortWatch");
+            NameThisThread("ProxyPortWatch");
             Watch();
         });
     }
@@ -44,25 +42,11 @@ void SerialUnitBackend::Stop() {
 }
 
 void SerialUnitBackend::Watch() {
-    bool lost = false;
-    int32_t interval = m_Times.firstMs;
-    while (!m_StopEvent.Wait(lost ? interval : m_Times.checkMs)) {
-        if (!lost) {
-            if (!m_Link.TransportLost()) continue;
-            lost = true;
-            interval = m_Times.firstMs;
-            JVO_LOG0(
-                "SerialUnitBackend: the unit's port is lost (%s); requests fail until it is "
-                "open again",
-                m_Link.TransportLostReason());
-            continue;
-        }
-        if (m_Link.Reopen()) {
-            JVO_LOG0("SerialUnitBackend: the unit's port is open again; serving");
-            lost = false;
-            continue;
-        }
-        interval = std::min(interval * 2, m_Times.maxMs);
+    // Meanwhile every transaction fails at once, and the server answers with the failure status.
+    LinkRecovery recovery(m_Link, "SerialUnitBackend", {m_Times.firstMs, m_Times.maxMs});
+    const LinkRecovery::Wait wait = [this](int32_t ms) { return m_StopEvent.Wait(ms); };
+    while (!m_StopEvent.Wait(m_Times.checkMs)) {
+        if (recovery.Lost()) recovery.Recover(wait);
     }
 }
 
@@ -71,7 +55,7 @@ bool SerialUnitBackend::Transact(uint8_t address, const uint8_t* request, int32_
     reply.clear();
     if (length < 0 || (length > 0 && request == nullptr)) return false;
     // The link reads the request's unread bytes; a wrapped area is full and ready to read. A
-    // payload too long for one frame goes out empty and fails by time-out, as on the serial path.
+    // payload too long for one frame is refused by the link at once, without being sent.
     MsgBuf in(const_cast<uint8_t*>(request), length);
     MsgBuf out(1200);  // the largest reply payload fits
     // The server names the time-out; without one, the command's own.

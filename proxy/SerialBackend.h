@@ -3,10 +3,10 @@
 // through a UnitLink on the serial path (framing, sequence numbers, stale-reply matching), with
 // the reply time-out the server gives for the command (ReplyTimeoutFor when it gives none).
 //
-// A port that hangs up (power cycle, re-plug, unit restart) is watched for and reopened by its
-// number or path, first after ReopenTimes::firstMs and then at intervals doubling up to maxMs;
-// a COM number is resolved afresh each time, since the device may come back under a new name.
-// Meanwhile every transaction fails at once, and the server answers with the failure status.
+// A port that hangs up (power cycle, re-plug, unit restart) is watched for and brought back by
+// LinkRecovery, first after ReopenTimes::firstMs and then at intervals doubling up to maxMs, only
+// onto its own device. Meanwhile every transaction fails at once, and the server answers with the
+// failure status.
 #include <cstdint>
 #include <string>
 #include <thread>
@@ -33,9 +33,9 @@ public:
     SerialUnitBackend& operator=(const SerialUnitBackend&) = delete;
 
     // COM n (through the port directory) or a device path, at `baud`. False when it cannot be
-    // opened (or is already open).
-    bool OpenCom(int comPort, int baud);
-    bool OpenDevice(const std::string& path, int baud);
+    // opened (or is already open); `status` (may be null) then says why.
+    bool OpenCom(int comPort, int baud, LinkStatus* status = nullptr);
+    bool OpenDevice(const std::string& path, int baud, LinkStatus* status = nullptr);
     bool IsOpen() const { return m_Link.IsConnected(); }
     // True while the port is lost and not yet reopened.
     bool PortLost() const { return m_Link.TransportLost(); }

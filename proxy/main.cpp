@@ -1,13 +1,11 @@
 // jvo-proxy: serves unit transactions to monitor programs over TCP (STREAM messages).
-#include <pthread.h>
-#include <signal.h>
-
-#include <csignal>
 #include <cstdio>
 #include <string>
 
 #include "base/CmdLine.h"
+#include "link/OpenProblems.h"
 #include "link/PortDirectory.h"
+#include "link/StopRequest.h"
 #include "link/TcpBase.h"
 #include "proxy/BackendFactory.h"
 #include "proxy/ProgramOptions.h"
@@ -38,7 +36,7 @@ std::string Usage() {
 
 int main(int argc, char** argv) {
     using namespace jvo::cmdline;
-    std::signal(SIGPIPE, SIG_IGN);  // a closed standard output is an output error
+    jvo::IgnoreBrokenPipes();  // a closed standard output is an output error
     jvo::ProxyProgramOptions options;
     std::string error;
     if (!jvo::ParseProxyArgs(argc, argv, options, error, &jvo::ParseBackendArgs)) {
@@ -51,24 +49,13 @@ int main(int argc, char** argv) {
                      Usage().c_str());
         return kExitUsage;
     }
-    // SIGINT and SIGTERM are taken by the main thread alone (every thread inherits the mask).
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    // Stop requests are taken by the main thread alone.
+    jvo::StopRequests stop;
 
     jvo::TcpBase network;
     std::unique_ptr<jvo::IUnitBackend> backend = jvo::MakeUnitBackend(options, error);
     if (!backend) {
         std::fprintf(stderr, "jvo-proxy: %s\n", error.c_str());
-        const std::string device =
-            options.devicePath.empty() ? jvo::ResolveComPort(options.comPort) : options.devicePath;
-        const std::string why = device.empty()
-                                    ? "no device is pinned or found for COM" +
-                                          std::to_string(options.comPort) + " (see `jvoctl ports`)"
-                                    : device + ": " + SerialDeviceProblem(device);
-        std::fprintf(stderr, "jvo-proxy: %s\n", why.c_str());
         return kExitNoUnit;
     }
     jvo::ProxyServerOptions serverOptions;
@@ -90,8 +77,7 @@ int main(int argc, char** argv) {
         server.Stop();
         return kExitOutput;
     }
-    int signal = 0;
-    sigwait(&stopSignals, &signal);
+    stop.Wait(jvo::kWaitForever);
     const bool written = WriteAll(stdout, "jvo-proxy: stopping\n");
     server.Stop();
     return written ? kExitOk : kExitOutput;

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace jvo::qt {
 
@@ -23,8 +24,8 @@ AboutBox::AboutBox(const AboutInfo& info, QWidget* parent) : QDialog(parent) {
     text->addWidget(version);
     for (const QString& line : info.lines) {
         auto* l = new QLabel(line, this);
+        // Not wrapped: a path broken mid-name reads as two names; the box widens instead.
         l->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        l->setWordWrap(true);
         text->addWidget(l);
     }
     text->addStretch();
@@ -38,7 +39,8 @@ AboutBox::AboutBox(const AboutInfo& info, QWidget* parent) : QDialog(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(row);
     layout->addWidget(buttons);
-    setMinimumWidth(360);
+    // Never narrower than its lines: an explicit minimum replaces the layout's own.
+    setMinimumWidth(std::max(360, layout->minimumSize().width()));
 }
 
 }  // namespace jvo::qt

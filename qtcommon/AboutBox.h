@@ -12,7 +12,7 @@ struct AboutInfo {
     QString title;        // window title, "About ..."
     QIcon icon;           // the program's icon
     QString versionLine;  // the version text
-    QStringList lines;    // further lines, shown selectable
+    QStringList lines;    // further lines, shown selectable, each on one line (never broken)
 };
 
 class AboutBox : public QDialog {

@@ -18,11 +18,17 @@ using DrawFn = std::function<void(QPainter&, const QRectF&)>;
 // with `draw` run in logical coordinates (antialiased). QImage, so it may be made on any thread.
 QImage RenderImage(QSize logical, qreal ratio, const DrawFn& draw);
 
-// An icon holding the drawing at 16, 24, 32, 48, 64 and 128 pixels, each at 1x and 2x.
-QIcon MakeIcon(const DrawFn& draw);
+// An icon that runs the drawing at whatever size and device pixel ratio it is asked for (a 16
+// pixel icon at 150 % is drawn at 24 device pixels, not scaled down from 32). Disabled, it is
+// drawn in paler greys.
+QIcon MakeIcon(DrawFn draw);
 
 // Mixes two colours: 0 gives `a`, 1 gives `b`.
 QColor Mix(const QColor& a, const QColor& b, qreal t);
+
+// The contrast ratio of two colours, 1 (none) to 21 (black on white): the ratio of their relative
+// luminances (sRGB), each plus 0.05, as the accessibility guidelines measure it.
+qreal ContrastRatio(const QColor& a, const QColor& b);
 
 // A breaker-panel program icon: a cabinet with two rows of breakers, in `accent`.
 void DrawPanelIcon(QPainter& p, const QRectF& r, const QColor& accent);

@@ -27,27 +27,11 @@ work=""
 log() { echo "demo: $*" >&2; }
 
 install_missing() {
-    local need=()
-    command -v cmake >/dev/null || need+=(cmake)
-    command -v ninja >/dev/null || need+=(ninja-build)
-    command -v g++ >/dev/null || need+=(g++)
-    [ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev)
-    [ -d /usr/include/x86_64-linux-gnu/qt6/QtWidgets ] || [ -d /usr/include/qt6/QtWidgets ] ||
-        need+=(qt6-base-dev libxkbcommon-dev libgl-dev)
-    [ -d /usr/include/x86_64-linux-gnu/qt6/QtCharts ] || [ -d /usr/include/qt6/QtCharts ] ||
-        need+=(qt6-charts-dev)
-    [ -f /usr/include/prometheus/exposer.h ] || need+=(prometheus-cpp-dev)
-    if [ -z "${DISPLAY:-}" ]; then
-        command -v xvfb-run >/dev/null || need+=(xvfb xauth)
-    fi
-    if [ ${#need[@]} -gt 0 ]; then
-        log "installing: ${need[*]}"
-        local sudo=""
-        [ "$(id -u)" -eq 0 ] || sudo="sudo"
-        # apt's output goes to standard error too: standard output carries only the paths.
-        $sudo apt-get update -q >&2
-        DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q "${need[@]}" >&2
-    fi
+    # The build's packages (and a virtual display when there is none); apt's output goes to
+    # standard error: standard output carries only the paths.
+    local groups=(build)
+    [ -n "${DISPLAY:-}" ] || groups+=(xvfb)
+    "$root/scripts/deps.sh" "${groups[@]}" >&2
 }
 
 build() {

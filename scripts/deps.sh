@@ -1,26 +1,52 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, when they are missing.
+#
+#   scripts/deps.sh [GROUP...]    groups: build (the programs and their tests), test (what the test
+#                                 stages use beyond that), xvfb (a virtual display); default:
+#                                 build test
 set -euo pipefail
+groups=("$@")
+[ ${#groups[@]} -gt 0 ] || groups=(build test)
+want() { [[ " ${groups[*]} " == *" $1 "* ]]; }
 need=()
-command -v cmake >/dev/null || need+=(cmake)
-command -v ninja >/dev/null || need+=(ninja-build)
-command -v g++ >/dev/null || need+=(g++)
-[ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev)
-[ -f /usr/include/gmock/gmock.h ] || need+=(libgmock-dev)
-[ -f /usr/include/benchmark/benchmark.h ] || need+=(libbenchmark-dev)
-command -v ccache >/dev/null || need+=(ccache)
-[ -d /usr/include/x86_64-linux-gnu/qt6/QtWidgets ] || [ -d /usr/include/qt6/QtWidgets ] || need+=(qt6-base-dev libxkbcommon-dev)
-[ -d /usr/include/x86_64-linux-gnu/qt6/QtCharts ] || [ -d /usr/include/qt6/QtCharts ] || need+=(qt6-charts-dev)
-[ -f /usr/include/prometheus/exposer.h ] || need+=(prometheus-cpp-dev)
-command -v Xvfb >/dev/null || need+=(xvfb xauth)
-command -v clang++ >/dev/null || need+=(clang)
-command -v clang-format >/dev/null || need+=(clang-format)
-command -v dpkg-shlibdeps >/dev/null || need+=(dpkg-dev)
-command -v file >/dev/null || need+=(file)
-command -v groff >/dev/null || need+=(groff-base)
-command -v desktop-file-validate >/dev/null || need+=(desktop-file-utils)
-command -v systemd-analyze >/dev/null || need+=(systemd)
-ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 || need+=(libclang-rt-dev)
+if want build; then
+    command -v cmake >/dev/null || need+=(cmake)
+    command -v ninja >/dev/null || need+=(ninja-build)
+    command -v g++ >/dev/null || need+=(g++)
+    command -v pkg-config >/dev/null || need+=(pkg-config)
+    command -v ccache >/dev/null || need+=(ccache)
+    [ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev)
+    [ -f /usr/include/gmock/gmock.h ] || need+=(libgmock-dev)
+    [ -f /usr/include/benchmark/benchmark.h ] || need+=(libbenchmark-dev)
+    [ -d /usr/include/x86_64-linux-gnu/qt6/QtWidgets ] || [ -d /usr/include/qt6/QtWidgets ] ||
+        need+=(qt6-base-dev libxkbcommon-dev libgl-dev)
+    [ -d /usr/include/x86_64-linux-gnu/qt6/QtCharts ] || [ -d /usr/include/qt6/QtCharts ] ||
+        need+=(qt6-charts-dev)
+    [ -f /usr/include/prometheus/exposer.h ] || need+=(prometheus-cpp-dev)
+    # jvo-exporter: the web configuration (YAML), bcrypt checks, TLS and its HTTP server.
+    [ -f /usr/include/yaml-cpp/yaml.h ] || need+=(libyaml-cpp-dev)
+    [ -f /usr/include/crypt.h ] || need+=(libcrypt-dev)
+    [ -f /usr/include/openssl/ssl.h ] || need+=(libssl-dev)
+    [ -f /usr/include/event2/bufferevent_ssl.h ] || need+=(libevent-dev)
+    [ -f /usr/include/zlib.h ] || need+=(zlib1g-dev)
+fi
+if want test || want xvfb; then
+    command -v Xvfb >/dev/null || need+=(xvfb xauth)
+fi
+if want test; then
+    command -v clang++ >/dev/null || need+=(clang)
+    command -v clang-format >/dev/null || need+=(clang-format)
+    ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 ||
+        need+=(libclang-rt-dev)
+    command -v dpkg-shlibdeps >/dev/null || need+=(dpkg-dev)
+    command -v file >/dev/null || need+=(file)
+    command -v groff >/dev/null || need+=(groff-base)
+    command -v desktop-file-validate >/dev/null || need+=(desktop-file-utils)
+    command -v systemd-analyze >/dev/null || need+=(systemd)
+    command -v openssl >/dev/null || need+=(openssl)
+    # The exporter's journey and lint tests run a real Prometheus and promtool (about 95 MB).
+    [ -x /usr/bin/prometheus ] || need+=(prometheus)
+fi
 if [ ${#need[@]} -gt 0 ]; then
     echo "Installing: ${need[*]}"
     sudo=""

@@ -1,42 +1,23 @@
 #include "sim/SimSerial.h"
 
-#include <poll.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <chrono>
 #include <climits>
 #include <cstdint>
 #include <cstring>
 
+#include "link/AppLog.h"
 #include "link/Commands.h"
 #include "link/Crc16.h"
 #include "link/FrameReceiver.h"
+#include "link/PortDirectory.h"
 #include "sim/Pacing.h"
 
 namespace jvo::sim {
 
 namespace {
 
-bool MakeDirs(const std::string& dir) {
-    std::string partial;
-    size_t pos = 0;
-    while (pos != std::string::npos) {
-        pos = dir.find('/', pos + 1);
-        partial = dir.substr(0, pos);
-        if (partial.empty()) continue;
-        if (::mkdir(partial.c_str(), 0755) != 0 && errno != EEXIST) return false;
-    }
-    return true;
-}
-
-// Where a symbolic link points; empty when `path` is no link.
-std::string LinkTarget(const std::string& path) {
-    char buf[4096];
-    const ssize_t n = ::readlink(path.c_str(), buf, sizeof buf);
-    return n > 0 ? std::string(buf, static_cast<size_t>(n)) : std::string();
-}
+// How often the pty is looked at for an exclusive mode whose program is gone.
+constexpr int kExclusiveCheckMs = 100;
 
 int64_t SteadyMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -84,8 +65,7 @@ void SimSerialPort::Stop() {
         m_Thread.join();
     }
     if (!m_PinPath.empty()) {
-        // Only our own pin: somebody may have re-pinned the number meanwhile.
-        if (LinkTarget(m_PinPath) == m_Pty.SlavePath()) ::unlink(m_PinPath.c_str());
+        UnpinComPort(m_PinPath, m_Pty.SlavePath());
         m_PinPath.clear();
     }
     m_Pty.Close();
@@ -97,24 +77,8 @@ bool SimSerialPort::Pin(int comNumber, const std::string& portDir, std::string* 
         return false;
     };
     if (!m_Pty.IsOpen()) return fail("the simulated unit has no pseudo-terminal");
-    if (!MakeDirs(portDir)) return fail("cannot create the port directory " + portDir);
-    const std::string name = "com" + std::to_string(comNumber);
-    const std::string link = portDir + "/" + name;
-    struct stat st {};
-    if (::lstat(link.c_str(), &st) == 0) {
-        const std::string target = LinkTarget(link);
-        struct stat targetSt {};
-        const bool dangling = S_ISLNK(st.st_mode) && ::stat(link.c_str(), &targetSt) != 0;
-        if (!dangling) {
-            return fail(name + " in " + portDir + " already exists" +
-                        (target.empty() ? std::string() : " and points to " + target) +
-                        "; remove it or choose another port number");
-        }
-        ::unlink(link.c_str());  // a pin left by an earlier run whose device is gone
-    }
-    if (::symlink(m_Pty.SlavePath().c_str(), link.c_str()) != 0)
-        return fail("cannot create " + link + ": " + std::strerror(errno));
-    m_PinPath = link;
+    std::string why;
+    if (!PinComPort(comNumber, portDir, m_Pty.SlavePath(), m_PinPath, why)) return fail(why);
     return true;
 }
 
@@ -143,22 +107,27 @@ void SimSerialPort::Run() {
     FrameQueue queue;
     FrameReceiver receiver(queue);
     std::vector<uint8_t> buffer(40960);
+    int64_t exclusiveCheckedMs = SteadyMs();
     for (;;) {
-        pollfd fds[2] = {{m_Pty.MasterFd(), POLLIN, 0}, {m_Wake.Fd(), POLLIN, 0}};
-        int n = ::poll(fds, 2, -1);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return;
+        const Pty::WaitResult w = m_Pty.WaitInput(&m_Wake, kExclusiveCheckMs);
+        // A program killed while it had the port leaves it in exclusive mode; a unit on a real
+        // line knows nothing of that, and the next program must be able to open the port.
+        if (SteadyMs() - exclusiveCheckedMs >= kExclusiveCheckMs) {
+            exclusiveCheckedMs = SteadyMs();
+            if (m_Pty.ClearAbandonedExclusive())
+                JVO_LOG2(
+                    "SimSerialPort::Run() %s: cleared the exclusive mode left by a program "
+                    "that ended without closing the port",
+                    m_Pty.SlavePath());
         }
-        if (fds[1].revents) return;
-        if (fds[0].revents & (POLLERR | POLLNVAL)) return;
-        if (fds[0].revents & POLLIN) {
-            ssize_t got = ::read(m_Pty.MasterFd(), buffer.data(), buffer.size());
+        if (w == Pty::WaitResult::Woken || w == Pty::WaitResult::Gone) return;
+        if (w == Pty::WaitResult::Readable) {
+            const int64_t got = m_Pty.Read(buffer.data(), buffer.size(), 0);
             if (got > 0) {
                 m_BytesReceived += static_cast<uint64_t>(got);
                 receiver.Feed(buffer.data(), static_cast<size_t>(got));
             }
-        } else if (fds[0].revents & POLLHUP) {
+        } else if (w == Pty::WaitResult::HungUp) {
             // Nobody has the port open (cannot happen while the pty keeps its slave open).
             if (m_Wake.Wait(10)) return;
         }

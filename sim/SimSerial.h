@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "base/SyncEvent.h"
-#include "link/posix/Pty.h"
+#include "link/Pty.h"
 #include "sim/FaultPlan.h"
 #include "sim/SimUnit.h"
 

@@ -1,12 +1,7 @@
 // jvo-sim: a simulated JVO unit for demonstrations, training and tests. It serves one unit on a
 // pseudo-terminal (optionally pinned as COM N) and, on request, through a proxy server on TCP.
-#include <pthread.h>
-#include <signal.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,8 +11,11 @@
 #include <vector>
 
 #include "base/CmdLine.h"
+#include "base/Files.h"
 #include "config/ConfigFile.h"
+#include "link/OpenProblems.h"
 #include "link/PortDirectory.h"
+#include "link/StopRequest.h"
 #include "link/TcpBase.h"
 #include "proxy/ProgramOptions.h"
 #include "proxy/ProxyServer.h"
@@ -226,7 +224,7 @@ int ParseArgs(int argc, char** argv, Options& o) {
 
 int main(int argc, char** argv) {
     using namespace jvo;
-    std::signal(SIGPIPE, SIG_IGN);  // a closed standard output is an output error
+    IgnoreBrokenPipes();  // a closed standard output is an output error
     Options o;
     if (int status = ParseArgs(argc, argv, o); status != 0) return status < 0 ? 0 : status;
 
@@ -237,13 +235,8 @@ int main(int argc, char** argv) {
         return cmdline::kExitFile;
     }
 
-    // SIGINT and SIGTERM are taken by the main thread alone: every thread started below
-    // inherits the blocked mask, and the main thread waits for them between status lines.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    // Stop requests are taken by the main thread alone, between status lines.
+    StopRequests stop;
 
     sim::SimUnit unit(SystemClock::Instance(), config, o.unit);
     for (const std::string& name : o.overloads)
@@ -295,14 +288,11 @@ int main(int argc, char** argv) {
     }
 
     // The status line: rewritten in place on a terminal, a line per change otherwise.
-    const bool tty = ::isatty(STDERR_FILENO) != 0;
+    const bool tty = IsTerminal(stderr);
     std::string lastStatus;
     uint64_t last = unit.Transactions();
-    timespec second{1, 0};
-    int signal = 0;
     for (;;) {
-        signal = sigtimedwait(&stopSignals, nullptr, &second);
-        if (signal == SIGINT || signal == SIGTERM) break;
+        if (stop.Wait(1000)) break;
         unit.Advance();  // alarm events carry their own time, polled or not
         const uint64_t now = unit.Transactions();
         std::string status = serialName + (port.IdleMs() < 3000 ? " active" : " idle");

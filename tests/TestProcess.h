@@ -1,9 +1,7 @@
 #pragma once
 // Runs a program as a child process the way a script would: standard input and output on
 // /dev/null, standard error to a file, and this process's environment with some variables set.
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,9 +13,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/Spawn.h"
 #include "tests/config/TestConfigs.h"
-
-extern char** environ;
 
 namespace jvo::test {
 
@@ -25,35 +22,7 @@ namespace jvo::test {
 // takes the place of the variable of that name. -1 when it could not be started.
 inline pid_t SpawnProgram(const std::string& program, std::vector<std::string> args,
                           const std::string& errPath, const std::vector<std::string>& env = {}) {
-    args.insert(args.begin(), program);
-    std::vector<char*> argv;
-    for (std::string& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    std::vector<std::string> vars;
-    for (char** e = environ; *e; ++e) {
-        const std::string var = *e;
-        bool replaced = false;
-        for (const std::string& v : env)
-            replaced = replaced || var.rfind(v.substr(0, v.find('=') + 1), 0) == 0;
-        if (!replaced) vars.push_back(var);
-    }
-    vars.insert(vars.end(), env.begin(), env.end());
-    std::vector<char*> envp;
-    for (std::string& v : vars)
-        envp.push_back(v.data());
-    envp.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data()) != 0)
-        pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
+    return Spawn(program, std::move(args), SpawnOutput{"/dev/null", errPath}, env);
 }
 
 // Waits up to `timeoutMs` for `pid` to end. `status` is its exit status, -1 when it did not exit

@@ -2,16 +2,15 @@
 // between the unit, files and the editor.
 #include "tool/BasicDlg.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <thread>
 
+#include "base/Files.h"
 #include "base/FormatStr.h"
 #include "config/ConfigFile.h"
 #include "config/Slots.h"
+#include "link/AppLog.h"
 #include "link/Commands.h"
 #include "link/ConfigTransfer.h"
 #include "link/UnitClient.h"
@@ -37,15 +36,11 @@ private:
 // files, and nothing but a regular file is there already (the safe save would replace a device
 // or a folder's entry by a file).
 bool OutputCreatable(const std::string& path) {
-    if (path.empty() || path.back() == '/') return false;
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return false;
-    const size_t slash = path.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? "."
-                               : slash == 0               ? "/"
-                                                          : path.substr(0, slash);
-    if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
-    return ::access(folder.c_str(), W_OK | X_OK) == 0;
+    if (path.empty() || IsPathSeparator(path.back())) return false;
+    const PathKind kind = KindOf(path);
+    if (kind != PathKind::Missing && kind != PathKind::Regular) return false;
+    const std::string folder = FolderOf(path);
+    return KindOf(folder) == PathKind::Directory && MayCreateIn(folder);
 }
 
 }  // namespace
@@ -83,9 +78,10 @@ void BasicDlg::InitDialog() {
     m_Ui.SetItemText(IDC_VERSION, FormatStr("JVO Configuration Tool: Build %d", text::kToolBuild));
     m_Ui.SetTitle(text::kTitle);
     // The controls' initial states.
-    for (int id : {IDC_UNIT_CANCEL, IDC_UNIT_APPLY, IDC_PANEL_CANCEL, IDC_PANEL_APPLY,
-                   IDC_BREAKER_EDIT, IDC_BREAKER_CANCEL, IDC_BREAKER_APPLY, IDC_INSTALL,
-                   IDC_UC_ALARM, IDC_NEUTRAL_ALARM, IDC_GROUND_ALARM})
+    // The unit and panel groups have nothing to edit until a configuration is shown.
+    for (int id : {IDC_UNIT_EDIT, IDC_UNIT_CANCEL, IDC_UNIT_APPLY, IDC_PANEL_EDIT, IDC_PANEL_CANCEL,
+                   IDC_PANEL_APPLY, IDC_BREAKER_EDIT, IDC_BREAKER_CANCEL, IDC_BREAKER_APPLY,
+                   IDC_INSTALL, IDC_UC_ALARM, IDC_NEUTRAL_ALARM, IDC_GROUND_ALARM})
         EnableItem(id, false);
     for (int id :
          {IDC_UNIT_NAME, IDC_DIP_ADDRESS, IDC_SW_ADDRESS, IDC_DIP_NOTE, IDC_PANEL_NAME,
@@ -117,17 +113,20 @@ void BasicDlg::OnStartupTimer() {
 bool BasicDlg::OpenUnit(const ConnectResult& choice) {
     if (InputRefused()) return false;
     if (choice.m_Kind == ConnectResult::PORT) {
-        if (m_Link.OpenSerial(choice.m_Port, kDefaultBaud)) return true;
+        if (m_Link.OpenSerial(choice.m_Port, kDefaultBaud, &m_LinkStatus)) return true;
+        NoteFailure("OpenUnit", m_LinkStatus);
         Stop(FormatStr("Could not open COM%d\n", choice.m_Port));
         return false;
     }
     if (choice.m_Kind == ConnectResult::DEVICE) {
-        if (m_Link.OpenSerialDevice(choice.m_Device, kDefaultBaud)) return true;
+        if (m_Link.OpenSerialDevice(choice.m_Device, kDefaultBaud, &m_LinkStatus)) return true;
+        NoteFailure("OpenUnit", m_LinkStatus);
         Stop(FormatStr("Could not open %s\n", choice.m_Device));
         return false;
     }
     if (choice.m_Kind == ConnectResult::PROXY) {
-        if (m_Link.OpenProxy(choice.m_Host)) return true;
+        if (m_Link.OpenProxy(choice.m_Host, {}, &m_LinkStatus)) return true;
+        NoteFailure("OpenUnit", m_LinkStatus);
         Stop("Could not connect to the specified server");
         return false;
     }
@@ -165,6 +164,7 @@ void BasicDlg::Connect() {
         m_Ui.RepaintWindow();
         m_Ui.ProgressEnd();
         if (!read) {
+            NoteFailure("Connect", client.Status());
             if (m_Ui.Message(text::kExtractFailed, MsgButtons::RetryCancel, MsgIcon::None) ==
                 MsgResult::Retry)
                 continue;
@@ -210,8 +210,13 @@ bool BasicDlg::ReadVersion(UnitClient& client) {
     return false;
 }
 
+void BasicDlg::NoteFailure(const char* where, const LinkStatus& status) {
+    m_LinkStatus = status;
+    JVO_LOG1("BasicDlg::%s() %s", where, DescribeStatus(status));
+}
+
 void BasicDlg::ReopenLostTransport() {
-    if (m_Link.IsConnected() && m_Link.TransportLost()) m_Link.Reopen();
+    m_Recovery.ReopenNow();
 }
 
 void BasicDlg::TakeOver(const UnitConfig& config) {
@@ -231,6 +236,10 @@ void BasicDlg::TakeOver(const UnitConfig& config) {
 }
 
 void BasicDlg::ShowNewConfiguration() {
+    // Taking a configuration over cancels an open edit, so both groups are closed here; they
+    // can be edited once the configuration is one of a unit or a file worked on offline.
+    EnableItem(IDC_UNIT_EDIT, m_UnitConnected || m_Offline);
+    EnableItem(IDC_PANEL_EDIT, m_UnitConnected || m_Offline);
     m_Map.SetConfig(&m_Config);
     m_Map.ReloadSlots();
     m_Ui.SetCheck(IDC_PANEL_A, true);
@@ -265,6 +274,7 @@ bool BasicDlg::Install() {
     m_Ui.ProgressBegin(text::kCaptionInstall);
     m_Map.RedrawMap();
     if (!WriteConfig(client, m_Config, kRecordAttempts, &progress)) {
+        NoteFailure("Install", client.Status());
         m_Ui.ProgressHide();
         m_Ui.Message(text::kInstallFailed, MsgButtons::Ok, MsgIcon::None);
         m_Ui.ProgressEnd();
@@ -277,6 +287,7 @@ bool BasicDlg::CommitAndRestart(UnitClient& client, bool reset) {
     m_Ui.ProgressCaption(text::kCaptionCommit);
     m_Ui.ProgressPos(0);
     if (!client.CommitConfig()) {
+        NoteFailure("CommitAndRestart", client.Status());
         m_Ui.ProgressHide();
         m_Ui.Message(text::kCommitFailed, MsgButtons::Ok, MsgIcon::None);
         m_Ui.ProgressEnd();
@@ -301,9 +312,10 @@ bool BasicDlg::CommitAndRestart(UnitClient& client, bool reset) {
             ReopenLostTransport();
             if (m_Link.TransportLost())
                 std::this_thread::sleep_for(
-                    std::chrono::milliseconds(std::max<int32_t>(1, m_Link.m_ReplyTimeoutMs)));
+                    std::chrono::milliseconds(std::max<int32_t>(1, client.ReplyTimeoutMs())));
         }
     }
+    NoteFailure("CommitAndRestart", client.Status());
     m_Ui.ProgressHide();
     if (reset) m_Ui.RepaintWindow();
     Stop(text::kRestartFailed);

@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "config/UnitConfig.h"
+#include "link/LinkRecovery.h"
 #include "link/UnitClient.h"
 #include "link/UnitLink.h"
 #include "tool/ToolUi.h"
@@ -72,6 +73,9 @@ public:
     // The reply time-out of every request the workflows send (the command line's --timeout);
     // commands with a longer time-out of their own keep it. Negative: the link's default.
     void SetReplyTimeoutMs(int32_t ms) { m_ReplyTimeoutMs = ms; }
+    // Why the last workflow that failed on the link failed (the open, the extract, the install,
+    // the commit or the restart), for callers that say more than the message box does.
+    const LinkStatus& LinkFailure() const { return m_LinkStatus; }
     // Resets the attached unit to its defaults (after asking), commits and reboots it.
     bool ResetToDefault();
     // Writes m_Config to the unit, commits and reboots it.
@@ -147,6 +151,8 @@ private:
     // exchange would fail at once although the unit is there again; when the route cannot be
     // opened yet, the exchange fails and the workflow says so as before.
     void ReopenLostTransport();
+    // Keeps a failed workflow's link status and logs it with where it failed.
+    void NoteFailure(const char* where, const LinkStatus& status);
 
     // Editing steps.
     Selection& Remembered() { return m_Selection[m_Panel][m_View]; }
@@ -168,6 +174,10 @@ private:
     WindowLayout m_Layout;
     UnitConfig m_Config;
     UnitLink m_Link;
+    // A lost line is opened again (only onto its own device) before each command that talks to
+    // the unit; the tool does not wait for it in the background.
+    LinkRecovery m_Recovery{m_Link, "BasicDlg"};
+    LinkStatus m_LinkStatus;
     bool m_UnitConnected = false;
     bool m_Offline = false;
     bool m_DipValid = false;

@@ -234,6 +234,7 @@ void BasicDlg::ShowItem(const Selection& item) {
 bool BasicDlg::BeginEdit(int group) {
     if (InputRefused()) return false;
     if (group < EDIT_UNIT || group > EDIT_BREAKER) return false;
+    if (!m_UnitConnected && !m_Offline) return false;  // no configuration shown yet
     // Beginning another edit while the open one fails its check would leave two groups
     // editable; the open edit stays the only one.
     if (IsEditOpen() && !EndEdit(END_APPLY)) return false;

@@ -1,8 +1,6 @@
 #include "tool/ConfigLoad.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
+#include "base/Files.h"
 #include "base/FormatStr.h"
 #include "config/ConfigCheck.h"
 #include "config/ConfigFile.h"
@@ -33,14 +31,14 @@ CheckOutcome CheckConfigForTakeOver(DialogPort& ui, UnitConfig& config, std::str
 bool LoadCheckedConfigFile(DialogPort& ui, const FileChoice& file, UnitConfig& out) {
     // Non-blocking and without becoming a controlling terminal: a FIFO or a device chosen by
     // mistake must not make the tool wait.
-    const int fd = ::open(file.m_Path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
+    FileHandle fd(OpenForReading(file.m_Path));
+    if (!fd.Valid()) {
         ui.Message(FormatStr("Could not open configuration file: %s", file.m_Path), MsgButtons::Ok,
                    MsgIcon::Stop);
         return false;
     }
-    const bool loaded = LoadConfigFile(out, fd);
-    ::close(fd);
+    const bool loaded = LoadConfigFile(out, fd.Get());
+    fd.Reset();
     if (!loaded) {
         ui.Message(FormatStr("Failed to load configuration from: %s", file.m_Path), MsgButtons::Ok,
                    MsgIcon::Stop);

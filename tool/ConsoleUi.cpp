@@ -4,6 +4,7 @@
 
 #include "base/CmdLine.h"
 #include "base/FormatStr.h"
+#include "base/Printable.h"
 #include "tool/ConfigLoad.h"
 #include "tool/Menus.h"
 #include "tool/Texts.h"
@@ -54,7 +55,8 @@ MsgResult ConsoleUi::Message(const std::string& text, MsgButtons buttons, MsgIco
     const char* prefix = icon == MsgIcon::Stop          ? "Error: "
                          : icon == MsgIcon::Exclamation ? "Warning: "
                                                         : "";
-    Print(prefix + TrimEnd(PlainNewlines(text)) + "\n");
+    // Messages carry names from files and units: their control characters are shown escaped.
+    Print(prefix + PrintableLines(TrimEnd(PlainNewlines(text))) + "\n");
     if (buttons == MsgButtons::Ok) return MsgResult::Ok;
     return Ask(text, buttons);
 }
@@ -155,6 +157,7 @@ void ConsoleUi::SetTitle(const std::string& title) {
 }
 
 void ConsoleUi::ProgressBegin(const std::string& caption) {
+    if (m_OnProgressBegin) m_OnProgressBegin();
     m_Caption = caption;
     m_Upper = 0;
     m_Pos = 0;

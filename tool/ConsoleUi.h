@@ -10,6 +10,7 @@
 // command line, the file choosers the files named there.
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <string>
 #include <string_view>
@@ -86,6 +87,9 @@ public:
     // True when a message or question that begins with `text` was shown.
     bool Showed(std::string_view text) const;
     bool Closed() const { return m_Closed; }
+    // Called at the start of each workflow's progress, which comes right before its first
+    // request (for jvoctl: from there an install or reset changes the unit).
+    void OnProgressBegin(std::function<void()> f) { m_OnProgressBegin = std::move(f); }
 
 private:
     MsgResult Ask(const std::string& text, MsgButtons buttons);
@@ -95,6 +99,7 @@ private:
     void ProgressLine();
 
     ConsoleOptions m_Options;
+    std::function<void()> m_OnProgressBegin;
     bool m_ConnectGiven = false;
     bool m_Closed = false;
     int m_MessageCount = 0;

@@ -1,8 +1,8 @@
 #pragma once
 // File chooser helpers for front ends. The controller names its file types in the classic form
 // "Name (*.a)|*.a|Other (*.b;*.c)|*.b;*.c||"; a windowing library usually wants "Name (*.a)"
-// entries joined by ";;", with the patterns separated by spaces. A name typed without the
-// default extension gets it appended.
+// entries joined by ";;", with the patterns separated by spaces. A file to open that was typed
+// without the default extension is looked for with it (a saved file's name: base/SaveName.h).
 #include <string>
 
 namespace jvo::tool {

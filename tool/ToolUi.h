@@ -147,9 +147,10 @@ class BasicDlg;
 //   auto-default turned off, so that Enter does not also press a focused button;
 //   SetDefaultButton only marks the group's Apply button as the default.
 // - File choosers get the filter in the form "Name (*.jvo.cfg)|*.jvo.cfg||" and convert it with
-//   ToQtFilter (tool/FileFilter.h); a name the user typed without the double extension gets
-//   ".jvo.cfg" through WithDefaultExtension when saving, and when opening a name that does not
-//   exist as typed.
+//   ToQtFilter (tool/FileFilter.h). When saving, a name the user typed without any extension
+//   gets ".jvo.cfg" through SaveAsName (base/SaveName.h), and replacing a file is asked about on
+//   that final name; when opening, a name that does not exist as typed is tried with
+//   WithDefaultExtension.
 // - Beep(frequency, duration) maps onto the one sound the library has (QApplication::beep());
 //   frequency and duration are hints it cannot honour.
 // - The about box (ShowAbout) has no system menu to live in on Linux desktops: the window offers

@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -99,6 +100,14 @@ ProbeResult ProbeSerialPort(const std::string& path, const std::vector<std::stri
     if (::ioctl(fd.Get(), TIOCGEXCL, &exclusive) == 0 && exclusive != 0) return ProbeResult::Held;
     if (HasUucpLock(path, lockDirs)) return ProbeResult::Held;
     return ProbeResult::Usable;
+}
+
+uint64_t EntryStamp(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) return 0;
+    const uint64_t time = static_cast<uint64_t>(st.st_mtim.tv_sec) * 1000000000u +
+                          static_cast<uint64_t>(st.st_mtim.tv_nsec);
+    return (static_cast<uint64_t>(st.st_ino) * 0x9E3779B97F4A7C15ull) ^ time ^ 1u;
 }
 
 }  // namespace jvo

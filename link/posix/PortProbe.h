@@ -10,6 +10,7 @@
 // (LCK..<name> with the PID of a running process) in one of the lock directories. A program that
 // holds a port without any of these is not seen; the port is offered, and connecting to it takes
 // it over.
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -28,5 +29,9 @@ ProbeResult ProbeSerialPort(const std::string& path, const std::vector<std::stri
 // True when a UUCP lock file for `path` in one of `lockDirs` names a running process (or cannot
 // be read).
 bool HasUucpLock(const std::string& path, const std::vector<std::string>& lockDirs);
+
+// The identity of the directory entry at `path` itself (a pin's symbolic link, not what it points
+// at): it changes whenever the entry is made anew. 0 when there is no entry.
+uint64_t EntryStamp(const std::string& path);
 
 }  // namespace jvo

@@ -68,10 +68,18 @@ PosixSerialDevice::~PosixSerialDevice() {
 }
 
 bool PosixSerialDevice::Open(const std::string& path, int baud) {
-    if (m_Fd >= 0) return false;
+    if (m_Fd >= 0) {
+        m_OpenProblem = "the device is already open";
+        return false;
+    }
+    m_OpenProblem.clear();
     int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         const int err = errno;
+        m_OpenProblem = err == ENOENT   ? "the device does not exist"
+                        : err == EACCES ? "permission denied: add yourself to the dialout group"
+                        : err == EBUSY  ? "it is in use by another program"
+                                        : FormatStr("%s (error %d)", ErrText(err), err);
         if (err == EACCES) {
             JVO_LOG1(
                 "PosixSerialDevice::Open() %s: permission denied; the user must be a member of the "
@@ -90,6 +98,7 @@ bool PosixSerialDevice::Open(const std::string& path, int baud) {
         const int err = errno;
         if (err == EWOULDBLOCK) {
             JVO_LOG1("PosixSerialDevice::Open() %s is in use by another program", path);
+            m_OpenProblem = "it is in use by another program";
             ::close(fd);
             return false;
         }
@@ -104,6 +113,7 @@ bool PosixSerialDevice::Open(const std::string& path, int baud) {
     if (::tcgetattr(fd, &tio) != 0) {
         const int err = errno;
         PrintSetupFailure(FormatStr("Could not GetCommState(): Error=%d\n", err));
+        m_OpenProblem = "it is not a serial device";
         ReleaseAndClose(fd);
         return false;
     }
@@ -126,6 +136,8 @@ bool PosixSerialDevice::Open(const std::string& path, int baud) {
     }
     if (setErr != 0) {
         PrintSetupFailure(FormatStr("Could not SetCommState(): Error=%d\n", setErr));
+        m_OpenProblem =
+            FormatStr("its line settings were refused (%s, error %d)", ErrText(setErr), setErr);
         ReleaseAndClose(fd);
         return false;
     }
@@ -168,7 +180,7 @@ bool PosixSerialDevice::IsPlaceholderUart() const {
 
 ISerialDevice::WaitResult PosixSerialDevice::WaitInput(SyncEvent& wake, int32_t timeoutMs) {
     if (m_Fd < 0) return WaitResult::Gone;
-    pollfd fds[2] = {{wake.Fd(), POLLIN, 0}, {m_Fd, POLLIN, 0}};
+    pollfd fds[2] = {{static_cast<int>(wake.Native()), POLLIN, 0}, {m_Fd, POLLIN, 0}};
     for (;;) {
         const int n = ::poll(fds, 2, timeoutMs < 0 ? -1 : timeoutMs);
         if (n < 0) {
@@ -216,7 +228,8 @@ bool PosixSerialDevice::WriteAll(const uint8_t* data, size_t count, SyncEvent* c
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return false;
         // The driver's output buffer is full: wait until it takes more, or until cancelled.
-        pollfd fds[2] = {{m_Fd, POLLOUT, 0}, {cancel ? cancel->Fd() : -1, POLLIN, 0}};
+        pollfd fds[2] = {{m_Fd, POLLOUT, 0},
+                         {cancel ? static_cast<int>(cancel->Native()) : -1, POLLIN, 0}};
         int r;
         do {
             int wait = -1;

@@ -20,6 +20,7 @@ public:
     bool Open(const std::string& path, int baud) override;
     void Close() override;
     bool IsOpen() const override { return m_Fd >= 0; }
+    std::string OpenProblem() const override { return m_OpenProblem; }
     WaitResult WaitInput(SyncEvent& wake, int32_t timeoutMs) override;
     ReadResult Read(uint8_t* buffer, size_t capacity, size_t* got) override;
     bool WriteAll(const uint8_t* data, size_t count, SyncEvent* cancel,
@@ -32,6 +33,7 @@ public:
 private:
     int m_Fd = -1;
     std::string m_Path;
+    std::string m_OpenProblem;
 };
 
 // The termios speed constant for a baud rate; false when the rate is not one of them.

@@ -1,14 +1,16 @@
-#include "link/posix/Pty.h"
+#include "link/Pty.h"
 
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
 
-#include "base/SyncEvent.h"
+#include "base/posix/Poll.h"
 
 namespace jvo {
 
@@ -26,6 +28,10 @@ bool MakeRaw(int fd) {
 }
 
 }  // namespace
+
+bool Pty::Supported() {
+    return true;
+}
 
 Pty::~Pty() {
     Close();
@@ -68,12 +74,36 @@ void Pty::Close() {
     m_SlavePath.clear();
 }
 
-int Pty::Poll(short events, int32_t timeoutMs) const {
-    if (m_Master < 0) return -1;
-    return PollOne(m_Master, events, timeoutMs < 0 ? kWaitForever : timeoutMs);
+bool Pty::ClearAbandonedExclusive() const {
+    if (m_SlaveKeeper < 0) return false;
+    int exclusive = 0;
+    if (::ioctl(m_SlaveKeeper, TIOCGEXCL, &exclusive) != 0 || exclusive == 0) return false;
+    // Taken only for a moment, and given back before the mode is cleared: a program that opens
+    // the port right after finds the lock free.
+    if (::flock(m_SlaveKeeper, LOCK_EX | LOCK_NB) != 0) return false;  // its holder is there
+    ::flock(m_SlaveKeeper, LOCK_UN);
+    return ::ioctl(m_SlaveKeeper, TIOCNXCL) == 0;
 }
 
-ssize_t Pty::Read(uint8_t* buffer, size_t capacity, int32_t timeoutMs) const {
+Pty::WaitResult Pty::WaitInput(const SyncEvent* wake, int32_t timeoutMs) const {
+    if (m_Master < 0) return WaitResult::Gone;
+    pollfd fds[2] = {{m_Master, POLLIN, 0},
+                     {wake ? static_cast<int>(wake->Native()) : -1, POLLIN, 0}};
+    for (;;) {
+        const int n = ::poll(fds, 2, timeoutMs < 0 ? -1 : timeoutMs);
+        if (n < 0) {
+            if (errno == EINTR) continue;  // the caller's loop recomputes any limit
+            return WaitResult::Gone;
+        }
+        if (n == 0) return WaitResult::TimedOut;
+        if (fds[1].revents) return WaitResult::Woken;
+        if (fds[0].revents & POLLIN) return WaitResult::Readable;
+        if (fds[0].revents & (POLLERR | POLLNVAL)) return WaitResult::Gone;
+        return WaitResult::HungUp;
+    }
+}
+
+int64_t Pty::Read(uint8_t* buffer, size_t capacity, int32_t timeoutMs) const {
     if (m_Master < 0) return -1;
     for (;;) {
         const ssize_t n = ::read(m_Master, buffer, capacity);
@@ -81,7 +111,7 @@ ssize_t Pty::Read(uint8_t* buffer, size_t capacity, int32_t timeoutMs) const {
         if (n == 0) return -1;
         if (errno == EINTR) continue;
         if (errno != EAGAIN && errno != EWOULDBLOCK) return -1;
-        const int r = Poll(POLLIN, timeoutMs);
+        const int r = PollOne(m_Master, POLLIN, timeoutMs < 0 ? kWaitForever : timeoutMs);
         if (r == 0) return 0;
         if (r < 0 || (r & POLLIN) == 0) return -1;
     }
@@ -97,7 +127,7 @@ bool Pty::Write(const uint8_t* data, size_t count) const {
         } else if (n < 0 && errno == EINTR) {
             continue;
         } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            const int r = Poll(POLLOUT, kWaitForever);
+            const int r = PollOne(m_Master, POLLOUT, kWaitForever);
             if (r < 0 || (r & POLLOUT) == 0) return false;
         } else {
             return false;

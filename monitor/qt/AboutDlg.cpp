@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "qtcommon/IconDraw.h"
 
@@ -56,8 +57,7 @@ CAboutDlg::CAboutDlg(const AboutView& v, const std::string& logPath, QWidget* pa
         form->addRow(tr(r.label), value);
     }
     auto* log = new QLabel(tr("Log file: %1").arg(Q(logPath)), this);
-    log->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    log->setWordWrap(true);
+    log->setTextInteractionFlags(Qt::TextSelectableByMouse);  // one line: a path is never broken
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
     buttons->button(QDialogButtonBox::Ok)->setText(tr("OK"));
@@ -67,7 +67,7 @@ CAboutDlg::CAboutDlg(const AboutView& v, const std::string& logPath, QWidget* pa
     layout->addWidget(target);
     layout->addWidget(log);
     layout->addWidget(buttons);
-    setMinimumWidth(340);
+    setMinimumWidth(std::max(340, layout->minimumSize().width()));  // the log path's line
 }
 
 }  // namespace jvo::monitor::qt

@@ -1,12 +1,9 @@
 // Saving a dump.
 #include "monitor/qt/DumpSave.h"
 
-#include <QFileDialog>
-#include <QFileInfo>
-
 #include "monitor/Dumps.h"
 #include "monitor/qt/QtMonitorUi.h"
-#include "qtcommon/LastFolder.h"
+#include "qtcommon/SaveFileDialog.h"
 
 namespace jvo::monitor::qt {
 
@@ -42,36 +39,17 @@ QString DialogFilter(const std::string& filter) {
     return QString::fromStdString(filter.substr(0, filter.find('|')));
 }
 
-// A name typed without the dump's whole extension ("jvo.txt") gets it.
-std::string WithExtension(std::string path, const std::string& ext) {
-    const std::string tail = "." + ext;
-    if (path.size() < tail.size() || path.compare(path.size() - tail.size(), tail.size(), tail))
-        path += tail;
-    return path;
-}
-
 }  // namespace
 
 void SaveDump(QWidget* parent, DumpKind kind, std::function<std::string()> text,
               std::function<void(const std::string&, bool)> written) {
     const DumpFile f = FileOf(kind);
-    auto* d = new QFileDialog(parent);
-    d->setObjectName(QStringLiteral("saveDump"));
-    d->setAcceptMode(QFileDialog::AcceptSave);
-    d->setFileMode(QFileDialog::AnyFile);
-    d->setNameFilter(DialogFilter(f.filter));
-    d->setDefaultSuffix(QString::fromLatin1(f.ext));
-    d->setDirectory(jvo::qt::LastFolder());
-    d->selectFile(QString::fromLatin1(f.name));
-    d->setWindowModality(Qt::ApplicationModal);
-    d->setAttribute(Qt::WA_DeleteOnClose);
-    QObject::connect(d, &QFileDialog::finished, parent, [d, parent, kind, f, text, written](int r) {
-        if (r != QDialog::Accepted || d->selectedFiles().isEmpty()) return;
-        const std::string path = QFileInfo(QString::fromStdString(WithExtension(
-                                               d->selectedFiles().front().toStdString(), f.ext)))
-                                     .absoluteFilePath()
-                                     .toStdString();
-        jvo::qt::RememberFolderOf(QString::fromStdString(path));
+    const jvo::qt::SaveFileSpec spec{QStringLiteral("saveDump"), DialogFilter(f.filter),
+                                     QString::fromLatin1(f.ext), QString::fromLatin1(f.name),
+                                     QStringLiteral("JVO/TKA Monitor")};
+    jvo::qt::ChooseSaveFile(parent, spec, [parent, kind, text, written](const QString& chosen) {
+        if (chosen.isEmpty()) return;
+        const std::string path = chosen.toStdString();
         const bool ok = WriteDumpFile(path, text());
         if (!ok) {
             ShowMessage(parent, QString::fromStdString(CreateFileFailedText(path)), MsgButtons::Ok,
@@ -82,7 +60,6 @@ void SaveDump(QWidget* parent, DumpKind kind, std::function<std::string()> text,
         }
         if (written) written(path, ok);
     });
-    d->open();
 }
 
 }  // namespace jvo::monitor::qt

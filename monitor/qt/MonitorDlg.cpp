@@ -9,7 +9,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QScreen>
+#include <QScrollArea>
 #include <QShortcut>
 #include <QStackedWidget>
 #include <QStatusBar>
@@ -21,6 +21,7 @@
 #include "monitor/qt/ListsPane.h"
 #include "monitor/qt/MainArea.h"
 #include "monitor/qt/ReadingsList.h"
+#include "qtcommon/WindowFit.h"
 
 namespace jvo::monitor::qt {
 
@@ -40,12 +41,13 @@ MonitorDlg::MonitorDlg(MonitorApp& app, std::string logPath, SessionOptions opti
     auto* central = new QWidget(this);
     m_Area = new MainArea(central);
     m_Lists = new ListsPane(central);
-    // Resizing in height only: the list group stretches, the bottom row moves with the bottom.
+    // The list group stretches, the bottom row moves with the bottom; in a window smaller than
+    // they can shrink, the controls scroll.
     auto* layout = new QVBoxLayout(central);
     layout->addWidget(m_Area);
     layout->addWidget(m_Lists, 1);
     layout->addWidget(MakeBottomRow(central));
-    setCentralWidget(central);
+    setCentralWidget(jvo::qt::ScrollingArea(central, this));
     m_StatusLine = new QLabel(this);
     m_StatusLine->setObjectName(QStringLiteral("statusLine"));
     statusBar()->addWidget(m_StatusLine, 1);
@@ -185,17 +187,15 @@ QAction* MonitorDlg::Action(const char* name) const {
 }
 
 void MonitorDlg::FitToScreen() {
-    // Width fixed at the laid-out width; height from 500 pixels to the work area's height.
-    adjustSize();
-    resize(width(), std::max(height(), kStartHeight));
-    const QScreen* screen = this->screen();
-    const int available = screen ? screen->availableGeometry().height() : 0;
-    setFixedWidth(width());
-    setMinimumHeight(kMinimumHeight);
-    if (available >= kMinimumHeight) {
-        setMaximumHeight(available);
-        if (height() > available) resize(width(), available);
-    }
+    // The laid-out width and 800 pixels high, or as much of that as the screen's work area has
+    // room for. Both can be changed (a wider window widens the fields, a maximised one fills the
+    // screen), down to 500 pixels high unless the work area is lower still.
+    const QSize content = centralWidget()->sizeHint().expandedTo(
+        static_cast<QScrollArea*>(centralWidget())->widget()->sizeHint());
+    const int bars = menuBar()->sizeHint().height() + statusBar()->sizeHint().height();
+    resize(jvo::qt::FitSize(
+        this, QSize(content.width(), std::max(content.height() + bars, kStartHeight))));
+    setMinimumHeight(std::min(kMinimumHeight, jvo::qt::FitArea(screen()).height()));
 }
 
 void MonitorDlg::Start() {
@@ -223,6 +223,17 @@ void MonitorDlg::closeEvent(QCloseEvent* event) {
                     // A command under way is broken off: the session closes the link first.
                     if (r == MsgResult::Yes) FinishExit();
                 });
+}
+
+void MonitorDlg::EndOnRequest() {
+    if (m_Exiting) return;
+    if (!Busy()) {
+        FinishExit();
+        return;
+    }
+    m_CloseWhenIdle = true;
+    m_Ui.Shutdown();
+    UpdateStatusLine();
 }
 
 void MonitorDlg::FinishExit() {

@@ -51,6 +51,10 @@ public:
     }
     // Ends the window without the exit question (scripts).
     void ExitNow() { FinishExit(); }
+    // Ends the window as the exit question's Yes does, without asking (a request from outside:
+    // Ctrl+C, SIGTERM): at once, or once the command that runs has ended; its dialogs, and every
+    // other dialog of the window, are cancelled. Nothing is saved.
+    void EndOnRequest();
 
     MonitorSession& Session() { return *m_Session; }
     QtMonitorUi& Ui() { return m_Ui; }

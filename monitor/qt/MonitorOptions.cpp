@@ -23,6 +23,7 @@ const char* const kMonitorUsage =
     "                      icon view) and the event log as PNG files in DIR, print their\n"
     "                      paths and exit\n"
     "  --help              this text\n"
+    "Qt's own options (-style NAME, -platform NAME, -reverse, ...) are passed to Qt.\n"
     "The log also goes to $XDG_STATE_HOME/jvo/jvo-monitor.log.\n"
     "Exit status: 0 done, 1 not connected, 64 usage, 74 screenshot or this text not written.\n";
 
@@ -49,6 +50,7 @@ int ParseMonitorOptions(int argc, const char* const* argv, MonitorOptions& o) {
         o.connect.m_UseProxy = true;
         o.connect.m_Server = cl.Value("proxy");
     }
+    o.toolkit = cl.ToolkitArgs();
     o.screenshots = cl.Value("screenshot");
     return -1;
 }

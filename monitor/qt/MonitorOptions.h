@@ -2,6 +2,7 @@
 // jvo-monitor's command line: a unit to connect to instead of asking with the connect dialog,
 // and for scripts and the demo a folder to save screenshots of the window in.
 #include <string>
+#include <vector>
 
 #include "monitor/MonitorUi.h"
 
@@ -11,7 +12,8 @@ struct MonitorOptions {
     bool preset = false;  // connect without the dialog first
     ConnectChoice connect;
     int comPort = 0;
-    std::string screenshots;  // --screenshot DIR
+    std::string screenshots;           // --screenshot DIR
+    std::vector<std::string> toolkit;  // Qt's own options, for the application object
 };
 
 extern const char* const kMonitorUsage;

@@ -8,6 +8,7 @@
 
 #include "link/PortDirectory.h"
 #include "qtcommon/UiCall.h"
+#include "qtcommon/WindowFit.h"
 
 namespace jvo::monitor::qt {
 
@@ -40,6 +41,7 @@ void ShowMessage(QWidget* parent, const QString& text, MsgButtons buttons, MsgIc
     box->setEscapeButton(question ? QMessageBox::No : QMessageBox::Ok);
     box->setWindowModality(Qt::ApplicationModal);
     box->setAttribute(Qt::WA_DeleteOnClose);
+    jvo::qt::ShowWholeTitle(box);
     QObject::connect(box, &QMessageBox::finished, box, [box, question, done] {
         const auto b = box->standardButton(box->clickedButton());
         done(!question ? MsgResult::Ok : b == QMessageBox::Yes ? MsgResult::Yes : MsgResult::No);

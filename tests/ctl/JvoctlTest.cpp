@@ -1,6 +1,4 @@
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,6 +12,7 @@
 #include "config/ConfigCheck.h"
 #include "config/ConfigDump.h"
 #include "config/ConfigFile.h"
+#include "tests/Spawn.h"
 #include "tests/config/TestConfigs.h"
 
 extern char** environ;
@@ -43,23 +42,9 @@ CtlRun RunJvoctl(const TempDir& dir, std::vector<std::string> args, std::string 
     const std::string outPath = dir.File("stdout.txt");
     const std::string errPath = dir.File("stderr.txt");
     if (stdoutPath.empty()) stdoutPath = outPath;
-    args.insert(args.begin(), JVOCTL_PATH);
-    std::vector<char*> argv;
-    for (std::string& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, stdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    pid_t pid = -1;
-    const int rc = posix_spawn(&pid, JVOCTL_PATH, &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    EXPECT_EQ(rc, 0);
-    if (rc != 0) return r;
+    const pid_t pid = test::Spawn(JVOCTL_PATH, std::move(args), {stdoutPath, errPath});
+    EXPECT_GT(pid, 0);
+    if (pid <= 0) return r;
     int wstatus = 0;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (waitpid(pid, &wstatus, WNOHANG) == 0) {
@@ -315,6 +300,48 @@ TEST_F(Jvoctl, DumpPrintsTheTextDump) {
     EXPECT_EQ(r.status, 74);
     EXPECT_EQ(RunJvoctl(m_Dir, {"--help"}, "/dev/full").status, 74);
     EXPECT_EQ(RunJvoctl(m_Dir, {"check", file}, "/dev/full").status, 74);
+}
+
+// Names from a file may hold control characters: the reports show them escaped, so that a name
+// cannot drive the terminal or forge a line; the files written keep them.
+TEST_F(Jvoctl, ControlCharactersInNamesAreShownEscaped) {
+    UnitConfig c = MakeValidConfig();
+    c.m_Unit.m_UnitName = "Unit\x1b]0;owned\x07";
+    c.m_Panels[0].m_PanelName = "A\x1b[2J";
+    c.m_Panels[0].m_Subfeeds[0].m_Name = "SF\r\nForged: line";
+    c.m_Panels[0].m_Subfeeds[0].m_Poles = 2;  // a minor finding that names the subfeed
+    const std::string file = Save(c);
+    // Control characters other than the report's own line ends.
+    auto controls = [](const std::string& text) {
+        int n = 0;
+        for (size_t i = 0; i < text.size(); ++i) {
+            const auto u = static_cast<unsigned char>(text[i]);
+            const bool lineEnd =
+                u == '\n' || (u == '\r' && i + 1 < text.size() && text[i + 1] == '\n');
+            n += (u < 0x20 || u == 0x7F) && !lineEnd;
+        }
+        return n;
+    };
+    CtlRun r = Ctl({"dump", file});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(controls(r.out), 0);
+    EXPECT_EQ(r.out.find("\r\nForged"), std::string::npos);
+    EXPECT_NE(r.out.find("Unit Name: Unit\\x1b]0;owned\\x07\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("PanelName: A\\x1b[2J\n"), std::string::npos);
+    EXPECT_NE(r.out.find("SF\\x0d\\x0aForged: line"), std::string::npos);
+
+    const std::string out = m_Dir.File("fixed.jvo.cfg");
+    r = Ctl({"check", file, "--fix", out});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(controls(r.out), 0);
+    EXPECT_NE(r.out.find("Panel A: Subfeed 'SF\\x0d\\x0aForged: line' pole count (was 2 should be "
+                         "3)\r\n"),
+              std::string::npos)
+        << r.out;
+    UnitConfig fixed;
+    ASSERT_TRUE(LoadConfigFile(fixed, out));
+    EXPECT_EQ(fixed.m_Unit.m_UnitName, c.m_Unit.m_UnitName);
+    EXPECT_EQ(fixed.m_Panels[0].m_Subfeeds[0].m_Name, c.m_Panels[0].m_Subfeeds[0].m_Name);
 }
 
 }  // namespace

@@ -113,7 +113,8 @@ TEST(RecordTest, RowsPerIntervalGapsAndAppending) {
     EXPECT_NE(ReadText(err).find("answers again"), std::string::npos) << ReadText(err);
 
     // A second run appends without a second header.
-    pid = Spawn({"record", "--com", "4", "-o", csv, "--interval", "1", "--duration", "2"}, err,
+    // (The duration counts from the start, connecting included: room for a slow machine.)
+    pid = Spawn({"record", "--com", "4", "-o", csv, "--interval", "1", "--duration", "5"}, err,
                 dir.File("ports"));
     ASSERT_EQ(Finish(pid), 0) << ReadText(err);
 
@@ -140,6 +141,30 @@ TEST(RecordTest, RowsPerIntervalGapsAndAppending) {
         R"([1-3XYZ],(-?\d+\.\d{3})?,-?\d+\.\d,-?\d+\.\d,-?\d+\.\d{3},-?\d+\.\d{3})");
     for (size_t i = 1; i < lines.size(); ++i)
         ASSERT_TRUE(std::regex_match(lines[i], row)) << lines[i];
+}
+
+// On a line that loses half the replies the configuration cannot be read in 3 s: the run ends at
+// the duration all the same, and a run that recorded nothing is no success.
+TEST(RecordTest, TheDurationHoldsOnALossyLineAndNothingRecordedFails) {
+    TempDir dir;
+    ASSERT_TRUE(dir.Ok());
+    ManualClock clock{10'000};
+    sim::SimUnit unit(clock, sim::MakeDemoConfig(), SeededOptions(), [] { return kNoon; });
+    sim::SerialOptions lossy;
+    lossy.faults.dropFraction = 0.5;
+    sim::SimSerialPort port(unit, lossy);
+    ASSERT_TRUE(port.Start());
+    ASSERT_TRUE(port.Pin(kCom, dir.File("ports")));
+    const std::string csv = dir.File("lossy.csv"), err = dir.File("err.txt");
+    const auto start = std::chrono::steady_clock::now();
+    const int status = Finish(
+        Spawn({"record", "--com", "4", "-o", csv, "--duration", "3"}, err, dir.File("ports")));
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_TRUE(status == 1 || status == 4) << status << "\n" << ReadText(err);
+    EXPECT_NE(ReadText(err).find("nothing was recorded"), std::string::npos) << ReadText(err);
+    EXPECT_LT(took, std::chrono::seconds(15));  // 3 s and the stop; it took 40 s and more
+    struct stat st {};
+    EXPECT_NE(::stat(csv.c_str(), &st), 0) << "a file with only the header was left";
 }
 
 TEST(RecordTest, RefusesABadCommandLineAndAnUnwritableFile) {

@@ -1,16 +1,20 @@
 // jvoctl extract / install / reset against a simulated unit pinned as a COM port and served by a
 // proxy server, as a script would run them: standard input is not a terminal and standard error
 // is a log file.
+#include <signal.h>
+
 #include <gtest/gtest.h>
 
 #include "config/ConfigCheck.h"
 #include "config/ConfigFile.h"
 #include "config/Slots.h"
+#include "link/Commands.h"
 #include "sim/SimConfigs.h"
 #include "sim/SimSerial.h"
 #include "sim/SimUnit.h"
 #include "tests/TestProcess.h"
 #include "tests/config/TestConfigs.h"
+#include "tests/link/tcp/TcpTestUtil.h"
 #include "tests/sim/SimProxyServer.h"
 
 namespace jvo {
@@ -84,6 +88,16 @@ protected:
 
 bool Has(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
+}
+
+template <class Fn>
+bool WaitUntil(Fn&& done) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
 }
 
 TEST_F(ToolCommandsTest, ExtractAndInstallOnEveryRoute) {
@@ -178,6 +192,38 @@ TEST_F(ToolCommandsTest, InstallChecksItsFileFirst) {
     EXPECT_EQ(unit.Current(), sim::MakeDemoConfig());
 }
 
+// Ctrl-C (and SIGTERM after it) while the configuration is being written: one line says so, the
+// install goes on to the end, and the unit runs the whole new configuration.
+TEST_F(ToolCommandsTest, InterruptsAreHeldWhileTheUnitIsChanged) {
+    UnitConfig next = Extracted(sim::MakeDemoConfig());
+    next.m_Unit.m_UnitName = "INSTALLED THROUGH CTRL-C";
+    const std::string file = dir.File("next.jvo.cfg");
+    ASSERT_TRUE(SaveConfigFile(next, file));
+    sim::SerialFaults slow;  // a line slow enough to be interrupted in the middle
+    slow.lateFraction = 1;
+    slow.lateMs = 10;
+    port.SetFaults(slow);
+    const std::string err = dir.File("stderr.txt");
+    const pid_t pid = test::SpawnProgram(JVOCTL_PATH, {"install", "--com", "5", file}, err,
+                                         {"JVO_PORT_DIR=" + dir.File("ports")});
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(WaitUntil([&] { return Has(Text(err), "Installing Unit Configuration"); }));
+    ::kill(pid, SIGINT);
+    ASSERT_TRUE(WaitUntil([&] { return Has(Text(err), "interrupted"); }));
+    ::kill(pid, SIGTERM);
+    int status = -1;
+    ASSERT_TRUE(test::WaitProgram(pid, 60000, status));
+    const std::string text = Text(err);
+    EXPECT_EQ(status, 0) << text;
+    EXPECT_TRUE(Has(text,
+                    "\njvoctl install: interrupted; the install goes on until the unit runs "
+                    "the new configuration, then jvoctl ends\n"))
+        << text;
+    EXPECT_EQ(text.find("interrupted"), text.rfind("interrupted")) << "one line only";
+    EXPECT_TRUE(Has(text, "Configuration installed; the unit is running.")) << text;
+    EXPECT_EQ(Extracted(unit.Current()), next);
+}
+
 TEST_F(ToolCommandsTest, ResetNeedsExplicitPermission) {
     ProgramResult r = Jvoctl({"reset", "--com", "5", "--yes"});
     EXPECT_EQ(r.status, 1);
@@ -210,6 +256,30 @@ TEST_F(ToolCommandsTest, FailuresAndUsage) {
     EXPECT_EQ(r.status, 4);
     EXPECT_TRUE(Has(r.err, "Could not connect to the specified server"));
     EXPECT_TRUE(Has(r.err, "nothing listens on port 1 there")) << r.err;
+    // A unit that refuses is no silent unit, and a full proxy server no lost line.
+    sim::SerialFaults refuse;
+    refuse.refuseCommand = CMD_GET_UNIT_RECORD;
+    port.SetFaults(refuse);
+    r = Jvoctl({"extract", "--com", "5", "-o", dir.File("x.jvo.cfg"), "--yes"});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_TRUE(Has(r.err, "jvoctl extract: the unit refused GetUnitRecord (reply code 'n')"))
+        << r.err;
+    port.SetFaults({});
+    sim::SimUnitBackend backend(unit);
+    ProxyServerOptions one;
+    one.port = 0;
+    one.maxClients = 1;
+    ProxyServer full(backend, one);
+    ASSERT_TRUE(full.Start());
+    test::Fd holder = test::Connect(full.Port());
+    ASSERT_TRUE(test::Eventually([&] { return full.Stats().clients == 1; }));
+    const std::string address = "127.0.0.1:" + std::to_string(full.Port());
+    r = Jvoctl({"info", "--proxy", address});
+    EXPECT_EQ(r.status, 4);
+    EXPECT_TRUE(Has(
+        r.err, "jvoctl info: the proxy server at " + address + " serves its maximum of 1 clients"))
+        << r.err;
+    full.Stop();
     // Usage.
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
              {"extract", "-o", dir.File("x.jvo.cfg")},

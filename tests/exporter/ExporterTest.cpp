@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <memory>
+#include <sstream>
 
 #include "exporter/Exporter.h"
 #include "monitor/NameCleaning.h"
@@ -121,11 +123,25 @@ TEST_F(ExporterTest, ScrapedValuesAreTheReadingsOfTheCore) {
                                {{"unit", unit}, {"panel", panel}, {"phase", "Y"}}),
                         r.m_Vln[1]);
             alarms += 3 * (4 + 2);  // main feed and panel
+            EXPECT_EQ(s.at(Series("jvo_panel_info", {{"unit", unit},
+                                                     {"panel", panel},
+                                                     {"name", rec.m_PanelName},
+                                                     {"main_feed_name", rec.m_MainFeed.m_Name}})),
+                      1);
+            EXPECT_DOUBLE_EQ(
+                s.at(Series("jvo_panel_energy_joules_total", {{"unit", unit}, {"panel", panel}})),
+                static_cast<double>(r.m_MainEnergy) * 3.6e6);
             for (int i = 0; i < rec.UsedBreakers(); ++i) {
                 const BreakerRecord& b = rec.m_Breakers[i];
-                // The configured name as cleaned at load, and the row number from 1.
+                // The configured name as cleaned at load, and the row number from 1; the name is
+                // a label of the info metric only.
                 EXPECT_EQ(b.m_Name, CleanName(unitConfig.m_Panels[p].m_Breakers[i].m_Name));
                 const std::string number = std::to_string(i + 1);
+                EXPECT_EQ(s.at(Series("jvo_breaker_info", {{"unit", unit},
+                                                           {"panel", panel},
+                                                           {"breaker", number},
+                                                           {"name", b.m_Name}})),
+                          1);
                 for (int j = 0; j < b.m_Poles && j < 3; ++j) {
                     if (!IsChannel(b.m_Ct[j])) continue;
                     ExpectValue(
@@ -133,22 +149,19 @@ TEST_F(ExporterTest, ScrapedValuesAreTheReadingsOfTheCore) {
                         Series("jvo_breaker_current_amperes", {{"unit", unit},
                                                                {"panel", panel},
                                                                {"breaker", number},
-                                                               {"name", b.m_Name},
                                                                {"pole", std::to_string(j + 1)}}),
                         v.m_Readings.m_Ct[b.m_Ct[j]].m_IRms);
                     ++poles;
                 }
-                ExpectValue(s,
-                            Series("jvo_breaker_energy_kwh", {{"unit", unit},
-                                                              {"panel", panel},
-                                                              {"breaker", number},
-                                                              {"name", b.m_Name}}),
-                            r.m_Breakers[i].m_Energy);
+                // The kWh meter as joules.
+                EXPECT_DOUBLE_EQ(
+                    s.at(Series("jvo_breaker_energy_joules_total",
+                                {{"unit", unit}, {"panel", panel}, {"breaker", number}})),
+                    static_cast<double>(r.m_Breakers[i].m_Energy) * 3.6e6);
                 EXPECT_EQ(s.at(Series("jvo_alarm_active", {{"unit", unit},
                                                            {"panel", panel},
                                                            {"item", "breaker"},
                                                            {"number", number},
-                                                           {"name", b.m_Name},
                                                            {"kind", "over_current"},
                                                            {"mode", "latched"}})),
                           r.m_Breakers[i].m_Reading.m_OcAlarm.latched ? 1 : 0);
@@ -162,9 +175,13 @@ TEST_F(ExporterTest, ScrapedValuesAreTheReadingsOfTheCore) {
                         Series("jvo_subfeed_current_amperes", {{"unit", unit},
                                                                {"panel", panel},
                                                                {"subfeed", std::to_string(i + 1)},
-                                                               {"name", f.m_Name},
                                                                {"phase", "Z"}}),
                         v.m_Readings.m_Ct[f.m_Ct[2]].m_IRms);
+                EXPECT_EQ(s.count(Series("jvo_subfeed_info", {{"unit", unit},
+                                                              {"panel", panel},
+                                                              {"subfeed", std::to_string(i + 1)},
+                                                              {"name", f.m_Name}})),
+                          1u);
                 alarms += 3 * 4;
             }
         }
@@ -208,6 +225,42 @@ TEST_F(ExporterTest, UpFallsWhenAUnitGoesAndReturnsWithIt) {
     proxy.backend.SetFaults({});
     ASSERT_TRUE(WaitFor("cab2", true));
     EXPECT_GT(Scraped().at("jvo_poll_errors_total{unit=\"cab2\"}"), 0);
+}
+
+// promtool (Debian's prometheus package) lints a real scrape and checks the example alert rules.
+bool HavePromtool() {
+    return std::system("command -v promtool >/dev/null 2>&1") == 0;
+}
+
+std::string ReadText(const std::string& path) {
+    std::ifstream in(path);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+TEST_F(ExporterTest, PromtoolFindsNothingToLintInAScrape) {
+    if (!HavePromtool()) GTEST_SKIP() << "promtool is not installed (Debian package prometheus)";
+    ASSERT_TRUE(WaitFor("cab1", true));
+    ASSERT_TRUE(WaitFor("cab2", true));
+    std::ofstream(dir.File("scrape.txt")) << Scrape(ex->Port());
+    const std::string command = "promtool check metrics <'" + dir.File("scrape.txt") + "' >'" +
+                                dir.File("promtool.txt") + "' 2>&1";
+    EXPECT_EQ(std::system(command.c_str()), 0) << ReadText(dir.File("promtool.txt"));
+    EXPECT_EQ(ReadText(dir.File("promtool.txt")), "");
+}
+
+TEST(ExporterDocsTest, PromtoolAcceptsAndRunsTheAlertRules) {
+    if (!HavePromtool()) GTEST_SKIP() << "promtool is not installed (Debian package prometheus)";
+    TempDir dir;
+    ASSERT_TRUE(dir.Ok());
+    // Checked, then fed series as the exporter serves them: the alerts fire and name the item.
+    const std::string command =
+        std::string("(cd '") + JVO_SOURCE_DIR +
+        "' && promtool check rules docs/jvo-alerts.yml && cd tests/exporter "
+        "&& promtool test rules jvo-alerts-test.yml) >'" +
+        dir.File("out.txt") + "' 2>&1";
+    EXPECT_EQ(std::system(command.c_str()), 0) << ReadText(dir.File("out.txt"));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "exporter/ExporterOptions.h"
+#include "exporter/WebConfig.h"
 #include "tests/config/TestConfigs.h"
 
 namespace jvo::test {
@@ -89,6 +90,72 @@ TEST(ExporterOptionsTest, RefusesWhatItCannotServe) {
     EXPECT_EQ(Parse({"--config", conf}, o, error), ParseStatus::FILE);
     EXPECT_EQ(error.find('\x1b'), std::string::npos) << error;
     EXPECT_NE(error.find("'a\\x1b]0;x\\x07=com:1'"), std::string::npos) << error;
+}
+
+TEST(ExporterOptionsTest, WebConfigurationKeysAndValues) {
+    const std::string hash = "$2y$10$QOauhQNbBCuQDKes6eFzPeMqBSjb7Mr5DUmpZ/VcEd00UAV/LDeSi";
+    exporter::WebConfig web;
+    std::string error;
+    ASSERT_TRUE(
+        exporter::ParseWebConfig("tls_server_config:\n"
+                                 "  cert_file: s.crt\n"
+                                 "  key_file: /etc/jvo/s.key\n"
+                                 "  client_ca_file: ca.crt\n"
+                                 "  client_auth_type: VerifyClientCertIfGiven\n"
+                                 "basic_auth_users:\n"
+                                 "  prom: " +
+                                     hash + "\n",
+                                 "web.yml", "/site", web, error))
+        << error;
+    ASSERT_TRUE(web.m_Tls);
+    EXPECT_EQ(web.m_Tls->m_CertFile, "/site/s.crt");  // relative to the file's folder
+    EXPECT_EQ(web.m_Tls->m_KeyFile, "/etc/jvo/s.key");
+    EXPECT_EQ(web.m_Tls->m_ClientAuth, exporter::ClientAuth::VerifyIfGiven);
+    ASSERT_EQ(web.m_Users.size(), 1u);
+    EXPECT_EQ(web.m_Users[0].second, hash);
+    ASSERT_TRUE(exporter::ParseWebConfig("", "web.yml", ".", web, error)) << error;
+    EXPECT_FALSE(web.m_Tls);
+
+    // Each refusal names what is wrong.
+    const std::pair<std::string, std::string> bad[] = {
+        {"http_server_config:\n  http2: false\n", "'http_server_config'"},
+        {"tls_server_config:\n  cert_file: a\n  key_file: b\n  min_version: TLS13\n",
+         "'tls_server_config.min_version'"},
+        {"tls_server_config:\n  cert_file: a\n", "cert_file and key_file"},
+        {"tls_server_config:\n  cert_file: a\n  key_file: b\n  client_auth_type: Any\n", "'Any'"},
+        {"tls_server_config:\n  cert_file: a\n  key_file: b\n"
+         "  client_auth_type: RequireAndVerifyClientCert\n",
+         "needs client_ca_file"},
+        {"tls_server_config:\n  cert_file: a\n  key_file: b\n  client_ca_file: c\n",
+         "client_ca_file is given"},
+        {"basic_auth_users:\n  prom: secret\n", "not a bcrypt hash"},
+        {"basic_auth_users:\n  prom: $6$salt$abc\n", "not a bcrypt hash"},
+        {"basic_auth_users:\n  a: " + hash + "\n  a: " + hash + "\n", "'a' is given twice"},
+        {"basic_auth_users: [a, b]\n", "must be a mapping"},
+        {"tls_server_config: {cert_file: [x]}\n", "'cert_file' must be a text"},
+        {"basic_auth_users: [unclosed\n", "not YAML"},
+    };
+    for (const auto& [text, why] : bad) {
+        error.clear();
+        EXPECT_FALSE(exporter::ParseWebConfig(text, "web.yml", ".", web, error)) << text;
+        EXPECT_NE(error.find("web.yml: "), std::string::npos) << error;
+        EXPECT_NE(error.find(why), std::string::npos) << error;
+    }
+
+    // Through the command line and the configuration file: missing files are file problems.
+    TempDir dir;
+    ASSERT_TRUE(dir.Ok());
+    ExporterOptions o;
+    EXPECT_EQ(Parse({"--web-config", dir.File("none.yml"), "a=com:1"}, o, error),
+              ParseStatus::FILE);
+    EXPECT_NE(error.find("cannot read the web configuration"), std::string::npos) << error;
+    std::ofstream(dir.File("web.yml"))
+        << "tls_server_config:\n  cert_file: s.crt\n  key_file: s.key\n";
+    std::ofstream(dir.File("exporter.conf")) << "web-config web.yml\na=com:1\n";
+    EXPECT_EQ(Parse({"--config", dir.File("exporter.conf")}, o, error), ParseStatus::FILE);
+    EXPECT_NE(error.find("cannot load the certificate " + dir.File("s.crt")), std::string::npos)
+        << error;
+    EXPECT_EQ(Parse({"--web-config=", "a=com:1"}, o, error), ParseStatus::USAGE);
 }
 
 }  // namespace

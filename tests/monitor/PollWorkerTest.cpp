@@ -1,7 +1,6 @@
 // The poll worker against the simulated unit on a pseudo-terminal: what it reads and stores, its
 // poll points, the event index wrap, and the trouble states of a unit that stops answering or a
 // port that goes away.
-#include <poll.h>
 #include <stdlib.h>
 
 #include "link/Commands.h"
@@ -130,7 +129,7 @@ TEST_F(PollWorkerTest, StopDuringARunOfEventReadsIsAnsweredBeforeTheNextEvent) {
         if (c == CMD_GET_EVENT && ++events == 5) {
             runUnderWay = true;
             // Hold the run until the stop waits in the mailbox.
-            stopPosted = PollOne(ipc.RequestFd(), POLLIN, 20000) > 0;
+            stopPosted = ipc.RequestEvent().WaitWithoutTaking(20000);
         }
     };
     StartWorker();

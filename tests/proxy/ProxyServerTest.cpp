@@ -363,6 +363,8 @@ TEST_F(ProxyServerTest, AClientThatTakesNoRepliesStopsBeingReadAndIsDropped) {
     EXPECT_EQ(log.Count("took no reply for 10000 ms"), 1);
 }
 
+// A client beyond the limit is told so on the wire before it is closed: a plain failure to a
+// client that knows only status and payload, "full" with the limit to ours.
 TEST_F(ProxyServerTest, ClientsBeyondTheLimitAreRefused) {
     ProxyServerOptions options;
     options.maxClients = 2;
@@ -372,8 +374,20 @@ TEST_F(ProxyServerTest, ClientsBeyondTheLimitAreRefused) {
     Fd b = Connect(m_Server->Port());
     ASSERT_TRUE(WaitStats([](const ProxyServerStats& s) { return s.clients == 2; }));
     Fd c = Connect(m_Server->Port());
+    EXPECT_EQ(RecvExact(c.Get(), 8 + 7), Frame({0, 4, 0, proxywire::kRefusalTag, 1, 2, 0}));
     EXPECT_TRUE(PeerClosed(c.Get()));
-    EXPECT_EQ(log.Count("too many clients, refusing 127.0.0.1:"), 1);
+    auto refused = Client();
+    ASSERT_TRUE(refused);  // the connect itself succeeds; the refusal follows
+    MsgBuf request(16), reply(16);
+    request.Put8(71);
+    LinkStatus status;
+    EXPECT_FALSE(refused->Transact(0, request, reply, 250, &status));
+    EXPECT_EQ(status.result, LinkResult::ProxyRefused);
+    EXPECT_EQ(status.refusal, ProxyRefusal::Full);
+    EXPECT_EQ(status.limit, 2);
+    EXPECT_TRUE(refused->Ended());
+    EXPECT_EQ(refused->EndStatus().refusal, ProxyRefusal::Full);
+    EXPECT_EQ(log.Count("too many clients, refusing 127.0.0.1:"), 2);
     a.Reset();
     ASSERT_TRUE(WaitStats([](const ProxyServerStats& s) { return s.clients == 1; }));
     auto conn = Client();
@@ -455,6 +469,7 @@ TEST(ProxyServer, OnlyAllowedPeersAreServed) {
     ASSERT_TRUE(server.Start());
     Fd refused = ConnectFrom("127.0.0.1", server.Port());
     ASSERT_TRUE(refused.Valid());
+    EXPECT_EQ(RecvExact(refused.Get(), 8 + 7), Frame({0, 4, 0, proxywire::kRefusalTag, 2, 0, 0}));
     EXPECT_TRUE(PeerClosed(refused.Get()));
     Fd allowed = ConnectFrom("127.0.0.2", server.Port());
     ASSERT_TRUE(allowed.Valid());

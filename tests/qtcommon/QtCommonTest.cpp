@@ -43,6 +43,31 @@ TEST(CommandLineTest, BothSpellingsAndTheRefusals) {
     EXPECT_TRUE(help.HelpWanted());
 }
 
+TEST(CommandLineTest, TheToolkitsOwnOptionsAreKeptForIt) {
+    CommandLine cl({{"com", true}, {"name", true}});
+    ASSERT_TRUE(cl.Parse({"-style", "Fusion", "--com", "3", "-reverse", "--platform", "offscreen",
+                          "-stylesheet=a.qss", "--name", "ours"}))
+        << cl.Error();
+    EXPECT_EQ(cl.Value("com"), "3");
+    EXPECT_EQ(cl.Value("name"), "ours");  // a name of ours stays ours
+    const std::vector<std::string> toolkit = {"-style",     "Fusion",    "-reverse",
+                                              "--platform", "offscreen", "-stylesheet=a.qss"};
+    EXPECT_EQ(cl.ToolkitArgs(), toolkit);
+
+    ToolkitArgv argv("prog", cl.ToolkitArgs());
+    ASSERT_EQ(argv.Argc(), 7);
+    EXPECT_STREQ(argv.Argv()[0], "prog");
+    EXPECT_STREQ(argv.Argv()[2], "Fusion");
+    EXPECT_EQ(argv.Argv()[7], nullptr);
+
+    for (const std::vector<std::string>& bad :
+         {std::vector<std::string>{"-style"}, {"-bogus"}, {"-reverse=1"}, {"-platform", ""}}) {
+        CommandLine refused({{"com", true}});
+        EXPECT_FALSE(refused.Parse(bad)) << bad.front();
+        EXPECT_FALSE(refused.Error().empty()) << bad.front();
+    }
+}
+
 TEST(LogFileTest, KeepsAtMostTwiceItsLimitAndNamesTheStateFolder) {
     jvo::test::TempDir dir;
     ASSERT_TRUE(dir.Ok());

@@ -105,14 +105,16 @@ TEST(Soak, PollingANoisyLineShowsOnlyEachRequestsOwnAnswer) {
 
     UnitLink link;
     ASSERT_TRUE(link.OpenSerialDevice(port.DevicePath(), kDefaultBaud));
-    link.m_ReplyTimeoutMs = 150;
     const UnitConfig config = unit.Current();
     ReadingsStore readings;
     monitor::EventLogStores logs;
     monitor::NotifyQueue notify;
     NoteCollector notes(notify);
     monitor::CPolledIPC ipc;
-    monitor::PollWorker worker(ipc, link, config, readings, logs, notify);
+    monitor::PollTimings timings;
+    timings.replyTimeoutMs = 150;
+    monitor::PollWorker worker(ipc, link, config, readings, logs, notify, SystemClock::Instance(),
+                               timings);
     worker.Launch();
     ASSERT_EQ(ipc.Post(monitor::PollCmdStart, 0), 0);
 

@@ -13,8 +13,8 @@
 
 #include "link/AppLog.h"
 #include "link/Commands.h"
+#include "link/Pty.h"
 #include "link/UnitLink.h"
-#include "link/posix/Pty.h"
 #include "monitor/PollWorker.h"
 #include "sim/SimConfigs.h"
 #include "sim/SimSerial.h"

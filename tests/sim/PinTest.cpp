@@ -1,12 +1,20 @@
-// The simulated unit's COM pin: it takes only a free number (or a dangling pin) and removes only
-// its own pin.
+// The simulated unit's COM port: its pin takes only a free number (or a dangling pin) and is
+// removed only while it is its own; the exclusive mode a killed program leaves is cleared.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "base/Clock.h"
+#include "link/UnitClient.h"
+#include "link/posix/PortProbe.h"
 #include "sim/SimConfigs.h"
 #include "sim/SimSerial.h"
 #include "tests/link/serial/SerialTestUtil.h"
@@ -49,6 +57,48 @@ TEST(SimPin, ForeignPinsAreLeftAlone) {
     ASSERT_EQ(::symlink(adapter.c_str(), (dir / "com6").c_str()), 0);
     first.Stop();
     EXPECT_EQ(Target(dir / "com6"), adapter);
+}
+
+// A program killed while it has the port open leaves the terminal in exclusive mode, and the
+// pty's own descriptor keeps it so: the port would be missing from every list and refused to
+// everybody but root until the simulator restarts.
+TEST(SimSerialExclusive, ClearedOnceItsHolderIsKilled) {
+    sim::SimUnit unit(SystemClock::Instance(), sim::MakeDemoConfig());
+    sim::SimSerialPort port(unit);
+    ASSERT_TRUE(port.Start());
+    const std::string path = port.DevicePath();
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t holder = ::fork();
+    ASSERT_GE(holder, 0);
+    if (holder == 0) {
+        // Holds the port as the programs do (lock, then exclusive mode) until it is killed.
+        const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        const char held =
+            fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::ioctl(fd, TIOCEXCL) == 0 ? 'y'
+                                                                                         : 'n';
+        (void)!::write(ready[1], &held, 1);
+        for (;;)
+            ::pause();
+    }
+    ::close(ready[1]);
+    char held = 0;
+    EXPECT_EQ(::read(ready[0], &held, 1), 1);
+    ::close(ready[0]);
+    EXPECT_EQ(held, 'y');
+    // While the holder lives its port stays held, however often the simulator looks.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(ProbeSerialPort(path, {}), ProbeResult::Held);
+
+    ::kill(holder, SIGKILL);
+    ASSERT_EQ(::waitpid(holder, nullptr, 0), holder);
+    EXPECT_TRUE(WaitFor([&] { return ProbeSerialPort(path, {}) == ProbeResult::Usable; }));
+    UnitLink link;
+    ASSERT_TRUE(link.OpenSerialDevice(path, 115200));
+    UnitClient client(&link, 0);
+    uint16_t state = 0;
+    uint32_t value = 0;
+    EXPECT_TRUE(client.GetStatus(state, value));
 }
 
 }  // namespace

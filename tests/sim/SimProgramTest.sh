@@ -70,7 +70,7 @@ check "jvo-proxy --com 0" status_of 64 "$PROXY" --com=0
 mkdir -p "$JVO_PORT_DIR" && ln -s "$dir/absent" "$JVO_PORT_DIR/com9"  # a pin without its device
 "$PROXY" --com 9 --listen 0 2>"$dir/nounit.err"
 check "jvo-proxy without its unit's port" test $? -eq 4
-check "... says why" grep -q 'no device is pinned or found for COM9' "$dir/nounit.err"
+check "... says why" grep -q 'cannot open COM9: no device is pinned or found for it' "$dir/nounit.err"
 check "jvoctl --proxy ''" status_of 64 "$CTL" info --proxy ''
 ln -s /dev/null "$JVO_PORT_DIR/com8"  # somebody else's pin
 "$SIM" --com 8 2>"$dir/foreign.err"

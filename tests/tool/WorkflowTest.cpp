@@ -126,7 +126,7 @@ TEST_F(WorkflowTest, PortThatCannotBeOpenedIsReported) {
 }
 
 TEST_F(WorkflowTest, FailedExtractRetriesIntoAClearedConfigurationThenSucceeds) {
-    dlg.Link().m_ReplyTimeoutMs = 30;
+    dlg.SetReplyTimeoutMs(30);
     sim.Silence(true);
     ui.Answer(t::kExtractFailed, MsgResult::Retry, [&] { sim.Silence(false); });
     ConnectToSim();
@@ -144,7 +144,7 @@ TEST_F(WorkflowTest, FailedExtractRetriesIntoAClearedConfigurationThenSucceeds) 
 }
 
 TEST_F(WorkflowTest, CancelAfterAFailedExtractDisconnectsAndStartupAsksToExit) {
-    dlg.Link().m_ReplyTimeoutMs = 20;
+    dlg.SetReplyTimeoutMs(20);
     sim.Silence(true);
     ui.connects.push_back(sim.Device());
     ui.Answer(t::kExtractFailed, MsgResult::Cancel);
@@ -159,11 +159,21 @@ TEST_F(WorkflowTest, CancelAfterAFailedExtractDisconnectsAndStartupAsksToExit) {
 TEST_F(WorkflowTest, StartupLoopShowsTheConnectDialogAgainUntilConnected) {
     ui.Answer(t::kAskExitStartup, MsgResult::No);
     ui.connectFn = [&](BasicDlg&) {
+        // Nothing to edit before a configuration is shown: every Edit button is disabled, and
+        // the commands open no edit.
+        for (int id : {IDC_UNIT_EDIT, IDC_PANEL_EDIT, IDC_BREAKER_EDIT}) {
+            EXPECT_EQ(ui.enabled.count(id), 1u) << id;
+            EXPECT_FALSE(ui.enabled[id]) << id;
+            dlg.OnCommand(id);
+            EXPECT_EQ(dlg.EditGroup(), EDIT_NONE) << id;
+        }
         return ui.connectDialogs == 1 ? ConnectResult{} : sim.Device();
     };
     dlg.OnStartupTimer();
     EXPECT_EQ(ui.connectDialogs, 2);
     EXPECT_TRUE(dlg.UnitConnected());
+    EXPECT_TRUE(ui.enabled[IDC_UNIT_EDIT]);
+    EXPECT_TRUE(ui.enabled[IDC_PANEL_EDIT]);
     EXPECT_FALSE(ui.closed);
     const Shown* ask = ui.Find(t::kAskExitStartup);
     ASSERT_NE(ask, nullptr);
@@ -355,7 +365,7 @@ TEST_F(WorkflowTest, InstallAndExtractRetryReachAUnitWhoseDeviceCameBack) {
 
     // The first extract fails (the unit is silent); the device is pulled and put back before
     // Retry, which extracts.
-    dlg.Link().m_ReplyTimeoutMs = 30;
+    dlg.SetReplyTimeoutMs(30);
     sim.Silence(true);
     ui.Answer(t::kExtractFailed, MsgResult::Retry, [&] {
         pull();
@@ -368,7 +378,7 @@ TEST_F(WorkflowTest, InstallAndExtractRetryReachAUnitWhoseDeviceCameBack) {
     EXPECT_EQ(ui.Count(t::kExtractFailed), 1);
 
     // Pulled: the install fails and says so. Put back: the next one reaches the unit.
-    dlg.Link().m_ReplyTimeoutMs = 250;
+    dlg.SetReplyTimeoutMs(250);
     pull();
     EXPECT_FALSE(dlg.Install());
     EXPECT_EQ(ui.messages.back().text, t::kInstallFailed);
@@ -452,7 +462,6 @@ TEST_F(WorkflowTest, FailedWriteAndFailedCommitAreReported) {
     EXPECT_EQ(ui.messages.back().text, t::kCommitFailed);
     // A failed commit skips the reboot.
     EXPECT_EQ(std::count(ui.progress.begin(), ui.progress.end(), "caption Rebooting..."), 0);
-    EXPECT_EQ(dlg.Link().m_ReplyTimeoutMs.load(), 250);
 }
 
 TEST_F(WorkflowTest, LoadAFileWithMinorErrorsWhileConnectedAndInstallIt) {

@@ -3,6 +3,7 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QtMath>
 #include <algorithm>
 
 #include "qtcommon/UiCall.h"
@@ -11,23 +12,58 @@ namespace jvo::tool::qt {
 
 using jvo::qt::CallOnUi;
 
+namespace {
+constexpr qreal kMinZoom = 0.5;
+}  // namespace
+
 PanelPicture::PanelPicture(bool compact, QWidget* parent)
-    : QWidget(parent), m_Compact(compact), m_Colours(PictureColours::From(palette())) {
-    const QSize size = compact ? QSize(UserMap::kCompactWidth, UserMap::kCompactHeight)
-                               : QSize(UserMap::kLargeWidth, UserMap::kLargeHeight);
-    setFixedSize(size);
+    : QWidget(parent),
+      m_Compact(compact),
+      m_Base(compact ? QSize(UserMap::kCompactWidth, UserMap::kCompactHeight)
+                     : QSize(UserMap::kLargeWidth, UserMap::kLargeHeight)),
+      m_Colours(PictureColours::From(palette())) {
+    // The height comes from the window, the width follows it (resizeEvent).
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+    setFixedWidth(m_Base.width());
+    setMinimumHeight(qCeil(m_Base.height() * kMinZoom));
+    setMaximumHeight(m_Base.height());
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
     EnsureImage();
 }
 
-void PanelPicture::EnsureImage() {
-    const qreal ratio = std::max<qreal>(1.0, devicePixelRatioF());
-    if (!m_Image.isNull() && m_Image.devicePixelRatio() == ratio) return;
-    m_Image = QImage(size() * ratio, QImage::Format_RGB32);
+bool PanelPicture::EnsureImage() {
+    // The image's pixel ratio maps picture pixels onto device pixels, so the core draws in
+    // picture pixels at any scale.
+    const qreal ratio = std::max<qreal>(1.0, devicePixelRatioF()) * m_Zoom;
+    if (!m_Image.isNull() && qFuzzyCompare(m_Image.devicePixelRatio(), ratio)) return false;
+    m_Image =
+        QImage(qCeil(m_Base.width() * ratio), qCeil(m_Base.height() * ratio), QImage::Format_RGB32);
     m_Image.setDevicePixelRatio(ratio);
     m_Image.fill(m_Colours.background);
     m_Slots.clear();
+    return true;
+}
+
+QPoint PanelPicture::ToPicture(const QPointF& widget) const {
+    return QPoint(qFloor(widget.x() / m_Zoom), qFloor(widget.y() / m_Zoom));
+}
+
+void PanelPicture::resizeEvent(QResizeEvent* e) {
+    QWidget::resizeEvent(e);
+    const qreal zoom = std::clamp<qreal>(qreal(height()) / m_Base.height(), kMinZoom, 1.0);
+    if (qFuzzyCompare(zoom, m_Zoom)) return;
+    m_Zoom = zoom;
+    setFixedWidth(qCeil(m_Base.width() * zoom));
+    const QImage old = m_Image;
+    if (!EnsureImage()) return;
+    // The old picture, scaled, stands in until the core has drawn it anew (at once, or when a
+    // workflow that is running has ended).
+    QPainter p(&m_Image);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    p.drawImage(QRectF(QPointF(0, 0), QSizeF(m_Base)), old);
+    p.end();
+    emit NeedsRedraw();
 }
 
 QColor PanelPicture::ColourOf(const MapColour& c) const {
@@ -117,11 +153,14 @@ QPoint PanelPicture::SlotCentre(const UserMap& map, const Slot& slot) {
 
 void PanelPicture::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    p.drawImage(QPoint(0, 0), m_Image);
+    // One image pixel on each device pixel.
+    const qreal ratio = std::max<qreal>(1.0, devicePixelRatioF());
+    p.fillRect(rect(), m_Colours.background);
+    p.drawImage(QRectF(0, 0, m_Image.width() / ratio, m_Image.height() / ratio), m_Image);
 }
 
 void PanelPicture::mouseMoveEvent(QMouseEvent* e) {
-    const QPoint pos = e->position().toPoint();
+    const QPoint pos = ToPicture(e->position());
     emit MouseMoved(pos.x(), pos.y());
 }
 
@@ -130,7 +169,7 @@ void PanelPicture::leaveEvent(QEvent*) {
 }
 
 void PanelPicture::mouseReleaseEvent(QMouseEvent* e) {
-    const QPoint pos = e->position().toPoint();
+    const QPoint pos = ToPicture(e->position());
     if (e->button() == Qt::LeftButton) emit LeftReleased(pos.x(), pos.y());
     if (e->button() == Qt::RightButton) {
         const QPoint global = e->globalPosition().toPoint();
@@ -139,7 +178,7 @@ void PanelPicture::mouseReleaseEvent(QMouseEvent* e) {
 }
 
 void PanelPicture::mouseDoubleClickEvent(QMouseEvent* e) {
-    const QPoint pos = e->position().toPoint();
+    const QPoint pos = ToPicture(e->position());
     if (e->button() == Qt::LeftButton) emit LeftDoubleClicked(pos.x(), pos.y());
 }
 

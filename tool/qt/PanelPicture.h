@@ -4,6 +4,11 @@
 // widget paints. The core may draw from the worker thread that runs a workflow; every canvas
 // operation is carried to the UI thread (and waits there), so the image is only ever touched on
 // the UI thread. Mouse input is passed on as signals in picture pixels.
+//
+// The picture has its described size (475 x 864 or 342 x 648) whenever the window has the room;
+// in a window too low for it (a laptop at 150 %) it shrinks with the window's height, down to
+// half its size, keeping its proportions. Either way the image has one pixel per device pixel on
+// the screen, drawn anew at that resolution, so it is never a scaled bitmap.
 #include <QImage>
 #include <QWidget>
 #include <map>
@@ -29,6 +34,9 @@ public:
     const QImage& Picture() const { return m_Image; }
     // Centre of a slot in picture pixels.
     static QPoint SlotCentre(const UserMap& map, const Slot& slot);
+    // The picture's scale on the window: 1 at its described size.
+    qreal Zoom() const { return m_Zoom; }
+    QSize sizeHint() const override { return m_Base; }
 
 signals:
     void MouseMoved(int x, int y);
@@ -46,13 +54,18 @@ protected:
     void mouseReleaseEvent(QMouseEvent* e) override;
     void mouseDoubleClickEvent(QMouseEvent* e) override;
     void changeEvent(QEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
 
 private:
     QColor ColourOf(const MapColour& colour) const;
-    void EnsureImage();
+    // True when the image had to be made anew (a new scale or pixel ratio).
+    bool EnsureImage();
     const QImage& SlotImageFor(const SlotImage& image);
+    QPoint ToPicture(const QPointF& widget) const;
 
     bool m_Compact;
+    QSize m_Base;  // the described size, in picture pixels
+    qreal m_Zoom = 1.0;
     QImage m_Image;
     PictureColours m_Colours;
     std::map<std::tuple<int, bool, bool>, QImage> m_Slots;  // (poles, mirrored, hover)

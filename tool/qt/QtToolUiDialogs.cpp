@@ -8,7 +8,9 @@
 #include <QTimer>
 #include <cstdio>
 
+#include "qtcommon/SaveFileDialog.h"
 #include "qtcommon/UiCall.h"
+#include "qtcommon/WindowFit.h"
 #include "tool/FileFilter.h"
 #include "tool/Menus.h"
 #include "tool/Texts.h"
@@ -93,11 +95,16 @@ void AddItems(QMenu* menu, const std::vector<MenuItem>& items) {
 MsgResult QtToolUi::Message(const std::string& text, MsgButtons buttons, MsgIcon icon,
                             MsgResult defaultButton) {
     if (m_Unattended) {
-        std::fprintf(stderr, "jvo-config: %s\n", text.c_str());
         // A question gets its default answer; a retry would only ask again.
-        return buttons == MsgButtons::YesNo         ? defaultButton
-               : buttons == MsgButtons::RetryCancel ? MsgResult::Cancel
-                                                    : MsgResult::Ok;
+        const MsgResult answer = buttons == MsgButtons::YesNo         ? defaultButton
+                                 : buttons == MsgButtons::RetryCancel ? MsgResult::Cancel
+                                                                      : MsgResult::Ok;
+        const char* said = buttons == MsgButtons::Ok     ? ""
+                           : answer == MsgResult::Yes    ? " -> Yes (nobody to ask)"
+                           : answer == MsgResult::Cancel ? " -> Cancel (nobody to ask)"
+                                                         : " -> No (nobody to ask)";
+        std::fprintf(stderr, "jvo-config: %s%s\n", text.c_str(), said);
+        return answer;
     }
     return AwaitOnUi<MsgResult>(&m_Window, [&, buttons, icon, defaultButton](auto done) {
         const QMessageBox::StandardButtons set =
@@ -109,6 +116,7 @@ MsgResult QtToolUi::Message(const std::string& text, MsgButtons buttons, MsgIcon
         box->setDefaultButton(ToQt(defaultButton));
         box->setWindowModality(Qt::ApplicationModal);
         box->setAttribute(Qt::WA_DeleteOnClose);
+        jvo::qt::ShowWholeTitle(box);
         QObject::connect(box, &QMessageBox::finished, box, [box, buttons, done] {
             done(FromQt(box->standardButton(box->clickedButton()), buttons));
         });
@@ -120,26 +128,36 @@ FileChoice QtToolUi::ChooseFile(bool save, const std::string& defaultExt,
                                 const std::string& filter) {
     if (m_Unattended) return {};
     return AwaitOnUi<FileChoice>(&m_Window, [&, save](auto done) {
+        auto choice = [](const QString& path) {
+            const QFileInfo info(path);
+            return FileChoice{true, info.absoluteFilePath().toStdString(),
+                              info.fileName().toStdString()};
+        };
+        if (save) {
+            const jvo::qt::SaveFileSpec spec{QString(), Q(ToQtFilter(filter)), Q(defaultExt),
+                                             QString(), QString::fromUtf8(text::kTitle)};
+            jvo::qt::ChooseSaveFile(&m_Window, spec, [done, choice](const QString& path) {
+                done(path.isEmpty() ? FileChoice{} : choice(path));
+            });
+            return;
+        }
         auto* d = new QFileDialog(&m_Window);
-        d->setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-        d->setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+        d->setAcceptMode(QFileDialog::AcceptOpen);
+        d->setFileMode(QFileDialog::ExistingFile);
         d->setNameFilter(Q(ToQtFilter(filter)));
         d->setDefaultSuffix(Q(defaultExt));
         d->setWindowModality(Qt::ApplicationModal);
         d->setAttribute(Qt::WA_DeleteOnClose);
-        QObject::connect(d, &QFileDialog::finished, d, [d, done, defaultExt, save](int result) {
-            FileChoice choice;
-            if (result == QDialog::Accepted && !d->selectedFiles().isEmpty()) {
-                // The default extension for a saved name, and for an opened one that does not
-                // exist as typed.
-                std::string path = d->selectedFiles().front().toStdString();
-                if (save || !QFileInfo::exists(QString::fromStdString(path)))
-                    path = WithDefaultExtension(path, defaultExt);
-                const QFileInfo info(Q(path));
-                choice = {true, info.absoluteFilePath().toStdString(),
-                          info.fileName().toStdString()};
+        QObject::connect(d, &QFileDialog::finished, d, [d, done, defaultExt, choice](int result) {
+            if (result != QDialog::Accepted || d->selectedFiles().isEmpty()) {
+                done(FileChoice{});
+                return;
             }
-            done(choice);
+            // A name that does not exist as typed is tried with the default extension.
+            std::string path = d->selectedFiles().front().toStdString();
+            if (!QFileInfo::exists(QString::fromStdString(path)))
+                path = WithDefaultExtension(path, defaultExt);
+            done(choice(Q(path)));
         });
         d->open();
     });

@@ -11,14 +11,31 @@ namespace jvo::tool::qt {
 
 using jvo::qt::Mix;
 
+namespace {
+
+// The lightest needed grey towards white from `from` that stands out from `ground` by `ratio`.
+QColor FrameFor(const QColor& ground, const QColor& from, qreal ratio) {
+    for (int step = 0; step <= 20; ++step) {
+        const QColor c = Mix(from, Qt::white, step / 20.0);
+        if (jvo::qt::ContrastRatio(c, ground) >= ratio) return c;
+    }
+    return Qt::white;
+}
+
+}  // namespace
+
 PictureColours PictureColours::From(const QPalette& p) {
     PictureColours c;
     const QColor window = p.color(QPalette::Window);
     const bool dark = window.lightnessF() < 0.5;
-    c.background = dark ? Mix(window, p.color(QPalette::Dark), 0.35)
-                        : Mix(window, p.color(QPalette::Mid), 0.45);
-    c.border =
-        dark ? p.color(QPalette::Shadow).lighter(300) : p.color(QPalette::Shadow).lighter(160);
+    if (dark) {
+        c.background = Mix(window, p.color(QPalette::Dark), 0.35);
+        c.border = FrameFor(c.background, Mix(c.background, p.color(QPalette::WindowText), 0.6),
+                            jvo::qt::ContrastRatio(kLightFrame, kLightGround));
+    } else {
+        c.background = kLightGround;
+        c.border = kLightFrame;
+    }
     c.text = p.color(QPalette::WindowText);
     c.well = Mix(c.background, p.color(QPalette::Shadow), dark ? 0.35 : 0.12);
     c.highlight = p.color(QPalette::Highlight);

@@ -1,12 +1,18 @@
 // The application object: wiring of the window's actions to the core.
 #include "tool/qt/ToolApp.h"
 
-#include <QTimer>
+#include <QApplication>
+#include <QMenu>
 
 #include "tool/qt/PanelPicture.h"
+#include "tool/qt/ProgressDlg.h"
 #include "tool/qt/ToolForm.h"
 
 namespace jvo::tool::qt {
+
+namespace {
+constexpr int kDismissMs = 100;
+}  // namespace
 
 ToolApp::ToolApp(WindowLayout layout, std::string logPath)
     : m_Window(layout),
@@ -40,6 +46,10 @@ ToolApp::ToolApp(WindowLayout layout, std::string logPath)
         Run([=](BasicDlg& d) { d.Map().OnRButtonUp(x, y, gx, gy); });
     });
     connect(picture, &PanelPicture::NeedsRedraw, this, &ToolApp::Redraw);
+    // A dialog may be on its way to the UI thread when the end is requested: look again until
+    // the workflow has ended.
+    m_Dismiss.setInterval(kDismissMs);
+    connect(&m_Dismiss, &QTimer::timeout, this, &ToolApp::DismissDialogs);
 }
 
 ToolApp::~ToolApp() {
@@ -58,18 +68,45 @@ void ToolApp::Start() {
 }
 
 bool ToolApp::Run(std::function<void(BasicDlg&)> step) {
+    if (m_EndRequested) return false;  // the window is closing: nothing new starts
     return m_Runner.Start(std::move(step), [this] {
         // On the worker: hand the end over to the UI thread.
         QMetaObject::invokeMethod(this, &ToolApp::OnFinished, Qt::QueuedConnection);
     });
 }
 
-void ToolApp::OnFinished() {
-    if (m_Ui.CloseRequested()) {
-        m_Window.AllowClose();
-        m_Window.close();
-        m_Queued = nullptr;
+void ToolApp::EndOnRequest() {
+    if (m_EndRequested) return;
+    m_EndRequested = true;
+    m_Ui.SetUnattended(true);
+    if (!Busy()) {
+        CloseNow();
+        return;
     }
+    DismissDialogs();
+    m_Dismiss.start();
+}
+
+void ToolApp::DismissDialogs() {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w == &m_Window || !w->isVisible() || qobject_cast<ProgressDlg*>(w)) continue;
+        if (auto* dialog = qobject_cast<QDialog*>(w))
+            dialog->reject();
+        else if (auto* menu = qobject_cast<QMenu*>(w))
+            menu->close();
+    }
+}
+
+void ToolApp::CloseNow() {
+    m_Dismiss.stop();
+    m_Queued = nullptr;
+    m_Window.AllowClose();
+    m_Window.close();
+}
+
+void ToolApp::OnFinished() {
+    if (m_Ui.CloseRequested() || m_EndRequested) CloseNow();
+    if (m_RedrawWanted) Redraw();
     if (m_Queued) {
         auto step = std::move(m_Queued);
         m_Queued = nullptr;
@@ -79,7 +116,9 @@ void ToolApp::OnFinished() {
 }
 
 void ToolApp::Redraw() {
-    if (!Busy()) m_Dlg.Map().RedrawMap();
+    // The controller's picture is not read while a workflow runs: drawn once it has ended.
+    m_RedrawWanted = Busy();
+    if (!m_RedrawWanted) m_Dlg.Map().RedrawMap();
 }
 
 }  // namespace jvo::tool::qt

@@ -7,6 +7,7 @@
 // the picture only moves the hover mark and is handled at once on the UI thread when no workflow
 // runs.
 #include <QObject>
+#include <QTimer>
 #include <functional>
 #include <string>
 
@@ -29,6 +30,12 @@ public:
     void Start();
     // Runs `step` on the worker; false (and nothing runs) while another one runs.
     bool Run(std::function<void(BasicDlg&)> step);
+    // Ends the program without the exit question (a request from outside: Ctrl+C, SIGTERM). With
+    // no workflow running the window closes at once, and the link with it. A running workflow is
+    // let end by itself, an install included, so that the unit is left whole; nobody answers it
+    // any more (questions get their default answers, dialogs are cancelled as they open), and
+    // the window closes when it has ended. Nothing is saved.
+    void EndOnRequest();
     bool Busy() const { return m_Runner.Busy(); }
 
     ToolWindow& Window() { return m_Window; }
@@ -44,12 +51,18 @@ signals:
 private:
     void OnFinished();
     void Redraw();
+    // Cancels every dialog and menu that is open, the progress window aside.
+    void DismissDialogs();
+    void CloseNow();
 
     ToolWindow m_Window;
     QtToolUi m_Ui;
     BasicDlg m_Dlg;
     std::function<void(BasicDlg&)> m_Queued;  // a double-click that came while busy
+    bool m_RedrawWanted = false;              // the picture changed scale while busy
     WorkflowRunner m_Runner;
+    bool m_EndRequested = false;
+    QTimer m_Dismiss;  // while an ended program waits for its workflow
 };
 
 }  // namespace jvo::tool::qt

@@ -4,8 +4,6 @@
 #include <cstdio>
 
 #include "base/CmdLine.h"
-
-#include "base/CmdLine.h"
 #include "link/PortDirectory.h"
 #include "qtcommon/CommandLine.h"
 
@@ -24,6 +22,7 @@ const char* const kToolUsage =
     "  --screenshot FILE  once connected (or offline), select the first breaker, save the\n"
     "                     window as a PNG file and exit\n"
     "  --help             this text\n"
+    "Qt's own options (-style NAME, -platform NAME, -reverse, ...) are passed to Qt.\n"
     "Exit status: 0 done, 1 not connected, 3 file problem, 64 usage, 74 screenshot or this\n"
     "text not written.\n";
 
@@ -49,6 +48,7 @@ int ParseToolOptions(int argc, const char* const* argv, ToolOptions& o) {
         o.connect.m_Kind = ConnectResult::DEVICE;
         o.connect.m_Device = cl.Value("device");
     }
+    o.toolkit = cl.ToolkitArgs();
     o.offlineFile = cl.Value("offline");
     o.screenshot = cl.Value("screenshot");
     if (cl.Has("layout")) {

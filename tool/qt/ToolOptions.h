@@ -2,6 +2,7 @@
 // jvo-config's command line: a unit or a file to start with instead of the connect dialog, and
 // for scripts a screenshot of the window once the start-up has finished.
 #include <string>
+#include <vector>
 
 #include "tool/ToolUi.h"
 #include "tool/WindowLayout.h"
@@ -15,6 +16,7 @@ struct ToolOptions {
     bool layoutGiven = false;
     WindowLayout layout = WindowLayout::LARGE;
     bool help = false;
+    std::vector<std::string> toolkit;  // Qt's own options, for the application object
 };
 
 extern const char* const kToolUsage;

@@ -3,8 +3,11 @@
 
 #include <QCloseEvent>
 #include <QMenuBar>
+#include <QScrollArea>
 #include <QShortcut>
+#include <algorithm>
 
+#include "qtcommon/WindowFit.h"
 #include "tool/Menus.h"
 #include "tool/Texts.h"
 #include "tool/qt/ToolForm.h"
@@ -12,7 +15,8 @@
 namespace jvo::tool::qt {
 
 ToolWindow::ToolWindow(WindowLayout layout) : m_Form(new ToolForm(layout, this)) {
-    setCentralWidget(m_Form);
+    // The form scrolls only in a window smaller than it can shrink (its picture shrinks first).
+    setCentralWidget(jvo::qt::ScrollingArea(m_Form, this));
     setWindowTitle(QString::fromUtf8(text::kTitle));
     QMenu* help = menuBar()->addMenu(tr("&Help"));
     QAction* about = help->addAction(QString::fromStdString(AboutBoxTexts().menuItem));
@@ -23,6 +27,11 @@ ToolWindow::ToolWindow(WindowLayout layout) : m_Form(new ToolForm(layout, this))
     }
     auto* cancel = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(cancel, &QShortcut::activated, this, &ToolWindow::CancelKey);
+    // The form's natural size when the screen's work area has room for it, else what it has.
+    const QSize form = m_Form->sizeHint();
+    const QSize menu = menuBar()->sizeHint();
+    resize(jvo::qt::FitSize(
+        this, QSize(std::max(form.width(), menu.width()), form.height() + menu.height())));
 }
 
 void ToolWindow::closeEvent(QCloseEvent* e) {

@@ -1,7 +1,10 @@
 // jvo-config: the JVO configuration tool's window program.
 #include <QApplication>
 #include <QScreen>
+#include <cstdio>
 
+#include "qtcommon/CommandLine.h"
+#include "qtcommon/EndRequests.h"
 #include "qtcommon/LogFile.h"
 #include "tool/qt/AboutDlg.h"
 #include "tool/qt/ScreenshotRun.h"
@@ -17,9 +20,11 @@ int main(int argc, char** argv) {
     if (early >= 0) return early;
 
     jvo::qt::LogFile log(jvo::qt::DefaultLogPath("jvo-config"));
-    // The toolkit gets only the program name: the options are ours.
-    int qtArgc = 1;
-    QApplication app(qtArgc, argv);
+    // The toolkit gets the program's name and its own options, which the parse set aside.
+    jvo::qt::ToolkitArgv qtArgs(argv[0], options.toolkit);
+    QApplication app(qtArgs.Argc(), qtArgs.Argv());
+    for (const std::string& unused : qtArgs.Unused())
+        std::fprintf(stderr, "jvo-config: Qt did not use '%s' here\n", unused.c_str());
     QApplication::setApplicationName(QStringLiteral("jvo-config"));
     QGuiApplication::setDesktopFileName(QStringLiteral("jvo-config"));  // the menu entry, for docks
     QApplication::setWindowIcon(ToolIcon());
@@ -30,6 +35,7 @@ int main(int argc, char** argv) {
         layout = ChooseWindowLayout(screen ? screen->availableGeometry().height() : 0);
     }
     ToolApp tool(layout, log.Path());
+    jvo::qt::WatchEndRequests(&tool, [&tool] { tool.EndOnRequest(); });
     if (options.connect.m_Kind != ConnectResult::CANCELLED || !options.offlineFile.empty())
         tool.Ui().PresetConnect(options.connect, options.offlineFile);
     ScreenshotRun* run = nullptr;

@@ -15,8 +15,8 @@
 
 #include "link/AppLog.h"
 #include "link/FramePort.h"
+#include "link/Pty.h"
 #include "link/posix/PosixSerialDevice.h"
-#include "link/posix/Pty.h"
 #include "tests/link/serial/SerialTestUtil.h"
 
 namespace jvo {
@@ -133,8 +133,8 @@ TEST_F(FramePortPty, LargestFrameAndRefusedLengths) {
     negative->length = -1;
     EXPECT_FALSE(port.SendFrame(negative, true));
     EXPECT_FALSE(port.SendFrame(nullptr, true));
-    EXPECT_EQ(pool.FreeCount(), freeBefore);  // both buffers went back
-    EXPECT_EQ(pty.Poll(POLLIN, 50), 0);       // and nothing was written
+    EXPECT_EQ(pool.FreeCount(), freeBefore);                           // both buffers went back
+    EXPECT_EQ(pty.WaitInput(nullptr, 50), Pty::WaitResult::TimedOut);  // nothing was written
 }
 
 TEST_F(FramePortPty, SecondOpenIsRefusedAndReopenWorks) {
@@ -245,7 +245,7 @@ TEST(Pty, MasterSeesNoHangUpWhenTheClientCloses) {
         EXPECT_EQ(ReadMaster(pty, 7).size(), 7u);
     }
     // The client has closed; the master has nothing to report (no endless POLLHUP).
-    EXPECT_EQ(pty.Poll(POLLIN, 50), 0);
+    EXPECT_EQ(pty.WaitInput(nullptr, 50), Pty::WaitResult::TimedOut);
     uint8_t buf[8];
     EXPECT_EQ(pty.Read(buf, sizeof buf, 20), 0);
     // A new client gets a working line.

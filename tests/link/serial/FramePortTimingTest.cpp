@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "link/FramePort.h"
-#include "link/posix/Pty.h"
+#include "link/Pty.h"
 #include "tests/link/serial/SerialTestUtil.h"
 
 namespace jvo {

@@ -15,8 +15,8 @@
 
 #include "link/FramePort.h"
 #include "link/PortDirectory.h"
+#include "link/Pty.h"
 #include "link/UnitLink.h"
-#include "link/posix/Pty.h"
 #include "tests/link/serial/SerialTestUtil.h"
 
 namespace jvo {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "link/Crc16.h"
-#include "link/posix/Pty.h"
+#include "link/Pty.h"
 
 namespace jvo::test {
 

@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 
+#include "base/Ipv4.h"
+#include "link/OpenProblems.h"
 #include "link/ProxyConnection.h"
 #include "tests/link/tcp/TcpTestUtil.h"
 #include "tests/link/threads/LogCapture.h"
@@ -90,6 +92,32 @@ TEST(TcpBase, AConnectThatNeverCompletesIsBounded) {
     EXPECT_FALSE(s.Valid());
     EXPECT_EQ(log.Lines(), std::vector<std::string>{"TcpBase::OpenSocket() select() returned  0"});
     EXPECT_LE(OpenFds(), fds);
+}
+
+TEST(TcpBase, OnlyPlainDottedQuadsAreAddresses) {
+    uint32_t a = 0;
+    ASSERT_TRUE(ParseIpv4("255.255.255.255", a));
+    EXPECT_EQ(a, 0xFFFFFFFFu);
+    ASSERT_TRUE(ParseIpv4("0.0.0.0", a));
+    EXPECT_EQ(FormatIpv4(0x7F000001), "127.0.0.1");
+    for (const char* bad : {"01.2.3.4", "1.2.3.256", "1.2.3", "1.2.3.4 ", "1..2.3", "1.2.3.0004",
+                            "1.2.3.4.5", "", "a.b.c.d"})
+        EXPECT_FALSE(ParseIpv4(bad, a)) << bad;
+}
+
+TEST(TcpBase, ListenFailureSaysWhy) {
+    SocketHandle busy = net::OpenStream();
+    ASSERT_TRUE(busy.Valid());
+    ASSERT_EQ(net::Listen(busy.Get(), 0x7F000001, 0, 1), 0);
+    const uint16_t port = net::LocalPort(busy.Get());
+    ASSERT_NE(port, 0);
+    EXPECT_EQ(cmdline::ListenFailure("127.0.0.1", port),
+              "port " + std::to_string(port) + " is in use by another program");
+    busy.Reset();
+    EXPECT_EQ(cmdline::ListenFailure("192.0.2.1", 0),
+              "192.0.2.1 is not an address of this machine");
+    EXPECT_EQ(cmdline::ListenFailure("localhost", 1),
+              "cannot listen on localhost:1: not an IPv4 address");
 }
 
 TEST(TcpBase, HostAndPortAreSplitAtTheLastColon) {

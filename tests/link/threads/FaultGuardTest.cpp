@@ -13,6 +13,7 @@
 
 #include "base/FormatStr.h"
 #include "link/AfoThread.h"
+#include "link/posix/FaultSignals.h"
 #include "tests/link/threads/LogCapture.h"
 
 namespace jvo {

@@ -126,7 +126,7 @@ protected:
 
 TEST_F(NoisyLineTest, ReadConfigSucceedsDespiteDroppedAndCorruptedReplies) {
     UnitClient client(&link, 0);
-    link.m_ReplyTimeoutMs = 100;  // dropped replies cost a time-out each; keep the test short
+    client.SetReplyTimeoutMs(100);  // dropped replies cost a time-out each; keep the test short
     UnitConfig read;
     ASSERT_TRUE(ReadConfig(client, read, 0, 10, nullptr));
     EXPECT_EQ(read, AsTransferred(unit.Current()));

@@ -4,7 +4,7 @@
 
 #include <chrono>
 
-#include "link/posix/Pty.h"
+#include "link/Pty.h"
 #include "tests/link/unit/SimFixture.h"
 
 namespace jvo::test {

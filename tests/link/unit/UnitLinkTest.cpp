@@ -6,8 +6,9 @@
 #include <unistd.h>
 
 #include "link/Commands.h"
+#include "link/LinkRecovery.h"
 #include "link/PortDirectory.h"
-#include "link/posix/Pty.h"
+#include "link/Pty.h"
 #include "tests/link/serial/SerialTestUtil.h"
 #include "tests/link/threads/LogCapture.h"
 #include "tests/link/unit/SimFixture.h"
@@ -77,7 +78,7 @@ TEST_F(SimLinkTest, DoubledAndHeldBackRepliesNeverAnswerAnotherRequest) {
     faults = {};
     faults.reorderFraction = 1.0;
     port.SetFaults(faults);
-    link.m_ReplyTimeoutMs = 100;
+    client.SetReplyTimeoutMs(100);
     sent = port.RepliesSent();
     for (int i = 0; i < 5; ++i)
         EXPECT_FALSE(client.GetCtRecord(0, static_cast<uint8_t>(i), ct)) << i;
@@ -122,35 +123,64 @@ TEST_F(SimLinkTest, OverrunRequestFailsAtOnceWithoutSending) {
     EXPECT_NE(unit.Pending().m_Unit.m_UnitName, rec.m_UnitName);
 }
 
-TEST_F(SimLinkTest, RefusedCommandAndSilentUnitFail) {
+// Each failure says what it met, in the client that met it: a refusal names the command and the
+// unit's reply code, a silent unit is no reply, a request that cannot be sent is never sent, and
+// a closed link is not connected.
+TEST_F(SimLinkTest, EachFailureSaysWhyInItsOwnClient) {
     UnitClient client(&link, 0);
+    UnitClient other(&link, 0);
     sim::SerialFaults faults;
     faults.refuseCommand = CMD_GET_STATUS;
     port.SetFaults(faults);
     uint16_t state;
     uint32_t value;
     EXPECT_FALSE(client.GetStatus(state, value));
+    EXPECT_EQ(client.Status().result, LinkResult::Refused);
+    EXPECT_EQ(client.Status().command, CMD_GET_STATUS);
+    EXPECT_EQ(client.Status().replyCode, 'n');
+    EXPECT_TRUE(client.Status().Answered());
+    EXPECT_EQ(DescribeStatus(client.Status()), "GetStatus refused by the unit (reply code 'n')");
     uint16_t schema;
-    EXPECT_TRUE(client.GetSchemaVersion(schema));
+    EXPECT_TRUE(other.GetSchemaVersion(schema));
+    EXPECT_TRUE(other.Status().Ok());
+    EXPECT_EQ(client.Status().result, LinkResult::Refused);  // not overwritten by the other
+
+    UnitRecord rec;
+    rec.m_UnitName = std::string(1300, 'X');
+    EXPECT_FALSE(other.SetUnitRecord(rec));
+    EXPECT_EQ(other.Status().result, LinkResult::InvalidRequest);
+
     faults = {};
     faults.silent = true;
     port.SetFaults(faults);
+    client.SetReplyTimeoutMs(30);
     EXPECT_FALSE(client.GetSchemaVersion(schema));
+    EXPECT_EQ(client.Status().result, LinkResult::NoReply);
+    EXPECT_FALSE(client.Status().Answered());
+
+    link.Disconnect();
+    EXPECT_FALSE(client.GetSchemaVersion(schema));
+    EXPECT_EQ(client.Status().result, LinkResult::NotConnected);
 }
 
-TEST_F(SimLinkTest, CommitWaitsLongerAndLeavesTheDefaultTimeout) {
-    UnitClient client(&link, 0);
-    link.m_ReplyTimeoutMs = 600;
+// A time-out belongs to the client that set it: a commit waits longer for its own reply without
+// changing what any other caller of the link waits.
+TEST_F(SimLinkTest, CommitWaitsLongerWithoutChangingAnotherCallersTimeout) {
+    UnitClient commit(&link, 0);
+    UnitClient poll(&link, 0);
     sim::SerialFaults faults;
     faults.lateFraction = 1.0;
     faults.lateMs = 700;  // later than any ordinary reply time-out
     port.SetFaults(faults);
-    EXPECT_TRUE(client.CommitConfig());
-    EXPECT_EQ(link.m_ReplyTimeoutMs.load(), 250);
-    link.m_ReplyTimeoutMs = 600;
-    port.SetFaults({});
-    EXPECT_TRUE(client.ResetToDefaults());
-    EXPECT_EQ(link.m_ReplyTimeoutMs.load(), 250);
+    EXPECT_TRUE(commit.CommitConfig());
+    EXPECT_EQ(poll.ReplyTimeoutMs(), kDefaultReplyTimeoutMs);
+    uint16_t state;
+    uint32_t value;
+    EXPECT_FALSE(poll.GetStatus(state, value));  // 700 ms late is too late for 250 ms
+    EXPECT_EQ(poll.Status().result, LinkResult::NoReply);
+    poll.SetReplyTimeoutMs(2000);
+    EXPECT_TRUE(poll.GetStatus(state, value));
+    EXPECT_EQ(commit.ReplyTimeoutMs(), kDefaultReplyTimeoutMs);
 }
 
 TEST_F(SimLinkTest, DisconnectedLinkFailsAtOnceAndReopens) {
@@ -254,6 +284,73 @@ TEST(UnitLinkHealth, AMovedNumberIsNotReopenedOntoAnotherLine) {
     EXPECT_TRUE(client.GetSchemaVersion(schema));
     EXPECT_EQ(otherLine.FramesReceived(), 0u);
     unitLink.Disconnect();
+}
+
+// A pin left behind by a unit that went away (killed while a command waited) may come to name a
+// pseudo-terminal that another program got since, under the same /dev/pts number. The recovery
+// follows a pty only through a pin made anew, waiting 1, 2, 4, then 5 s on the caller's clock
+// between attempts, and says once that the link was lost and once that it is back.
+TEST(UnitLinkHealth, RecoveryFollowsAPtyOnlyThroughARenewedPin) {
+    TempDir ports, alias;
+    ASSERT_FALSE(ports.Path().empty());
+    PortRoots roots;
+    roots.portDir = ports.Path();
+    sim::SimUnit ours(SystemClock::Instance(), MarkedConfig());
+    sim::SimUnit stranger(SystemClock::Instance(), MarkedConfig());
+    // The pin goes through a link of the test's own, so that the path it names can be made to
+    // name another terminal without touching the pin: what a reused pty number does.
+    const std::string via = alias.Path() + "/pts";
+    const std::string pin = ports.Path() + "/com7";
+    ASSERT_EQ(::symlink(via.c_str(), pin.c_str()), 0);
+    UnitLink link;
+    link.SetPortRoots(roots);
+    UnitClient client(&link, 0);
+    uint16_t schema = 0;
+    {
+        sim::SimSerialPort first(ours);
+        ASSERT_TRUE(first.Start());
+        ASSERT_EQ(::symlink(first.DevicePath().c_str(), via.c_str()), 0);
+        ASSERT_TRUE(link.OpenSerial(7, 115200));
+        ASSERT_TRUE(client.GetSchemaVersion(schema));
+        first.Stop();
+        ASSERT_TRUE(WaitFor([&] { return link.TransportLost(); }));
+    }
+    sim::SimSerialPort other(stranger);
+    ASSERT_TRUE(other.Start());
+    ::unlink(via.c_str());
+    ASSERT_EQ(::symlink(other.DevicePath().c_str(), via.c_str()), 0);
+    ASSERT_EQ(ResolveComPort(7, roots), other.DevicePath());
+
+    LogCapture log;
+    ManualClock clock;
+    LinkRecovery recovery(link, "Test", RecoveryPolicy{1000, 5000}, clock);
+    std::vector<int32_t> waits;
+    auto wait = [&](int32_t ms) {
+        waits.push_back(ms);
+        clock.Advance(static_cast<uint64_t>(ms));
+        return false;
+    };
+    EXPECT_EQ(recovery.Recover(wait, 4), LinkRecovery::Step::StillLost);
+    EXPECT_EQ(waits, (std::vector<int32_t>{1000, 2000, 4000, 5000}));
+    EXPECT_TRUE(recovery.InLoss());
+    EXPECT_EQ(other.FramesReceived(), 0u);
+    EXPECT_FALSE(client.GetSchemaVersion(schema));
+    EXPECT_EQ(client.Status().result, LinkResult::TransportLost);
+
+    // The unit starts again and pins itself anew (the stale pin dangles by then): followed.
+    ::unlink(via.c_str());
+    sim::SimSerialPort back(ours);
+    ASSERT_TRUE(back.Start());
+    ASSERT_TRUE(back.Pin(7, ports.Path()));
+    EXPECT_EQ(recovery.Recover(wait), LinkRecovery::Step::Reopened);
+    EXPECT_FALSE(recovery.InLoss());
+    EXPECT_TRUE(client.GetSchemaVersion(schema));
+    EXPECT_EQ(other.FramesReceived(), 0u);
+    EXPECT_EQ(log.Count("Test: link lost"), 1);
+    EXPECT_EQ(log.Count("Test: link open again after 17.0 s"), 1);
+    EXPECT_EQ(recovery.TryOnce(wait), LinkRecovery::Step::Healthy);
+    link.Disconnect();
+    EXPECT_EQ(recovery.TryOnce(wait), LinkRecovery::Step::Closed);
 }
 
 using SteadyClock = std::chrono::steady_clock;

@@ -1,7 +1,7 @@
 // The monitor as a user drives it, with the real windows against the simulated unit: connect over
 // COM 1 with Enter and through the proxy, readings arriving, panels, views and alarm modes, an
 // overload shown, latched and cleared, a breaker's view, an event log cleared, the three dumps,
-// a refused second command, the trouble line, and exit.
+// the names the dumps are written under, a refused second command, the trouble line, and exit.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -209,6 +209,28 @@ TEST_F(WindowTest, ComPortJourney) {
     EXPECT_EQ(Answer(QMessageBox::Ok).toStdString(),
               "Successfully dumped configuration to: " + config);
     EXPECT_EQ(ReadFile(config).rfind("Schema Version: 4\r\n", 0), 0u);
+    // A name with an extension of its own is written as typed, and replacing a file is asked
+    // about on the name written: No goes back to the dialog, Yes replaces.
+    const std::string typed = files.Path() + "/data.txt";
+    std::ofstream(typed + ".csv") << "kept";
+    std::ofstream(files.Path() + "/config.txt.jvo.txt") << "kept";
+    dlg->Action("dumpReadings")->trigger();
+    ASSERT_TRUE(SaveAs(typed));
+    EXPECT_EQ(ReadFile(typed).rfind("Panel Name, \"", 0), 0u);
+    EXPECT_EQ(ReadFile(typed + ".csv"), "kept");
+    dlg->Action("dumpConfig")->trigger();
+    ASSERT_TRUE(SaveAs(files.Path() + "/config.txt"));
+    EXPECT_EQ(Answer(QMessageBox::Ok).toStdString(),
+              "Successfully dumped configuration to: " + files.Path() + "/config.txt");
+    EXPECT_EQ(ReadFile(files.Path() + "/config.txt.jvo.txt"), "kept");
+    std::ofstream(readings) << "old";
+    dlg->Action("dumpReadings")->trigger();
+    ASSERT_TRUE(SaveAs(files.Path() + "/readings"));
+    EXPECT_EQ(Answer(QMessageBox::No), "readings.csv already exists.\nDo you want to replace it?");
+    ASSERT_TRUE(SaveAs(files.Path() + "/readings"));  // the dialog again
+    EXPECT_EQ(Answer(QMessageBox::Yes), "readings.csv already exists.\nDo you want to replace it?");
+    ASSERT_TRUE(Pump([&] { return ReadFile(readings) != "old"; }));
+    EXPECT_EQ(ReadFile(readings).rfind("Panel Name, \"", 0), 0u);
 
     // Unplugged: the status line says so, with no message box. Plugged in again (a new device
     // behind the same COM number), polling goes on by itself.

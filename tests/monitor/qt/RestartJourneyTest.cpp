@@ -48,6 +48,7 @@ TEST_F(WindowTest, UnitRestartGreysThenResumesAndExitIsPrompt) {
     o.clock = &workerClock;
     o.timings.reopenFirstMs = 50;
     o.timings.reopenMaxMs = 200;
+    o.timings.replyTimeoutMs = 5000;  // so that the exit below meets a long wait
     Open(false, o);
     monitor::qt::ConnectDlg* c = nullptr;
     ASSERT_TRUE(Pump([&] { return (c = dlg->Ui().Dialog()) && c->isVisible(); }));
@@ -119,7 +120,6 @@ TEST_F(WindowTest, UnitRestartGreysThenResumesAndExitIsPrompt) {
 
     // File > Exit while the worker waits on a unit that gives no reply for 5 s: the window
     // closes within a second of Yes.
-    dlg->Session().Link().m_ReplyTimeoutMs = 5000;
     sim::SerialFaults silent;
     silent.silent = true;
     again.SetFaults(silent);

@@ -4,8 +4,10 @@
 // the unit when a new start of the tool extracts its configuration again.
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QPushButton>
 #include <cstdlib>
+#include <fstream>
 #include <memory>
 
 #include "tests/tool/ToolTestUtil.h"
@@ -189,6 +191,29 @@ TEST_F(JourneyTest, EditsMadeWithTheMouseAndKeyboardReachTheUnit) {
     ASSERT_TRUE(WaitIdle(*app));
     EXPECT_TRUE(app->Window().Form()->Button(IDC_PANEL_A)->isChecked());
     EXPECT_FALSE(app->Window().Form()->Button(IDC_PANEL_B)->isChecked());
+
+    // Saved as "unit.cfg": written under the name typed, next to an older "unit.cfg.jvo.cfg";
+    // saved there again, replacing it is asked about on that name.
+    const std::string typed = dir.File("unit.cfg");
+    std::ofstream(typed + ".jvo.cfg") << "kept";
+    for (const bool again : {false, true}) {
+        Click(*app, IDC_SAVE);
+        auto* chooser = WaitVisible<QFileDialog>();
+        ASSERT_NE(chooser, nullptr);
+        // Typed into the name field, which has the focus.
+        auto* name = chooser->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        ASSERT_NE(name, nullptr);
+        name->setText(QString::fromStdString(typed));
+        static_cast<QDialog*>(chooser)->accept();  // as the Save button does
+        if (again) Answer("unit.cfg already exists.", QMessageBox::Yes);
+        Answer(QString::fromStdString("Successfully saved configuration to: " + typed),
+               QMessageBox::Ok);
+        ASSERT_TRUE(WaitIdle(*app));
+    }
+    UnitConfig saved;
+    ASSERT_TRUE(LoadConfigFile(saved, typed));
+    EXPECT_EQ(saved, app->Dlg().Config());
+    EXPECT_EQ(jvo::test::ReadBytes(typed + ".jvo.cfg").size(), 4u);
 
     // Install, then leave with Exit.
     const UnitConfig installed = app->Dlg().Config();

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "config/ConfigFile.h"
+#include "qtcommon/IconDraw.h"
 #include "sim/SimConfigs.h"
 #include "tests/config/TestConfigs.h"
 #include "tests/tool/qt/WindowDriver.h"
@@ -78,6 +79,18 @@ TEST(ScreenshotTest, BothLayoutsViewsPanelLayoutsAndPalettes) {
                 EXPECT_TRUE(image.save(stem + name + ".png")) << (stem + name).toStdString();
                 lightness[stem + name] = MeanLightness(image);
             };
+            // The frame stands out from the ground: the core's greys in the light palette, at
+            // least their contrast in the dark one.
+            const QImage& picture = app.Picture().Picture();
+            const QColor frame = picture.pixelColor(0, 0), ground = picture.pixelColor(3, 3);
+            if (dark) {
+                EXPECT_GE(jvo::qt::ContrastRatio(frame, ground),
+                          jvo::qt::ContrastRatio(QColor(64, 64, 64), QColor(192, 192, 192)));
+                EXPECT_LT(ground.lightness(), 128);
+            } else {
+                EXPECT_EQ(frame, QColor(64, 64, 64));
+                EXPECT_EQ(ground, QColor(192, 192, 192));
+            }
             shoot("-panel-a");  // panel A: odd/even layout, right column mirrored
             Click(app, IDC_VIEW_AUX);
             ASSERT_TRUE(WaitIdle(app));

@@ -1,15 +1,19 @@
+// COM port numbers on Linux: the port directory and the machine's serial devices.
 #include "link/PortDirectory.h"
 
-#include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <set>
 #include <system_error>
 
+#include "base/Files.h"
 #include "link/posix/PortProbe.h"
 
 namespace jvo {
@@ -108,16 +112,7 @@ PortRoots PortRoots::Default() {
         roots.portDir = dir;
         return roots;
     }
-    std::string home;
-    if (const char* h = std::getenv("HOME"); h && *h) {
-        home = h;
-    } else {
-        passwd pw{};
-        passwd* found = nullptr;
-        char buf[4096];
-        if (::getpwuid_r(::getuid(), &pw, buf, sizeof buf, &found) == 0 && found)
-            home = found->pw_dir;
-    }
+    const std::string home = HomeFolder();
     roots.portDir = home.empty() ? std::string() : home + "/.config/jvo/ports";
     return roots;
 }
@@ -144,7 +139,8 @@ std::vector<PortEntry> ListComPorts(const PortRoots& roots) {
             const std::string device = Canonical(fs::path(roots.portDir) / name);
             if (device.empty()) continue;  // pinned device not present
             pinnedDevices.insert(device);
-            ports.push_back({n, device, lookUpById(device), true});
+            ports.push_back({n, device, lookUpById(device), true,
+                             EntryStamp((fs::path(roots.portDir) / name).string())});
         }
     }
 
@@ -188,10 +184,16 @@ std::string ResolveComPort(int n, const PortRoots& roots) {
     return FindComPort(n, roots).path;
 }
 
+bool IsPseudoTerminal(const std::string& path) {
+    return path.rfind("/dev/pts/", 0) == 0;
+}
+
 bool SameComDevice(const PortEntry& before, const PortEntry& now) {
     if (now.path.empty()) return false;
-    return now.pinned || now.path == before.path ||
-           (!before.byId.empty() && now.byId == before.byId);
+    if (!before.byId.empty() && now.byId == before.byId) return true;
+    if (IsPseudoTerminal(now.path))
+        return now.pinned && now.pinStamp != 0 && now.pinStamp != before.pinStamp;
+    return now.pinned || now.path == before.path;
 }
 
 std::string ResolveComPort(int n) {
@@ -208,6 +210,55 @@ std::vector<PortEntry> ProbeComPorts(const PortRoots& roots) {
 
 std::vector<PortEntry> ProbeComPorts() {
     return ProbeComPorts(PortRoots::Default());
+}
+
+bool PortPinsSupported() {
+    return true;
+}
+
+namespace {
+
+// Where a symbolic link points; empty when `path` is no link.
+std::string LinkTarget(const std::string& path) {
+    char buf[4096];
+    const ssize_t n = ::readlink(path.c_str(), buf, sizeof buf);
+    return n > 0 ? std::string(buf, static_cast<size_t>(n)) : std::string();
+}
+
+}  // namespace
+
+bool PinComPort(int comNumber, const std::string& portDir, const std::string& device,
+                std::string& pinPath, std::string& error) {
+    if (!MakeDirectories(portDir)) {
+        error = "cannot create the port directory " + portDir;
+        return false;
+    }
+    const std::string name = "com" + std::to_string(comNumber);
+    const std::string link = portDir + "/" + name;
+    struct stat st {};
+    if (::lstat(link.c_str(), &st) == 0) {
+        const std::string target = LinkTarget(link);
+        struct stat targetSt {};
+        const bool dangling = S_ISLNK(st.st_mode) && ::stat(link.c_str(), &targetSt) != 0;
+        if (!dangling) {
+            error = name + " in " + portDir + " already exists" +
+                    (target.empty() ? std::string() : " and points to " + target) +
+                    "; remove it or choose another port number";
+            return false;
+        }
+        ::unlink(link.c_str());  // a pin left by an earlier run whose device is gone
+    }
+    if (::symlink(device.c_str(), link.c_str()) != 0) {
+        error = "cannot create " + link + ": " + std::strerror(errno);
+        return false;
+    }
+    pinPath = link;
+    return true;
+}
+
+void UnpinComPort(const std::string& pinPath, const std::string& device) {
+    // Only our own pin: somebody may have re-pinned the number meanwhile.
+    if (LinkTarget(pinPath) == device) ::unlink(pinPath.c_str());
 }
 
 }  // namespace jvo

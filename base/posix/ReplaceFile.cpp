@@ -9,18 +9,12 @@
 
 #include <random>
 
+#include "base/Files.h"
 #include "base/FormatStr.h"
 
 namespace jvo {
 
 namespace {
-
-std::string DirName(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
 
 void SyncDir(const std::string& dir) {
     const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -107,12 +101,12 @@ bool ReplaceFile(const std::string& path, std::string_view bytes) {
     // A rename would put a regular file in the place of a device or a FIFO.
     if (exists && !S_ISREG(st.st_mode)) return false;
     TempFile temp;
-    if (!temp.Create(DirName(target))) return false;
+    if (!temp.Create(FolderOf(target))) return false;
     // Keep the permissions of the file being replaced.
     if (exists && ::fchmod(temp.Fd(), st.st_mode & 07777) != 0) return false;
     if (!WriteAll(temp.Fd(), bytes.data(), bytes.size())) return false;
     if (!temp.Commit(target)) return false;
-    SyncDir(DirName(target));
+    SyncDir(FolderOf(target));
     return true;
 }
 

@@ -1,0 +1,33 @@
+#include "base/SaveName.h"
+
+#include <cctype>
+
+namespace jvo {
+
+namespace {
+
+bool EndsWithNoCase(const std::string& text, const std::string& tail) {
+    if (tail.size() > text.size()) return false;
+    const size_t offset = text.size() - tail.size();
+    for (size_t i = 0; i < tail.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(text[offset + i])) !=
+            std::tolower(static_cast<unsigned char>(tail[i])))
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string SaveAsName(const std::string& path, const std::string& ext) {
+    const std::string bare = !ext.empty() && ext.front() == '.' ? ext.substr(1) : ext;
+    if (path.empty() || path.back() == '/' || bare.empty()) return path;
+    const size_t slash = path.find_last_of('/');
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (name.back() == '.') return path + bare;
+    const size_t dot = name.find('.', 1);
+    if (dot != std::string::npos || EndsWithNoCase(name, "." + bare)) return path;
+    return path + "." + bare;
+}
+
+}  // namespace jvo

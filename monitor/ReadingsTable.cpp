@@ -40,8 +40,8 @@ void Add(std::string& out, const std::string& lead, const Row& r) {
         out += ',' + a;
     for (const std::string& v : r.volts)
         out += ',' + v;
-    out += ',' + CsvNumber(r.power, 1) + ',' + CsvNumber(r.va, 1) + ',' + CsvNumber(r.pf, 3) +
-           ',' + CsvNumber(r.energy, 3) + "\r\n";
+    out += ',' + CsvNumber(r.power, 1) + ',' + CsvNumber(r.va, 1) + ',' + CsvNumber(r.pf, 3) + ',' +
+           CsvNumber(r.energy, 3) + "\r\n";
 }
 
 }  // namespace
@@ -56,8 +56,8 @@ std::string ReadingsTable(const UnitConfig& config, const ReadingsSnapshot& s,
         const PanelReadings& r = s.m_Panels[p];
         const SubfeedRecord& mf = panel.m_MainFeed;
         const SubfeedReading& m = r.m_MainFeed;
-        Row main{letter, "main", 0, mf.m_Name, mf.m_Poles, mf.m_Rating, m.m_Load, {}, {},
-                 m.m_Power, m.m_Va, m.m_Pf, r.m_MainEnergy};
+        Row main{letter, "main", 0,         mf.m_Name, mf.m_Poles, mf.m_Rating,   m.m_Load,
+                 {},     {},     m.m_Power, m.m_Va,    m.m_Pf,     r.m_MainEnergy};
         for (int i = 0; i < 4; ++i)
             main.amps[i] = Amps(s, mf.m_Ct[i]);
         // The ground current is the sum of its two CTs, as the window shows it.
@@ -70,9 +70,19 @@ std::string ReadingsTable(const UnitConfig& config, const ReadingsSnapshot& s,
         for (int i = 0; i < panel.UsedBreakers(); ++i) {
             const BreakerRecord& b = panel.m_Breakers[i];
             const BreakerSlot& slot = r.m_Breakers[i];
-            Row row{letter, "breaker", i + 1, b.m_Name, b.m_Poles, b.m_Rating,
-                    slot.m_Reading.m_Load, {}, {}, slot.m_Reading.m_Power, slot.m_Reading.m_Va,
-                    slot.m_Reading.m_Pf, slot.m_Energy};
+            Row row{letter,
+                    "breaker",
+                    i + 1,
+                    b.m_Name,
+                    b.m_Poles,
+                    b.m_Rating,
+                    slot.m_Reading.m_Load,
+                    {},
+                    {},
+                    slot.m_Reading.m_Power,
+                    slot.m_Reading.m_Va,
+                    slot.m_Reading.m_Pf,
+                    slot.m_Energy};
             for (int j = 0; j < b.m_Poles && j < 3; ++j)
                 row.amps[j] = Amps(s, b.m_Ct[j]);
             Add(out, lead, row);
@@ -80,9 +90,19 @@ std::string ReadingsTable(const UnitConfig& config, const ReadingsSnapshot& s,
         for (int i = 0; i < panel.UsedSubfeeds(); ++i) {
             const SubfeedRecord& f = panel.m_Subfeeds[i];
             const SubfeedSlot& slot = r.m_Subfeeds[i];
-            Row row{letter, "subfeed", i + 1, f.m_Name, f.m_Poles, f.m_Rating,
-                    slot.m_Reading.m_Load, {}, {}, slot.m_Reading.m_Power, slot.m_Reading.m_Va,
-                    slot.m_Reading.m_Pf, slot.m_Energy};
+            Row row{letter,
+                    "subfeed",
+                    i + 1,
+                    f.m_Name,
+                    f.m_Poles,
+                    f.m_Rating,
+                    slot.m_Reading.m_Load,
+                    {},
+                    {},
+                    slot.m_Reading.m_Power,
+                    slot.m_Reading.m_Va,
+                    slot.m_Reading.m_Pf,
+                    slot.m_Energy};
             for (int j = 0; j < 5; ++j)
                 row.amps[j] = Amps(s, f.m_Ct[j]);
             Add(out, lead, row);

@@ -2,6 +2,9 @@
 
 #include <charconv>
 
+#include "base/Clock.h"
+#include "base/Files.h"
+
 #include "monitor/DisplayModel.h"
 #include "monitor/Dumps.h"
 
@@ -63,7 +66,7 @@ std::string RecordRows(const UnitConfig& config, const ReadingsSnapshot& s,
 
 std::string IsoTime(std::time_t t) {
     std::tm tm{};
-    gmtime_r(&t, &tm);
+    ToUtcTime(t, tm);
     char buffer[32];
     std::strftime(buffer, sizeof buffer, "%Y-%m-%dT%H:%M:%SZ", &tm);
     return buffer;
@@ -78,6 +81,61 @@ std::string CsvNumber(double value, int decimals) {
     const auto r =
         std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
     return r.ec == std::errc() ? std::string(buffer, r.ptr) : std::string();
+}
+
+std::string RecordFileFor(const std::string& path, RecordSplit split, std::time_t t) {
+    if (split == RecordSplit::None) return path;
+    std::tm tm{};
+    ToUtcTime(t, tm);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, split == RecordSplit::Hourly ? "-%Y-%m-%dT%H" : "-%Y-%m-%d",
+                  &tm);
+    const size_t slash = path.find_last_of("/\\");
+    const size_t dot = path.rfind('.');
+    const bool hasExt = dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
+    return hasExt ? path.substr(0, dot) + stamp + path.substr(dot) : path + stamp;
+}
+
+RecordWriter::RecordWriter(std::string path, RecordSplit split)
+    : m_Path(std::move(path)), m_Split(split) {}
+
+RecordWriter::~RecordWriter() = default;
+
+bool RecordWriter::OpenFile(const std::string& file) {
+    m_Out = std::make_unique<AppendFile>();
+    m_File = file;
+    m_HeaderOnly = false;
+    if (!m_Out->Open(file)) return false;
+    const int64_t size = m_Out->Size();
+    if (size < 0) return false;
+    m_HeaderOnly = size == 0;
+    if (m_HeaderOnly) return m_Out->Write(kRecordHeader);
+    char last = '\n';
+    if (!m_Out->LastByte(last)) last = '\n';
+    return last == '\n' || m_Out->Write("\r\n");
+}
+
+bool RecordWriter::Open(std::time_t t) {
+    return OpenFile(RecordFileFor(m_Path, m_Split, t));
+}
+
+bool RecordWriter::Write(const UnitConfig& config, const ReadingsSnapshot& s, std::time_t t) {
+    const std::string file = RecordFileFor(m_Path, m_Split, t);
+    if ((!m_Out || file != m_File) && !OpenFile(file)) return false;
+    if (!m_Out->Write(RecordRows(config, s, IsoTime(t)))) return false;
+    m_HeaderOnly = false;
+    ++m_Intervals;
+    return true;
+}
+
+void RecordWriter::Discard() {
+    if (!m_Out || !m_HeaderOnly) return;
+    if (m_Out->Created()) {
+        m_Out->Close();
+        RemoveFile(m_File);
+        return;
+    }
+    m_Out->Truncate();
 }
 
 }  // namespace jvo

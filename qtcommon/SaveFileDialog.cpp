@@ -62,7 +62,7 @@ void ChooseSaveFile(QWidget* parent, const SaveFileSpec& spec,
             SaveAsName(d->selectedFiles().front().toStdString(), spec.ext.toStdString());
         const QString path = QFileInfo(QString::fromStdString(name)).absoluteFilePath();
         RememberFolderOf(path);
-        if (QFileInfo::exists(path))
+        if (spec.askReplace && QFileInfo::exists(path))
             AskReplace(parent, spec, path, chosen);
         else
             chosen(path);

@@ -11,11 +11,12 @@ class QWidget;
 namespace jvo::qt {
 
 struct SaveFileSpec {
-    QString objectName;  // of the dialog (tests find it by this)
-    QString filter;      // in the toolkit's form: "JVO Readings Dump (*.csv)"
-    QString ext;         // the default extension: "csv", "jvo.cfg"
-    QString proposed;    // the name offered; may be empty
-    QString title;       // of the question whether to replace a file
+    QString objectName;      // of the dialog (tests find it by this)
+    QString filter;          // in the toolkit's form: "JVO Readings Dump (*.csv)"
+    QString ext;             // the default extension: "csv", "jvo.cfg"
+    QString proposed;        // the name offered; may be empty
+    QString title;           // of the question whether to replace a file
+    bool askReplace = true;  // false for a file that is appended to, not replaced
 };
 
 // Opens the dialog without a nested loop; `chosen` is called once, with the absolute path of the

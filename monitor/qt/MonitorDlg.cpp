@@ -51,6 +51,11 @@ MonitorDlg::MonitorDlg(MonitorApp& app, std::string logPath, SessionOptions opti
     m_StatusLine = new QLabel(this);
     m_StatusLine->setObjectName(QStringLiteral("statusLine"));
     statusBar()->addWidget(m_StatusLine, 1);
+    m_RecordMark = new QLabel(this);
+    m_RecordMark->setObjectName(QStringLiteral("recordMark"));
+    m_RecordMark->hide();
+    statusBar()->addPermanentWidget(m_RecordMark);
+    connect(&m_RecordTimer, &QTimer::timeout, this, &MonitorDlg::OnRecordTick);
     MakeMenus();
 
     connect(m_Area, &MainArea::PanelNameClicked, this, &MonitorDlg::OnSwitchPanel);
@@ -90,6 +95,7 @@ MonitorDlg::MonitorDlg(MonitorApp& app, std::string logPath, SessionOptions opti
 }
 
 MonitorDlg::~MonitorDlg() {
+    m_Record.Stop();
     m_Timer.stop();
     m_Ui.Shutdown();
     m_Session->Exit();
@@ -133,6 +139,8 @@ void MonitorDlg::MakeMenus() {
         return a;
     };
     QMenu* file = menuBar()->addMenu(tr("&File"));
+    add(file, tr("&Record..."), "record", &MonitorDlg::OnRecord);
+    file->addSeparator();
     add(file, tr("E&xit"), "exit", [this] { close(); })->setShortcut(QKeySequence::Quit);
     QMenu* view = menuBar()->addMenu(tr("&View"));
     add(view, tr("&Event Logs"), "viewEvents", &MonitorDlg::OnEvents);
@@ -238,6 +246,7 @@ void MonitorDlg::EndOnRequest() {
 
 void MonitorDlg::FinishExit() {
     m_Exiting = true;
+    StopRecording();
     m_Timer.stop();
     m_Ui.Shutdown();
     m_Session->Exit();

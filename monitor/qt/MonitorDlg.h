@@ -18,6 +18,7 @@
 #include "monitor/MonitorApp.h"
 #include "monitor/MonitorSession.h"
 #include "monitor/Notify.h"
+#include "monitor/RecordControl.h"
 #include "monitor/TrendBuffer.h"
 #include "monitor/qt/QtMonitorUi.h"
 
@@ -95,6 +96,11 @@ public:
     void OnDumpEventLog();
     void OnDumpConfig();
     void OnExportTable();
+    // File > Record...: the record dialog, or while recording, Stop Recording.
+    void OnRecord();
+    void OnRecordTick();
+    const RecordControl& Record() const { return m_Record; }
+    QLabel* RecordMark() const { return m_RecordMark; }
     void OnBreakerRow(int row);
     void OnSubfeedRow(int row);
     void OnAbout();
@@ -151,6 +157,14 @@ private:
     QLabel* m_StatusLine = nullptr;
     EventLogDlg* m_EventLog = nullptr;
     TrendBuffer m_Trend;
+    // MonitorDlgRecord.cpp: the readings record.
+    void StartRecording(const RecordSettings& settings);
+    void StopRecording();
+    void ShowRecordMark();
+    RecordControl m_Record;
+    RecordSettings m_RecordLast;
+    QTimer m_RecordTimer;
+    QLabel* m_RecordMark = nullptr;
     TrendDlg* m_TrendDlg = nullptr;
     QTimer m_Timer;
     QTimer m_NoteTimer;

@@ -4,8 +4,7 @@ namespace jvo {
 
 bool RecordControl::Start(const RecordSettings& settings, std::time_t wall) {
     Stop();
-    if (settings.m_Path.empty() || settings.m_IntervalS < 1 ||
-        settings.m_IntervalS > kMaxIntervalS)
+    if (settings.m_Path.empty() || settings.m_IntervalS < 1 || settings.m_IntervalS > kMaxIntervalS)
         return false;
     auto writer = std::make_unique<RecordWriter>(settings.m_Path, settings.m_Split);
     if (!writer->Open(wall)) {

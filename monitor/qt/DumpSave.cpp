@@ -25,6 +25,8 @@ DumpFile FileOf(DumpKind kind) {
             return {"readings-table.csv", "csv", "Readings Table (*.csv)"};
         case DumpKind::TrendCsv:
             return {"trend.csv", "csv", "Trend Values (*.csv)"};
+        case DumpKind::Traffic:
+            return {"traffic.txt", "txt", "Text (*.txt)"};
         case DumpKind::TrendPng:
             return {"trend.png", "png", "PNG Image (*.png)"};
         case DumpKind::Config:

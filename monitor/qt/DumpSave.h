@@ -11,7 +11,7 @@ class QWidget;
 
 namespace jvo::monitor::qt {
 
-enum class DumpKind { Readings, EventLog, Config, ReadingsTable, TrendCsv, TrendPng };
+enum class DumpKind { Readings, EventLog, Config, ReadingsTable, TrendCsv, TrendPng, Traffic };
 
 // Opens the save dialog (without a nested loop); `text` is asked for the contents (the bytes
 // written as they are) once a file was chosen. `written` (optional) gets the path and whether the

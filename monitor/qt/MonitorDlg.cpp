@@ -21,6 +21,7 @@
 #include "monitor/qt/ListsPane.h"
 #include "monitor/qt/MainArea.h"
 #include "monitor/qt/ReadingsList.h"
+#include "monitor/qt/TrafficDlg.h"
 #include "qtcommon/WindowFit.h"
 
 namespace jvo::monitor::qt {
@@ -55,6 +56,9 @@ MonitorDlg::MonitorDlg(MonitorApp& app, std::string logPath, SessionOptions opti
     m_RecordMark->setObjectName(QStringLiteral("recordMark"));
     m_RecordMark->hide();
     statusBar()->addPermanentWidget(m_RecordMark);
+    m_LineRates = new QLabel(this);
+    m_LineRates->setObjectName(QStringLiteral("lineRates"));
+    statusBar()->addPermanentWidget(m_LineRates);
     connect(&m_RecordTimer, &QTimer::timeout, this, &MonitorDlg::OnRecordTick);
     MakeMenus();
 
@@ -95,6 +99,8 @@ MonitorDlg::MonitorDlg(MonitorApp& app, std::string logPath, SessionOptions opti
 }
 
 MonitorDlg::~MonitorDlg() {
+    delete m_TrafficDlg;  // it unhooks itself from the session's link
+    m_TrafficDlg = nullptr;
     m_Record.Stop();
     m_Timer.stop();
     m_Ui.Shutdown();
@@ -150,6 +156,7 @@ void MonitorDlg::MakeMenus() {
         const int row = m_Lists->Breakers()->Table()->currentIndex().row();
         OnTrend(row < 0 ? 0 : row);
     });
+    add(view, tr("&Line..."), "viewLine", &MonitorDlg::OnLine);
     QMenu* dump = menuBar()->addMenu(tr("&Dump"));
     add(dump, tr("&Readings"), "dumpReadings", &MonitorDlg::OnDumpReadings);
     add(dump, tr("&Event Log"), "dumpEventLog", &MonitorDlg::OnDumpEventLog);

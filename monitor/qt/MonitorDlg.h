@@ -19,6 +19,7 @@
 #include "monitor/MonitorSession.h"
 #include "monitor/Notify.h"
 #include "monitor/RecordControl.h"
+#include "monitor/TrafficLog.h"
 #include "monitor/TrendBuffer.h"
 #include "monitor/qt/QtMonitorUi.h"
 
@@ -34,6 +35,7 @@ class EventLogDlg;
 class ListsPane;
 class MainArea;
 class ReadingsList;
+class TrafficDlg;
 class TrendDlg;
 
 class MonitorDlg final : public QMainWindow {
@@ -100,6 +102,10 @@ public:
     void OnRecord();
     void OnRecordTick();
     const RecordControl& Record() const { return m_Record; }
+    // View > Line...: the traffic window (made at its first opening).
+    void OnLine();
+    TrafficDlg* Traffic() const { return m_TrafficDlg; }
+    QLabel* LineRatesLabel() const { return m_LineRates; }
     QLabel* RecordMark() const { return m_RecordMark; }
     void OnBreakerRow(int row);
     void OnSubfeedRow(int row);
@@ -165,6 +171,11 @@ private:
     RecordSettings m_RecordLast;
     QTimer m_RecordTimer;
     QLabel* m_RecordMark = nullptr;
+    // MonitorDlgLine.cpp: the line's traffic and rates.
+    void ShowLineRates();
+    TrafficDlg* m_TrafficDlg = nullptr;
+    LineRates m_Rates;
+    QLabel* m_LineRates = nullptr;
     TrendDlg* m_TrendDlg = nullptr;
     QTimer m_Timer;
     QTimer m_NoteTimer;

@@ -56,8 +56,9 @@ void MonitorDlg::OnRecordTick() {
     if (t == RecordControl::Tick::Failed) {
         const std::string path = m_RecordLast.m_Path;
         StopRecording();
-        ShowMessage(this, tr("Could not write %1; the recording stopped").arg(QString::fromStdString(path)),
-                    MsgButtons::Ok, MsgIcon::Error, [](MsgResult) {});
+        ShowMessage(
+            this, tr("Could not write %1; the recording stopped").arg(QString::fromStdString(path)),
+            MsgButtons::Ok, MsgIcon::Error, [](MsgResult) {});
         return;
     }
     ShowRecordMark();

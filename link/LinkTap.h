@@ -13,7 +13,7 @@ namespace jvo {
 struct TrafficEntry {
     int64_t m_TimeMs = 0;  // when the request went out, milliseconds since 1970 (UTC)
     uint8_t m_Command = 0;
-    int m_Sequence = -1;         // the frame's sequence number; -1 where the proxy server has it
+    int m_Sequence = -1;          // the frame's sequence number; -1 where the proxy server has it
     uint32_t m_RequestBytes = 0;  // payload, the command code included
     uint32_t m_ReplyBytes = 0;    // payload, the reply code included; 0 when none came
     int m_ReplyCode = -1;         // -1 when no reply came

@@ -301,7 +301,9 @@ bool UnitLink::Transact(int address, MsgBuf& request, MsgBuf& reply, int protoco
                                                    : "the request does not fit a frame"));
     const bool tapped = m_Tapped.load(std::memory_order_acquire);
     const uint32_t requestBytes = static_cast<uint32_t>(request.Unread());
-    const auto start = std::chrono::steady_clock::now();
+    // Without a tap nothing is timed or copied: only the two counters below.
+    const auto start =
+        tapped ? std::chrono::steady_clock::now() : std::chrono::steady_clock::time_point{};
     bool ok;
     m_LastSequence = -1;
     if (m_ViaProxy) {

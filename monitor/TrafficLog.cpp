@@ -36,10 +36,9 @@ TrafficRow MakeTrafficRow(const TrafficEntry& e) {
     TrafficRow r;
     std::tm tm{};
     const std::time_t seconds = static_cast<std::time_t>(e.m_TimeMs / 1000);
-    r.m_Time = ToLocalTime(seconds, tm)
-                   ? FormatStr("%02d:%02d:%02d.%03d", tm.tm_hour, tm.tm_min, tm.tm_sec,
-                               static_cast<int>(e.m_TimeMs % 1000))
-                   : std::string("?");
+    r.m_Time = ToLocalTime(seconds, tm) ? FormatStr("%02d:%02d:%02d.%03d", tm.tm_hour, tm.tm_min,
+                                                    tm.tm_sec, static_cast<int>(e.m_TimeMs % 1000))
+                                        : std::string("?");
     r.m_Command = CommandName(e.m_Command) + FormatStr(" (%d)", e.m_Command);
     r.m_Sequence = e.m_Sequence >= 0 ? std::to_string(e.m_Sequence) : "-";
     r.m_Request = std::to_string(e.m_RequestBytes);
@@ -71,7 +70,8 @@ std::string TrafficText(const std::vector<TrafficEntry>& entries) {
 }
 
 void LineRates::Sample(int64_t nowMs, uint64_t transactions, uint64_t failures) {
-    if (!m_Points.empty() && nowMs < m_Points.back().ms) m_Points.clear();  // a clock that went back
+    if (!m_Points.empty() && nowMs < m_Points.back().ms)
+        m_Points.clear();  // a clock that went back
     m_Points.push_back({nowMs, transactions, failures});
     while (m_Points.size() > 2 && nowMs - m_Points[1].ms >= 60'000)
         m_Points.pop_front();

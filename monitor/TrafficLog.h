@@ -32,13 +32,13 @@ private:
 
 // One row of the traffic window: every field as text.
 struct TrafficRow {
-    std::string m_Time;     // "07:45:12.345", local time
-    std::string m_Command;  // "GetPanelReadings (133)"
-    std::string m_Sequence;  // "17", or "-" through a proxy server
-    std::string m_Request;   // payload bytes
-    std::string m_Reply;     // payload bytes, "-" when none came
-    std::string m_Code;      // "'d'", "0x15", "-"
-    std::string m_Status;    // "done", "refused", "no reply", ... with the detail
+    std::string m_Time;       // "07:45:12.345", local time
+    std::string m_Command;    // "GetPanelReadings (133)"
+    std::string m_Sequence;   // "17", or "-" through a proxy server
+    std::string m_Request;    // payload bytes
+    std::string m_Reply;      // payload bytes, "-" when none came
+    std::string m_Code;       // "'d'", "0x15", "-"
+    std::string m_Status;     // "done", "refused", "no reply", ... with the detail
     std::string m_RoundTrip;  // "12 ms"
     bool m_Failed = false;
 };

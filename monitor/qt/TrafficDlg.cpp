@@ -94,8 +94,8 @@ void TrafficDlg::Redraw() {
     m_List->setRowCount(static_cast<int>(entries.size()));
     for (size_t i = 0; i < entries.size(); ++i) {
         const TrafficRow r = MakeTrafficRow(entries[i]);
-        const std::string* texts[kColumns] = {&r.m_Time,  &r.m_Command, &r.m_Sequence,
-                                              &r.m_Request, &r.m_Reply, &r.m_Code,
+        const std::string* texts[kColumns] = {&r.m_Time,      &r.m_Command, &r.m_Sequence,
+                                              &r.m_Request,   &r.m_Reply,   &r.m_Code,
                                               &r.m_RoundTrip, &r.m_Status};
         for (int c = 0; c < kColumns; ++c) {
             QTableWidgetItem* item = m_List->item(static_cast<int>(i), c);

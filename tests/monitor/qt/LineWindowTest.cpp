@@ -34,8 +34,10 @@ TEST_F(WindowTest, LineWindowShowsTheTrafficOnlyWhileOpen) {
     dlg->Start();
     ASSERT_TRUE(Connected());
     EXPECT_FALSE(dlg->Session().Link().HasTap());
-    ASSERT_TRUE(Pump([&] { return dlg->LineRatesLabel()->text().contains("req/s") &&
-                                  !dlg->LineRatesLabel()->text().startsWith("0.0"); }));
+    ASSERT_TRUE(Pump([&] {
+        return dlg->LineRatesLabel()->text().contains("req/s") &&
+               !dlg->LineRatesLabel()->text().startsWith("0.0");
+    }));
 
     dlg->Action("viewLine")->trigger();
     monitor::qt::TrafficDlg* line = dlg->Traffic();

@@ -4,7 +4,6 @@
 // by a power loss keeps every whole interval before it. While the link is lost or the unit does
 // not answer no rows are written; the gap is logged and recording goes on when it answers again.
 #include <atomic>
-#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -12,17 +11,16 @@
 #include <thread>
 
 #include "base/Clock.h"
-#include "base/Files.h"
 #include "ctl/Commands.h"
 #include "ctl/LinkFailure.h"
 #include "ctl/LinkOptions.h"
 #include "link/StopRequest.h"
 #include "link/UnitClient.h"
 #include "monitor/ConnectSequence.h"
-#include "monitor/DisplayModel.h"
 #include "monitor/Notify.h"
 #include "monitor/PollWorker.h"
 #include "monitor/PolledIPC.h"
+#include "monitor/ReadingsRecord.h"
 
 namespace jvo::ctl {
 
@@ -33,122 +31,10 @@ constexpr const char* kUsage =
     "[--interval "
     "SECONDS] "
     "[--duration SECONDS]";
-constexpr const char* kHeader = "time,panel,kind,number,name,pole,current_a,power_w,va,pf,kwh\r\n";
 constexpr long kDefaultInterval = 10;
 constexpr long kMaxSeconds = 10L * 365 * 86400;
 constexpr int kStatusProbes = 3;
 constexpr int32_t kWatchMs = 100;
-
-// A field as RFC 4180 wants it: quoted when it holds a comma, a quote or a line end, with its
-// quotes doubled.
-std::string Field(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-    std::string out = "\"";
-    for (const char c : text) {
-        out += c;
-        if (c == '"') out += '"';
-    }
-    return out + "\"";
-}
-
-// A number with a period as the decimal mark, whatever the locale.
-std::string Number(double value, int decimals) {
-    char buffer[64];
-    const auto r =
-        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
-    return r.ec == std::errc() ? std::string(buffer, r.ptr) : std::string();
-}
-
-std::string IsoTime(std::time_t t) {
-    std::tm tm{};
-    ToUtcTime(t, tm);
-    char buffer[32];
-    std::strftime(buffer, sizeof buffer, "%Y-%m-%dT%H:%M:%SZ", &tm);
-    return buffer;
-}
-
-struct Item {
-    std::string power, va, pf, kwh;
-};
-
-Item ItemOf(float power, float va, float pf, float kwh) {
-    return {Number(power, 1), Number(va, 1), Number(pf, 3), Number(kwh, 3)};
-}
-
-void Row(std::string& out, const std::string& time, int panel, const char* kind, int number,
-         const std::string& name, const std::string& pole, const CtReading* ct, const Item& item) {
-    out += time + ',' + static_cast<char>('A' + panel) + ',' + kind + ',' + std::to_string(number) +
-           ',' + Field(name) + ',' + pole + ',' + (ct ? Number(ct->m_IRms, 3) : std::string()) +
-           ',' + item.power + ',' + item.va + ',' + item.pf + ',' + item.kwh + "\r\n";
-}
-
-// One interval: per panel the main feed's phases, each breaker's poles and each subfeed's phases.
-std::string Rows(const UnitConfig& config, const ReadingsSnapshot& s, const std::string& time) {
-    static const char* const kPhase[3] = {"X", "Y", "Z"};
-    std::string out;
-    for (int p = 0; p < kPanelCount; ++p) {
-        const PanelRecord& panel = config.m_Panels[p];
-        const PanelReadings& r = s.m_Panels[p];
-        const SubfeedReading& m = r.m_MainFeed;
-        const Item main = ItemOf(m.m_Power, m.m_Va, m.m_Pf, r.m_MainEnergy);
-        for (int ph = 0; ph < 3; ++ph)
-            Row(out, time, p, "main", 0, panel.m_MainFeed.m_Name, kPhase[ph],
-                CtFor(s, panel.m_MainFeed.m_Ct[ph]), main);
-        for (int i = 0; i < panel.UsedBreakers(); ++i) {
-            const BreakerRecord& b = panel.m_Breakers[i];
-            const BreakerSlot& slot = r.m_Breakers[i];
-            const BreakerReading& br = slot.m_Reading;
-            const Item item = ItemOf(br.m_Power, br.m_Va, br.m_Pf, slot.m_Energy);
-            for (int j = 0; j < b.m_Poles && j < 3; ++j)
-                Row(out, time, p, "breaker", i + 1, b.m_Name, std::to_string(j + 1),
-                    CtFor(s, b.m_Ct[j]), item);
-        }
-        for (int i = 0; i < panel.UsedSubfeeds(); ++i) {
-            const SubfeedRecord& f = panel.m_Subfeeds[i];
-            const SubfeedSlot& slot = r.m_Subfeeds[i];
-            const SubfeedReading& fr = slot.m_Reading;
-            const Item item = ItemOf(fr.m_Power, fr.m_Va, fr.m_Pf, slot.m_Energy);
-            for (int ph = 0; ph < 3; ++ph)
-                Row(out, time, p, "subfeed", i + 1, f.m_Name, kPhase[ph], CtFor(s, f.m_Ct[ph]),
-                    item);
-        }
-    }
-    return out;
-}
-
-// The file opened for appending. A file cut off in the middle of a row (a power loss while it was
-// written) gets that row ended first, so that the rows after it stay rows of their own.
-class CsvFile {
-public:
-    bool Open(const std::string& path) {
-        if (!m_File.Open(path)) return false;
-        const int64_t size = m_File.Size();
-        if (size < 0) return false;
-        m_HeaderOnly = size == 0;
-        if (m_HeaderOnly) return Write(kHeader);
-        char last = '\n';
-        if (!m_File.LastByte(last)) last = '\n';
-        return last == '\n' || Write("\r\n");
-    }
-    // The whole text in one write, then to the disk.
-    bool Write(const std::string& text) { return m_File.Write(text); }
-
-    // Undoes Open() when nothing was recorded: a file it created is removed, an empty one is
-    // left empty.
-    void Discard(const std::string& path) {
-        if (!m_HeaderOnly) return;
-        if (m_File.Created()) {
-            m_File.Close();
-            RemoveFile(path);
-            return;
-        }
-        if (!m_File.Truncate()) std::perror("jvoctl record: truncate");
-    }
-
-private:
-    AppendFile m_File;
-    bool m_HeaderOnly = false;  // the file holds no more than the header Open() wrote
-};
 
 bool ParseSeconds(const std::string* text, long& value) {
     if (!text) return true;
@@ -274,8 +160,8 @@ int RunRecord(int argc, char** argv) {
     auto timeUp = [&](Clock::time_point now) {
         return duration > 0 && now - start >= std::chrono::seconds(duration);
     };
-    CsvFile file;
-    if (!file.Open(*output)) {
+    RecordWriter file(*output, RecordSplit::None);
+    if (!file.Open(std::time(nullptr))) {
         std::fprintf(stderr, "jvoctl record: cannot write %s\n", output->c_str());
         return kExitFile;
     }
@@ -284,7 +170,7 @@ int RunRecord(int argc, char** argv) {
     int connected = kExitOk;
     const ConnectEnd end = ConnectUntil(link, target, setup, stop, timeUp, connected);
     if (end != ConnectEnd::CONNECTED || connected != kExitOk) {
-        file.Discard(*output);
+        file.Discard();
         if (end == ConnectEnd::CONNECTED) return connected;
         std::fprintf(stderr,
                      "jvoctl record: %s before the unit's configuration was read; nothing "
@@ -336,7 +222,7 @@ int RunRecord(int argc, char** argv) {
             std::fprintf(stderr, "jvoctl record: %s: the unit answers again; no rows from %s\n",
                          IsoTime(t).c_str(), IsoTime(gapSince).c_str());
         }
-        if (!file.Write(Rows(setup.m_Config, readings.Snapshot(), IsoTime(t)))) {
+        if (!file.Write(setup.m_Config, readings.Snapshot(), t)) {
             std::fprintf(stderr, "jvoctl record: cannot write %s\n", output->c_str());
             status = kExitFile;
             break;
@@ -353,7 +239,7 @@ int RunRecord(int argc, char** argv) {
                  output->c_str());
     if (intervals > 0 || status != kExitOk) return status;
     // Nothing recorded is no success, however the run ended.
-    file.Discard(*output);
+    file.Discard();
     if (worker.Answers() == 0 || worker.TransportLost() || worker.NotAnswering()) {
         std::fprintf(stderr, "jvoctl record: nothing was recorded: the unit did not answer\n");
         return kExitNoUnit;

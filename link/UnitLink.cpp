@@ -299,7 +299,13 @@ bool UnitLink::Transact(int address, MsgBuf& request, MsgBuf& reply, int protoco
         return fail(LinkStatus::Of(LinkResult::InvalidRequest,
                                    request.Error() ? "the request overran its buffer"
                                                    : "the request does not fit a frame"));
+    const bool tapped = m_Tapped.load(std::memory_order_acquire);
+    const uint32_t requestBytes = static_cast<uint32_t>(request.Unread());
+    // Without a tap nothing is timed or copied: only the two counters below.
+    const auto start =
+        tapped ? std::chrono::steady_clock::now() : std::chrono::steady_clock::time_point{};
     bool ok;
+    m_LastSequence = -1;
     if (m_ViaProxy) {
         std::shared_ptr<ProxyConnection> proxy = CurrentProxy();
         if (!proxy) return fail(Interrupted());
@@ -308,7 +314,43 @@ bool UnitLink::Transact(int address, MsgBuf& request, MsgBuf& reply, int protoco
         ok = TransactSerial(address, request, reply, protocol, timeoutMs, st);
     }
     st.command = command;
+    const int replyCode = ok && reply.Unread() > 0 ? reply.ReadPtr()[0] : -1;
+    m_Transactions.fetch_add(1, std::memory_order_relaxed);
+    if (replyCode != kReplyOk) m_Failures.fetch_add(1, std::memory_order_relaxed);
+    if (tapped) Tell(start, command, requestBytes, reply, replyCode, st);
     return ok;
+}
+
+void UnitLink::Tell(std::chrono::steady_clock::time_point start, uint8_t command,
+                    uint32_t requestBytes, const MsgBuf& reply, int replyCode,
+                    const LinkStatus& st) {
+    std::shared_ptr<LinkTap> tap;
+    {
+        std::lock_guard<std::mutex> lock(m_TapLock);
+        tap = m_Tap;
+    }
+    if (!tap) return;
+    const auto end = std::chrono::steady_clock::now();
+    TrafficEntry e;
+    const auto wall = std::chrono::system_clock::now() - (end - start);
+    e.m_TimeMs =
+        std::chrono::duration_cast<std::chrono::milliseconds>(wall.time_since_epoch()).count();
+    e.m_Command = command;
+    e.m_Sequence = m_LastSequence;
+    e.m_RequestBytes = requestBytes;
+    e.m_ReplyBytes = replyCode >= 0 ? static_cast<uint32_t>(reply.Unread()) : 0;
+    e.m_ReplyCode = replyCode;
+    e.m_Result = replyCode >= 0 && replyCode != kReplyOk ? LinkResult::Refused : st.result;
+    e.m_Detail = st.detail;
+    e.m_RoundTripMs = static_cast<int32_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(end - start).count());
+    tap->OnTransaction(e);
+}
+
+void UnitLink::SetTap(std::shared_ptr<LinkTap> tap) {
+    std::lock_guard<std::mutex> lock(m_TapLock);
+    m_Tap = std::move(tap);
+    m_Tapped.store(m_Tap != nullptr, std::memory_order_release);
 }
 
 bool UnitLink::TransactSerial(int address, MsgBuf& request, MsgBuf& reply, int protocol,
@@ -317,6 +359,7 @@ bool UnitLink::TransactSerial(int address, MsgBuf& request, MsgBuf& reply, int p
     MsgBuf out(frame->data, kMaxRequestBody);
     out.Rewind(0, 0);
     const uint8_t sequence = NextSequence();
+    m_LastSequence = sequence;
     out.Put8(static_cast<uint8_t>(address));
     out.Put8(kHostAddress);
     out.Put8(sequence);

@@ -6,6 +6,7 @@
 // stays nominally connected but TransportLost() says so, and every transaction fails at once until
 // Reopen() brings the same route back.
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -15,6 +16,7 @@
 #include "base/MsgBuf.h"
 #include "link/FramePort.h"
 #include "link/LinkStatus.h"
+#include "link/LinkTap.h"
 #include "link/PortDirectory.h"
 #include "link/ProxyConnection.h"
 
@@ -69,6 +71,14 @@ public:
     bool Transact(int address, MsgBuf& request, MsgBuf& reply, int protocol, int32_t timeoutMs,
                   LinkStatus* status = nullptr);
 
+    // The traffic tap (null: none). While none is set a transaction only counts itself.
+    void SetTap(std::shared_ptr<LinkTap> tap);
+    bool HasTap() const { return m_Tapped.load(std::memory_order_acquire); }
+    // Transactions run and those that failed (no reply, or a reply code other than 'd'), since
+    // the link was made.
+    uint64_t Transactions() const { return m_Transactions.load(std::memory_order_relaxed); }
+    uint64_t Failures() const { return m_Failures.load(std::memory_order_relaxed); }
+
     CFramePort& Port() { return m_Port; }
     // Where COM numbers are looked up (PortRoots::Default() at each open unless set; for tests).
     void SetPortRoots(const PortRoots& roots);
@@ -87,6 +97,9 @@ private:
 
     bool TransactSerial(int address, MsgBuf& request, MsgBuf& reply, int protocol,
                         int32_t timeoutMs, LinkStatus& status);
+    // Gives the tap its entry of the transaction that began at `start`.
+    void Tell(std::chrono::steady_clock::time_point start, uint8_t command, uint32_t requestBytes,
+              const MsgBuf& reply, int replyCode, const LinkStatus& st);
     // Why a transaction that could not run ends: cancelled by a disconnect under way, or lost.
     LinkStatus Interrupted() const;
     bool FinishOpen(bool opened, Route route, int baud, LinkStatus* status);
@@ -107,6 +120,12 @@ private:
     std::atomic<bool> m_Connected{false};
     std::atomic<bool> m_ViaProxy{false};
     std::atomic<int> m_Disconnecting{0};  // Disconnect calls under way (the port may be closed)
+    std::atomic<uint64_t> m_Transactions{0};
+    std::atomic<uint64_t> m_Failures{0};
+    std::atomic<bool> m_Tapped{false};  // m_Tap is set (read without its lock first)
+    std::mutex m_TapLock;
+    std::shared_ptr<LinkTap> m_Tap;  // guarded by m_TapLock
+    int m_LastSequence = -1;         // the serial path's last sequence number (under m_Lock)
     CFramePort m_Port;
     std::mutex m_Lock;  // the transaction lock; also guards opening and closing
     // The route, for Reopen (guarded by m_Lock).

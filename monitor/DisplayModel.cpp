@@ -23,6 +23,13 @@ const CtReading* CtFor(const ReadingsSnapshot& s, uint32_t ref) {
     return IsChannel(ref) ? &s.m_Ct[ref] : nullptr;
 }
 
+double GroundCurrent(const ReadingsSnapshot& s, const SubfeedRecord& feed) {
+    double ground = 0;
+    for (int k = 4; k < 6; ++k)
+        if (const CtReading* ct = CtFor(s, feed.m_Ct[k])) ground += ct->m_IRms;
+    return ground;
+}
+
 std::string PercentOfRating(double amps, unsigned rating) {
     if (rating == 0) return kNoValue;
     return FormatStr("%.1lf %%", amps * 100 / rating);
@@ -96,9 +103,7 @@ MainBreakerView MakeMainBreakerView(const UnitConfig& config, const ReadingsSnap
 
     const CtReading* neutral = CtFor(s, feed.m_Ct[3]);
     v.m_Neutral = FormatStr("%.1lf A", neutral ? static_cast<double>(neutral->m_IRms) : 0.0);
-    double ground = 0;
-    for (int k = 4; k < 6; ++k)
-        if (const CtReading* ct = CtFor(s, feed.m_Ct[k])) ground += ct->m_IRms;
+    const double ground = GroundCurrent(s, feed);
     v.m_Ground = FormatStr("%.1lf A", ground);
     v.m_GroundColour = On(main.m_GroundAlarm, mode) ? ColourRole::Alarm : ColourRole::Normal;
     v.m_NeutralColour = On(main.m_NeutralAlarm, mode) ? ColourRole::Alarm : ColourRole::Normal;

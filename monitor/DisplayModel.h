@@ -59,6 +59,8 @@ struct SubfeedRowView {
 // The CT reading a configuration reference points at, or null for CT_NONE (and for any other
 // value that names no CT).
 const CtReading* CtFor(const ReadingsSnapshot& s, uint32_t ref);
+// A main feed's ground current: the sum of the CTs in its entries 4 and 5 that are connected.
+double GroundCurrent(const ReadingsSnapshot& s, const SubfeedRecord& feed);
 
 // I-PCT text of a current against the main feed's rating; "----" when the rating is 0.
 std::string PercentOfRating(double amps, unsigned rating);

@@ -62,9 +62,7 @@ void PanelSection(std::string& out, const UnitConfig& config, const ReadingsSnap
     for (int ph = 0; ph < 3; ++ph)
         PhaseLine(out, s, feed, p, ph);
 
-    double ground = 0;
-    for (int k = 4; k < 6; ++k)
-        if (const CtReading* ct = CtFor(s, feed.m_Ct[k])) ground += ct->m_IRms;
+    const double ground = GroundCurrent(s, feed);
     out += FormatStr("Ground, %.1lf A,,,,,,,,--------,--------,--------", ground);
     out += kEol;
     const CtReading* neutral = CtFor(s, feed.m_Ct[3]);

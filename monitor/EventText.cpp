@@ -114,6 +114,17 @@ std::string EventIndexText(uint16_t index) {
     return FormatStr("[%05d]", static_cast<int>(index));
 }
 
+std::string EventSubjectName(const UnitConfig& config, int log, const EventRecord& e) {
+    if (log < 0 || log >= kPanelCount) return {};
+    const PanelRecord& panel = config.m_Panels[log];
+    if (e.m_Id >= 3000 && e.m_Id <= 3007) return panel.m_MainFeed.m_Name;
+    if (e.m_Id >= 4000 && e.m_Id <= 4002)
+        return e.m_Param1 < panel.UsedBreakers() ? panel.m_Breakers[e.m_Param1].m_Name : "";
+    if (e.m_Id >= 5000 && e.m_Id <= 5003)
+        return e.m_Param1 < panel.UsedSubfeeds() ? panel.m_Subfeeds[e.m_Param1].m_Name : "";
+    return {};
+}
+
 EventRowView MakeEventRow(const EventRecord& e) {
     return EventRowView{EventIndexText(e.m_Index), EventTimestampText(e.m_Time),
                         FormatEventText(e)};

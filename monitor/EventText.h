@@ -3,6 +3,7 @@
 // and the event log dump show them.
 #include <string>
 
+#include "config/UnitConfig.h"
 #include "link/Readings.h"
 
 namespace jvo {
@@ -23,5 +24,11 @@ struct EventRowView {
     bool operator==(const EventRowView&) const = default;
 };
 EventRowView MakeEventRow(const EventRecord& e);
+
+// The name of what a panel log's event is about: the breaker's (ids 4000..4002) or the
+// subfeed's (5000..5003) numbered by param1 from 0, the main feed's for the main's alarms
+// (3000..3007); "" for other events, for the Service log (which names no panel) and for a number
+// the panel does not have.
+std::string EventSubjectName(const UnitConfig& config, int log, const EventRecord& e);
 
 }  // namespace jvo

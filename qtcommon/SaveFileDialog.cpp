@@ -6,6 +6,7 @@
 #include <QMessageBox>
 
 #include "base/SaveName.h"
+#include "qtcommon/LastFolder.h"
 
 namespace jvo::qt {
 
@@ -47,6 +48,8 @@ void ChooseSaveFile(QWidget* parent, const SaveFileSpec& spec,
     // The dialog neither adds the extension nor asks about replacing: both are done below, on
     // the name that is written.
     d->setOption(QFileDialog::DontConfirmOverwrite);
+    // It starts in the folder last used, unless the name offered has a folder of its own.
+    if (!QFileInfo(spec.proposed).isAbsolute()) d->setDirectory(LastFolder());
     if (!spec.proposed.isEmpty()) d->selectFile(spec.proposed);
     d->setWindowModality(Qt::ApplicationModal);
     d->setAttribute(Qt::WA_DeleteOnClose);
@@ -58,7 +61,8 @@ void ChooseSaveFile(QWidget* parent, const SaveFileSpec& spec,
         const std::string name =
             SaveAsName(d->selectedFiles().front().toStdString(), spec.ext.toStdString());
         const QString path = QFileInfo(QString::fromStdString(name)).absoluteFilePath();
-        if (QFileInfo::exists(path))
+        RememberFolderOf(path);
+        if (spec.askReplace && QFileInfo::exists(path))
             AskReplace(parent, spec, path, chosen);
         else
             chosen(path);

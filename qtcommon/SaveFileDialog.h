@@ -1,7 +1,8 @@
 #pragma once
 // The save dialog of both window programs. The name written is the one SaveAsName
 // (base/SaveName.h) makes of the name chosen, and replacing an existing file is asked about on
-// that name, never on the name before the extension was added; No opens the dialog again.
+// that name, never on the name before the extension was added; No opens the dialog again. It
+// starts in the folder a file was last saved to (qtcommon/LastFolder.h).
 #include <QString>
 #include <functional>
 
@@ -10,11 +11,12 @@ class QWidget;
 namespace jvo::qt {
 
 struct SaveFileSpec {
-    QString objectName;  // of the dialog (tests find it by this)
-    QString filter;      // in the toolkit's form: "JVO Readings Dump (*.csv)"
-    QString ext;         // the default extension: "csv", "jvo.cfg"
-    QString proposed;    // the name offered; may be empty
-    QString title;       // of the question whether to replace a file
+    QString objectName;      // of the dialog (tests find it by this)
+    QString filter;          // in the toolkit's form: "JVO Readings Dump (*.csv)"
+    QString ext;             // the default extension: "csv", "jvo.cfg"
+    QString proposed;        // the name offered; may be empty
+    QString title;           // of the question whether to replace a file
+    bool askReplace = true;  // false for a file that is appended to, not replaced
 };
 
 // Opens the dialog without a nested loop; `chosen` is called once, with the absolute path of the

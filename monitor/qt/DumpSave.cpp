@@ -21,6 +21,14 @@ DumpFile FileOf(DumpKind kind) {
             return {kReadingsDumpName, "csv", kReadingsDumpFilter};
         case DumpKind::EventLog:
             return {kEventLogDumpName, "csv", kEventLogDumpFilter};
+        case DumpKind::ReadingsTable:
+            return {"readings-table.csv", "csv", "Readings Table (*.csv)"};
+        case DumpKind::TrendCsv:
+            return {"trend.csv", "csv", "Trend Values (*.csv)"};
+        case DumpKind::Traffic:
+            return {"traffic.txt", "txt", "Text (*.txt)"};
+        case DumpKind::TrendPng:
+            return {"trend.png", "png", "PNG Image (*.png)"};
         case DumpKind::Config:
             break;
     }

@@ -29,11 +29,13 @@ EventLogDlg::EventLogDlg(MonitorSession& session, NotifyQueue& notify, QWidget* 
     radios->addStretch(1);
     connect(group, &QButtonGroup::idClicked, this, [this](int log) { Fill(log, false); });
 
-    m_List->setColumnCount(3);
-    m_List->setHorizontalHeaderLabels({tr("Index"), tr("Timestamp"), tr("Event Description")});
+    // The described three columns, then the name of what the event is about.
+    m_List->setColumnCount(kColumns);
+    m_List->setHorizontalHeaderLabels(
+        {tr("Index"), tr("Timestamp"), tr("Event Description"), tr("Name")});
     m_List->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    const int widths[3] = {60, 125, 430};
-    for (int c = 0; c < 3; ++c)
+    const int widths[kColumns] = {60, 125, 430, 160};
+    for (int c = 0; c < kColumns; ++c)
         m_List->setColumnWidth(c, widths[c]);
     m_List->horizontalHeader()->setStretchLastSection(true);
     m_List->verticalHeader()->hide();
@@ -42,7 +44,7 @@ EventLogDlg::EventLogDlg(MonitorSession& session, NotifyQueue& notify, QWidget* 
     m_List->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_List->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_List->setWordWrap(false);
-    m_List->setMinimumSize(60 + 125 + 430 + 24, 320);
+    m_List->setMinimumSize(60 + 125 + 430 + 160 + 24, 320);
 
     auto* dump = new QPushButton(tr("&Dump"), this);
     auto* clear = new QPushButton(tr("&Clear Log"), this);
@@ -71,10 +73,12 @@ EventLogDlg::EventLogDlg(MonitorSession& session, NotifyQueue& notify, QWidget* 
     setWindowModality(Qt::ApplicationModal);
 }
 
-void EventLogDlg::OpenLog() {
+void EventLogDlg::OpenLog(int panel) {
     const bool service = m_Session.ServiceUser();
     m_Radio[2]->setVisible(service);
     m_Radio[2]->setEnabled(service);
+    // The panel the main window shows, unless the Service log was the one looked at last.
+    if (!(service && m_Shown == 2) && panel >= 0 && panel < kPanelCount) m_Shown = panel;
     if (!service && m_Shown == 2) m_Shown = 0;
     m_Radio[m_Shown]->setChecked(true);
     Fill(m_Shown, true);
@@ -99,10 +103,11 @@ void EventLogDlg::Fill(int log, bool forced) {
     m_List->setRowCount(static_cast<int>(events.size()));
     for (size_t i = 0; i < events.size(); ++i) {
         const EventRowView row = MakeEventRow(events[i]);
-        const QString texts[3] = {QString::fromStdString(row.m_Index),
-                                  QString::fromStdString(row.m_Timestamp),
-                                  QString::fromStdString(row.m_Description)};
-        for (int c = 0; c < 3; ++c) {
+        const QString texts[kColumns] = {
+            QString::fromStdString(row.m_Index), QString::fromStdString(row.m_Timestamp),
+            QString::fromStdString(row.m_Description),
+            QString::fromStdString(EventSubjectName(m_Session.Config(), log, events[i]))};
+        for (int c = 0; c < kColumns; ++c) {
             QTableWidgetItem* item = m_List->item(static_cast<int>(i), c);
             if (!item) {
                 item = new QTableWidgetItem;

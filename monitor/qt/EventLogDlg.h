@@ -1,6 +1,7 @@
 #pragma once
 // The "Event Log" dialog: one of the three logs at a time (Panel A, Panel B, and Service for
-// service users only), oldest event first, with "Dump" and "Clear Log". One object lives as long
+// service users only), oldest event first, with "Dump" and "Clear Log"; beside each event's text
+// the name of the breaker, subfeed or main feed it is about. One object lives as long
 // as the main window and remembers the log shown between openings. While it is open the worker's
 // event log notifications reach it, and the log shown is rebuilt when it changes.
 #include <QDialog>
@@ -18,8 +19,11 @@ class EventLogDlg final : public QDialog {
 public:
     EventLogDlg(MonitorSession& session, NotifyQueue& notify, QWidget* parent);
 
-    // Opens the dialog on the remembered log (rebuilt).
-    void OpenLog();
+    static constexpr int kColumns = 4;
+
+    // Opens the dialog (rebuilt) on the log of `panel`, the one the main window shows, or on the
+    // Service log if that was shown last.
+    void OpenLog(int panel);
     // A notification: the log `log` changed.
     void OnLogChanged(int log);
     int Shown() const { return m_Shown; }

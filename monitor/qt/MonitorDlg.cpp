@@ -21,6 +21,7 @@
 #include "monitor/qt/ListsPane.h"
 #include "monitor/qt/MainArea.h"
 #include "monitor/qt/ReadingsList.h"
+#include "monitor/qt/TrafficDlg.h"
 #include "qtcommon/WindowFit.h"
 
 namespace jvo::monitor::qt {
@@ -51,6 +52,14 @@ MonitorDlg::MonitorDlg(MonitorApp& app, std::string logPath, SessionOptions opti
     m_StatusLine = new QLabel(this);
     m_StatusLine->setObjectName(QStringLiteral("statusLine"));
     statusBar()->addWidget(m_StatusLine, 1);
+    m_RecordMark = new QLabel(this);
+    m_RecordMark->setObjectName(QStringLiteral("recordMark"));
+    m_RecordMark->hide();
+    statusBar()->addPermanentWidget(m_RecordMark);
+    m_LineRates = new QLabel(this);
+    m_LineRates->setObjectName(QStringLiteral("lineRates"));
+    statusBar()->addPermanentWidget(m_LineRates);
+    connect(&m_RecordTimer, &QTimer::timeout, this, &MonitorDlg::OnRecordTick);
     MakeMenus();
 
     connect(m_Area, &MainArea::PanelNameClicked, this, &MonitorDlg::OnSwitchPanel);
@@ -90,6 +99,9 @@ MonitorDlg::MonitorDlg(MonitorApp& app, std::string logPath, SessionOptions opti
 }
 
 MonitorDlg::~MonitorDlg() {
+    delete m_TrafficDlg;  // it unhooks itself from the session's link
+    m_TrafficDlg = nullptr;
+    m_Record.Stop();
     m_Timer.stop();
     m_Ui.Shutdown();
     m_Session->Exit();
@@ -133,6 +145,8 @@ void MonitorDlg::MakeMenus() {
         return a;
     };
     QMenu* file = menuBar()->addMenu(tr("&File"));
+    add(file, tr("&Record..."), "record", &MonitorDlg::OnRecord);
+    file->addSeparator();
     add(file, tr("E&xit"), "exit", [this] { close(); })->setShortcut(QKeySequence::Quit);
     QMenu* view = menuBar()->addMenu(tr("&View"));
     add(view, tr("&Event Logs"), "viewEvents", &MonitorDlg::OnEvents);
@@ -142,10 +156,13 @@ void MonitorDlg::MakeMenus() {
         const int row = m_Lists->Breakers()->Table()->currentIndex().row();
         OnTrend(row < 0 ? 0 : row);
     });
+    add(view, tr("&Line..."), "viewLine", &MonitorDlg::OnLine);
     QMenu* dump = menuBar()->addMenu(tr("&Dump"));
     add(dump, tr("&Readings"), "dumpReadings", &MonitorDlg::OnDumpReadings);
     add(dump, tr("&Event Log"), "dumpEventLog", &MonitorDlg::OnDumpEventLog);
     add(dump, tr("&Configuration"), "dumpConfig", &MonitorDlg::OnDumpConfig);
+    dump->addSeparator();
+    add(dump, tr("Export &Table..."), "exportTable", &MonitorDlg::OnExportTable);
     QMenu* alarms = menuBar()->addMenu(tr("&Alarms"));
     auto* group = new QActionGroup(this);
     const struct {
@@ -236,6 +253,7 @@ void MonitorDlg::EndOnRequest() {
 
 void MonitorDlg::FinishExit() {
     m_Exiting = true;
+    StopRecording();
     m_Timer.stop();
     m_Ui.Shutdown();
     m_Session->Exit();

@@ -18,6 +18,8 @@
 #include "monitor/MonitorApp.h"
 #include "monitor/MonitorSession.h"
 #include "monitor/Notify.h"
+#include "monitor/RecordControl.h"
+#include "monitor/TrafficLog.h"
 #include "monitor/TrendBuffer.h"
 #include "monitor/qt/QtMonitorUi.h"
 
@@ -33,6 +35,7 @@ class EventLogDlg;
 class ListsPane;
 class MainArea;
 class ReadingsList;
+class TrafficDlg;
 class TrendDlg;
 
 class MonitorDlg final : public QMainWindow {
@@ -94,6 +97,16 @@ public:
     void OnDumpReadings();
     void OnDumpEventLog();
     void OnDumpConfig();
+    void OnExportTable();
+    // File > Record...: the record dialog, or while recording, Stop Recording.
+    void OnRecord();
+    void OnRecordTick();
+    const RecordControl& Record() const { return m_Record; }
+    // View > Line...: the traffic window (made at its first opening).
+    void OnLine();
+    TrafficDlg* Traffic() const { return m_TrafficDlg; }
+    QLabel* LineRatesLabel() const { return m_LineRates; }
+    QLabel* RecordMark() const { return m_RecordMark; }
     void OnBreakerRow(int row);
     void OnSubfeedRow(int row);
     void OnAbout();
@@ -150,6 +163,19 @@ private:
     QLabel* m_StatusLine = nullptr;
     EventLogDlg* m_EventLog = nullptr;
     TrendBuffer m_Trend;
+    // MonitorDlgRecord.cpp: the readings record.
+    void StartRecording(const RecordSettings& settings);
+    void StopRecording();
+    void ShowRecordMark();
+    RecordControl m_Record;
+    RecordSettings m_RecordLast;
+    QTimer m_RecordTimer;
+    QLabel* m_RecordMark = nullptr;
+    // MonitorDlgLine.cpp: the line's traffic and rates.
+    void ShowLineRates();
+    TrafficDlg* m_TrafficDlg = nullptr;
+    LineRates m_Rates;
+    QLabel* m_LineRates = nullptr;
     TrendDlg* m_TrendDlg = nullptr;
     QTimer m_Timer;
     QTimer m_NoteTimer;

@@ -2,11 +2,13 @@
 // thread; the window shows that it is busy and refuses a second one until the first has ended.
 #include <QApplication>
 #include <QCheckBox>
+#include <QDateTime>
 #include <QLabel>
 #include <QMenu>
 
 #include "monitor/ConfigViews.h"
 #include "monitor/Dumps.h"
+#include "monitor/ReadingsTable.h"
 #include "monitor/qt/AboutDlg.h"
 #include "monitor/qt/ConfigViewDlg.h"
 #include "monitor/qt/DumpSave.h"
@@ -83,7 +85,7 @@ void MonitorDlg::OnAutoZero(bool on) {
 }
 
 void MonitorDlg::OnEvents() {
-    m_EventLog->OpenLog();
+    m_EventLog->OpenLog(m_Panel);
 }
 
 void MonitorDlg::OnDumpReadings() {
@@ -100,6 +102,15 @@ void MonitorDlg::OnDumpEventLog() {
 
 void MonitorDlg::OnDumpConfig() {
     SaveDump(this, DumpKind::Config, [this] { return MonitorConfigDump(m_Session->Config()); });
+}
+
+void MonitorDlg::OnExportTable() {
+    SaveDump(this, DumpKind::ReadingsTable, [this] {
+        const QString now =
+            QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        return ReadingsTable(m_Session->Config(), m_Session->Readings().Snapshot(),
+                             now.toStdString());
+    });
 }
 
 void MonitorDlg::OnTrend(int row) {

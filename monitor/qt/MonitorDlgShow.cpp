@@ -114,6 +114,7 @@ void MonitorDlg::OnTimer() {
         m_Session->Readings().Panel(m_Panel),
         m_Session->Config().m_Panels[static_cast<size_t>(m_Panel)].UsedBreakers(), m_Mode);
     ShowFreshness();
+    ShowLineRates();
 }
 
 void MonitorDlg::ShowFreshness() {

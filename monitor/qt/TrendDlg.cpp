@@ -1,20 +1,17 @@
 // The trend window.
 #include "monitor/qt/TrendDlg.h"
 
-#include <QChart>
-#include <QChartView>
+#include <QBuffer>
 #include <QComboBox>
 #include <QDateTime>
-#include <QDateTimeAxis>
-#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLegendMarker>
-#include <QLineSeries>
+#include <QPushButton>
 #include <QVBoxLayout>
-#include <QValueAxis>
 #include <algorithm>
-#include <cmath>
+
+#include "monitor/qt/DumpSave.h"
+#include "monitor/qt/TrendChart.h"
 
 namespace jvo::monitor::qt {
 
@@ -24,18 +21,11 @@ QString Q(const std::string& s) {
     return QString::fromStdString(s);
 }
 
-// The points split into the pieces between breaks (at least one, perhaps empty).
-std::vector<QList<QPointF>> Split(const std::vector<TrendPoint>& points, double& lo, double& hi,
-                                  double& top) {
-    std::vector<QList<QPointF>> pieces(1);
-    for (const TrendPoint& p : points) {
-        if (p.m_Break && !pieces.back().isEmpty()) pieces.emplace_back();
-        pieces.back().append(QPointF(static_cast<double>(p.m_TimeMs), p.m_Amps));
-        lo = std::min(lo, static_cast<double>(p.m_TimeMs));
-        hi = std::max(hi, static_cast<double>(p.m_TimeMs));
-        top = std::max(top, static_cast<double>(p.m_Amps));
-    }
-    return pieces;
+QPushButton* Button(const QString& text, const char* name, QWidget* parent) {
+    auto* b = new QPushButton(text, parent);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setAutoDefault(false);
+    return b;
 }
 
 }  // namespace
@@ -46,39 +36,38 @@ TrendDlg::TrendDlg(const TrendBuffer& trend, const UnitConfig& config, QWidget* 
     setWindowTitle(tr("Trend"));
     m_Choice = new QComboBox(this);
     m_Choice->setObjectName(QStringLiteral("trendBreaker"));
-    m_Chart = new QChart();
-    m_Chart->legend()->setAlignment(Qt::AlignBottom);
-    m_Chart->setMargins(QMargins(4, 4, 4, 4));
-    m_Time = new QDateTimeAxis(m_Chart);
-    m_Time->setFormat(QStringLiteral("HH:mm:ss"));
-    m_Time->setTitleText(tr("Time"));
-    m_Amps = new QValueAxis(m_Chart);
-    m_Amps->setTitleText(tr("Breaker (A)"));
-    m_Amps->setLabelFormat(QStringLiteral("%.1f"));
-    m_PanelAmps = new QValueAxis(m_Chart);
-    m_PanelAmps->setTitleText(tr("Panel phases (A)"));
-    m_PanelAmps->setLabelFormat(QStringLiteral("%.0f"));
-    m_PanelAmps->setGridLineVisible(false);
-    m_Chart->addAxis(m_Time, Qt::AlignBottom);
-    m_Chart->addAxis(m_Amps, Qt::AlignLeft);
-    m_Chart->addAxis(m_PanelAmps, Qt::AlignRight);
-    m_View = new QChartView(m_Chart, this);
-    m_View->setRenderHint(QPainter::Antialiasing);
+    m_Chart = new TrendChart(this);
+    m_Readout = new QLabel(this);
+    m_Readout->setObjectName(QStringLiteral("trendReadout"));
+    m_Readout->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    QPushButton* zoomOut = Button(tr("Zoom &Out"), "trendZoomOut", this);
+    QPushButton* live = Button(tr("&Live"), "trendLive", this);
+    QPushButton* png = Button(tr("Export &PNG..."), "trendPng", this);
+    QPushButton* csv = Button(tr("Export &CSV..."), "trendCsv", this);
 
     auto* top = new QHBoxLayout;
     top->addWidget(new QLabel(tr("Breaker:"), this));
     top->addWidget(m_Choice, 1);
+    for (QPushButton* b : {zoomOut, live, png, csv})
+        top->addWidget(b);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
-    layout->addWidget(m_View, 1);
-    resize(720, 420);
+    layout->addWidget(m_Chart, 1);
+    layout->addWidget(m_Readout);
+    resize(820, 480);
 
     connect(m_Choice, &QComboBox::activated, this, [this](int i) { ShowBreaker(m_Panel, i); });
+    connect(m_Chart, &TrendChart::ZoomWanted, this, &TrendDlg::OnZoom);
+    connect(m_Chart, &TrendChart::ZoomOutWanted, this, &TrendDlg::OnZoomOut);
+    connect(m_Chart, &TrendChart::CursorMoved, this, &TrendDlg::OnCursor);
+    connect(zoomOut, &QPushButton::clicked, this, &TrendDlg::OnZoomOut);
+    connect(live, &QPushButton::clicked, this, &TrendDlg::OnLive);
+    connect(png, &QPushButton::clicked, this, &TrendDlg::OnExportPng);
+    connect(csv, &QPushButton::clicked, this, &TrendDlg::OnExportCsv);
     connect(&m_Timer, &QTimer::timeout, this, [this] {
         if (m_Trend.Generation() != m_Seen) Redraw();
     });
     m_Timer.start(kRedrawMs);
-    ApplyPalette();
 }
 
 void TrendDlg::ShowBreaker(int panel, int index) {
@@ -90,129 +79,69 @@ void TrendDlg::ShowBreaker(int panel, int index) {
     for (int i = 0; i < rec.UsedBreakers(); ++i)
         m_Choice->addItem(QStringLiteral("%1 %2").arg(i + 1).arg(Q(rec.m_Breakers[i].m_Name)));
     m_Choice->setCurrentIndex(m_Breaker);
-    Rebuild();
+    const QString name = m_Breaker < rec.UsedBreakers() ? Q(rec.m_Breakers[m_Breaker].m_Name) : "";
+    setWindowTitle(tr("Trend - Panel %1, breaker %2 %3")
+                       .arg(QLatin1Char(static_cast<char>('A' + m_Panel)))
+                       .arg(m_Breaker + 1)
+                       .arg(name));
+    Redraw();
 }
 
-void TrendDlg::Rebuild() {
-    m_Chart->removeAllSeries();
-    m_Series.clear();
-    m_More.clear();
-    m_Poles.clear();
-    const PanelRecord& rec = m_Config.m_Panels[m_Panel];
-    const QChar letter = QLatin1Char(static_cast<char>('A' + m_Panel));
-    QString name;
-    if (m_Breaker < rec.UsedBreakers()) {
-        const BreakerRecord& b = rec.m_Breakers[m_Breaker];
-        name = Q(b.m_Name);
-        for (int j = 0; j < b.m_Poles && j < 3; ++j) {
-            if (!IsChannel(b.m_Ct[j])) continue;
-            auto* s = new QLineSeries(m_Chart);
-            s->setName(tr("I%1").arg(j + 1));
-            m_Series.push_back(s);
-            m_Poles.push_back(j);
-        }
-    }
-    static const char* const kPhases[3] = {"X", "Y", "Z"};
-    for (const char* ph : kPhases) {
-        auto* s = new QLineSeries(m_Chart);
-        s->setName(tr("Panel %1 %2").arg(letter).arg(QLatin1String(ph)));
-        m_Series.push_back(s);
-    }
-    for (size_t k = 0; k < m_Series.size(); ++k) {
-        QLineSeries* s = m_Series[k];
-        m_Chart->addSeries(s);  // the theme gives it its colour
-        s->attachAxis(m_Time);
-        s->attachAxis(k < m_Poles.size() ? m_Amps : m_PanelAmps);
-        if (k >= m_Poles.size()) {  // the panel's phases dashed
-            QPen pen = s->pen();
-            pen.setStyle(Qt::DashLine);
-            s->setPen(pen);
-        }
-    }
-    m_More.resize(m_Series.size());
-    setWindowTitle(tr("Trend - Panel %1, breaker %2 %3").arg(letter).arg(m_Breaker + 1).arg(name));
-    m_Seen = ~uint64_t{0};
-    Redraw();
+const std::vector<QLineSeries*>& TrendDlg::Series() const {
+    return m_Chart->Series();
+}
+
+std::vector<QLineSeries*> TrendDlg::Pieces(size_t line) const {
+    return m_Chart->Pieces(line);
 }
 
 void TrendDlg::Redraw() {
     m_Seen = m_Trend.Generation();
-    double lo = INFINITY, hi = -INFINITY, top = 0, panelTop = 0;
-    size_t k = 0;
-    for (; k < m_Poles.size(); ++k)
-        DrawLine(k, m_Trend.BreakerPole(m_Panel, m_Breaker, m_Poles[k]), lo, hi, top);
-    for (int ph = 0; k < m_Series.size(); ++k, ++ph)
-        DrawLine(k, m_Trend.PanelPhase(m_Panel, ph), lo, hi, panelTop);
-    if (lo > hi) {  // nothing yet: the last minute
-        hi = static_cast<double>(QDateTime::currentMSecsSinceEpoch());
-        lo = hi - 60'000;
-    } else if (hi - lo < 60'000) {
-        hi = lo + 60'000;
-    }
-    m_Time->setRange(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(lo)),
-                     QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(hi)));
-    m_Amps->setRange(0, top > 0 ? top * 1.1 : 1.0);
-    m_PanelAmps->setRange(0, panelTop > 0 ? panelTop * 1.1 : 1.0);
+    m_Lines = TrendLines(m_Trend, m_Config, m_Panel, m_Breaker);
+    const std::optional<double> alarm = AlarmAmps(m_Config, m_Panel, m_Breaker);
+    m_Chart->Show(m_Lines, alarm, m_View.Fit(m_Lines, alarm, QDateTime::currentMSecsSinceEpoch()));
 }
 
-std::vector<QLineSeries*> TrendDlg::Pieces(size_t line) const {
-    if (line >= m_Series.size()) return {};
-    std::vector<QLineSeries*> pieces{m_Series[line]};
-    pieces.insert(pieces.end(), m_More[line].begin(), m_More[line].end());
-    return pieces;
+void TrendDlg::OnZoom(int64_t loMs, int64_t hiMs) {
+    m_View.ZoomTo(loMs, hiMs);
+    Redraw();
 }
 
-void TrendDlg::DrawLine(size_t k, const std::vector<TrendPoint>& points, double& lo, double& hi,
-                        double& top) {
-    const std::vector<QList<QPointF>> pieces = Split(points, lo, hi, top);
-    QLineSeries* first = m_Series[k];
-    std::vector<QLineSeries*>& more = m_More[k];
-    while (more.size() + 1 > pieces.size()) {
-        m_Chart->removeSeries(more.back());
-        delete more.back();
-        more.pop_back();
-    }
-    while (more.size() + 1 < pieces.size()) {
-        auto* s = new QLineSeries(m_Chart);
-        m_Chart->addSeries(s);
-        s->attachAxis(m_Time);
-        s->attachAxis(k < m_Poles.size() ? m_Amps : m_PanelAmps);
-        s->setPen(first->pen());  // the same line, only broken
-        for (QLegendMarker* marker : m_Chart->legend()->markers(s))
-            marker->setVisible(false);
-        more.push_back(s);
-    }
-    first->replace(pieces[0]);
-    for (size_t i = 1; i < pieces.size(); ++i)
-        more[i - 1]->replace(pieces[i]);
+void TrendDlg::OnZoomOut() {
+    m_View.ZoomOut();
+    Redraw();
 }
 
-void TrendDlg::changeEvent(QEvent* event) {
-    QDialog::changeEvent(event);
-    if (event->type() != QEvent::PaletteChange) return;
-    ApplyPalette();
-    if (!m_Series.empty()) Rebuild();  // the theme recoloured the series
+void TrendDlg::OnLive() {
+    m_View.Live();
+    Redraw();
 }
 
-void TrendDlg::ApplyPalette() {
-    const QPalette p = palette();
-    m_Chart->setTheme(p.color(QPalette::Window).lightness() < 128 ? QChart::ChartThemeDark
-                                                                  : QChart::ChartThemeLight);
-    m_Chart->setBackgroundBrush(p.window());
-    m_Chart->setPlotAreaBackgroundBrush(p.base());
-    m_Chart->setPlotAreaBackgroundVisible(true);
-    m_Chart->setTitleBrush(p.windowText());
-    m_Chart->legend()->setLabelColor(p.color(QPalette::WindowText));
-    for (QAbstractAxis* axis :
-         {static_cast<QAbstractAxis*>(m_Time), static_cast<QAbstractAxis*>(m_Amps),
-          static_cast<QAbstractAxis*>(m_PanelAmps)}) {
-        axis->setLabelsBrush(p.text());
-        axis->setTitleBrush(p.windowText());
-        axis->setGridLineColor(p.color(QPalette::Mid));
-        if (axis == m_PanelAmps) axis->setGridLineVisible(false);
-        axis->setLinePenColor(p.color(QPalette::WindowText));
+void TrendDlg::OnCursor(std::optional<int64_t> timeMs) {
+    m_Chart->SetCursor(timeMs);
+    if (!timeMs) {
+        m_Readout->clear();
+        return;
     }
-    m_View->setBackgroundBrush(p.window());
+    const std::string values =
+        ReadoutText(m_Lines, ValuesAt(m_Lines, *timeMs, 3 * TrendBuffer::kStepMs / 2));
+    m_Readout->setText(
+        QDateTime::fromMSecsSinceEpoch(*timeMs).toString(QStringLiteral("HH:mm:ss")) +
+        QStringLiteral("   ") + Q(values));
+}
+
+void TrendDlg::OnExportPng() {
+    SaveDump(this, DumpKind::TrendPng, [this] {
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        m_Chart->grab().save(&buffer, "PNG");
+        return bytes.toStdString();
+    });
+}
+
+void TrendDlg::OnExportCsv() {
+    SaveDump(this, DumpKind::TrendCsv, [this] { return TrendCsv(m_Lines); });
 }
 
 }  // namespace jvo::monitor::qt

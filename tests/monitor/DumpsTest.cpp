@@ -5,6 +5,7 @@
 
 #include "MonitorFixture.h"
 #include "monitor/Dumps.h"
+#include "monitor/ReadingsTable.h"
 
 namespace jvo {
 namespace {
@@ -51,6 +52,61 @@ TEST(ReadingsDump, BothPanelsByteForByte) {
     EXPECT_NE(dump.find("X-Phase, 12.5 A, 5.0 %, 12.5 %,"), std::string::npos);
     EXPECT_NE(dump.find("Y-Phase, 10.0 A, 4.0 %, 50.0 %,"), std::string::npos);
     EXPECT_NE(dump.find("\r\n1,\"Line\nTwo\",100A,"), std::string::npos);
+}
+
+// Splits a CSV line (RFC 4180 quotes) into its fields.
+std::vector<std::string> Fields(const std::string& line) {
+    std::vector<std::string> out(1);
+    bool quoted = false;
+    for (size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (c == '"' && quoted && i + 1 < line.size() && line[i + 1] == '"') {
+            out.back() += '"';
+            ++i;
+        } else if (c == '"') {
+            quoted = !quoted;
+        } else if (c == ',' && !quoted) {
+            out.emplace_back();
+        } else {
+            out.back() += c;
+        }
+    }
+    return out;
+}
+
+TEST(ReadingsTable, OneCleanTableOfBothPanels) {
+    const std::string table =
+        ReadingsTable(test::FixtureConfig(), test::FixtureReadings(), "2026-12-09 07:45:12");
+    std::istringstream in(table);
+    std::vector<std::vector<std::string>> rows;
+    for (std::string line; std::getline(in, line);) {
+        ASSERT_EQ(line.back(), '\r');
+        line.pop_back();
+        rows.push_back(Fields(line));
+    }
+    // The header, panel A's main feed, 2 breakers and a subfeed, panel B's main feed.
+    ASSERT_EQ(rows.size(), 6u);
+    EXPECT_EQ(rows[0][7], "Rating (A)");
+    for (const auto& row : rows) {
+        EXPECT_EQ(row.size(), rows[0].size());
+        for (const std::string& f : row)
+            EXPECT_TRUE(f.empty() || (f.front() != ' ' && f.back() != ' ')) << f;
+    }
+    EXPECT_EQ(rows[1][0], "Unit.1");  // the unit's name and the time on every row
+    EXPECT_EQ(rows[5][1], "2026-12-09 07:45:12");
+    // Breaker 2: one pole, so I2 and I3 are empty; the name's quotes are CSV's, not the dump's.
+    EXPECT_EQ(std::vector<std::string>(rows[3].begin() + 2, rows[3].end()),
+              (std::vector<std::string>{"A",     "breaker", "2",   "Pump \"P1\"",
+                                        "1",     "15",      "0.0", "1234.500",
+                                        "",      "",        "",    "",
+                                        "",      "",        "",    "",
+                                        "",      "",        "0.0", "0.0",
+                                        "0.000", "0.000"}));
+    EXPECT_EQ(rows[4][5], "Sub, East");
+    EXPECT_EQ(rows[4][10], "");       // Iy has no CT
+    EXPECT_EQ(rows[1][13], "0.500");  // the main feed's ground: its connected CT
+    // The described dump is untouched by the table beside it.
+    EXPECT_EQ(ReadingsDump(test::FixtureConfig(), test::FixtureReadings()), kReadingsDump);
 }
 
 TEST(EventLogDump, SectionsAndTheServiceLogOnlyForServiceUsers) {

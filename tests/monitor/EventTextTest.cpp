@@ -28,6 +28,20 @@ TEST(EventText, TheTable) {
     EXPECT_EQ(Text(2010), "Unknown (ID=2010, Param1=0, Param2=0)");
 }
 
+TEST(EventText, SubjectNames) {
+    const UnitConfig c = test::FixtureConfig();
+    auto name = [&](int log, uint16_t id, uint16_t p1) {
+        return EventSubjectName(c, log, EventRecord{0, id, 0, p1, 0});
+    };
+    EXPECT_EQ(name(0, 4001, 1), c.m_Panels[0].m_Breakers[1].m_Name);
+    EXPECT_EQ(name(0, 5003, 0), c.m_Panels[0].m_Subfeeds[0].m_Name);
+    EXPECT_EQ(name(1, 3002, 0), c.m_Panels[1].m_MainFeed.m_Name);
+    EXPECT_EQ(name(0, 4000, 2), "");  // panel A has two breakers
+    EXPECT_EQ(name(1, 4000, 0), "");  // panel B has none
+    EXPECT_EQ(name(2, 4000, 0), "");  // the Service log names no panel
+    EXPECT_EQ(name(0, 2000, 0), "");
+}
+
 TEST(EventText, TimestampAndIndex) {
     test::UseTimeZone("UTC");
     EXPECT_EQ(EventTimestampText(0), "01-01-70 00:00:00");

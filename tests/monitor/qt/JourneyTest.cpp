@@ -166,12 +166,39 @@ TEST_F(WindowTest, ComPortJourney) {
                log->List()->item(0, 2)->text() == "Event Log Formatted";
     }));
 
+    // A breaker's alarm shows its name beside the text; the log opens on the main window's panel.
+    unit.LogEvent(0, 4001, 1, 123);
+    ASSERT_TRUE(Pump([&] { return log->List()->rowCount() == 2; }));
+    EXPECT_EQ(log->List()->item(1, 2)->text(),
+              "Breaker [2] Over Current Warning (Triggered at 12.3A)");
+    EXPECT_EQ(log->List()->item(1, 3)->text().toStdString(),
+              Config().m_Panels[0].m_Breakers[1].m_Name);
+
     // The three dumps.
     const std::string events = files.Path() + "/eventlog.csv";
     dlg->Action("dumpEventLog")->trigger();
     ASSERT_TRUE(SaveAs(events));
     EXPECT_NE(ReadFile(events).find("SERVICE EVENT LOG"), std::string::npos);
     log->reject();
+    ASSERT_TRUE(Pump([&] { return !log->isVisible(); }));
+    dlg->OnSwitchPanel();
+    dlg->OnEvents();
+    ASSERT_TRUE(Pump([&] { return log->isVisible(); }));
+    EXPECT_EQ(log->Shown(), 1);
+    EXPECT_TRUE(log->Radio(1)->isChecked());
+    log->reject();
+    dlg->OnSwitchPanel();
+    // The readings as one table: the save dialog starts where the event log was saved.
+    const std::string table = files.Path() + "/table.csv";
+    dlg->Action("exportTable")->trigger();
+    QFileDialog* d = nullptr;
+    ASSERT_TRUE(Pump([&] { return (d = Visible<QFileDialog>("saveDump")) != nullptr; }));
+    EXPECT_EQ(QDir(d->directory()).canonicalPath(),
+              QDir(QString::fromStdString(files.Path())).canonicalPath());
+    ASSERT_TRUE(SaveAs(table));
+    const std::string rows = ReadFile(table);
+    EXPECT_EQ(rows.rfind("Unit,Time,Panel,", 0), 0u);
+    EXPECT_NE(rows.find("\r\n" + Config().m_Unit.m_UnitName + ","), std::string::npos);
     const std::string readings = files.Path() + "/readings.csv";
     dlg->Action("dumpReadings")->trigger();
     ASSERT_TRUE(SaveAs(readings));

@@ -1,7 +1,11 @@
 // One application object for the whole run of the window tests, on the offscreen platform.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <QApplication>
+#include <QDir>
+#include <cstdlib>
+#include <string>
 
 // The system's font configuration library keeps a cache it never frees; that is not ours to
 // report under LeakSanitizer.
@@ -11,8 +15,17 @@ extern "C" const char* __lsan_default_suppressions() {
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
+    // The programs' settings go to a folder of this run, never the user's (a test that looks at
+    // them sets its own).
+    const char* tmp = std::getenv("JVO_TEST_TMP");
+    const std::string config =
+        std::string(tmp && *tmp ? tmp : "/tmp") + "/config-" + std::to_string(::getpid());
+    QDir().mkpath(QString::fromStdString(config));
+    ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     int qtArgc = 1;
     QApplication app(qtArgc, argv);
-    return RUN_ALL_TESTS();
+    const int status = RUN_ALL_TESTS();
+    QDir(QString::fromStdString(config)).removeRecursively();
+    return status;
 }

@@ -1,10 +1,23 @@
 // The window tests need one application object for the whole run.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <QApplication>
+#include <QDir>
+#include <cstdlib>
+#include <string>
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
+    // The programs' settings go to a folder of this run, never the user's (a test that looks at
+    // them sets its own).
+    const char* tmp = std::getenv("JVO_TEST_TMP");
+    const std::string config =
+        std::string(tmp && *tmp ? tmp : "/tmp") + "/config-" + std::to_string(::getpid());
+    QDir().mkpath(QString::fromStdString(config));
+    ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
     QApplication app(argc, argv);
-    return RUN_ALL_TESTS();
+    const int status = RUN_ALL_TESTS();
+    QDir(QString::fromStdString(config)).removeRecursively();
+    return status;
 }

@@ -83,6 +83,16 @@ public:
     bool SaveToFile();
     void Disconnect();
     void OnExit();
+    // The File menu: Connect... for a user working offline or without a unit, who may keep the
+    // configuration being edited (asked when there is one); Disconnect, after which the work
+    // goes on offline with the same configuration; Compare with Unit..., which reads the unit's
+    // configuration, shows what installing would change and offers to install.
+    void ConnectFromMenu();
+    void DisconnectFromMenu();
+    bool CompareWithUnit();
+    // The status line's mark while the configuration differs from the one last loaded,
+    // extracted or saved: "Unsaved changes: NAME", or an empty text.
+    std::string UnsavedMark() const;
     // The cancel key or the close box, and the enter key.
     void OnCancelKey() { EndEdit(END_CANCEL); }
     void OnOkKey() { EndEdit(END_APPLY); }
@@ -141,6 +151,12 @@ private:
     void Stop(const std::string& text) { m_Ui.Message(text, MsgButtons::Ok, MsgIcon::Stop); }
 
     // Workflow steps.
+    // After the connect dialog: extract from the unit, or take over the offline configuration.
+    void ConnectTo(const ConnectResult& choice);
+    // Opens the unit for `choice` and keeps the configuration being edited.
+    bool ConnectKeeping(const ConnectResult& choice);
+    // The configuration now shown is the one last loaded, extracted or saved (from `fileName`).
+    void MarkSaved(const std::string& fileName);
     bool CommitAndRestart(UnitClient& client, bool reset);
     void TakeOver(const UnitConfig& config);
     void ShowNewConfiguration();
@@ -172,6 +188,8 @@ private:
     ToolUi& m_Ui;
     WindowLayout m_Layout;
     UnitConfig m_Config;
+    UnitConfig m_Saved;      // as last loaded, extracted or saved
+    std::string m_FileName;  // of the file m_Saved came from or went to; empty for a unit's
     UnitLink m_Link;
     // A lost line is opened again (only onto its own device) before each command that talks to
     // the unit; the tool does not wait for it in the background.

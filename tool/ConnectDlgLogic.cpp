@@ -39,6 +39,7 @@ ConnectDlgLogic::Outcome ConnectDlgLogic::OnWorkOffline() {
     if (!file.m_Chosen) return Outcome::STAY;
     if (!LoadCheckedConfigFile(m_Ui, file, m_OfflineConfig)) return Outcome::STAY;
     m_WorkOffline = true;
+    m_OfflineFileName = file.m_Name;
     return Outcome::OFFLINE;
 }
 
@@ -50,6 +51,7 @@ ConnectResult ConnectDlgLogic::Result(Outcome outcome) const {
     } else if (outcome == Outcome::OFFLINE) {
         result.m_Kind = ConnectResult::OFFLINE;
         result.m_Config = m_OfflineConfig;
+        result.m_FileName = m_OfflineFileName;
     }
     return result;
 }

@@ -49,6 +49,7 @@ public:
     int m_ComPort = 0;
     bool m_WorkOffline = false;
     UnitConfig m_OfflineConfig;
+    std::string m_OfflineFileName;
 
 private:
     DialogPort& m_Ui;

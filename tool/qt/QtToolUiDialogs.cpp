@@ -16,6 +16,7 @@
 #include "tool/Texts.h"
 #include "tool/qt/AboutDlg.h"
 #include "tool/qt/AddSubfeedDlg.h"
+#include "tool/qt/CompareDlg.h"
 #include "tool/qt/QtToolUi.h"
 #include "tool/qt/ToolWindow.h"
 
@@ -224,6 +225,25 @@ void QtToolUi::ShowAbout() {
         auto* d = new CAboutDlg(m_LogPath, &m_Window);
         d->setAttribute(Qt::WA_DeleteOnClose);
         QObject::connect(d, &QDialog::finished, d, [done] { done(true); });
+        d->open();
+    });
+}
+
+bool QtToolUi::ShowDifferences(const std::string& heading, const std::vector<std::string>& lines,
+                               bool offerInstall) {
+    if (m_Unattended) {
+        std::fprintf(stderr, "%s\n", heading.c_str());
+        for (const std::string& line : lines)
+            std::fprintf(stderr, "  %s\n", line.c_str());
+        return false;  // nobody to ask for the install
+    }
+    return AwaitOnUi<bool>(&m_Window, [&](auto done) {
+        QStringList rows;
+        for (const std::string& line : lines)
+            rows << Q(line);
+        auto* d = new CompareDlg(Q(text::kCompareTitle), Q(heading), rows, offerInstall, &m_Window);
+        d->setAttribute(Qt::WA_DeleteOnClose);
+        QObject::connect(d, &QDialog::finished, d, [done](int r) { done(r == QDialog::Accepted); });
         d->open();
     });
 }

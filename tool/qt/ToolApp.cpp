@@ -28,6 +28,12 @@ ToolApp::ToolApp(WindowLayout layout, std::string logPath)
             [this] { Run([](BasicDlg& d) { d.OnCancelKey(); }); });
     connect(&m_Window, &ToolWindow::AboutRequested, this,
             [this] { Run([](BasicDlg& d) { d.OnCommand(BasicDlg::kAboutCommand); }); });
+    connect(&m_Window, &ToolWindow::ConnectRequested, this,
+            [this] { Run([](BasicDlg& d) { d.ConnectFromMenu(); }); });
+    connect(&m_Window, &ToolWindow::DisconnectRequested, this,
+            [this] { Run([](BasicDlg& d) { d.DisconnectFromMenu(); }); });
+    connect(&m_Window, &ToolWindow::CompareRequested, this,
+            [this] { Run([](BasicDlg& d) { d.CompareWithUnit(); }); });
     connect(picture, &PanelPicture::MouseMoved, this, [this](int x, int y) {
         if (!Busy()) m_Dlg.Map().OnMouseMove(x, y);
     });
@@ -106,6 +112,11 @@ void ToolApp::CloseNow() {
 
 void ToolApp::OnFinished() {
     if (m_Ui.CloseRequested() || m_EndRequested) CloseNow();
+    // What the window shows of the controller's state, read now that no workflow runs.
+    if (!Busy()) {
+        m_Window.SetConnected(m_Dlg.UnitConnected());
+        m_Window.SetUnsavedMark(QString::fromStdString(m_Dlg.UnsavedMark()));
+    }
     if (m_RedrawWanted) Redraw();
     if (m_Queued) {
         auto step = std::move(m_Queued);

@@ -186,6 +186,7 @@ void BasicDlg::ConnectTo(const ConnectResult& choice) {
 
     TakeOver(work);
     MarkSaved({});
+    RememberRoute(choice);
     ReadVersion(client);
     m_UnitConnected = true;
     m_Offline = false;

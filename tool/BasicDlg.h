@@ -69,6 +69,10 @@ public:
     void Connect();
     // Opens the link for a port, device or proxy choice; shows the failure message.
     bool OpenUnit(const ConnectResult& choice);
+    // Where the routes connected to are kept (the connect dialog offers them again); none: not
+    // kept. Set before the first workflow.
+    void SetRouteStore(RouteStore* store) { m_Routes = store; }
+    RouteStore* Routes() const { return m_Routes; }
     // The reply time-out of every request the workflows send (the command line's --timeout);
     // commands with a longer time-out of their own keep it. Negative: the link's default.
     void SetReplyTimeoutMs(int32_t ms) { m_ReplyTimeoutMs = ms; }
@@ -155,6 +159,8 @@ private:
     void ConnectTo(const ConnectResult& choice);
     // Opens the unit for `choice` and keeps the configuration being edited.
     bool ConnectKeeping(const ConnectResult& choice);
+    // A unit answered on the route of `choice`: it goes first in the recent routes.
+    void RememberRoute(const ConnectResult& choice);
     // The configuration now shown is the one last loaded, extracted or saved (from `fileName`).
     void MarkSaved(const std::string& fileName);
     bool CommitAndRestart(UnitClient& client, bool reset);
@@ -200,6 +206,7 @@ private:
     bool m_DipValid = false;
     uint8_t m_DipAddress = 0;
     int32_t m_ReplyTimeoutMs = -1;
+    RouteStore* m_Routes = nullptr;
 
     ToolFields m_Fields;
     int m_EditGroup = EDIT_NONE;

@@ -19,6 +19,13 @@ std::string BasicDlg::UnsavedMark() const {
     return FormatStr("Unsaved changes: %s", m_FileName);
 }
 
+void BasicDlg::RememberRoute(const ConnectResult& choice) {
+    if (!m_Routes) return;
+    RecentRoutes recent(m_Routes->Load());
+    recent.Use(RouteOf(choice));
+    m_Routes->Save(recent.List());
+}
+
 void BasicDlg::ConnectFromMenu() {
     if (InputRefused() || m_UnitConnected) return;
     const ConnectResult choice = m_Ui.RunConnectDialog(*this);
@@ -44,6 +51,7 @@ bool BasicDlg::ConnectKeeping(const ConnectResult& choice) {
         Stop(text::kUnitSilent);
         return false;
     }
+    RememberRoute(choice);
     m_UnitConnected = true;
     m_Offline = false;
     uint8_t dip = 0;

@@ -3,26 +3,66 @@
 #include <algorithm>
 
 #include "base/FormatStr.h"
+#include "link/AdapterPin.h"
 #include "tool/ConfigLoad.h"
 #include "tool/Texts.h"
 
 namespace jvo::tool {
 
-ConnectDlgLogic::ConnectDlgLogic(DialogPort& ui, ProbeFn probe)
-    : m_Ui(ui), m_Probe(std::move(probe)) {
+ConnectDlgLogic::ConnectDlgLogic(DialogPort& ui, ProbeFn probe, RouteStore* routes)
+    : m_Ui(ui), m_Probe(std::move(probe)), m_Store(routes) {
     if (!m_Probe) m_Probe = [] { return ProbeComPorts(); };
 }
 
 void ConnectDlgLogic::Start() {
+    if (m_Store) m_Recent = RecentRoutes(m_Store->Load());
     std::vector<int> numbers;
-    for (const PortEntry& e : m_Probe())
+    const std::vector<PortEntry> probed = m_Probe();
+    for (const PortEntry& e : probed)
         if (e.number >= kMinComPort && e.number <= kMaxComPort) numbers.push_back(e.number);
     std::sort(numbers.begin(), numbers.end());
     numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
     m_Ports.clear();
-    for (int n : numbers)
+    m_Entries.clear();
+    for (int n : numbers) {
         m_Ports.push_back(PortItem{n, FormatStr("COM%d", n)});
+        PortEntry entry{n, {}, {}};
+        for (const PortEntry& e : probed)
+            if (e.number == n) entry = e;
+        m_Entries.push_back(entry);
+    }
     m_Selected = m_Ports.empty() ? -1 : 0;
+    // The last COM port used comes first when it is there.
+    const Route* last = m_Recent.Last();
+    for (size_t i = 0; last && last->m_Kind == Route::COM && i < m_Ports.size(); ++i)
+        if (m_Ports[i].m_Port == last->m_Port) m_Selected = static_cast<int>(i);
+}
+
+PortEntry ConnectDlgLogic::SelectedEntry() const {
+    if (m_Selected < 0 || m_Selected >= static_cast<int>(m_Entries.size())) return {};
+    return m_Entries[m_Selected];
+}
+
+ConnectDlgLogic::Outcome ConnectDlgLogic::OnConnectRecent(int index) {
+    if (index < 0 || index >= static_cast<int>(Recent().size())) return Outcome::STAY;
+    m_Chosen = &Recent()[index];
+    return Outcome::CONNECT;
+}
+
+bool ConnectDlgLogic::OnPin(int comNumber) {
+    const PortEntry entry = SelectedEntry();
+    if (entry.number == 0) {
+        m_Ui.Message(text::kSelectComPort, MsgButtons::Ok, MsgIcon::Stop);
+        return false;
+    }
+    std::string said;
+    const bool pinned = PinAdapter(entry, comNumber, m_Roots, said);
+    m_Ui.Message(said, MsgButtons::Ok, pinned ? MsgIcon::Information : MsgIcon::Stop);
+    if (!pinned) return false;
+    Start();
+    for (size_t i = 0; i < m_Ports.size(); ++i)
+        if (m_Ports[i].m_Port == comNumber) m_Selected = static_cast<int>(i);
+    return true;
 }
 
 ConnectDlgLogic::Outcome ConnectDlgLogic::OnConnect() {
@@ -31,6 +71,7 @@ ConnectDlgLogic::Outcome ConnectDlgLogic::OnConnect() {
         return Outcome::STAY;
     }
     m_ComPort = m_Ports[m_Selected].m_Port;
+    m_Chosen = nullptr;
     return Outcome::CONNECT;
 }
 
@@ -45,6 +86,7 @@ ConnectDlgLogic::Outcome ConnectDlgLogic::OnWorkOffline() {
 
 ConnectResult ConnectDlgLogic::Result(Outcome outcome) const {
     ConnectResult result;
+    if (outcome == Outcome::CONNECT && m_Chosen) return ChoiceOf(*m_Chosen);
     if (outcome == Outcome::CONNECT) {
         result.m_Kind = ConnectResult::PORT;
         result.m_Port = m_ComPort;

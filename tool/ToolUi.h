@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "config/UnitConfig.h"
+#include "link/RecentRoutes.h"
 #include "link/Tls.h"
 
 namespace jvo::tool {
@@ -100,6 +101,10 @@ struct ConnectResult {
     TlsFiles m_Tls;          // PROXY over TLS: the CA, the client's certificate and key
     std::string m_FileName;  // OFFLINE: the bare name of the file loaded
 };
+
+// The route of a unit choice (PORT, DEVICE or PROXY), and the choice of a route.
+Route RouteOf(const ConnectResult& choice);
+ConnectResult ChoiceOf(const Route& route);
 
 struct FileChoice {
     bool m_Chosen = false;

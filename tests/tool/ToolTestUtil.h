@@ -207,6 +207,18 @@ private:
     std::deque<Scripted> m_Answers;
 };
 
+// Recent routes kept in memory, as a program's settings would keep them.
+class MemoryRouteStore final : public RouteStore {
+public:
+    std::vector<Route> Load() override { return routes; }
+    void Save(const std::vector<Route>& r) override {
+        routes = r;
+        ++saves;
+    }
+    std::vector<Route> routes;
+    int saves = 0;
+};
+
 inline FileChoice File(const std::string& path) {
     FileChoice f;
     f.m_Chosen = true;

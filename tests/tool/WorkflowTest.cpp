@@ -627,10 +627,13 @@ TEST_F(WorkflowTest, OfflineEditsConnectCompareInstallDisconnect) {
     EXPECT_FALSE(dlg.CompareWithUnit());
     EXPECT_EQ(ui.messages.back().text, t::kCompareNeedsUnit);
 
+    MemoryRouteStore routes;
+    dlg.SetRouteStore(&routes);
     ui.connects.push_back(sim.Device());
     ui.Answer("Keep the configuration", MsgResult::Yes);
     dlg.ConnectFromMenu();
     ASSERT_TRUE(dlg.UnitConnected());
+    EXPECT_EQ(routes.routes, std::vector<Route>{Route::Device(sim.port.DevicePath())});
     EXPECT_FALSE(dlg.Offline());
     EXPECT_TRUE(ui.enabled[IDC_INSTALL]);
     EXPECT_EQ(dlg.Config().m_Unit.m_UnitName, "PLANT 2");

@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <cstdio>
 
+#include "qtcommon/LastFolder.h"
 #include "qtcommon/SaveFileDialog.h"
 #include "qtcommon/UiCall.h"
 #include "qtcommon/WindowFit.h"
@@ -147,6 +148,7 @@ FileChoice QtToolUi::ChooseFile(bool save, const std::string& defaultExt,
         d->setFileMode(QFileDialog::ExistingFile);
         d->setNameFilter(Q(ToQtFilter(filter)));
         d->setDefaultSuffix(Q(defaultExt));
+        d->setDirectory(jvo::qt::LastFolder());
         d->setWindowModality(Qt::ApplicationModal);
         d->setAttribute(Qt::WA_DeleteOnClose);
         QObject::connect(d, &QFileDialog::finished, d, [d, done, defaultExt, choice](int result) {
@@ -158,6 +160,7 @@ FileChoice QtToolUi::ChooseFile(bool save, const std::string& defaultExt,
             std::string path = d->selectedFiles().front().toStdString();
             if (!QFileInfo::exists(QString::fromStdString(path)))
                 path = WithDefaultExtension(path, defaultExt);
+            jvo::qt::RememberFolderOf(Q(path));
             done(choice(Q(path)));
         });
         d->open();

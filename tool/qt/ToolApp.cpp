@@ -19,6 +19,7 @@ ToolApp::ToolApp(WindowLayout layout, std::string logPath)
       m_Ui(m_Window, std::move(logPath)),
       m_Dlg(m_Ui, layout, m_Window.Form()->Picture()),
       m_Runner(m_Dlg) {
+    m_Dlg.SetRouteStore(&m_Routes);
     ToolForm* form = m_Window.Form();
     PanelPicture* picture = form->Picture();
     connect(form, &ToolForm::Command, this,

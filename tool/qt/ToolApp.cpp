@@ -53,6 +53,24 @@ ToolApp::ToolApp(WindowLayout layout, std::string logPath)
         Run([=](BasicDlg& d) { d.Map().OnRButtonUp(x, y, gx, gy); });
     });
     connect(picture, &PanelPicture::NeedsRedraw, this, &ToolApp::Redraw);
+    connect(picture, &PanelPicture::KeyPressed, this, [this](int key) {
+        Run([key](BasicDlg& d) { d.Map().OnKey(static_cast<UserMap::MapKey>(key)); });
+    });
+    connect(picture, &PanelPicture::MenuKeyPressed, this, [this, picture] {
+        if (Busy()) return;
+        // The menu opens at the selected slot (read while no workflow runs).
+        UserMap& map = m_Dlg.Map();
+        const Slot* selected = map.Selected(map.Panel(), map.View());
+        QPoint at(picture->width() / 2, picture->height() / 2);
+        if (selected) at = PanelPicture::SlotCentre(map, *selected) * picture->Zoom();
+        const QPoint global = picture->mapToGlobal(at);
+        Run([global](BasicDlg& d) {
+            d.Map().OnKey(UserMap::MapKey::MENU, global.x(), global.y());
+        });
+    });
+    picture->SetTipSource([this](int x, int y) {
+        return Busy() ? QString() : QString::fromStdString(m_Dlg.Map().TipAt(x, y));
+    });
     // A dialog may be on its way to the UI thread when the end is requested: look again until
     // the workflow has ended.
     m_Dismiss.setInterval(kDismissMs);

@@ -82,7 +82,8 @@ ConnectDlg::ConnectDlg(const ConnectDlgState& state, QWidget* parent)
         m_PinNumber->setObjectName(QStringLiteral("pinNumber"));
         m_PinNumber->setRange(kMinComPort, kMaxComPort);
         m_PinNumber->setPrefix(QStringLiteral("COM"));
-        auto* pin = new QPushButton(tr("Pin &Adapter"), this);
+        m_Pin = new QPushButton(tr("Pin &Adapter"), this);
+        QPushButton* pin = m_Pin;
         pin->setObjectName(QStringLiteral("pin"));
         pin->setAutoDefault(false);
         pin->setToolTip(tr("Keep the selected adapter under this number in your own port folder"));
@@ -191,6 +192,8 @@ void ConnectDlg::NextAction(const ConnectDlgState& state, std::function<void(Con
 void ConnectDlg::OnRouteChanged() {
     const bool com = m_Com->isChecked();
     m_Ports->setEnabled(com);
+    if (m_PinNumber) m_PinNumber->setEnabled(com);
+    if (m_Pin) m_Pin->setEnabled(com);
     m_Server->setEnabled(!com);
     for (QLineEdit* e : {m_TlsCa, m_TlsCert, m_TlsKey})
         e->setEnabled(!com);

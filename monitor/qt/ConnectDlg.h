@@ -64,6 +64,7 @@ private:
     QLabel* m_Status;
     QComboBox* m_Recent;
     QSpinBox* m_PinNumber = nullptr;
+    QPushButton* m_Pin = nullptr;
     std::vector<Route> m_Routes;  // the routes of m_Recent's entries
     std::function<void(ConnectChoice)> m_Done;
 };

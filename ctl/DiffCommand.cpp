@@ -10,8 +10,9 @@ constexpr const char* kName = "diff";
 constexpr const char* kUsage = "FILE1 FILE2";
 constexpr const char* kDetails =
     "Lists what differs from the configuration in FILE1 to the one in FILE2, one line for each\n"
-    "unit, panel, main feed, breaker, subfeed or channel with its changed fields (\"rating 20\n"
-    "-> 30\"); breakers and subfeeds are matched by their position. Prints nothing when the\n"
+    "unit, panel, main feed, breaker, subfeed or channel with its changed fields, as in\n"
+    "  Panel A, breaker at position 5 \"Lights\": rating 20 -> 30\n"
+    "Breakers and subfeeds are matched by their position. Prints nothing when the\n"
     "configurations are the same. Passwords are only said to differ.\n"
     "Exit status: 0 the same, 1 they differ, 3 a file could not be read, 64 bad command line,\n"
     "74 the output could not be written.\n";

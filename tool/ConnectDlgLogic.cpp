@@ -45,7 +45,7 @@ PortEntry ConnectDlgLogic::SelectedEntry() const {
 
 ConnectDlgLogic::Outcome ConnectDlgLogic::OnConnectRecent(int index) {
     if (index < 0 || index >= static_cast<int>(Recent().size())) return Outcome::STAY;
-    m_Chosen = &Recent()[index];
+    m_Chosen = Recent()[index];
     return Outcome::CONNECT;
 }
 
@@ -71,7 +71,7 @@ ConnectDlgLogic::Outcome ConnectDlgLogic::OnConnect() {
         return Outcome::STAY;
     }
     m_ComPort = m_Ports[m_Selected].m_Port;
-    m_Chosen = nullptr;
+    m_Chosen.reset();
     return Outcome::CONNECT;
 }
 

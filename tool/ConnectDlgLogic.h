@@ -6,6 +6,7 @@
 // recent route can be connected again) and, where the system allows it, pinning a listed
 // adapter as another COM number.
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -73,7 +74,7 @@ private:
     RecentRoutes m_Recent;
     PortRoots m_Roots = PortRoots::Default();
     std::vector<PortEntry> m_Entries;  // the probe's entries of the listed ports
-    const Route* m_Chosen = nullptr;   // CONNECT from a recent route
+    std::optional<Route> m_Chosen;     // CONNECT from a recent route
     std::vector<PortItem> m_Ports;
     int m_Selected = -1;
 };

@@ -2,7 +2,9 @@
 // panel and the auxiliary view, a panel in each panel layout (A is odd/even, B sequential in the
 // demo cabinet), with the light and the dark palette. Written to $JVO_SCREENSHOT_DIR.
 #include <QDir>
+#include <QHelpEvent>
 #include <QStyle>
+#include <QToolTip>
 #include <cstdlib>
 
 #include "config/ConfigDiff.h"
@@ -97,6 +99,21 @@ TEST(ScreenshotTest, BothLayoutsViewsPanelLayoutsAndPalettes) {
                 EXPECT_EQ(ground, QColor(192, 192, 192));
             }
             shoot("-panel-a");  // panel A: odd/even layout, right column mirrored
+            // The breaker's tooltip, as hovering shows it.
+            QHelpEvent help(QEvent::ToolTip, at, app.Picture().mapToGlobal(at));
+            QApplication::sendEvent(&app.Picture(), &help);
+            QWidget* tip = nullptr;
+            ASSERT_TRUE(QTest::qWaitFor(
+                [&] {
+                    for (QWidget* w : QApplication::topLevelWidgets())
+                        if (w->inherits("QTipLabel") && w->isVisible()) tip = w;
+                    return tip != nullptr;
+                },
+                kWaitMs));
+            EXPECT_TRUE(QToolTip::text().startsWith("Breaker \""))
+                << QToolTip::text().toStdString();
+            EXPECT_TRUE(tip->grab().save(stem + "-tooltip.png"));
+            QToolTip::hideText();
             Click(app, IDC_VIEW_AUX);
             ASSERT_TRUE(WaitIdle(app));
             shoot("-aux-a");

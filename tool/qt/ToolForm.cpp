@@ -38,8 +38,6 @@ ToolForm::ToolForm(WindowLayout layout, QWidget* parent) : QWidget(parent), m_Du
     QWidget* panel = BuildPanelGroup();
     QWidget* breaker = BuildBreakerGroup();
     QWidget* bottom = BuildBottom();
-    // The picture takes the keyboard after the other controls, not first.
-    if (QWidget* exit = Control(IDC_EXIT)) setTabOrder(exit, m_Picture);
     auto* right = new QVBoxLayout;
     right->setSpacing(m_Du.Y(compact ? 2 : 5));
     for (QWidget* w : {selectors, unit, panel})

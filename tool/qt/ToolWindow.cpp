@@ -12,6 +12,8 @@
 #include "qtcommon/WindowFit.h"
 #include "tool/Menus.h"
 #include "tool/Texts.h"
+#include "tool/ToolUi.h"
+#include "tool/qt/PanelPicture.h"
 #include "tool/qt/ToolForm.h"
 
 namespace jvo::tool::qt {
@@ -19,6 +21,9 @@ namespace jvo::tool::qt {
 ToolWindow::ToolWindow(WindowLayout layout) : m_Form(new ToolForm(layout, this)) {
     // The form scrolls only in a window smaller than it can shrink (its picture shrinks first).
     setCentralWidget(jvo::qt::ScrollingArea(m_Form, this));
+    // The picture takes the keyboard after the other controls, not first (once the form is in
+    // its scroll area, which orders the focus chain anew).
+    if (QWidget* exit = m_Form->Control(IDC_EXIT)) setTabOrder(exit, m_Form->Picture());
     setWindowTitle(QString::fromUtf8(text::kTitle));
     QMenu* file = menuBar()->addMenu(tr("&File"));
     m_Connect = file->addAction(tr("&Connect..."), this, &ToolWindow::ConnectRequested);

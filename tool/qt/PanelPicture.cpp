@@ -33,7 +33,9 @@ PanelPicture::PanelPicture(bool compact, QWidget* parent)
     setMinimumHeight(qCeil(m_Base.height() * kMinZoom));
     setMaximumHeight(m_Base.height());
     setMouseTracking(true);
-    setFocusPolicy(Qt::StrongFocus);
+    // Reached with Tab only: a click leaves the focus where it is, so that Enter goes on reaching
+    // the window's Enter key for a mouse user.
+    setFocusPolicy(Qt::TabFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
     EnsureImage();
 }

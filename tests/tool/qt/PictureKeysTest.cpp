@@ -23,17 +23,22 @@ TEST(PictureKeysTest, ArrowsEnterAndTheMenuKeyWorkOnTheFocusedPicture) {
     app.Window().activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&app.Window()));
     PanelPicture& picture = app.Picture();
+    // A click selects without taking the focus: Enter stays the window's for a mouse user.
+    QTest::mouseClick(&picture, Qt::LeftButton, {},
+                      PanelPicture::SlotCentre(app.Dlg().Map(), app.Dlg().Map().PanelSlot(0, 0)));
+    ASSERT_TRUE(WaitIdle(app));
+    EXPECT_FALSE(picture.hasFocus());
     // The picture comes after the other controls in the tab order: Tab from Exit reaches it.
-    EXPECT_NE(QApplication::focusWidget(), &picture);
     QWidget* exit = app.Window().Form()->Control(IDC_EXIT);
     exit->setFocus(Qt::TabFocusReason);
     QTest::keyClick(exit, Qt::Key_Tab);
     ASSERT_TRUE(QTest::qWaitFor([&] { return picture.hasFocus(); }, kWaitMs));
 
     UserMap& map = app.Dlg().Map();
-    QTest::keyClick(&picture, Qt::Key_Down);  // the main feed
+    QTest::keyClick(&picture, Qt::Key_Up);  // from the clicked breaker to the main feed
     ASSERT_TRUE(WaitIdle(app));
-    QTest::keyClick(&picture, Qt::Key_Down);  // the first breaker
+    EXPECT_EQ(map.Selected(0, 0), &map.MainSlot(0, 0));
+    QTest::keyClick(&picture, Qt::Key_Down);  // the first breaker again
     ASSERT_TRUE(WaitIdle(app));
     EXPECT_EQ(map.Selected(0, 0), &map.PanelSlot(0, 0));
     EXPECT_EQ(FieldText(app, IDC_BREAKER_NAME).toStdString(),

@@ -18,10 +18,7 @@ ConnectDlgLogic::ConnectDlgLogic(MonitorUi& ui, UnitLink& link, ProbeFn probe)
 
 void ConnectDlgLogic::Start() {
     m_State.m_UseProxy = false;
-    m_State.m_Ports.clear();
-    for (const PortEntry& p : m_Probe())
-        if (p.number >= kMinComPort && p.number <= kMaxComPort)
-            m_State.m_Ports.push_back({p.number, FormatStr("COM%d", p.number)});
+    m_State.m_Ports = PortItems(m_Probe());
     m_State.m_Selected = m_State.m_Ports.empty() ? -1 : 0;
     m_State.m_Focus = ConnectFocus::Connect;
 }

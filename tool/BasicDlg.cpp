@@ -8,6 +8,7 @@
 
 #include "base/Files.h"
 #include "base/FormatStr.h"
+#include "base/SaveName.h"
 #include "config/ConfigFile.h"
 #include "config/Slots.h"
 #include "link/AppLog.h"
@@ -31,17 +32,6 @@ public:
 private:
     ToolUi& m_Ui;
 };
-
-// True when a configuration file can be created at `path`: its folder exists and takes new
-// files, and nothing but a regular file is there already (the safe save would replace a device
-// or a folder's entry by a file).
-bool OutputCreatable(const std::string& path) {
-    if (path.empty() || IsPathSeparator(path.back())) return false;
-    const PathKind kind = KindOf(path);
-    if (kind != PathKind::Missing && kind != PathKind::Regular) return false;
-    const std::string folder = FolderOf(path);
-    return KindOf(folder) == PathKind::Directory && MayCreateIn(folder);
-}
 
 }  // namespace
 
@@ -341,7 +331,7 @@ bool BasicDlg::SaveToFile() {
     if (InputRefused()) return false;
     const FileChoice file = m_Ui.ChooseFileToSave(text::kFileExt, text::kSaveFilter);
     if (!file.m_Chosen) return false;
-    if (!OutputCreatable(file.m_Path)) {
+    if (!WhyNotSavable(file.m_Path).empty()) {
         Stop(FormatStr("Could not open output file: %s", file.m_Path));
         return false;
     }

@@ -14,14 +14,7 @@ ConnectDlgLogic::ConnectDlgLogic(DialogPort& ui, ProbeFn probe)
 }
 
 void ConnectDlgLogic::Start() {
-    std::vector<int> numbers;
-    for (const PortEntry& e : m_Probe())
-        if (e.number >= kMinComPort && e.number <= kMaxComPort) numbers.push_back(e.number);
-    std::sort(numbers.begin(), numbers.end());
-    numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
-    m_Ports.clear();
-    for (int n : numbers)
-        m_Ports.push_back(PortItem{n, FormatStr("COM%d", n)});
+    m_Ports = PortItems(m_Probe());
     m_Selected = m_Ports.empty() ? -1 : 0;
 }
 

@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include "base/Files.h"
+
 namespace jvo {
 
 namespace {
@@ -28,6 +30,20 @@ std::string SaveAsName(const std::string& path, const std::string& ext) {
     const size_t dot = name.find('.', 1);
     if (dot != std::string::npos || EndsWithNoCase(name, "." + bare)) return path;
     return path + "." + bare;
+}
+
+std::string WhyNotSavable(const std::string& path) {
+    if (path.empty()) return "no file name given";
+    if (IsPathSeparator(path.back())) return path + " names a folder, not a file";
+    const PathKind kind = KindOf(path);
+    if (kind == PathKind::Directory) return path + " is a directory";
+    if (kind == PathKind::Other) return path + " is not a regular file";
+    const std::string folder = FolderOf(path);
+    const PathKind folderKind = KindOf(folder);
+    if (folderKind == PathKind::Missing) return "the folder " + folder + " does not exist";
+    if (folderKind != PathKind::Directory) return folder + " is not a folder";
+    if (!MayCreateIn(folder)) return "permission denied: you may not create files in " + folder;
+    return {};
 }
 
 }  // namespace jvo

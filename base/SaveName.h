@@ -14,4 +14,9 @@ namespace jvo {
 // (ending in '/') and an empty extension are returned as they are.
 std::string SaveAsName(const std::string& path, const std::string& ext);
 
+// Why a file cannot be created or replaced at `path`, empty when it can: its folder exists and
+// takes new files, and nothing but a regular file is there already (the safe save would replace
+// a device or a folder's entry by a file).
+std::string WhyNotSavable(const std::string& path);
+
 }  // namespace jvo

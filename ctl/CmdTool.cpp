@@ -182,6 +182,12 @@ int ExtractAsIs(ToolCommand& cmd, const std::string& out) {
     return kExitOk;
 }
 
+// A read-only client's change was refused: a proxy server refuses its first change, so the unit
+// was not touched.
+bool RefusedChanges(const LinkStatus& status) {
+    return status.result == LinkResult::ProxyRefused && status.refusal == ProxyRefusal::ReadOnly;
+}
+
 // The line printed when Ctrl-C or SIGTERM comes while the unit is being changed; off the
 // progress bar's line on a terminal.
 std::string Held(const ToolCommand& cmd, const std::string& what) {
@@ -328,8 +334,11 @@ int RunInstall(int argc, char** argv) {
     dlg.Disconnect();
     if (!installed) {
         ReportLinkFailure(cmd.name, dlg.LinkFailure(), cmd.target, false);
-        Explain(cmd.name, "the configuration was not installed completely; check the unit and " +
-                              std::string(kTimeoutHint) + ", then install again");
+        Explain(cmd.name, RefusedChanges(dlg.LinkFailure())
+                              ? "nothing was installed"
+                              : "the configuration was not installed completely; check the unit "
+                                "and " +
+                                    std::string(kTimeoutHint) + ", then install again");
         return kExitFailed;
     }
     WriteText(stderr, "Configuration installed; the unit is running.\n");
@@ -374,6 +383,8 @@ int RunReset(int argc, char** argv) {
             ReportLinkFailure(cmd.name, dlg.LinkFailure(), cmd.target, false);
         Explain(cmd.name, ui.Showed(tool::text::kAskReset) && ui.MessageCount() == 1
                               ? "the unit was not reset (answer yes, or give --yes --allow-reset)"
+                          : RefusedChanges(dlg.LinkFailure())
+                              ? "the unit was not reset"
                               : "the unit was not reset completely; check the unit and reset "
                                 "again");
         return kExitFailed;

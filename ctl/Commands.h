@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/CmdLine.h"
+#include "base/SaveName.h"
 #include "config/UnitConfig.h"
 
 namespace jvo::ctl {
@@ -67,9 +68,6 @@ bool LoadForCommand(const std::string& path, UnitConfig& config);
 // Why `path` cannot be loaded as a configuration file, in words for the user ("unit.cfg is a
 // directory", "unit.cfg is 3 bytes, too short for a configuration file").
 std::string WhyNotLoadable(const std::string& path);
-// Why a configuration file cannot be saved at `path`, or an empty string when it can: its folder
-// exists and takes new files, and nothing but a regular file is there already.
-std::string WhyNotSavable(const std::string& path);
 
 // A copy of `config` whose texts (unit, panel, breaker and subfeed names, passwords) have their
 // control characters escaped (base/Printable.h), for every report jvoctl prints: a name cannot

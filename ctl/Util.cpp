@@ -76,20 +76,6 @@ std::string WhyNotLoadable(const std::string& path) {
     return path + " is not a configuration file of schema 4, or it is damaged";
 }
 
-std::string WhyNotSavable(const std::string& path) {
-    if (path.empty()) return "no file name given";
-    if (IsPathSeparator(path.back())) return path + " names a folder, not a file";
-    const PathKind kind = KindOf(path);
-    if (kind == PathKind::Directory) return path + " is a directory";
-    if (kind == PathKind::Other) return path + " is not a regular file";
-    const std::string folder = FolderOf(path);
-    const PathKind folderKind = KindOf(folder);
-    if (folderKind == PathKind::Missing) return "the folder " + folder + " does not exist";
-    if (folderKind != PathKind::Directory) return folder + " is not a folder";
-    if (!MayCreateIn(folder)) return "permission denied: you may not create files in " + folder;
-    return {};
-}
-
 bool LoadForCommand(const std::string& path, UnitConfig& config) {
     // Non-blocking, so that a FIFO or terminal given by mistake cannot make the program wait.
     FileHandle fd(OpenForReading(path));

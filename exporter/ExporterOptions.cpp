@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "base/CmdLine.h"
+#include "base/Files.h"
 #include "base/OptionTable.h"
 #include "base/Printable.h"
 #include "exporter/ServerTls.h"
@@ -68,13 +69,6 @@ bool Keyword(const std::string& s, const char* keyword, std::string& rest) {
         return false;
     rest = Trimmed(s.substr(n));
     return true;
-}
-
-// The folder of a file's path, for the names given relative to it.
-std::string FolderOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 // Reads the web configuration and loads its TLS files.

@@ -25,6 +25,15 @@ struct PortEntry {
     uint64_t pinStamp = 0;  // pinned: the identity of the pin itself (new when it is made anew)
 };
 
+// One entry of a connect dialog's port list.
+struct PortItem {
+    int m_Port = 0;       // the COM port number (the entry's data)
+    std::string m_Label;  // "COM%d"
+};
+
+// The connect dialogs' list: the numbers 1..32 among the entries, ascending, each once.
+std::vector<PortItem> PortItems(const std::vector<PortEntry>& entries);
+
 // Where to look; tests point both somewhere else.
 struct PortRoots {
     std::string portDir;           // the port directory

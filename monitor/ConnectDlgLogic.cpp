@@ -19,13 +19,16 @@ ConnectDlgLogic::ConnectDlgLogic(MonitorUi& ui, UnitLink& link, ProbeFn probe, R
 
 void ConnectDlgLogic::Start() {
     m_State.m_UseProxy = false;
-    m_State.m_Ports.clear();
+    const std::vector<PortEntry> probed = m_Probe();
+    m_State.m_Ports = PortItems(probed);
+    // The probe's entry of each listed port, for a pin.
     m_Entries.clear();
-    for (const PortEntry& p : m_Probe())
-        if (p.number >= kMinComPort && p.number <= kMaxComPort) {
-            m_State.m_Ports.push_back({p.number, FormatStr("COM%d", p.number)});
-            m_Entries.push_back(p);
-        }
+    for (const PortItem& item : m_State.m_Ports) {
+        PortEntry entry{item.m_Port, {}, {}};
+        for (const PortEntry& e : probed)
+            if (e.number == item.m_Port) entry = e;
+        m_Entries.push_back(entry);
+    }
     m_State.m_Selected = m_State.m_Ports.empty() ? -1 : 0;
     m_State.m_Focus = ConnectFocus::Connect;
     m_State.m_CanPin = PortPinsSupported();

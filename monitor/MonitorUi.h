@@ -6,20 +6,18 @@
 #include <string>
 #include <vector>
 
+#include "base/MessageBox.h"
+#include "link/PortDirectory.h"
 #include "link/RecentRoutes.h"
 #include "link/Tls.h"
 
 namespace jvo::monitor {
 
-enum class MsgButtons { Ok, YesNo };
-enum class MsgIcon { None, Error, Exclamation, Information };
-enum class MsgResult { Ok, Yes, No };
+using jvo::MsgButtons;
+using jvo::MsgIcon;
+using jvo::MsgResult;
 
-// One entry of the connect dialog's COM port list.
-struct PortItem {
-    int m_Port = 0;       // the COM port number (the entry's data)
-    std::string m_Label;  // "COM%d"
-};
+using jvo::PortItem;
 
 // Which control the connect dialog focuses when it opens again after a failure.
 enum class ConnectFocus { Connect, PortList, ServerName };

@@ -8,6 +8,7 @@
 
 #include "base/Files.h"
 #include "base/FormatStr.h"
+#include "base/SaveName.h"
 #include "config/ConfigFile.h"
 #include "config/Slots.h"
 #include "link/AppLog.h"
@@ -19,21 +20,6 @@
 #include "tool/UiProgress.h"
 
 namespace jvo::tool {
-
-namespace {
-
-// True when a configuration file can be created at `path`: its folder exists and takes new
-// files, and nothing but a regular file is there already (the safe save would replace a device
-// or a folder's entry by a file).
-bool OutputCreatable(const std::string& path) {
-    if (path.empty() || IsPathSeparator(path.back())) return false;
-    const PathKind kind = KindOf(path);
-    if (kind != PathKind::Missing && kind != PathKind::Regular) return false;
-    const std::string folder = FolderOf(path);
-    return KindOf(folder) == PathKind::Directory && MayCreateIn(folder);
-}
-
-}  // namespace
 
 BasicDlg::BasicDlg(ToolUi& ui, WindowLayout layout, MapCanvas* canvas)
     : m_Ui(ui), m_Layout(layout), m_Map(*this, layout == WindowLayout::COMPACT, canvas) {}
@@ -341,7 +327,7 @@ bool BasicDlg::SaveToFile() {
     if (InputRefused()) return false;
     const FileChoice file = m_Ui.ChooseFileToSave(text::kFileExt, text::kSaveFilter);
     if (!file.m_Chosen) return false;
-    if (!OutputCreatable(file.m_Path)) {
+    if (!WhyNotSavable(file.m_Path).empty()) {
         Stop(FormatStr("Could not open output file: %s", file.m_Path));
         return false;
     }

@@ -16,19 +16,14 @@ ConnectDlgLogic::ConnectDlgLogic(DialogPort& ui, ProbeFn probe, RouteStore* rout
 
 void ConnectDlgLogic::Start() {
     if (m_Store) m_Recent = RecentRoutes(m_Store->Load());
-    std::vector<int> numbers;
     const std::vector<PortEntry> probed = m_Probe();
-    for (const PortEntry& e : probed)
-        if (e.number >= kMinComPort && e.number <= kMaxComPort) numbers.push_back(e.number);
-    std::sort(numbers.begin(), numbers.end());
-    numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
-    m_Ports.clear();
+    m_Ports = PortItems(probed);
+    // The probe's entry of each listed port, for a pin.
     m_Entries.clear();
-    for (int n : numbers) {
-        m_Ports.push_back(PortItem{n, FormatStr("COM%d", n)});
-        PortEntry entry{n, {}, {}};
+    for (const PortItem& item : m_Ports) {
+        PortEntry entry{item.m_Port, {}, {}};
         for (const PortEntry& e : probed)
-            if (e.number == n) entry = e;
+            if (e.number == item.m_Port) entry = e;
         m_Entries.push_back(entry);
     }
     m_Selected = m_Ports.empty() ? -1 : 0;

@@ -22,10 +22,7 @@ public:
     // The ports that can be opened exclusively right now.
     using ProbeFn = std::function<std::vector<PortEntry>()>;
 
-    struct PortItem {
-        int m_Port = 0;       // the entry's data: the COM port number
-        std::string m_Label;  // "COM%d"
-    };
+    using PortItem = jvo::PortItem;
 
     enum class Outcome {
         STAY,     // the dialog stays open

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/MessageBox.h"
 #include "config/UnitConfig.h"
 #include "link/RecentRoutes.h"
 #include "link/Tls.h"
@@ -64,10 +65,9 @@ enum ControlId : int {
 // True for every identifier of the enumeration above.
 bool IsControlId(int id);
 
-enum class MsgButtons { Ok, YesNo, RetryCancel };
-enum class MsgIcon { None, Stop, Exclamation, Information };
-// The button pressed; also names the default button of a message.
-enum class MsgResult { Ok, Cancel, Yes, No, Retry };
+using jvo::MsgButtons;
+using jvo::MsgIcon;
+using jvo::MsgResult;
 
 // The values shown in the property groups, transferred to and from the controls as a whole.
 struct ToolFields {

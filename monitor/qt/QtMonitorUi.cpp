@@ -7,44 +7,27 @@
 #include <QWidget>
 
 #include "link/PortDirectory.h"
+#include "qtcommon/MessageBoxQt.h"
 #include "qtcommon/UiCall.h"
 #include "qtcommon/WindowFit.h"
 
 namespace jvo::monitor::qt {
 
-namespace {
-
-QMessageBox::Icon ToQt(MsgIcon icon) {
-    switch (icon) {
-        case MsgIcon::Error:
-            return QMessageBox::Critical;
-        case MsgIcon::Exclamation:
-            return QMessageBox::Warning;
-        case MsgIcon::Information:
-            return QMessageBox::Information;
-        case MsgIcon::None:
-            break;
-    }
-    return QMessageBox::NoIcon;
-}
-
-}  // namespace
+using jvo::qt::ToQt;
 
 void ShowMessage(QWidget* parent, const QString& text, MsgButtons buttons, MsgIcon icon,
                  std::function<void(MsgResult)> done) {
     const bool question = buttons == MsgButtons::YesNo;
     auto* box =
-        new QMessageBox(ToQt(icon), QStringLiteral("JVO/TKA Monitor"), text,
-                        question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, parent);
+        new QMessageBox(ToQt(icon), QStringLiteral("JVO/TKA Monitor"), text, ToQt(buttons), parent);
     box->setObjectName(QStringLiteral("message"));
     box->setDefaultButton(question ? QMessageBox::No : QMessageBox::Ok);
     box->setEscapeButton(question ? QMessageBox::No : QMessageBox::Ok);
     box->setWindowModality(Qt::ApplicationModal);
     box->setAttribute(Qt::WA_DeleteOnClose);
     jvo::qt::ShowWholeTitle(box);
-    QObject::connect(box, &QMessageBox::finished, box, [box, question, done] {
-        const auto b = box->standardButton(box->clickedButton());
-        done(!question ? MsgResult::Ok : b == QMessageBox::Yes ? MsgResult::Yes : MsgResult::No);
+    QObject::connect(box, &QMessageBox::finished, box, [box, buttons, done] {
+        done(jvo::qt::FromQt(box->standardButton(box->clickedButton()), buttons));
     });
     box->open();
 }

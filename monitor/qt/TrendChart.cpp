@@ -59,7 +59,8 @@ QLineSeries* TrendChart::NewSeries(QValueAxis* axis, bool inLegend) {
 
 QPen TrendChart::PenOf(size_t k, bool panel) const {
     const bool dark = palette().color(QPalette::Base).lightness() < 128;
-    QPen pen(QColor::fromRgb((dark ? kOnDark : kOnLight)[k % 6]), panel ? 1.5 : 2.0);
+    const size_t i = k % 6;
+    QPen pen(QColor::fromRgb(dark ? kOnDark[i] : kOnLight[i]), panel ? 1.5 : 2.0);
     pen.setStyle(panel ? Qt::DashLine : Qt::SolidLine);
     return pen;
 }

@@ -280,6 +280,26 @@ TEST_F(ToolCommandsTest, FailuresAndUsage) {
         r.err, "jvoctl info: the proxy server at " + address + " serves its maximum of 1 clients"))
         << r.err;
     full.Stop();
+    // A read-only server: reads pass; a change's refusal is said as such, and the unit was
+    // never changed.
+    ProxyServerOptions watchOnly;
+    watchOnly.port = 0;
+    watchOnly.readOnly = true;
+    ProxyServer reader(backend, watchOnly);
+    ASSERT_TRUE(reader.Start());
+    const std::string readOnly = "127.0.0.1:" + std::to_string(reader.Port());
+    r = Jvoctl({"extract", "--proxy", readOnly, "-o", dir.File("read.jvo.cfg"), "--yes"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = Jvoctl({"install", "--proxy", readOnly, dir.File("read.jvo.cfg")});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_TRUE(Has(r.err,
+                    "jvoctl install: the proxy server refuses changes from this client\n"
+                    "jvoctl install: nothing was installed"))
+        << r.err;
+    r = Jvoctl({"reset", "--proxy", readOnly, "--yes", "--allow-reset"});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_TRUE(Has(r.err, "jvoctl reset: the unit was not reset\n")) << r.err;
+    reader.Stop();
     // Usage.
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
              {"extract", "-o", dir.File("x.jvo.cfg")},

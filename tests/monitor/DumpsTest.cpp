@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -165,7 +166,7 @@ TEST(ConfigDump, CleanedNamesAndCrLfLines) {
 TEST(DumpFile, WritesExactBytesAndFailsWithoutAFolder) {
     const char* tmp = std::getenv("JVO_TEST_TMP");
     const std::string dir = tmp ? tmp : "/tmp";
-    std::system(("mkdir -p '" + dir + "'").c_str());
+    std::filesystem::create_directories(dir);
     const std::string path = dir + "/readings.csv";
     ASSERT_TRUE(WriteDumpFile(path, "a\r\nb\r\n"));
     std::ifstream in(path, std::ios::binary);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 
 #include "monitor/ServiceUser.h"
@@ -41,7 +42,7 @@ TEST(ServiceUserFlag, RegistryExportRules) {
 TEST(ServiceUserFlag, FileAndItsPlace) {
     const char* tmp = std::getenv("JVO_TEST_TMP");
     const std::string dir = std::string(tmp ? tmp : "/tmp") + "/xdg";
-    std::system(("mkdir -p '" + dir + "/Tessaly Corporation'").c_str());
+    std::filesystem::create_directories(dir + "/Tessaly Corporation");
 
     const char* oldXdg = std::getenv("XDG_CONFIG_HOME");
     const std::string savedXdg = oldXdg ? oldXdg : "";

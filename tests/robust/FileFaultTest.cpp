@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -38,7 +39,7 @@ std::string MakeDir(const char* name, std::string root = {}) {
         const char* base = std::getenv("JVO_TEST_TMP");
         root = base && *base ? base : "/tmp";
     }
-    std::system(("mkdir -p '" + root + "'").c_str());
+    std::filesystem::create_directories(root);
     std::string dir = root + "/" + name + "-XXXXXX";
     return ::mkdtemp(dir.data()) ? dir : std::string();
 }
@@ -167,7 +168,7 @@ TEST(KilledSave, LeavesTheOldOrTheNewFileNeverAPartialOne) {
     EXPECT_GT(changed, 0);  // the kills did not all come before the first save was done
     UnitConfig loaded;
     EXPECT_TRUE(LoadConfigFile(loaded, path));
-    std::system(("rm -rf '" + dir + "'").c_str());
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "qtcommon/LastFolder.h"
+#include "qtcommon/MessageBoxQt.h"
 #include "qtcommon/SaveFileDialog.h"
 #include "qtcommon/UiCall.h"
 #include "qtcommon/WindowFit.h"
@@ -25,60 +26,13 @@ namespace jvo::tool::qt {
 
 using jvo::qt::AwaitOnUi;
 using jvo::qt::CallOnUi;
+using jvo::qt::FromQt;
+using jvo::qt::ToQt;
 
 namespace {
 
 QString Q(const std::string& s) {
     return QString::fromStdString(s);
-}
-
-QMessageBox::StandardButton ToQt(MsgResult r) {
-    switch (r) {
-        case MsgResult::Ok:
-            return QMessageBox::Ok;
-        case MsgResult::Cancel:
-            return QMessageBox::Cancel;
-        case MsgResult::Yes:
-            return QMessageBox::Yes;
-        case MsgResult::No:
-            return QMessageBox::No;
-        case MsgResult::Retry:
-            return QMessageBox::Retry;
-    }
-    return QMessageBox::Ok;
-}
-
-MsgResult FromQt(int button, MsgButtons buttons) {
-    switch (button) {
-        case QMessageBox::Ok:
-            return MsgResult::Ok;
-        case QMessageBox::Yes:
-            return MsgResult::Yes;
-        case QMessageBox::No:
-            return MsgResult::No;
-        case QMessageBox::Retry:
-            return MsgResult::Retry;
-        case QMessageBox::Cancel:
-            return MsgResult::Cancel;
-        default:  // closed without a button
-            return buttons == MsgButtons::YesNo         ? MsgResult::No
-                   : buttons == MsgButtons::RetryCancel ? MsgResult::Cancel
-                                                        : MsgResult::Ok;
-    }
-}
-
-QMessageBox::Icon ToQt(MsgIcon icon) {
-    switch (icon) {
-        case MsgIcon::Stop:
-            return QMessageBox::Critical;
-        case MsgIcon::Exclamation:
-            return QMessageBox::Warning;
-        case MsgIcon::Information:
-            return QMessageBox::Information;
-        case MsgIcon::None:
-            break;
-    }
-    return QMessageBox::NoIcon;
 }
 
 void AddItems(QMenu* menu, const std::vector<MenuItem>& items) {
@@ -98,9 +52,8 @@ MsgResult QtToolUi::Message(const std::string& text, MsgButtons buttons, MsgIcon
                             MsgResult defaultButton) {
     if (m_Unattended) {
         // A question gets its default answer; a retry would only ask again.
-        const MsgResult answer = buttons == MsgButtons::YesNo         ? defaultButton
-                                 : buttons == MsgButtons::RetryCancel ? MsgResult::Cancel
-                                                                      : MsgResult::Ok;
+        const MsgResult answer =
+            buttons == MsgButtons::YesNo ? defaultButton : ClosedAnswer(buttons);
         const char* said = buttons == MsgButtons::Ok     ? ""
                            : answer == MsgResult::Yes    ? " -> Yes (nobody to ask)"
                            : answer == MsgResult::Cancel ? " -> Cancel (nobody to ask)"
@@ -109,12 +62,8 @@ MsgResult QtToolUi::Message(const std::string& text, MsgButtons buttons, MsgIcon
         return answer;
     }
     return AwaitOnUi<MsgResult>(&m_Window, [&, buttons, icon, defaultButton](auto done) {
-        const QMessageBox::StandardButtons set =
-            buttons == MsgButtons::YesNo         ? QMessageBox::Yes | QMessageBox::No
-            : buttons == MsgButtons::RetryCancel ? QMessageBox::Retry | QMessageBox::Cancel
-                                                 : QMessageBox::Ok;
-        auto* box =
-            new QMessageBox(ToQt(icon), QString::fromUtf8(text::kTitle), Q(text), set, &m_Window);
+        auto* box = new QMessageBox(ToQt(icon), QString::fromUtf8(text::kTitle), Q(text),
+                                    ToQt(buttons), &m_Window);
         box->setDefaultButton(ToQt(defaultButton));
         box->setWindowModality(Qt::ApplicationModal);
         box->setAttribute(Qt::WA_DeleteOnClose);

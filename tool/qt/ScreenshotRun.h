@@ -3,9 +3,10 @@
 // first branch breaker of the panel picture (as a user would), then save the main window as a PNG
 // file and end the program with the convention's exit status. It reads the controller's state
 // only on the UI thread between workflows.
-#include <QObject>
+#include <QPoint>
 #include <QString>
 
+#include "qtcommon/ScreenshotRun.h"
 #include "tool/ItemKind.h"
 
 namespace jvo::tool::qt {
@@ -16,22 +17,18 @@ class ToolApp;
 // there is none.
 bool FindOwnerSlot(ToolApp& app, ItemKind kind, QPoint& centre);
 
-class ScreenshotRun final : public QObject {
-    Q_OBJECT
+// Without a screenshot after kGiveUpMs the program ends with FailureStatus().
+class ScreenshotRun final : public jvo::qt::ScreenshotRun {
 public:
-    // Without a screenshot by then the program ends with FailureStatus().
-    static constexpr int kTimeoutMs = 120000;
-
     // `fileWanted`: the configuration comes from a file, so its absence is a file problem.
     ScreenshotRun(ToolApp& app, QString path, bool fileWanted = false);
 
-    // True once the screenshot was saved (or could not be written).
-    bool Finished() const { return m_Stage == 2; }
     // The exit status of a run that ended without a screenshot: 3 when the configuration was to
     // come from a file, else 1 (no unit connected).
     int FailureStatus() const;
 
 private:
+    int GiveUpStatus() const override { return FailureStatus(); }
     void Step();
 
     ToolApp& m_App;

@@ -9,6 +9,7 @@
 #include <QStyle>
 #include <QStyleFactory>
 
+#include "monitor/qt/AboutDlg.h"
 #include "monitor/qt/ConnectDlg.h"
 #include "monitor/qt/EventLogDlg.h"
 #include "monitor/qt/MainArea.h"
@@ -128,6 +129,11 @@ TEST_F(WindowTest, ConnectDialogScreenshot) {
     Shot(c, "monitor-connect-proxy.png");
     PressKey(c, Qt::Key_Escape);
     ASSERT_TRUE(Pump([&] { return connected == 0; }));
+    // The about box's groups and the log path's one line, wider than the groups.
+    monitor::qt::CAboutDlg about(MakeAboutView(nullptr), std::string(200, 'x'), nullptr);
+    about.show();
+    const QImage box = Shot(&about, "monitor-about.png");
+    EXPECT_GE(box.width(), about.fontMetrics().horizontalAdvance(QString(200, 'x')));
 }
 
 }  // namespace

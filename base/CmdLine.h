@@ -12,6 +12,7 @@ namespace jvo::cmdline {
 // Exit statuses; they mean the same in every program.
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;   // the work did not complete
+constexpr int kExitDiffer = 1;   // a comparison found differences (as diff(1) says)
 constexpr int kExitFile = 3;     // a file problem
 constexpr int kExitNoUnit = 4;   // the unit does not answer (or cannot be reached)
 constexpr int kExitUsage = 64;   // a usage error

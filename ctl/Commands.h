@@ -21,6 +21,7 @@ struct Command {
 };
 
 // Exit statuses: those of every program (base/CmdLine.h), and check's own findings.
+using cmdline::kExitDiffer;      // 1: diff: the configurations differ
 using cmdline::kExitFailed;      // 1: the work did not complete
 using cmdline::kExitFile;        // 3: a file could not be read, loaded or written
 using cmdline::kExitNoUnit;      // 4: the unit cannot be reached or does not answer
@@ -32,6 +33,7 @@ constexpr int kExitSerious = 2;  // check: serious errors
 
 int RunCheck(int argc, char** argv);
 int RunDump(int argc, char** argv);
+int RunDiff(int argc, char** argv);  // DiffCommand.cpp
 int RunInfo(int argc, char** argv);
 int RunPorts(int argc, char** argv);
 int RunExtract(int argc, char** argv);  // CmdTool.cpp

@@ -18,6 +18,7 @@ namespace {
 constexpr Command kCommands[] = {
     {"check", "FILE [--fix OUT]", "check a configuration file, optionally correcting it", RunCheck},
     {"dump", "FILE", "print the text dump of a configuration file", RunDump},
+    {"diff", "FILE1 FILE2", "list what differs between two configuration files", RunDiff},
     {"info", "UNIT", "identify a unit", RunInfo},
     {"ports", "", "list the COM ports that can be opened", RunPorts},
     {"extract", "UNIT -o FILE [--as-is]", "save a unit's configuration", RunExtract},
@@ -51,7 +52,8 @@ std::string Overview() {
         "\n"
         "Exit status: 0 success, 1 the work did not complete, 3 a file problem, 4 the unit\n"
         "cannot be reached or does not answer, 64 bad command line, 74 the output could not be\n"
-        "written (check: 1 minor, 2 serious errors). COMMAND --help tells more.\n";
+        "written (check: 1 minor, 2 serious errors; diff: 1 the files differ). COMMAND --help\n"
+        "tells more.\n";
     return text;
 }
 

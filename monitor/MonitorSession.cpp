@@ -22,7 +22,7 @@ MonitorSession::~MonitorSession() {
 
 void MonitorSession::Connect() {
     m_Commands.Run([this] {
-        ConnectDlgLogic dialog(m_Ui, m_Link, m_Options.probe);
+        ConnectDlgLogic dialog(m_Ui, m_Link, m_Options.probe, m_Options.routes);
         const bool ok = RunConnectSequence(m_Ui, m_Link, dialog, m_App.ServiceUser(), m_Setup,
                                            m_Options.sleeper);
         if (ok) {

@@ -43,6 +43,7 @@ struct SessionOptions {
     const IClock* clock = nullptr;  // the worker's clock; null for the system clock
     PollTimings timings;
     ConnectDlgLogic::ProbeFn probe;         // empty: the port directory's probe
+    RouteStore* routes = nullptr;           // the connect dialog's recent routes; null: none
     std::function<void(int32_t)> sleeper;   // the schema check's pauses; empty: real ones
     std::function<uint32_t()> wallSeconds;  // what "Set" sends; empty: the computer's time
 };

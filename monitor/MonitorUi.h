@@ -8,6 +8,7 @@
 
 #include "base/MessageBox.h"
 #include "link/PortDirectory.h"
+#include "link/RecentRoutes.h"
 #include "link/Tls.h"
 
 namespace jvo::monitor {
@@ -29,17 +30,23 @@ struct ConnectDlgState {
     std::string m_Server;     // "Proxy Server Name"
     TlsFiles m_Tls;           // for a server given as tls://HOST[:PORT]
     ConnectFocus m_Focus = ConnectFocus::Connect;
+    // The routes connected to before, the last one first (a window fills the fields from one);
+    // whether the selected adapter can be pinned as another COM number.
+    std::vector<Route> m_Recent;
+    bool m_CanPin = false;
 };
 
 // What the user did in the connect dialog.
 struct ConnectChoice {
-    enum Kind { CANCELLED, CONNECT };
+    // PIN: pin the selected adapter (m_Selected) as COM m_PinNumber; the dialog stays.
+    enum Kind { CANCELLED, CONNECT, PIN };
     Kind m_Kind = CANCELLED;
     bool m_UseProxy = false;
     int m_Selected = -1;   // index into the state's m_Ports, -1 for none
     std::string m_Server;  // the typed proxy server name ([tls://]host or host:PORT)
     TlsFiles m_Tls;        // the CA, certificate and key files for tls://
     std::string m_Device;  // a serial device path given directly (command line, tests)
+    int m_PinNumber = 0;   // PIN
 };
 
 class MonitorUi {

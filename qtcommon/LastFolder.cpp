@@ -1,21 +1,16 @@
 #include "qtcommon/LastFolder.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QSettings>
 #include <QStandardPaths>
+
+#include "qtcommon/ProgramSettings.h"
 
 namespace jvo::qt {
 
 namespace {
 
 const QString kKey = QStringLiteral("files/lastFolder");
-
-QSettings ProgramSettings() {
-    return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("jvo"),
-                     QCoreApplication::applicationName());
-}
 
 }  // namespace
 

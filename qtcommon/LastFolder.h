@@ -1,8 +1,7 @@
 #pragma once
 // The folder a program's file dialogs start in: the one a file was last saved to or opened from,
-// kept in the program's own settings ([files] lastFolder in the INI file of the program's name
-// under the platform's user configuration folder, e.g. ~/.config/jvo/jvo-monitor.conf, the file
-// the connect dialogs' routes are kept in). Nothing is written until a file was chosen.
+// kept in the program's own settings ([files] lastFolder, qtcommon/ProgramSettings.h). Nothing is
+// written until a file was chosen.
 #include <QString>
 
 namespace jvo::qt {

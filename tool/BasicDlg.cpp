@@ -17,23 +17,9 @@
 #include "link/UnitClient.h"
 #include "tool/ConfigLoad.h"
 #include "tool/Texts.h"
+#include "tool/UiProgress.h"
 
 namespace jvo::tool {
-
-namespace {
-
-// The whole-configuration transfers report their progress into the progress window.
-class UiProgress final : public IProgress {
-public:
-    explicit UiProgress(ToolUi& ui) : m_Ui(ui) {}
-    void ProgressRange(int upper) override { m_Ui.ProgressRange(upper); }
-    void ProgressPos(int pos) override { m_Ui.ProgressPos(pos); }
-
-private:
-    ToolUi& m_Ui;
-};
-
-}  // namespace
 
 BasicDlg::BasicDlg(ToolUi& ui, WindowLayout layout, MapCanvas* canvas)
     : m_Ui(ui), m_Layout(layout), m_Map(*this, layout == WindowLayout::COMPACT, canvas) {}
@@ -80,6 +66,7 @@ void BasicDlg::InitDialog() {
         ProtectItem(id, true);
     m_Map.SetConfig(&m_Config);
     m_Map.ReloadSlots();
+    m_Saved = m_Config;
     m_Ui.SetCheck(IDC_PANEL_A, true);
     SelectPanel(true, 0);
     m_Ui.SetCheck(IDC_VIEW_PANEL, true);
@@ -127,7 +114,10 @@ bool BasicDlg::OpenUnit(const ConnectResult& choice) {
 
 void BasicDlg::Connect() {
     if (InputRefused()) return;
-    ConnectResult choice = m_Ui.RunConnectDialog(*this);
+    ConnectTo(m_Ui.RunConnectDialog(*this));
+}
+
+void BasicDlg::ConnectTo(const ConnectResult& choice) {
     if (choice.m_Kind == ConnectResult::CANCELLED) return;
     m_Ui.RepaintWindow();
 
@@ -135,6 +125,7 @@ void BasicDlg::Connect() {
         m_Offline = true;
         m_UnitConnected = false;
         TakeOver(choice.m_Config);
+        MarkSaved(choice.m_FileName);
         EnableItem(IDC_INSTALL, false);
         ShowNewConfiguration();
         return;
@@ -180,6 +171,8 @@ void BasicDlg::Connect() {
     }
 
     TakeOver(work);
+    MarkSaved({});
+    RememberRoute(choice);
     ReadVersion(client);
     m_UnitConnected = true;
     m_Offline = false;
@@ -272,7 +265,9 @@ bool BasicDlg::Install() {
         m_Ui.ProgressEnd();
         return false;
     }
-    return CommitAndRestart(client, false);
+    if (!CommitAndRestart(client, false)) return false;
+    m_Ui.ShowStatus(text::kInstalledStatus);
+    return true;
 }
 
 bool BasicDlg::CommitAndRestart(UnitClient& client, bool reset) {
@@ -322,6 +317,7 @@ bool BasicDlg::LoadFromFile() {
     UnitConfig work;
     if (!LoadCheckedConfigFile(m_Ui, file, work)) return false;
     TakeOver(work);
+    MarkSaved(file.m_Name);
     EnableItem(IDC_INSTALL, m_UnitConnected);
     ShowNewConfiguration();
     return true;
@@ -338,6 +334,7 @@ bool BasicDlg::SaveToFile() {
     // The safe save never leaves a damaged file behind: the old file stays until the new one is
     // complete on the disk.
     const bool saved = SaveConfigFile(m_Config, file.m_Path);
+    if (saved) MarkSaved(file.m_Name);
     if (saved)
         m_Ui.Message(FormatStr("Successfully saved configuration to: %s", file.m_Path));
     else

@@ -69,6 +69,10 @@ public:
     void Connect();
     // Opens the link for a port, device or proxy choice; shows the failure message.
     bool OpenUnit(const ConnectResult& choice);
+    // Where the routes connected to are kept (the connect dialog offers them again); none: not
+    // kept. Set before the first workflow.
+    void SetRouteStore(RouteStore* store) { m_Routes = store; }
+    RouteStore* Routes() const { return m_Routes; }
     // The reply time-out of every request the workflows send (the command line's --timeout);
     // commands with a longer time-out of their own keep it. Negative: the link's default.
     void SetReplyTimeoutMs(int32_t ms) { m_ReplyTimeoutMs = ms; }
@@ -83,6 +87,16 @@ public:
     bool SaveToFile();
     void Disconnect();
     void OnExit();
+    // The File menu: Connect... for a user working offline or without a unit, who may keep the
+    // configuration being edited (asked when there is one); Disconnect, after which the work
+    // goes on offline with the same configuration; Compare with Unit..., which reads the unit's
+    // configuration, shows what installing would change and offers to install.
+    void ConnectFromMenu();
+    void DisconnectFromMenu();
+    bool CompareWithUnit();
+    // The status line's mark while the configuration differs from the one last loaded,
+    // extracted or saved: "Unsaved changes: NAME", or an empty text.
+    std::string UnsavedMark() const;
     // The cancel key or the close box, and the enter key.
     void OnCancelKey() { EndEdit(END_CANCEL); }
     void OnOkKey() { EndEdit(END_APPLY); }
@@ -141,6 +155,14 @@ private:
     void Stop(const std::string& text) { m_Ui.Message(text, MsgButtons::Ok, MsgIcon::Stop); }
 
     // Workflow steps.
+    // After the connect dialog: extract from the unit, or take over the offline configuration.
+    void ConnectTo(const ConnectResult& choice);
+    // Opens the unit for `choice` and keeps the configuration being edited.
+    bool ConnectKeeping(const ConnectResult& choice);
+    // A unit answered on the route of `choice`: it goes first in the recent routes.
+    void RememberRoute(const ConnectResult& choice);
+    // The configuration now shown is the one last loaded, extracted or saved (from `fileName`).
+    void MarkSaved(const std::string& fileName);
     bool CommitAndRestart(UnitClient& client, bool reset);
     void TakeOver(const UnitConfig& config);
     void ShowNewConfiguration();
@@ -172,6 +194,8 @@ private:
     ToolUi& m_Ui;
     WindowLayout m_Layout;
     UnitConfig m_Config;
+    UnitConfig m_Saved;      // as last loaded, extracted or saved
+    std::string m_FileName;  // of the file m_Saved came from or went to; empty for a unit's
     UnitLink m_Link;
     // A lost line is opened again (only onto its own device) before each command that talks to
     // the unit; the tool does not wait for it in the background.
@@ -182,6 +206,7 @@ private:
     bool m_DipValid = false;
     uint8_t m_DipAddress = 0;
     int32_t m_ReplyTimeoutMs = -1;
+    RouteStore* m_Routes = nullptr;
 
     ToolFields m_Fields;
     int m_EditGroup = EDIT_NONE;

@@ -82,6 +82,12 @@ public:
         return true;
     }
     void Beep(int, int) override {}
+    // jvoctl says what a workflow achieved in its own words; the window's status line and
+    // comparison view are not the console's.
+    void ShowStatus(const std::string&) override {}
+    bool ShowDifferences(const std::string&, const std::vector<std::string>&, bool) override {
+        return false;
+    }
 
     // How many messages and questions were shown so far.
     int MessageCount() const { return m_MessageCount; }

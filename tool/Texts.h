@@ -47,6 +47,20 @@ constexpr const char* kFileExt = "jvo.cfg";
 constexpr const char* kOpenFilter = "JVO Config Files (*.jvo.cfg)|*.jvo.cfg||";
 constexpr const char* kSaveFilter = "JVO Config File (*.jvo.cfg)|*.jvo.cfg||";
 
+// Beside the described texts: the File menu, the comparison with the unit and the status line.
+constexpr const char* kCompareTitle = "Compare with Unit";
+constexpr const char* kCaptionCompare = "Reading Unit Configuration";
+constexpr const char* kCompareFailed = "Failed to read the configuration of the attached unit.";
+constexpr const char* kCompareSame =
+    "The unit's configuration is the same as the one to be installed.";
+constexpr const char* kCompareNeedsUnit = "Connect to a unit first (File > Connect...).";
+constexpr const char* kInstalledStatus = "Configuration installed; the unit is running";
+constexpr const char* kAskKeepConfig =
+    "Keep the configuration you are working on?\n\nYes: connect and keep it; Install writes it "
+    "to the unit.\nNo: extract the unit's configuration in its place.";
+constexpr const char* kUnitSilent = "The unit does not answer.";
+constexpr const char* kUnsavedNoFile = "Unsaved changes (not saved to a file)";
+
 constexpr const char* kAddressRange = "Base address must be in the range 0 .. 246";
 constexpr const char* kAddressEven = "Base address must be an even number";
 constexpr const char* kNoBreakerSelected = "No Breaker Selected";

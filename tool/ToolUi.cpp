@@ -53,4 +53,39 @@ bool IsControlId(int id) {
     }
 }
 
+Route RouteOf(const ConnectResult& choice) {
+    switch (choice.m_Kind) {
+        case ConnectResult::PORT:
+            return Route::Com(choice.m_Port);
+        case ConnectResult::DEVICE:
+            return Route::Device(choice.m_Device);
+        case ConnectResult::PROXY:
+            return Route::Proxy(choice.m_Host, choice.m_Tls);
+        case ConnectResult::CANCELLED:
+        case ConnectResult::OFFLINE:
+            break;
+    }
+    return Route{};  // not usable: no port
+}
+
+ConnectResult ChoiceOf(const Route& route) {
+    ConnectResult choice;
+    switch (route.m_Kind) {
+        case Route::COM:
+            choice.m_Kind = ConnectResult::PORT;
+            choice.m_Port = route.m_Port;
+            break;
+        case Route::DEVICE:
+            choice.m_Kind = ConnectResult::DEVICE;
+            choice.m_Device = route.m_Device;
+            break;
+        case Route::PROXY:
+            choice.m_Kind = ConnectResult::PROXY;
+            choice.m_Host = route.m_Host;
+            choice.m_Tls = route.m_Tls;
+            break;
+    }
+    return choice;
+}
+
 }  // namespace jvo::tool

@@ -6,9 +6,11 @@
 // it.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "base/MessageBox.h"
 #include "config/UnitConfig.h"
+#include "link/RecentRoutes.h"
 #include "link/Tls.h"
 
 namespace jvo::tool {
@@ -92,12 +94,17 @@ struct ToolFields {
 struct ConnectResult {
     enum Kind { CANCELLED, PORT, DEVICE, OFFLINE, PROXY };
     Kind m_Kind = CANCELLED;
-    int m_Port = 0;        // PORT: 1..32
-    std::string m_Device;  // DEVICE: path of the serial device
-    UnitConfig m_Config;   // OFFLINE: the loaded configuration
-    std::string m_Host;    // PROXY: "[tls://]HOST[:PORT]" of the proxy server
-    TlsFiles m_Tls;        // PROXY over TLS: the CA, the client's certificate and key
+    int m_Port = 0;          // PORT: 1..32
+    std::string m_Device;    // DEVICE: path of the serial device
+    UnitConfig m_Config;     // OFFLINE: the loaded configuration
+    std::string m_Host;      // PROXY: "[tls://]HOST[:PORT]" of the proxy server
+    TlsFiles m_Tls;          // PROXY over TLS: the CA, the client's certificate and key
+    std::string m_FileName;  // OFFLINE: the bare name of the file loaded
 };
+
+// The route of a unit choice (PORT, DEVICE or PROXY), and the choice of a route.
+Route RouteOf(const ConnectResult& choice);
+ConnectResult ChoiceOf(const Route& route);
 
 struct FileChoice {
     bool m_Chosen = false;
@@ -200,6 +207,15 @@ public:
     // "Please enter an integer."); `fields` is then unspecified.
     virtual bool TransferFromControls(ToolFields& fields) = 0;
     virtual void Beep(int frequencyHz, int durationMs) = 0;
+
+    // The window's status area: one line that stays until the next ("Configuration installed;
+    // the unit is running").
+    virtual void ShowStatus(const std::string& text) = 0;
+    // The "Compare with Unit" view: `heading`, then one line per difference (none when the
+    // configurations are the same). With `offerInstall` the view offers to install; true when
+    // the user chose that.
+    virtual bool ShowDifferences(const std::string& heading, const std::vector<std::string>& lines,
+                                 bool offerInstall) = 0;
 };
 
 }  // namespace jvo::tool

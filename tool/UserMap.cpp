@@ -176,6 +176,7 @@ void UserMap::RedrawMap() {
         for (const auto& group : ps.m_Aux)
             for (const Slot& s : group)
                 DrawSlot(s);
+        DrawAuxLabels();
     }
     Repaint();
 }

@@ -137,6 +137,18 @@ public:
     // and the editor go on showing the same item.
     void OnMenuCommand(int command);
 
+    // The keyboard on the picture: the arrow keys move the selection to the next slot of another
+    // item in that direction (from the main feed down into the left column, between the columns
+    // and the auxiliary groups), Enter applies an open edit or opens the selected item's, and the
+    // menu key opens the selected slot's context menu at (screenX, screenY). Nothing while the
+    // owner refuses input; true when the key did something.
+    enum class MapKey { LEFT, RIGHT, UP, DOWN, ENTER, MENU };
+    bool OnKey(MapKey key, int screenX = 0, int screenY = 0);
+    // The tooltip of the slot at pixel (x, y) of the current panel and view: a breaker's or
+    // subfeed's name, poles, rating and channels; the main feed's; an empty slot's position.
+    // Empty where there is no slot or no configuration.
+    std::string TipAt(int x, int y);
+
     // Introspection (tests and the window).
     Slot& MainSlot(int panel, int pole) { return m_Panels[Clamp(panel)].m_Main[ClampPole(pole)]; }
     Slot& PanelSlot(int panel, int index) {
@@ -184,6 +196,10 @@ private:
     // auxiliary group or the main feed's poles.
     std::span<const Slot> RunArea(const Slot& slot) const;
     void DrawLabel(int slotIndex);
+    // The position numbers beside the auxiliary groups.
+    void DrawAuxLabels();
+    // The slot next to `from` in direction `key` in the current view, or null at the edge.
+    Slot* Neighbour(Slot* from, MapKey key);
     void Repaint();
     bool Room(const PanelRecord& panel, int slotIndex) const;
 

@@ -5,10 +5,12 @@
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 #include "link/PortDirectory.h"
@@ -45,26 +47,55 @@ ConnectDlg::ConnectDlg(const ConnectDlgState& state, QWidget* parent)
       m_TlsKey(new QLineEdit(this)),
       m_Connect(new QPushButton(tr("C&onnect"), this)),
       m_Cancel(new QPushButton(tr("Cancel"), this)),
-      m_Status(new QLabel(this)) {
+      m_Status(new QLabel(this)),
+      m_Recent(new QComboBox(this)) {
     setObjectName(QStringLiteral("ConnectDlg"));
     setWindowTitle(tr("Connect to JVO"));
-    std::vector<QString> labels;
-    for (const PortItem& p : state.m_Ports)
-        labels.push_back(QString::fromStdString(p.m_Label));
-    jvo::qt::FillPortCombo(m_Ports, labels, Devices(state.m_Ports));
-    m_Ports->setCurrentIndex(state.m_Selected);
+    ShowPorts(state);
     m_Ports->setMinimumContentsLength(28);
+    // The recent routes this dialog can show (a serial device given on the command line has no
+    // field here).
+    m_Recent->setObjectName(QStringLiteral("recent"));
+    for (const Route& r : state.m_Recent) {
+        if (r.m_Kind == Route::DEVICE) continue;
+        m_Routes.push_back(r);
+        m_Recent->addItem(QString::fromStdString(RouteLabel(r)));
+    }
+    auto* recentLabel = new QLabel(tr("&Recent:"), this);
+    recentLabel->setBuddy(m_Recent);
+    recentLabel->setVisible(!m_Routes.empty());
+    m_Recent->setVisible(!m_Routes.empty());
+    connect(m_Recent, &QComboBox::activated, this, &ConnectDlg::FillFromRecent);
     m_Server->setText(QString::fromStdString(state.m_Server));
     m_Server->setPlaceholderText(tr("host, host:port or tls://host:port"));
     auto* serverLabel = new QLabel(tr("Proxy &Server Name:"), this);
     serverLabel->setBuddy(m_Server);
 
     auto* grid = new QGridLayout;
-    grid->addWidget(m_Com, 0, 0);
-    grid->addWidget(m_Ports, 0, 1);
-    grid->addWidget(m_Proxy, 1, 0);
-    grid->addWidget(serverLabel, 2, 0, Qt::AlignRight);
-    grid->addWidget(m_Server, 2, 1);
+    grid->addWidget(recentLabel, 0, 0, Qt::AlignRight);
+    grid->addWidget(m_Recent, 0, 1);
+    grid->addWidget(m_Com, 1, 0);
+    grid->addWidget(m_Ports, 1, 1);
+    if (state.m_CanPin) {
+        auto* pinRow = new QHBoxLayout;
+        m_PinNumber = new QSpinBox(this);
+        m_PinNumber->setObjectName(QStringLiteral("pinNumber"));
+        m_PinNumber->setRange(kMinComPort, kMaxComPort);
+        m_PinNumber->setPrefix(QStringLiteral("COM"));
+        m_Pin = new QPushButton(tr("Pin &Adapter"), this);
+        QPushButton* pin = m_Pin;
+        pin->setObjectName(QStringLiteral("pin"));
+        pin->setAutoDefault(false);
+        pin->setToolTip(tr("Keep the selected adapter under this number in your own port folder"));
+        pinRow->addWidget(m_PinNumber);
+        pinRow->addWidget(pin);
+        pinRow->addStretch();
+        grid->addLayout(pinRow, 2, 1);
+        connect(pin, &QPushButton::clicked, this, &ConnectDlg::OnPin);
+    }
+    grid->addWidget(m_Proxy, 3, 0);
+    grid->addWidget(serverLabel, 4, 0, Qt::AlignRight);
+    grid->addWidget(m_Server, 4, 1);
     const std::pair<QLineEdit*, QString> tls[] = {
         {m_TlsCa, tr("TLS C&A File:")},
         {m_TlsCert, tr("Client Cer&tificate:")},
@@ -76,8 +107,8 @@ ConnectDlg::ConnectDlg(const ConnectDlgState& state, QWidget* parent)
         label->setBuddy(tls[i].first);
         tls[i].first->setText(QString::fromStdString(files[i]));
         tls[i].first->setPlaceholderText(tr("PEM file, for tls://host"));
-        grid->addWidget(label, 3 + i, 0, Qt::AlignRight);
-        grid->addWidget(tls[i].first, 3 + i, 1);
+        grid->addWidget(label, 5 + i, 0, Qt::AlignRight);
+        grid->addWidget(tls[i].first, 5 + i, 1);
     }
     auto* buttons = new QDialogButtonBox(this);
     buttons->addButton(m_Connect, QDialogButtonBox::AcceptRole);
@@ -97,8 +128,51 @@ ConnectDlg::ConnectDlg(const ConnectDlgState& state, QWidget* parent)
     setWindowModality(Qt::ApplicationModal);
 }
 
+void ConnectDlg::ShowPorts(const ConnectDlgState& state) {
+    std::vector<QString> labels;
+    for (const PortItem& p : state.m_Ports)
+        labels.push_back(QString::fromStdString(p.m_Label));
+    jvo::qt::FillPortCombo(m_Ports, labels, Devices(state.m_Ports));
+    m_Ports->setCurrentIndex(state.m_Selected);
+}
+
+void ConnectDlg::FillFromRecent(int index) {
+    if (index < 0 || index >= static_cast<int>(m_Routes.size())) return;
+    const Route& r = m_Routes[static_cast<size_t>(index)];
+    if (r.m_Kind == Route::COM) {
+        const int at = m_Ports->findData(r.m_Port);
+        if (at >= 0) m_Ports->setCurrentIndex(at);
+        m_Com->setChecked(true);
+        m_Status->setText(at >= 0 ? QString() : tr("COM%1 cannot be opened now").arg(r.m_Port));
+        return;
+    }
+    m_Proxy->setChecked(true);
+    m_Server->setText(QString::fromStdString(r.m_Host));
+    m_TlsCa->setText(QString::fromStdString(r.m_Tls.ca));
+    m_TlsCert->setText(QString::fromStdString(r.m_Tls.cert));
+    m_TlsKey->setText(QString::fromStdString(r.m_Tls.key));
+    m_Status->clear();
+}
+
+void ConnectDlg::OnPin() {
+    if (!m_Done || !m_PinNumber) return;
+    ConnectChoice c;
+    c.m_Kind = ConnectChoice::PIN;
+    c.m_Selected = m_Ports->currentIndex();
+    c.m_PinNumber = m_PinNumber->value();
+    SetWaiting(true);
+    auto done = std::move(m_Done);
+    m_Done = nullptr;
+    done(c);
+}
+
 void ConnectDlg::NextAction(const ConnectDlgState& state, std::function<void(ConnectChoice)> done) {
     m_Done = std::move(done);
+    // After a pin the list has the new number, selected.
+    bool samePorts = m_Ports->count() == static_cast<int>(state.m_Ports.size());
+    for (int i = 0; samePorts && i < m_Ports->count(); ++i)
+        samePorts = m_Ports->itemData(i).toInt() == state.m_Ports[static_cast<size_t>(i)].m_Port;
+    if (!samePorts) ShowPorts(state);
     SetWaiting(false);
     if (!isVisible()) show();
     switch (state.m_Focus) {
@@ -118,6 +192,8 @@ void ConnectDlg::NextAction(const ConnectDlgState& state, std::function<void(Con
 void ConnectDlg::OnRouteChanged() {
     const bool com = m_Com->isChecked();
     m_Ports->setEnabled(com);
+    if (m_PinNumber) m_PinNumber->setEnabled(com);
+    if (m_Pin) m_Pin->setEnabled(com);
     m_Server->setEnabled(!com);
     for (QLineEdit* e : {m_TlsCa, m_TlsCert, m_TlsKey})
         e->setEnabled(!com);

@@ -2,10 +2,13 @@
 // The connect dialog ("Connect to JVO"): "COM Port" with the ports that open now, each shown with
 // its device beside its number, or "VOZ Proxy" with the "Proxy Server Name" (and, for a server
 // given as tls://HOST[:PORT], the CA, certificate and key files). "Connect" is the
-// default button. The core's ConnectDlgLogic decides what a press does: the dialog reports each
-// press (NextAction) and stays open, showing that it is connecting, until the window closes it.
+// default button. Above them the recent routes: choosing one fills the fields. Below the port
+// list, where pins are possible, "Pin Adapter" for the selected port. The core's ConnectDlgLogic
+// decides what a press does: the dialog reports each press (NextAction) and stays open, showing
+// that it is connecting, until the window closes it.
 #include <QDialog>
 #include <functional>
+#include <vector>
 
 #include "monitor/MonitorUi.h"
 
@@ -14,6 +17,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+class QSpinBox;
 
 namespace jvo::monitor::qt {
 
@@ -34,6 +38,7 @@ public:
     QRadioButton* ComRadio() const { return m_Com; }
     QRadioButton* ProxyRadio() const { return m_Proxy; }
     QPushButton* ConnectButton() const { return m_Connect; }
+    QComboBox* Recent() const { return m_Recent; }
 
 protected:
     void reject() override;
@@ -41,6 +46,10 @@ protected:
 private:
     void OnRouteChanged();
     void OnConnect();
+    void OnPin();
+    // The fields of state.m_Recent[index].
+    void FillFromRecent(int index);
+    void ShowPorts(const ConnectDlgState& state);
     void SetWaiting(bool waiting);
 
     QRadioButton* m_Com;
@@ -53,6 +62,10 @@ private:
     QPushButton* m_Connect;
     QPushButton* m_Cancel;
     QLabel* m_Status;
+    QComboBox* m_Recent;
+    QSpinBox* m_PinNumber = nullptr;
+    QPushButton* m_Pin = nullptr;
+    std::vector<Route> m_Routes;  // the routes of m_Recent's entries
     std::function<void(ConnectChoice)> m_Done;
 };
 

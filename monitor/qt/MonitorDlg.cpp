@@ -87,6 +87,7 @@ MonitorDlg::MonitorDlg(MonitorApp& app, std::string logPath, SessionOptions opti
             },
             Qt::QueuedConnection);
     });
+    if (!options.routes) options.routes = &m_Routes;
     m_Session = std::make_unique<MonitorSession>(app, m_Ui, m_Notify, std::move(options));
     m_EventLog = new EventLogDlg(*m_Session, m_Notify, this);
     connect(m_EventLog, &EventLogDlg::ClearLogWanted, this, [this](int log) {

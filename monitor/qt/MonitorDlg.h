@@ -22,6 +22,7 @@
 #include "monitor/TrafficLog.h"
 #include "monitor/TrendBuffer.h"
 #include "monitor/qt/QtMonitorUi.h"
+#include "qtcommon/ProgramSettings.h"
 
 class QAction;
 class QCheckBox;
@@ -150,6 +151,7 @@ private:
     std::string m_LogPath;
     QtMonitorUi m_Ui;
     NotifyQueue m_Notify;
+    jvo::qt::SettingsRouteStore m_Routes;  // the connect dialog's recent routes
     std::unique_ptr<MonitorSession> m_Session;
 
     MainArea* m_Area = nullptr;

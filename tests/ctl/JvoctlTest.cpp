@@ -306,6 +306,28 @@ TEST_F(Jvoctl, DumpPrintsTheTextDump) {
     EXPECT_EQ(RunJvoctl(m_Dir, {"check", file}, "/dev/full").status, 74);
 }
 
+// diff's exit status is diff(1)'s: 0 the same, 1 they differ, 3 a file problem.
+TEST_F(Jvoctl, DiffTellsWhatDiffersAndExitsAsDiffDoes) {
+    UnitConfig c = MakeValidConfig();
+    const std::string a = Save(c, "a.jvo.cfg");
+    const std::string same = Save(c, "same.jvo.cfg");
+    c.m_Panels[1].m_Breakers[0].m_Name = "Lights\x1b";
+    const std::string b = Save(c, "b.jvo.cfg");
+    CtlRun r = Ctl({"diff", a, same});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "");
+    r = Ctl({"diff", a, b});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out,
+              "Panel B, breaker at position 1 \"Lights\\x1b\": name \"BR1\" -> "
+              "\"Lights\\x1b\"\n");
+    r = Ctl({"diff", a, m_Dir.File("missing.jvo.cfg")});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_NE(r.err.find("does not exist"), std::string::npos);
+    EXPECT_EQ(Ctl({"diff", a}).status, 64);
+    EXPECT_EQ(RunJvoctl(m_Dir, {"diff", a, b}, "/dev/full").status, 74);
+}
+
 // Names from a file may hold control characters: the reports show them escaped, so that a name
 // cannot drive the terminal or forge a line; the files written keep them.
 TEST_F(Jvoctl, ControlCharactersInNamesAreShownEscaped) {

@@ -29,10 +29,12 @@ bool WaitUntil(Fn&& done, int ms = 30000) {
 // recorded. Called on the command thread.
 class ScriptedUi : public monitor::MonitorUi {
 public:
-    // `comPort` > 0 selects that port's entry of the list (none when it is not listed).
+    // `comPort` > 0 selects that port's entry of the list (none when it is not listed). A choice
+    // of no kind is a press of "Connect".
     void Choose(monitor::ConnectChoice c, int comPort = 0) {
         std::lock_guard<std::mutex> lock(m_Lock);
-        c.m_Kind = monitor::ConnectChoice::CONNECT;
+        if (c.m_Kind == monitor::ConnectChoice::CANCELLED)
+            c.m_Kind = monitor::ConnectChoice::CONNECT;
         m_Choices.emplace_back(std::move(c), comPort);
     }
     monitor::MsgResult Message(const std::string& text, monitor::MsgButtons,

@@ -64,9 +64,10 @@ protected:
         ::unsetenv("JVO_PORT_DIR");
     }
     std::string ProxyAddress() const { return proxy.Address(); }
-    void Open(bool serviceUser = false) {
+    void Open(bool serviceUser = false, RouteStore* routes = nullptr) {
         app = std::make_unique<monitor::MonitorApp>(serviceUser);
         monitor::SessionOptions o;
+        o.routes = routes;
         o.sleeper = [](int32_t) {};
         o.wallSeconds = [] { return static_cast<uint32_t>(kNoon + 3600); };
         session = std::make_unique<MonitorSession>(*app, ui, notify, o);
@@ -204,6 +205,67 @@ TEST_F(SessionTest, ConnectThroughTheProxyAfterAServerThatIsNotThere) {
     // A stop while the worker polls ends it at a poll point.
     session->Exit();
     EXPECT_EQ(session->Worker().End(), monitor::PollEnd::STOPPED);
+}
+
+// Recent routes kept in memory, as the window's settings keep them.
+struct Routes final : RouteStore {
+    std::vector<Route> Load() override { return routes; }
+    void Save(const std::vector<Route>& r) override { routes = r; }
+    std::vector<Route> routes;
+};
+
+// The dialog opens on the last route that reached a unit (a server that was not there is not
+// remembered), with the recent ones offered; a pin that cannot be made is told and the dialog
+// stays.
+TEST_F(SessionTest, TheDialogOpensOnTheLastRouteThatConnected) {
+    // The result of the n-th connect sequence of the test (the notes of earlier sessions stay).
+    const auto connect = [&](size_t n) {
+        session->Connect();
+        std::vector<int> results;
+        WaitUntil([&] {
+            results.clear();
+            for (const auto& note : notes.All())
+                if (note.m_Msg == WM_APP_COMMAND_DONE && note.m_Param1 == monitor::CMD_CONNECT)
+                    results.push_back(note.m_Param2);
+            return results.size() >= n;
+        });
+        return results.size() >= n ? results[n - 1] : -1;
+    };
+    Routes routes;
+    Open(false, &routes);
+    ui.Choose(ProxyChoice("127.0.0.1:1"));
+    ui.Choose(ProxyChoice(ProxyAddress()));
+    ASSERT_EQ(connect(1), 1);
+    EXPECT_EQ(routes.routes, std::vector<Route>{Route::Proxy(ProxyAddress())});
+    session.reset();
+
+    Open(false, &routes);
+    ConnectChoice pin;
+    pin.m_Kind = ConnectChoice::PIN;
+    pin.m_Selected = 0;
+    pin.m_PinNumber = 40;
+    ui.Choose(pin);
+    ui.Choose(ComChoice(0), kCom);
+    ASSERT_EQ(connect(2), 1);
+    const auto dialogs = ui.Dialogs();
+    ASSERT_GE(dialogs.size(), 4u);
+    EXPECT_TRUE(dialogs[2].m_UseProxy);
+    EXPECT_EQ(dialogs[2].m_Server, ProxyAddress());
+    EXPECT_EQ(dialogs[2].m_Recent, std::vector<Route>{Route::Proxy(ProxyAddress())});
+    if (PortPinsSupported()) {
+        EXPECT_NE(ui.Messages().back().find("COM40 is no port number"), std::string::npos);
+    }
+    ASSERT_EQ(routes.routes.size(), 2u);
+    EXPECT_EQ(routes.routes[0], Route::Com(kCom));
+    session.reset();
+
+    Open(false, &routes);
+    EXPECT_EQ(connect(3), 0);  // nothing chosen: cancelled
+    const monitor::ConnectDlgState last = ui.Dialogs().back();
+    EXPECT_FALSE(last.m_UseProxy);
+    ASSERT_GE(last.m_Selected, 0);
+    EXPECT_EQ(last.m_Ports[static_cast<size_t>(last.m_Selected)].m_Port, kCom);
+    EXPECT_EQ(last.m_Recent.size(), 2u);
 }
 
 // A listener on a loopback port whose queue is full: a connect to it waits without an answer, as

@@ -126,6 +126,12 @@ public:
         return true;
     }
     void Beep(int hz, int ms) override { beeps.push_back({hz, ms}); }
+    void ShowStatus(const std::string& t) override { status = t; }
+    bool ShowDifferences(const std::string& heading, const std::vector<std::string>& lines,
+                         bool offerInstall) override {
+        differences.push_back({heading, lines, offerInstall});
+        return installFromComparison;
+    }
 
     // Messages whose text contains `part`.
     int Count(const std::string& part) const {
@@ -177,6 +183,14 @@ public:
     ToolFields controls;
     bool parseFails = false;
     std::vector<std::pair<int, int>> beeps;
+    std::string status;
+    struct Comparison {
+        std::string heading;
+        std::vector<std::string> lines;
+        bool offerInstall = false;
+    };
+    std::vector<Comparison> differences;
+    bool installFromComparison = false;
 
 private:
     struct Scripted {
@@ -191,6 +205,18 @@ private:
         return f;
     }
     std::deque<Scripted> m_Answers;
+};
+
+// Recent routes kept in memory, as a program's settings would keep them.
+class MemoryRouteStore final : public RouteStore {
+public:
+    std::vector<Route> Load() override { return routes; }
+    void Save(const std::vector<Route>& r) override {
+        routes = r;
+        ++saves;
+    }
+    std::vector<Route> routes;
+    int saves = 0;
 };
 
 inline FileChoice File(const std::string& path) {

@@ -1,6 +1,7 @@
 // The panel picture: slot owners, hit testing, selection and hover, the context menu's choice and
 // commands, and what is drawn where.
 #include "tests/tool/ToolTestUtil.h"
+#include "tool/Menus.h"
 #include "tool/Texts.h"
 
 namespace jvo::tool::test {
@@ -473,6 +474,83 @@ TEST_F(UserMapTest, CompactVariantDrawsSmallerImages) {
     ASSERT_NE(first, nullptr);
     EXPECT_EQ(first->rect, (MapRect{54, 120, 54 + 88, 120 + 3 * 24}));
     EXPECT_EQ(SlotImageResource(first->image, true), 157);
+}
+
+// The keyboard: arrows step from item to item (past the other poles of the selected one), Enter
+// opens and applies the breaker edit, the menu key opens the selected slot's menu.
+TEST_F(UserMapTest, KeyboardMovesAmongItemsEditsAndOpensTheMenu) {
+    Start(AsExtracted(sim::MakeDemoConfig()));
+    UserMap& m = Map();
+    using Key = UserMap::MapKey;
+    const auto first = [](Slot& s) { return s.m_Owner ? s.m_Owner->m_First : &s; };
+    EXPECT_TRUE(m.OnKey(Key::DOWN));  // nothing selected: the first slot
+    EXPECT_EQ(m.Selected(0, 0), &m.MainSlot(0, 0));
+    EXPECT_TRUE(m.OnKey(Key::DOWN));  // past the main feed's poles
+    EXPECT_EQ(m.Selected(0, 0), &m.PanelSlot(0, 0));
+    EXPECT_TRUE(m.OnKey(Key::DOWN));  // past the 3-pole breaker's
+    EXPECT_EQ(m.Selected(0, 0), first(m.PanelSlot(0, 3)));
+    EXPECT_TRUE(m.OnKey(Key::UP));
+    EXPECT_EQ(m.Selected(0, 0), &m.PanelSlot(0, 0));
+    EXPECT_TRUE(m.OnKey(Key::RIGHT));
+    EXPECT_EQ(m.Selected(0, 0), &m.PanelSlot(0, 21));
+    EXPECT_FALSE(m.OnKey(Key::RIGHT));  // the edge
+    EXPECT_TRUE(m.OnKey(Key::LEFT));
+    EXPECT_EQ(m.Selected(0, 0), &m.PanelSlot(0, 0));
+    EXPECT_EQ(dlg.Fields().m_strBreakerName, dlg.Config().m_Panels[0].m_Breakers[0].m_Name);
+
+    EXPECT_TRUE(m.OnKey(Key::ENTER));
+    EXPECT_EQ(dlg.EditGroup(), EDIT_BREAKER);
+    EXPECT_TRUE(m.OnKey(Key::ENTER));
+    EXPECT_EQ(dlg.EditGroup(), EDIT_NONE);
+    ui.menuAnswers.push_back(0);
+    EXPECT_TRUE(m.OnKey(Key::MENU, 10, 20));
+    EXPECT_EQ(ui.menusShown, std::vector<int>{MENU_DELETE});
+
+    // The auxiliary groups: down a column, across to the next one.
+    dlg.OnCommand(IDC_VIEW_AUX);
+    EXPECT_TRUE(m.OnKey(Key::DOWN));
+    EXPECT_EQ(m.Selected(0, 1), &m.AuxSlot(0, 0, 0));
+    EXPECT_TRUE(m.OnKey(Key::DOWN));  // past the subfeed's three poles
+    EXPECT_EQ(m.Selected(0, 1), &m.AuxSlot(0, 1, 0));
+    EXPECT_TRUE(m.OnKey(Key::RIGHT));
+    EXPECT_TRUE(m.OnKey(Key::RIGHT));
+    EXPECT_EQ(m.Selected(0, 1), &m.AuxSlot(0, 13, 0));
+    EXPECT_FALSE(m.OnKey(Key::RIGHT));
+}
+
+TEST_F(UserMapTest, TooltipsAndAuxiliaryPositionNumbers) {
+    const UnitConfig c = AsExtracted(sim::MakeDemoConfig());
+    Start(c);
+    UserMap& m = Map();
+    const BreakerRecord& b = c.m_Panels[0].m_Breakers[0];
+    const auto [x, y] = PointIn(m.PanelSlot(0, 1));
+    EXPECT_EQ(m.TipAt(x, y), "Breaker \"" + b.m_Name + "\"\n3 poles, " +
+                                 std::to_string(b.m_Rating) +
+                                 " A\nChannels: " + CtDisplayName(c, b.m_Ct[0]) + ", " +
+                                 CtDisplayName(c, b.m_Ct[1]) + ", " + CtDisplayName(c, b.m_Ct[2]));
+    const auto [ex, ey] = PointIn(m.PanelSlot(0, 19));
+    EXPECT_EQ(m.TipAt(ex, ey),
+              "Position " + std::to_string(SlotToDisplay(c.m_Panels[0], 20)) + ": empty");
+    EXPECT_EQ(m.TipAt(-1, 5), "");
+    const auto [mx, my] = PointIn(m.MainSlot(0, 2));
+    EXPECT_EQ(m.TipAt(mx, my).rfind("Main feed \"" + c.m_Panels[0].m_MainFeed.m_Name + "\"", 0),
+              0u);
+
+    canvas.ops.clear();
+    dlg.OnCommand(IDC_VIEW_AUX);
+    const auto [ax, ay] = PointIn(m.AuxSlot(0, 0, 1));
+    EXPECT_EQ(m.TipAt(ax, ay).rfind("Subfeed \"", 0), 0u);
+    ASSERT_EQ(canvas.Of(Op::TEXT).size(), 16u);
+    // Each number stands left of its group's first pole: 1 at column 0, 7 at 6, 13 at 12.
+    for (const auto& [number, group] : {std::pair{"1", 0}, {"7", 6}, {"16", 15}}) {
+        Slot probe;
+        probe.m_Type = SLOT_AUX;
+        probe.m_Group = group;
+        const GridCell cell = MapSlot(probe);
+        ASSERT_NE(canvas.TextOf(number), nullptr) << number;
+        EXPECT_EQ(canvas.TextOf(number)->rect,
+                  m.GridRect(cell.m_Column - 1, cell.m_Row, cell.m_Column, cell.m_Row + 1));
+    }
 }
 
 }  // namespace

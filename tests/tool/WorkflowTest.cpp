@@ -608,6 +608,75 @@ TEST_F(WorkflowTest, OfflineConnectKeepsInstallDisabled) {
     EXPECT_TRUE(dlg.Offline());
 }
 
+// The File menu: a user who worked offline connects, keeping the edits; the comparison with the
+// unit lists them and installs from there; the status line confirms; disconnecting goes on
+// offline with the same configuration; the unsaved mark names the file until it is saved.
+TEST_F(WorkflowTest, OfflineEditsConnectCompareInstallDisconnect) {
+    const std::string unitName = sim.unit.Current().m_Unit.m_UnitName;
+    ConnectResult offline = Offline(sim::MakeDemoConfig());
+    offline.m_FileName = "site.jvo.cfg";
+    ui.connects.push_back(offline);
+    dlg.Connect();
+    ASSERT_TRUE(dlg.Offline());
+    EXPECT_EQ(dlg.UnsavedMark(), "");
+    dlg.OnCommand(IDC_UNIT_EDIT);
+    ui.controls.m_strUnitName = "PLANT 2";
+    ASSERT_TRUE(dlg.EndEdit(END_APPLY));
+    EXPECT_EQ(dlg.UnsavedMark(), "Unsaved changes: site.jvo.cfg");
+    // Without a unit there is nothing to compare with.
+    EXPECT_FALSE(dlg.CompareWithUnit());
+    EXPECT_EQ(ui.messages.back().text, t::kCompareNeedsUnit);
+
+    MemoryRouteStore routes;
+    dlg.SetRouteStore(&routes);
+    ui.connects.push_back(sim.Device());
+    ui.Answer("Keep the configuration", MsgResult::Yes);
+    dlg.ConnectFromMenu();
+    ASSERT_TRUE(dlg.UnitConnected());
+    EXPECT_EQ(routes.routes, std::vector<Route>{Route::Device(sim.port.DevicePath())});
+    EXPECT_FALSE(dlg.Offline());
+    EXPECT_TRUE(ui.enabled[IDC_INSTALL]);
+    EXPECT_EQ(dlg.Config().m_Unit.m_UnitName, "PLANT 2");
+    EXPECT_NE(ui.title, t::kTitle);  // the firmware build of the unit reached
+
+    // Compared and closed: nothing is written.
+    EXPECT_TRUE(dlg.CompareWithUnit());
+    ASSERT_EQ(ui.differences.size(), 1u);
+    EXPECT_EQ(ui.differences[0].lines,
+              std::vector<std::string>{"Unit: name \"" + unitName + "\" -> \"PLANT 2\""});
+    EXPECT_TRUE(ui.differences[0].offerInstall);
+    EXPECT_EQ(sim.unit.Current().m_Unit.m_UnitName, unitName);
+    EXPECT_EQ(ui.status, "");
+    // Compared and installed from the view.
+    ui.installFromComparison = true;
+    EXPECT_TRUE(dlg.CompareWithUnit());
+    EXPECT_EQ(sim.unit.Current(), dlg.Config());
+    EXPECT_EQ(ui.status, t::kInstalledStatus);
+    ui.installFromComparison = false;
+    EXPECT_TRUE(dlg.CompareWithUnit());
+    EXPECT_EQ(ui.differences.back().heading, t::kCompareSame);
+    EXPECT_TRUE(ui.differences.back().lines.empty());
+
+    dlg.DisconnectFromMenu();
+    EXPECT_FALSE(dlg.UnitConnected());
+    EXPECT_FALSE(dlg.Link().IsConnected());
+    EXPECT_TRUE(dlg.Offline());
+    EXPECT_FALSE(ui.enabled[IDC_INSTALL]);
+    EXPECT_EQ(ui.title, t::kTitle);
+    EXPECT_EQ(dlg.Config().m_Unit.m_UnitName, "PLANT 2");
+    EXPECT_EQ(dlg.UnsavedMark(), "Unsaved changes: site.jvo.cfg");
+    ui.saves.push_back(File(dir.File("saved.jvo.cfg")));
+    ASSERT_TRUE(dlg.SaveToFile());
+    EXPECT_EQ(dlg.UnsavedMark(), "");
+
+    // Connecting again and declining to keep: the unit's configuration is extracted.
+    ui.connects.push_back(sim.Device());
+    ui.Answer("Keep the configuration", MsgResult::No);
+    dlg.ConnectFromMenu();
+    EXPECT_TRUE(dlg.UnitConnected());
+    EXPECT_EQ(dlg.UnsavedMark(), "");
+}
+
 // Adds and deletes breakers and subfeeds on both panels and layouts through the panel picture,
 // installs the result, extracts it again with a second controller and finds every used entry
 // equal.

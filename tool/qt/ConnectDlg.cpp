@@ -4,8 +4,10 @@
 #include <QComboBox>
 #include <QFormLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 #include "qtcommon/PortList.h"
@@ -14,11 +16,11 @@
 namespace jvo::tool::qt {
 
 ConnectDlg::ConnectDlg(const std::vector<QString>& labels, const std::vector<PortEntry>& entries,
-                       QWidget* parent)
-    : QDialog(parent), m_Ports(new QComboBox(this)) {
+                       int selected, const std::vector<QString>& recent, QWidget* parent)
+    : QDialog(parent), m_Ports(new QComboBox(this)), m_Recent(new QComboBox(this)) {
     setObjectName(QStringLiteral("ConnectDlg"));
     setWindowTitle(QString::fromUtf8(text::kConnectTitle));
-    jvo::qt::FillPortCombo(m_Ports, labels, entries);
+    SetPorts(labels, entries, selected);
     m_Ports->setObjectName(QStringLiteral("ports"));
     m_Ports->setMinimumContentsLength(24);
 
@@ -31,6 +33,38 @@ ConnectDlg::ConnectDlg(const std::vector<QString>& labels, const std::vector<Por
     connectButton->setDefault(true);
     form->addRow(portLabel, m_Ports);
     form->addRow(QString(), connectButton);
+    if (PortPinsSupported()) {
+        // Pinning the selected adapter keeps its number when other adapters come and go.
+        auto* pinRow = new QHBoxLayout;
+        m_PinNumber = new QSpinBox(portBox);
+        m_PinNumber->setObjectName(QStringLiteral("pinNumber"));
+        m_PinNumber->setRange(kMinComPort, kMaxComPort);
+        m_PinNumber->setPrefix(QStringLiteral("COM"));
+        auto* pin = new QPushButton(tr("&Pin Adapter"), portBox);
+        pin->setObjectName(QStringLiteral("pin"));
+        pin->setAutoDefault(false);
+        pin->setToolTip(tr("Keep the selected adapter under this number in your own port folder"));
+        pinRow->addWidget(m_PinNumber);
+        pinRow->addWidget(pin);
+        pinRow->addStretch();
+        auto* pinLabel = new QLabel(tr("Pin &as:"), portBox);
+        pinLabel->setBuddy(m_PinNumber);
+        form->addRow(pinLabel, pinRow);
+        connect(pin, &QPushButton::clicked, this, [this] { Report(PIN); });
+    }
+
+    auto* recentBox = new QGroupBox(tr("Recent Connections"), this);
+    auto* recentRow = new QHBoxLayout(recentBox);
+    m_Recent->setObjectName(QStringLiteral("recent"));
+    for (const QString& r : recent)
+        m_Recent->addItem(r);
+    auto* again = new QPushButton(tr("Co&nnect Again"), recentBox);
+    again->setObjectName(QStringLiteral("connectRecent"));
+    again->setAutoDefault(false);
+    recentRow->addWidget(m_Recent, 1);
+    recentRow->addWidget(again);
+    recentBox->setVisible(!recent.empty());
+    connect(again, &QPushButton::clicked, this, [this] { Report(RECENT); });
 
     auto* offlineBox = new QGroupBox(tr("Work Offline"), this);
     auto* v = new QVBoxLayout(offlineBox);
@@ -44,6 +78,7 @@ ConnectDlg::ConnectDlg(const std::vector<QString>& labels, const std::vector<Por
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(portBox);
+    layout->addWidget(recentBox);
     layout->addWidget(offlineBox);
     connect(connectButton, &QPushButton::clicked, this, [this] { Report(CONNECT); });
     connect(offline, &QPushButton::clicked, this, [this] { Report(OFFLINE); });
@@ -56,8 +91,22 @@ void ConnectDlg::NextAction(std::function<void(int)> done) {
     m_Ports->setFocus();
 }
 
+void ConnectDlg::SetPorts(const std::vector<QString>& labels, const std::vector<PortEntry>& entries,
+                          int selected) {
+    jvo::qt::FillPortCombo(m_Ports, labels, entries);
+    if (selected >= 0 && selected < m_Ports->count()) m_Ports->setCurrentIndex(selected);
+}
+
 int ConnectDlg::SelectedIndex() const {
     return m_Ports->currentIndex();
+}
+
+int ConnectDlg::RecentIndex() const {
+    return m_Recent->currentIndex();
+}
+
+int ConnectDlg::PinNumber() const {
+    return m_PinNumber ? m_PinNumber->value() : 0;
 }
 
 void ConnectDlg::Report(int action) {

@@ -1,8 +1,13 @@
 // The panel picture's off-screen image and its drawing operations.
 #include "tool/qt/PanelPicture.h"
 
+#include <QContextMenuEvent>
+#include <QFocusEvent>
+#include <QHelpEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QToolTip>
 #include <QtMath>
 #include <algorithm>
 
@@ -28,6 +33,9 @@ PanelPicture::PanelPicture(bool compact, QWidget* parent)
     setMinimumHeight(qCeil(m_Base.height() * kMinZoom));
     setMaximumHeight(m_Base.height());
     setMouseTracking(true);
+    // Reached with Tab only: a click leaves the focus where it is, so that Enter goes on reaching
+    // the window's Enter key for a mouse user.
+    setFocusPolicy(Qt::TabFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
     EnsureImage();
 }
@@ -157,6 +165,83 @@ void PanelPicture::paintEvent(QPaintEvent*) {
     const qreal ratio = std::max<qreal>(1.0, devicePixelRatioF());
     p.fillRect(rect(), m_Colours.background);
     p.drawImage(QRectF(0, 0, m_Image.width() / ratio, m_Image.height() / ratio), m_Image);
+    if (hasFocus() && m_KeyFocus) {
+        // Reached with the keyboard: a dotted line just inside its frame says it works there.
+        QPen pen(palette().color(QPalette::Highlight), 1, Qt::DotLine);
+        p.setPen(pen);
+        p.drawRect(rect().adjusted(2, 2, -3, -3));
+    }
+}
+
+namespace {
+
+// The picture's keys and what UserMap::OnKey makes of them.
+int MapKeyOf(int key) {
+    switch (key) {
+        case Qt::Key_Left:
+            return static_cast<int>(UserMap::MapKey::LEFT);
+        case Qt::Key_Right:
+            return static_cast<int>(UserMap::MapKey::RIGHT);
+        case Qt::Key_Up:
+            return static_cast<int>(UserMap::MapKey::UP);
+        case Qt::Key_Down:
+            return static_cast<int>(UserMap::MapKey::DOWN);
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            return static_cast<int>(UserMap::MapKey::ENTER);
+        default:
+            return -1;
+    }
+}
+
+}  // namespace
+
+bool PanelPicture::event(QEvent* e) {
+    if (e->type() == QEvent::ShortcutOverride) {
+        // Enter on the focused picture is the picture's (it applies an open edit all the same).
+        auto* k = static_cast<QKeyEvent*>(e);
+        if (k->modifiers() == Qt::NoModifier && MapKeyOf(k->key()) >= 0) {
+            e->accept();
+            return true;
+        }
+    }
+    if (e->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(e);
+        const QPoint at = ToPicture(help->pos());
+        const QString tip = m_Tips ? m_Tips(at.x(), at.y()) : QString();
+        if (tip.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(help->globalPos(), tip, this);
+        return true;
+    }
+    return QWidget::event(e);
+}
+
+void PanelPicture::keyPressEvent(QKeyEvent* e) {
+    const int key = MapKeyOf(e->key());
+    if (key < 0 || e->modifiers() != Qt::NoModifier) {
+        QWidget::keyPressEvent(e);
+        return;
+    }
+    emit KeyPressed(key);
+}
+
+void PanelPicture::contextMenuEvent(QContextMenuEvent* e) {
+    // The mouse's menu comes with its button's release; this is the keyboard's.
+    if (e->reason() == QContextMenuEvent::Keyboard) emit MenuKeyPressed();
+}
+
+void PanelPicture::focusInEvent(QFocusEvent* e) {
+    QWidget::focusInEvent(e);
+    m_KeyFocus = e->reason() == Qt::TabFocusReason || e->reason() == Qt::BacktabFocusReason ||
+                 e->reason() == Qt::ShortcutFocusReason;
+    update();
+}
+
+void PanelPicture::focusOutEvent(QFocusEvent* e) {
+    QWidget::focusOutEvent(e);
+    update();
 }
 
 void PanelPicture::mouseMoveEvent(QMouseEvent* e) {

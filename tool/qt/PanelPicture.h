@@ -3,7 +3,9 @@
 // that the core's UserMap draws into through MapCanvas, copied to the screen in one step when the
 // widget paints. The core may draw from the worker thread that runs a workflow; every canvas
 // operation is carried to the UI thread (and waits there), so the image is only ever touched on
-// the UI thread. Mouse input is passed on as signals in picture pixels.
+// the UI thread. Mouse input is passed on as signals in picture pixels, and so are the keys the
+// picture takes while it has the focus: the arrows, Enter (also with the window's Enter shortcut
+// about) and the menu key. Its tooltips come from a source the application gives it.
 //
 // The picture has its described size (475 x 864 or 342 x 648) whenever the window has the room;
 // in a window too low for it (a laptop at 150 %) it shrinks with the window's height, down to
@@ -11,6 +13,7 @@
 // the screen, drawn anew at that resolution, so it is never a scaled bitmap.
 #include <QImage>
 #include <QWidget>
+#include <functional>
 #include <map>
 #include <tuple>
 
@@ -37,6 +40,8 @@ public:
     // The picture's scale on the window: 1 at its described size.
     qreal Zoom() const { return m_Zoom; }
     QSize sizeHint() const override { return m_Base; }
+    // The tooltip at a point in picture pixels; an empty text shows none.
+    void SetTipSource(std::function<QString(int x, int y)> source) { m_Tips = std::move(source); }
 
 signals:
     void MouseMoved(int x, int y);
@@ -44,6 +49,9 @@ signals:
     void LeftReleased(int x, int y);
     void LeftDoubleClicked(int x, int y);
     void RightReleased(int x, int y, int screenX, int screenY);
+    // A key for UserMap::OnKey (its MapKey as an int), and the menu key.
+    void KeyPressed(int mapKey);
+    void MenuKeyPressed();
     // The palette or the pixel ratio changed: the picture has to be drawn again.
     void NeedsRedraw();
 
@@ -54,6 +62,11 @@ protected:
     void mouseReleaseEvent(QMouseEvent* e) override;
     void mouseDoubleClickEvent(QMouseEvent* e) override;
     void changeEvent(QEvent* e) override;
+    bool event(QEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void contextMenuEvent(QContextMenuEvent* e) override;
+    void focusInEvent(QFocusEvent* e) override;
+    void focusOutEvent(QFocusEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
 
 private:
@@ -69,6 +82,8 @@ private:
     QImage m_Image;
     PictureColours m_Colours;
     std::map<std::tuple<int, bool, bool>, QImage> m_Slots;  // (poles, mirrored, hover)
+    std::function<QString(int, int)> m_Tips;
+    bool m_KeyFocus = false;  // the focus came from the keyboard: the focus mark is drawn
 };
 
 }  // namespace jvo::tool::qt

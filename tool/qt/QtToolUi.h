@@ -65,6 +65,9 @@ public:
     void TransferToControls(const ToolFields& fields) override;
     bool TransferFromControls(ToolFields& fields) override;
     void Beep(int frequencyHz, int durationMs) override;
+    void ShowStatus(const std::string& text) override;
+    bool ShowDifferences(const std::string& heading, const std::vector<std::string>& lines,
+                         bool offerInstall) override;
 
 private:
     FileChoice ChooseFile(bool save, const std::string& defaultExt, const std::string& filter);

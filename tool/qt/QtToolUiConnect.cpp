@@ -3,6 +3,7 @@
 #include <QFileInfo>
 
 #include "qtcommon/UiCall.h"
+#include "tool/BasicDlg.h"
 #include "tool/ConnectDlgLogic.h"
 #include "tool/qt/ConnectDlg.h"
 #include "tool/qt/QtToolUi.h"
@@ -45,7 +46,7 @@ void QtToolUi::PresetConnect(ConnectResult choice, std::string offlineFile) {
     m_PresetUsed = false;
 }
 
-ConnectResult QtToolUi::RunConnectDialog(BasicDlg&) {
+ConnectResult QtToolUi::RunConnectDialog(BasicDlg& dlg) {
     if (!m_PresetUsed) {
         m_PresetUsed = true;
         if (m_PresetFile.empty()) return m_Preset;
@@ -56,33 +57,57 @@ ConnectResult QtToolUi::RunConnectDialog(BasicDlg&) {
     }
     if (m_Unattended) return {};  // nobody to choose
     std::vector<PortEntry> entries;
-    ConnectDlgLogic logic(*this, [&entries] { return entries = ProbeComPorts(); });
+    ConnectDlgLogic logic(
+        *this, [&entries] { return entries = ProbeComPorts(); }, dlg.Routes());
     logic.Start();
     // The list's entries in the logic's order (its index is the selection), each with its device.
-    std::vector<QString> labels;
-    std::vector<PortEntry> devices;
-    for (const auto& item : logic.Ports()) {
-        labels.push_back(Q(item.m_Label));
-        PortEntry device{item.m_Port, {}, {}};
-        for (const PortEntry& e : entries)
-            if (e.number == item.m_Port) device = e;
-        devices.push_back(device);
-    }
-    ConnectDlg* dlg =
-        CallOnUi(&m_Window, [&] { return new ConnectDlg(labels, devices, &m_Window); });
+    const auto ports = [&logic, &entries] {
+        std::pair<std::vector<QString>, std::vector<PortEntry>> list;
+        for (const auto& item : logic.Ports()) {
+            list.first.push_back(Q(item.m_Label));
+            PortEntry device{item.m_Port, {}, {}};
+            for (const PortEntry& e : entries)
+                if (e.number == item.m_Port) device = e;
+            list.second.push_back(device);
+        }
+        return list;
+    };
+    std::vector<QString> recent;
+    for (const Route& r : logic.Recent())
+        recent.push_back(Q(RouteLabel(r)));
+    ConnectDlg* dialog = CallOnUi(&m_Window, [&] {
+        const auto list = ports();
+        return new ConnectDlg(list.first, list.second, logic.Selected(), recent, &m_Window);
+    });
     ConnectResult result;
     for (;;) {
-        const int action = AwaitOnUi<int>(&m_Window, [dlg](auto done) { dlg->NextAction(done); });
+        const int action =
+            AwaitOnUi<int>(&m_Window, [dialog](auto done) { dialog->NextAction(done); });
         if (action == ConnectDlg::CANCEL) break;
-        logic.Select(CallOnUi(&m_Window, [dlg] { return dlg->SelectedIndex(); }));
-        const auto outcome =
-            action == ConnectDlg::CONNECT ? logic.OnConnect() : logic.OnWorkOffline();
+        logic.Select(CallOnUi(&m_Window, [dialog] { return dialog->SelectedIndex(); }));
+        if (action == ConnectDlg::PIN) {
+            const int number = CallOnUi(&m_Window, [dialog] { return dialog->PinNumber(); });
+            if (logic.OnPin(number))
+                CallOnUi(&m_Window, [&] {
+                    const auto list = ports();
+                    dialog->SetPorts(list.first, list.second, logic.Selected());
+                });
+            continue;
+        }
+        ConnectDlgLogic::Outcome outcome;
+        if (action == ConnectDlg::RECENT)
+            outcome = logic.OnConnectRecent(
+                CallOnUi(&m_Window, [dialog] { return dialog->RecentIndex(); }));
+        else if (action == ConnectDlg::CONNECT)
+            outcome = logic.OnConnect();
+        else
+            outcome = logic.OnWorkOffline();
         if (outcome != ConnectDlgLogic::Outcome::STAY) {
             result = logic.Result(outcome);
             break;
         }
     }
-    CallOnUi(&m_Window, [dlg] { delete dlg; });
+    CallOnUi(&m_Window, [dialog] { delete dialog; });
     return result;
 }
 

@@ -142,6 +142,10 @@ void QtToolUi::SetTitle(const std::string& title) {
     CallOnUi(&m_Window, [&] { m_Window.setWindowTitle(Q(title)); });
 }
 
+void QtToolUi::ShowStatus(const std::string& text) {
+    CallOnUi(&m_Window, [&] { m_Window.ShowStatus(Q(text)); });
+}
+
 void QtToolUi::RepaintWindow() {
     CallOnUi(&m_Window, [this] { m_Window.update(); });
 }

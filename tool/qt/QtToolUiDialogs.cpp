@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <cstdio>
 
+#include "qtcommon/LastFolder.h"
 #include "qtcommon/MessageBoxQt.h"
 #include "qtcommon/SaveFileDialog.h"
 #include "qtcommon/UiCall.h"
@@ -17,6 +18,7 @@
 #include "tool/Texts.h"
 #include "tool/qt/AboutDlg.h"
 #include "tool/qt/AddSubfeedDlg.h"
+#include "tool/qt/CompareDlg.h"
 #include "tool/qt/QtToolUi.h"
 #include "tool/qt/ToolWindow.h"
 
@@ -95,6 +97,7 @@ FileChoice QtToolUi::ChooseFile(bool save, const std::string& defaultExt,
         d->setFileMode(QFileDialog::ExistingFile);
         d->setNameFilter(Q(ToQtFilter(filter)));
         d->setDefaultSuffix(Q(defaultExt));
+        d->setDirectory(jvo::qt::LastFolder());
         d->setWindowModality(Qt::ApplicationModal);
         d->setAttribute(Qt::WA_DeleteOnClose);
         QObject::connect(d, &QFileDialog::finished, d, [d, done, defaultExt, choice](int result) {
@@ -106,6 +109,7 @@ FileChoice QtToolUi::ChooseFile(bool save, const std::string& defaultExt,
             std::string path = d->selectedFiles().front().toStdString();
             if (!QFileInfo::exists(QString::fromStdString(path)))
                 path = WithDefaultExtension(path, defaultExt);
+            jvo::qt::RememberFolderOf(Q(path));
             done(choice(Q(path)));
         });
         d->open();
@@ -173,6 +177,25 @@ void QtToolUi::ShowAbout() {
         auto* d = new CAboutDlg(m_LogPath, &m_Window);
         d->setAttribute(Qt::WA_DeleteOnClose);
         QObject::connect(d, &QDialog::finished, d, [done] { done(true); });
+        d->open();
+    });
+}
+
+bool QtToolUi::ShowDifferences(const std::string& heading, const std::vector<std::string>& lines,
+                               bool offerInstall) {
+    if (m_Unattended) {
+        std::fprintf(stderr, "%s\n", heading.c_str());
+        for (const std::string& line : lines)
+            std::fprintf(stderr, "  %s\n", line.c_str());
+        return false;  // nobody to ask for the install
+    }
+    return AwaitOnUi<bool>(&m_Window, [&](auto done) {
+        QStringList rows;
+        for (const std::string& line : lines)
+            rows << Q(line);
+        auto* d = new CompareDlg(Q(text::kCompareTitle), Q(heading), rows, offerInstall, &m_Window);
+        d->setAttribute(Qt::WA_DeleteOnClose);
+        QObject::connect(d, &QDialog::finished, d, [done](int r) { done(r == QDialog::Accepted); });
         d->open();
     });
 }

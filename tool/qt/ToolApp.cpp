@@ -19,6 +19,7 @@ ToolApp::ToolApp(WindowLayout layout, std::string logPath)
       m_Ui(m_Window, std::move(logPath)),
       m_Dlg(m_Ui, layout, m_Window.Form()->Picture()),
       m_Runner(m_Dlg) {
+    m_Dlg.SetRouteStore(&m_Routes);
     ToolForm* form = m_Window.Form();
     PanelPicture* picture = form->Picture();
     connect(form, &ToolForm::Command, this,
@@ -28,6 +29,12 @@ ToolApp::ToolApp(WindowLayout layout, std::string logPath)
             [this] { Run([](BasicDlg& d) { d.OnCancelKey(); }); });
     connect(&m_Window, &ToolWindow::AboutRequested, this,
             [this] { Run([](BasicDlg& d) { d.OnCommand(BasicDlg::kAboutCommand); }); });
+    connect(&m_Window, &ToolWindow::ConnectRequested, this,
+            [this] { Run([](BasicDlg& d) { d.ConnectFromMenu(); }); });
+    connect(&m_Window, &ToolWindow::DisconnectRequested, this,
+            [this] { Run([](BasicDlg& d) { d.DisconnectFromMenu(); }); });
+    connect(&m_Window, &ToolWindow::CompareRequested, this,
+            [this] { Run([](BasicDlg& d) { d.CompareWithUnit(); }); });
     connect(picture, &PanelPicture::MouseMoved, this, [this](int x, int y) {
         if (!Busy()) m_Dlg.Map().OnMouseMove(x, y);
     });
@@ -46,6 +53,24 @@ ToolApp::ToolApp(WindowLayout layout, std::string logPath)
         Run([=](BasicDlg& d) { d.Map().OnRButtonUp(x, y, gx, gy); });
     });
     connect(picture, &PanelPicture::NeedsRedraw, this, &ToolApp::Redraw);
+    connect(picture, &PanelPicture::KeyPressed, this, [this](int key) {
+        Run([key](BasicDlg& d) { d.Map().OnKey(static_cast<UserMap::MapKey>(key)); });
+    });
+    connect(picture, &PanelPicture::MenuKeyPressed, this, [this, picture] {
+        if (Busy()) return;
+        // The menu opens at the selected slot (read while no workflow runs).
+        UserMap& map = m_Dlg.Map();
+        const Slot* selected = map.Selected(map.Panel(), map.View());
+        QPoint at(picture->width() / 2, picture->height() / 2);
+        if (selected) at = PanelPicture::SlotCentre(map, *selected) * picture->Zoom();
+        const QPoint global = picture->mapToGlobal(at);
+        Run([global](BasicDlg& d) {
+            d.Map().OnKey(UserMap::MapKey::MENU, global.x(), global.y());
+        });
+    });
+    picture->SetTipSource([this](int x, int y) {
+        return Busy() ? QString() : QString::fromStdString(m_Dlg.Map().TipAt(x, y));
+    });
     // A dialog may be on its way to the UI thread when the end is requested: look again until
     // the workflow has ended.
     m_Dismiss.setInterval(kDismissMs);
@@ -106,6 +131,11 @@ void ToolApp::CloseNow() {
 
 void ToolApp::OnFinished() {
     if (m_Ui.CloseRequested() || m_EndRequested) CloseNow();
+    // What the window shows of the controller's state, read now that no workflow runs.
+    if (!Busy()) {
+        m_Window.SetConnected(m_Dlg.UnitConnected());
+        m_Window.SetUnsavedMark(QString::fromStdString(m_Dlg.UnsavedMark()));
+    }
     if (m_RedrawWanted) Redraw();
     if (m_Queued) {
         auto step = std::move(m_Queued);

@@ -11,6 +11,7 @@
 #include <functional>
 #include <string>
 
+#include "qtcommon/ProgramSettings.h"
 #include "tool/BasicDlg.h"
 #include "tool/WorkflowRunner.h"
 #include "tool/qt/QtToolUi.h"
@@ -56,6 +57,7 @@ private:
     void CloseNow();
 
     ToolWindow m_Window;
+    jvo::qt::SettingsRouteStore m_Routes;  // the connect dialog's recent routes
     QtToolUi m_Ui;
     BasicDlg m_Dlg;
     std::function<void(BasicDlg&)> m_Queued;  // a double-click that came while busy

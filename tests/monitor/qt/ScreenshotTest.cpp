@@ -1,6 +1,7 @@
 // Screenshots of the main window in each state, written as PNG files to $JVO_SCREENSHOT_DIR (or
 // the test's own folder): both lists in both views, an alarm, the trouble line, the event log,
 // and the dark palette. Each is checked for what it must show.
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -9,9 +10,11 @@
 #include <QStyleFactory>
 
 #include "monitor/qt/AboutDlg.h"
+#include "monitor/qt/ConnectDlg.h"
 #include "monitor/qt/EventLogDlg.h"
 #include "monitor/qt/MainArea.h"
 #include "monitor/qt/ReadingsList.h"
+#include "qtcommon/ProgramSettings.h"
 #include "tests/monitor/qt/WindowFixture.h"
 
 namespace jvo::test {
@@ -97,9 +100,26 @@ TEST_F(WindowTest, ScreenshotsOfEachState) {
 }
 
 TEST_F(WindowTest, ConnectDialogScreenshot) {
+    // Remembered from earlier runs: a proxy over TLS last, COM1 before it.
+    const TlsFiles tls{"/etc/jvo/ca.pem", "/home/field/engineer.pem", "/home/field/engineer.key"};
+    jvo::qt::SettingsRouteStore().Save(
+        {Route::Proxy("tls://gateway.site:43016", tls), Route::Com(1)});
     Open(false);
     monitor::qt::ConnectDlg* c = nullptr;
     ASSERT_TRUE(Pump([&] { return (c = dlg->Ui().Dialog()) && c->isVisible(); }));
+    // It opens on the last route, its files filled in.
+    EXPECT_TRUE(c->ProxyRadio()->isChecked());
+    EXPECT_EQ(c->Server()->text(), "tls://gateway.site:43016");
+    EXPECT_EQ(c->TlsKey()->text().toStdString(), tls.key);
+    ASSERT_EQ(c->Recent()->count(), 2);
+    Shot(c, "monitor-connect-recent.png");
+    QApplication::setPalette(DarkPalette());
+    Shot(c, "monitor-connect-recent-dark.png");
+    QApplication::setPalette(QApplication::style()->standardPalette());
+    // The other recent route, chosen from the keyboard, fills the COM fields.
+    c->Recent()->setFocus();
+    PressKey(c->Recent(), Qt::Key_Down);
+    EXPECT_TRUE(c->ComRadio()->isChecked());
     const QImage shot = Shot(c, "monitor-connect.png");
     EXPECT_GT(shot.width(), 200);
     // The TLS files belong to the proxy route.

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "tests/qtcommon/FreshSettings.h"
+
 // The system's font configuration library keeps a cache it never frees; that is not ours to
 // report under LeakSanitizer.
 extern "C" const char* __lsan_default_suppressions() {
@@ -25,6 +27,7 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     int qtArgc = 1;
     QApplication app(qtArgc, argv);
+    jvo::test::UseFreshSettings();
     const int status = RUN_ALL_TESTS();
     QDir(QString::fromStdString(config)).removeRecursively();
     return status;

@@ -2,15 +2,22 @@
 // panel and the auxiliary view, a panel in each panel layout (A is odd/even, B sequential in the
 // demo cabinet), with the light and the dark palette. Written to $JVO_SCREENSHOT_DIR.
 #include <QDir>
+#include <QHelpEvent>
 #include <QStyle>
+#include <QToolTip>
 #include <cstdlib>
 
+#include "config/ConfigDiff.h"
 #include "config/ConfigFile.h"
 #include "qtcommon/IconDraw.h"
 #include "sim/SimConfigs.h"
 #include "tests/config/TestConfigs.h"
 #include "tests/tool/qt/WindowDriver.h"
+#include "tool/Texts.h"
+#include "tool/qt/CompareDlg.h"
+#include "tool/qt/ConnectDlg.h"
 #include "tool/qt/ScreenshotRun.h"
+#include "tool/qt/ToolWindow.h"
 
 namespace jvo::tool::qt::test {
 namespace {
@@ -92,6 +99,21 @@ TEST(ScreenshotTest, BothLayoutsViewsPanelLayoutsAndPalettes) {
                 EXPECT_EQ(ground, QColor(192, 192, 192));
             }
             shoot("-panel-a");  // panel A: odd/even layout, right column mirrored
+            // The breaker's tooltip, as hovering shows it.
+            QHelpEvent help(QEvent::ToolTip, at, app.Picture().mapToGlobal(at));
+            QApplication::sendEvent(&app.Picture(), &help);
+            QWidget* tip = nullptr;
+            ASSERT_TRUE(QTest::qWaitFor(
+                [&] {
+                    for (QWidget* w : QApplication::topLevelWidgets())
+                        if (w->inherits("QTipLabel") && w->isVisible()) tip = w;
+                    return tip != nullptr;
+                },
+                kWaitMs));
+            EXPECT_TRUE(QToolTip::text().startsWith("Breaker \""))
+                << QToolTip::text().toStdString();
+            EXPECT_TRUE(tip->grab().save(stem + "-tooltip.png"));
+            QToolTip::hideText();
             Click(app, IDC_VIEW_AUX);
             ASSERT_TRUE(WaitIdle(app));
             shoot("-aux-a");
@@ -111,6 +133,56 @@ TEST(ScreenshotTest, BothLayoutsViewsPanelLayoutsAndPalettes) {
                 << name.toStdString();
         }
     }
+}
+
+// The connect dialog with its recent routes and the pin, the comparison with the unit, and the
+// status line after an install with the unsaved-changes mark, in both palettes.
+TEST(ScreenshotTest, ConnectDialogComparisonAndStatusLine) {
+    jvo::test::TempDir dir;
+    ASSERT_TRUE(dir.Ok());
+    const char* env = std::getenv("JVO_SCREENSHOT_DIR");
+    const QString out = env && *env ? QString::fromUtf8(env) : QString::fromStdString(dir.Path());
+    ASSERT_TRUE(QDir().mkpath(out));
+    const QPalette light = QApplication::style()->standardPalette();
+    UnitConfig edited = sim::MakeDemoConfig();
+    edited.m_Unit.m_UnitName = "CABINET 3 EAST";
+    edited.m_Panels[0].m_Breakers[0].m_Rating += 10;
+    edited.m_Ct[5].m_Primary = 200;
+    QStringList lines;
+    for (const std::string& line : DiffConfigs(sim::MakeDemoConfig(), edited))
+        lines << QString::fromStdString(line);
+    ASSERT_EQ(lines.size(), 3) << lines.join("\n").toStdString();
+    for (bool dark : {false, true}) {
+        QApplication::setPalette(dark ? DarkPalette() : light);
+        const QString suffix = dark ? "-dark" : "-light";
+        PortEntry usb{2, "/dev/ttyUSB0", "usb-FTDI_FT232R_USB_UART_A10K3XYZ-if00-port0"};
+        ConnectDlg connect({"COM1", "COM2"}, {PortEntry{1, "/dev/ttyS0", {}}, usb}, 1,
+                           {"COM2",
+                            "proxy tls://gateway.site:43016 (CA ca.pem, certificate "
+                            "engineer.pem, key engineer.key)"},
+                           nullptr);
+        connect.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&connect));
+        EXPECT_EQ(connect.SelectedIndex(), 1);
+        EXPECT_TRUE(connect.grab().save(out + "/jvo-config-connect" + suffix + ".png"));
+
+        CompareDlg compare(QString::fromUtf8(text::kCompareTitle),
+                           "Installing would change 3 things on the unit (the unit's value -> "
+                           "the value to be installed):",
+                           lines, true, nullptr);
+        compare.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&compare));
+        EXPECT_TRUE(compare.grab().save(out + "/jvo-config-compare" + suffix + ".png"));
+
+        ToolWindow window(WindowLayout::LARGE);
+        window.ShowStatus(QString::fromUtf8(text::kInstalledStatus));
+        window.SetUnsavedMark("Unsaved changes: cabinet-3.jvo.cfg");
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        EXPECT_TRUE(window.grab(QRect(0, 0, window.width(), 40))
+                        .save(out + "/jvo-config-status" + suffix + ".png"));
+    }
+    QApplication::setPalette(light);
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "tests/qtcommon/FreshSettings.h"
+
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     // The programs' settings go to a folder of this run, never the user's (a test that looks at
@@ -17,6 +19,7 @@ int main(int argc, char** argv) {
     QDir().mkpath(QString::fromStdString(config));
     ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
     QApplication app(argc, argv);
+    jvo::test::UseFreshSettings();
     const int status = RUN_ALL_TESTS();
     QDir(QString::fromStdString(config)).removeRecursively();
     return status;

@@ -18,32 +18,15 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 : "${WINEPREFIX:?must name a Wine prefix of its own}"
 export WINEDEBUG=${WINEDEBUG:--all}
 com=7
-sim_pid=""
+# shellcheck source=scripts/windows-lib.sh
+. "$root/scripts/windows-lib.sh"
 
 fail() { echo "windows-journey: FAILED: $*" >&2; exit 1; }
-cleanup() {
-    if [ -n "$sim_pid" ]; then kill "$sim_pid" 2>/dev/null || true; wait "$sim_pid" 2>/dev/null || true; fi
-    rm -f "$WINEPREFIX/dosdevices/com$com"
-}
-trap cleanup EXIT
+trap win_stop_sim EXIT
 wine_ctl() { wine "$win_bin/jvoctl.exe" "$@"; }
 
-mkdir -p "$work"
-"$sim" --listen 127.0.0.1:0 >"$work/sim.out" 2>"$work/sim.log" &
-sim_pid=$!
-pty="" proxy=""
-for _ in $(seq 100); do
-    pty=$(sed -n 's/^jvo-sim: unit on \(.*\)$/\1/p' "$work/sim.out" "$work/sim.log" | head -n 1)
-    proxy=$(sed -n 's/^jvo-sim: proxy on \([0-9.:]*\).*/\1/p' "$work/sim.out" "$work/sim.log" | head -n 1)
-    [ -n "$pty" ] && [ -n "$proxy" ] && break
-    kill -0 "$sim_pid" 2>/dev/null || fail "jvo-sim ended: $(cat "$work/sim.log")"
-    sleep 0.1
-done
-[ -n "$pty" ] && [ -n "$proxy" ] || fail "jvo-sim did not report its pty and proxy"
-ln -sfn "$pty" "$WINEPREFIX/dosdevices/com$com"
-# As a driver would: the port in the registry's list of serial ports.
-wine reg add 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' /v 'JvoTest' /t REG_SZ /d "COM$com" /f >/dev/null 2>&1 ||
-    fail "could not register COM$com in SERIALCOMM"
+win_start_sim "$sim" "$work" || fail "no simulated unit"
+pty=$SIM_PTY proxy=$SIM_PROXY
 
 wine_ctl ports >"$work/ports.txt" || fail "jvoctl.exe ports: exit status $?"
 grep -q "^COM$com " "$work/ports.txt" || fail "jvoctl.exe ports does not list COM$com: $(cat "$work/ports.txt")"

@@ -2,7 +2,8 @@
 ; with -DVERSION, -DOUTFILE, -DLISTS (the folder of install-files.nsh and uninstall-files.nsh),
 ; -DICON and -DHAVE_CONFIG_TOOL / -DHAVE_MONITOR for the window programs the build has.
 ; /S installs (or uninstalls) silently.
-Unicode true
+; A 64-bit installer for 64-bit programs (and for a Wine without its 32-bit part).
+Target amd64-unicode
 SetCompressor /SOLID lzma
 RequestExecutionLevel user
 

@@ -1,5 +1,6 @@
 # Puts the programs and what they need in one folder, JVO-<version> (stripped), zips it, and
 # builds the installer from it; run by the target windows-package (see CMakeLists.txt).
+cmake_minimum_required(VERSION 3.25)
 string(REPLACE "|" ";" PROGRAMS "${PROGRAMS}")
 string(REPLACE "|" ";" RUNTIME_DLLS "${RUNTIME_DLLS}")
 string(REPLACE "|" ";" QT_FILES "${QT_FILES}")

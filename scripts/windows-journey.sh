@@ -10,7 +10,8 @@
 # own (it gets a com7 link and a SERIALCOMM entry). Checks: `ports` lists COM7; `info` over COM7
 # and through the proxy says what the Linux jvoctl says; `extract` over COM7 and through the proxy
 # gives the same file, byte for byte, as the Linux jvoctl's extract of the same unit; `install` of
-# another file over COM7, which an extract through the proxy gives back. Exits non-zero on the
+# another file over COM7, which an extract through the proxy gives back; tls:// is refused with
+# its reason. Exits non-zero on the
 # first failed check.
 set -euo pipefail
 win_bin=$1 sim=$2 ctl=$3 work=$4
@@ -40,6 +41,14 @@ for f in info-com info-proxy; do
         fail "$f differs from the Linux jvoctl's info"
 done
 grep -q '^Version text: *JVO SIM' "$work/info-com.txt" || fail "info over COM$com names no unit"
+
+# No OpenSSL in the Windows build: tls:// is refused, with the reason.
+: >"$work/none.pem"
+if wine_ctl info --proxy "tls://$proxy" --tls-ca "$work/none.pem" --tls-cert "$work/none.pem" \
+    --tls-key "$work/none.pem" >"$work/info-tls.txt" 2>&1; then
+    fail "info --proxy tls:// was not refused"
+fi
+grep -q 'built without OpenSSL' "$work/info-tls.txt" || fail "the refusal of tls:// gives no reason: $(cat "$work/info-tls.txt")"
 
 "$ctl" extract --device "$pty" -o "$work/linux.jvo.cfg" --yes --quiet >"$work/extract-linux.log" 2>&1 ||
     fail "Linux jvoctl extract: $(cat "$work/extract-linux.log")"

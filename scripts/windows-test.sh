@@ -8,7 +8,8 @@
 # 2. The Qt kit for the window programs: unpacked once from ../shared/windows-qt into
 #    ${XDG_CACHE_HOME:-~/.cache}/jvo/windows-qt (see scripts/windows-qt.sh). Without it the window
 #    programs are skipped, with one line saying why; everything else still runs.
-# 3. Builds the preset "windows" and runs its test suites under Wine (ctest --preset windows).
+# 3. Builds the preset "windows" and runs its test suites under Wine (ctest --preset windows),
+#    with the simulator as COM7 for the serial port's test.
 # 4. scripts/windows-journey.sh: jvoctl.exe against the Linux jvo-sim over COM7 and the proxy.
 # 5. With the kit: jvo-config.exe and jvo-monitor.exe under Wine on Xvfb against the Linux jvo-sim
 #    on COM7 (one breaker forced into overload); screenshots in build/windows/shots.
@@ -61,7 +62,13 @@ cmake --build --preset windows -j2 || { failed "the Windows build"; exit 1; }
 win_prefix || exit 1
 
 step "the test suites under Wine"
-ctest --preset windows -j2 || failed "ctest --preset windows"
+# win32_tests waits on the port of a live unit: the simulator as COM7.
+if win_start_sim "$linux/sim/jvo-sim" "$build/ctest-sim"; then
+    JVO_TEST_COM=7 ctest --preset windows -j2 || failed "ctest --preset windows"
+    win_stop_sim
+else
+    failed "no simulated unit for the test suites"
+fi
 
 step "jvoctl.exe against the simulated unit"
 rm -rf "$build/journey"

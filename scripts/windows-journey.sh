@@ -11,7 +11,7 @@
 # and through the proxy says what the Linux jvoctl says; `extract` over COM7 and through the proxy
 # gives the same file, byte for byte, as the Linux jvoctl's extract of the same unit; `install` of
 # another file over COM7, which an extract through the proxy gives back; tls:// is refused with
-# its reason. Exits non-zero on the
+# its reason; jvo-sim.exe serves the same unit behind its listener, to either jvoctl. Exits non-zero on the
 # first failed check.
 set -euo pipefail
 win_bin=$1 sim=$2 ctl=$3 work=$4
@@ -69,4 +69,26 @@ wine_ctl install --com $com "$factory" --yes --quiet >"$work/install.log" 2>&1 |
 wine_ctl extract --proxy "$proxy" -o "$work/after.jvo.cfg" --yes --quiet >"$work/extract-after.log" 2>&1 ||
     fail "jvoctl.exe extract after install: $(cat "$work/extract-after.log")"
 cmp "$factory" "$work/after.jvo.cfg" || fail "the installed configuration did not come back"
-echo "windows-journey: jvoctl.exe ports, info, extract and install over COM$com and through the proxy: ok"
+win_stop_sim
+
+# jvo-sim.exe serves its unit through the proxy listener alone (Windows has no pseudo-terminals):
+# the Linux jvoctl and jvoctl.exe reach it.
+wine "$win_bin/jvo-sim.exe" --listen 127.0.0.1:0 >"$work/winsim.log" 2>&1 &
+winsim=$!
+trap 'kill $winsim 2>/dev/null || true; win_stop_sim' EXIT
+winproxy=""
+for _ in $(seq 200); do
+    winproxy=$(sed -n 's/^jvo-sim: proxy on \([0-9.:]*\).*/\1/p' "$work/winsim.log" | head -n 1)
+    [ -n "$winproxy" ] && break
+    kill -0 "$winsim" 2>/dev/null || fail "jvo-sim.exe ended: $(cat "$work/winsim.log")"
+    sleep 0.1
+done
+[ -n "$winproxy" ] || fail "jvo-sim.exe did not say where it listens"
+"$ctl" info --proxy "$winproxy" >"$work/info-winsim.txt" || fail "Linux jvoctl info --proxy jvo-sim.exe"
+grep -q '^Version text: *JVO SIM' "$work/info-winsim.txt" || fail "jvo-sim.exe gave no unit"
+wine_ctl extract --proxy "$winproxy" -o "$work/winsim.jvo.cfg" --yes --quiet >"$work/extract-winsim.log" 2>&1 ||
+    fail "jvoctl.exe extract from jvo-sim.exe: $(cat "$work/extract-winsim.log")"
+cmp "$work/linux.jvo.cfg" "$work/winsim.jvo.cfg" || fail "jvo-sim.exe's unit differs from the Linux one's"
+kill "$winsim" 2>/dev/null || true
+wait "$winsim" 2>/dev/null || true
+echo "windows-journey: jvoctl.exe ports, info, extract and install over COM$com and through the proxy, and jvo-sim.exe behind its listener: ok"

@@ -48,6 +48,12 @@ win_stop_sim() {
 # Paths given to a Windows program are Wine's: Z: is the Linux root (Z:/tmp/x for /tmp/x).
 # win_windowed PROGRAM ARGS...: a window program under Wine on a virtual display of its own, with
 # Qt's FreeType font engine (Wine's GDI leaves the text of line edits out).
+# Wine's desktop process stays with the display it first saw: each run waits for the Wine server of
+# the run before to end, and ends its own, so that the program sees its own 1600x1000 screen.
 win_windowed() {
-    timeout 180 xvfb-run -a -s "-screen 0 1600x1000x24" wine "$@" -platform windows:fontengine=freetype
+    wineserver -w
+    local rc=0
+    timeout 180 xvfb-run -a -s "-screen 0 1600x1000x24" sh -c 'wine "$@"; rc=$?; wineserver -w; exit $rc' \
+        sh "$@" -platform windows:fontengine=freetype || rc=$?
+    return $rc
 }

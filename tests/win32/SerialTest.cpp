@@ -21,7 +21,8 @@ int TestCom() {
 // the port's wait for input and end before it completes: the port is not lost by that.
 TEST(Win32Serial, AWaitLeftByAThreadThatEndedIsNoHangUp) {
     const int com = TestCom();
-    if (com == 0) GTEST_SKIP() << "no COM port of a unit (JVO_TEST_COM): the stage windows gives one";
+    if (com == 0)
+        GTEST_SKIP() << "no COM port of a unit (JVO_TEST_COM): the stage windows gives one";
     Win32SerialDevice port;
     ASSERT_TRUE(port.Open("COM" + std::to_string(com), 115200)) << port.OpenProblem();
     SyncEvent wake(SyncEvent::Reset::Auto);

@@ -14,6 +14,7 @@
 
 #include "link/Crc16.h"
 #include "link/Pty.h"
+#include "tests/TestEnv.h"
 
 namespace jvo::test {
 

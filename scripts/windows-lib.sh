@@ -18,6 +18,7 @@ win_start_sim() {
     local sim=$1 work=$2
     shift 2
     mkdir -p "$work"
+    : >"$work/sim.log"  # there before the loop below reads it
     "$sim" --listen 127.0.0.1:0 "$@" >"$work/sim.log" 2>&1 &
     SIM_PID=$!
     SIM_PTY="" SIM_PROXY=""

@@ -1,18 +1,20 @@
 #!/usr/bin/env bash
 # What a Windows user gets, tried under Wine (part of scripts/windows-test.sh):
 #
-#   scripts/windows-package-test.sh BUILD LINUX_SIM [--windows]
+#   scripts/windows-package-test.sh BUILD LINUX_SIM LINUX_JVOCTL [--windows]
 #
 # BUILD is build/windows after its target windows-package. The installer installs silently (/S)
 # into $WINEPREFIX for this user alone; the installed jvoctl.exe --help exits 0 with its usage; the
 # Start-menu entries and the uninstaller's registry key are there; the uninstaller (/S) then
 # removes every one of them and the install folder. The zip is unpacked into a new Wine prefix of
-# its own under a temporary folder (no build tree on any path) and its jvoctl.exe runs --help and
-# `info` over COM7 and through the proxy against the Linux jvo-sim; with --windows also both window
-# programs (screenshots in BUILD/shots/zip-*).
+# its own under a temporary folder (no build tree on any path): its jvoctl.exe runs --help and
+# scripts/windows-journey.sh (ports, info, extract, install over COM7 and through the proxy)
+# against the Linux jvo-sim; with --windows also both window programs (screenshots in
+# BUILD/shots/zip-*).
 set -euo pipefail
-build=$(cd "$1" && pwd) sim=$(cd "$(dirname "$2")" && pwd)/$(basename "$2")
-windows=${3:-}
+abs() { echo "$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"; }
+build=$(cd "$1" && pwd) sim=$(abs "$2") ctl=$(abs "$3")
+windows=${4:-}
 root=$(cd "$(dirname "$0")/.." && pwd)
 # shellcheck source=scripts/windows-lib.sh
 . "$root/scripts/windows-lib.sh"
@@ -70,11 +72,8 @@ unset WINEPATH
 cd "$WINEPREFIX/drive_c"
 wine "$dir/jvoctl.exe" --help >"$fresh/help.txt" || fail "the zip's jvoctl.exe --help: exit status $?"
 grep -q '^Usage: jvoctl COMMAND' "$fresh/help.txt" || fail "the zip's jvoctl.exe printed no usage"
+"$root/scripts/windows-journey.sh" "$dir" "$sim" "$ctl" "$fresh/journey" || fail "the zip's jvoctl.exe journey"
 win_start_sim "$sim" "$fresh/sim" --overload "RACK A2 07" || fail "no simulated unit"
-wine "$dir/jvoctl.exe" ports >"$fresh/ports.txt" || fail "the zip's jvoctl.exe ports"
-grep -q '^COM7 ' "$fresh/ports.txt" || fail "the zip's jvoctl.exe ports lists no COM7"
-wine "$dir/jvoctl.exe" info --com 7 >/dev/null || fail "the zip's jvoctl.exe info --com 7"
-wine "$dir/jvoctl.exe" info --proxy "$SIM_PROXY" >/dev/null || fail "the zip's jvoctl.exe info --proxy"
 if [ "$windows" = --windows ]; then
     mkdir -p "$build/shots/zip-monitor"
     win_windowed "$dir/jvo-config.exe" --com 7 --screenshot "Z:$build/shots/zip-config-com7.png" \
@@ -85,4 +84,4 @@ if [ "$windows" = --windows ]; then
     [ -s "$build/shots/zip-monitor/monitor-breakers-icons.png" ] ||
         fail "the zip's jvo-monitor.exe wrote no screenshot"
 fi
-echo "windows-package-test: the zip in a fresh prefix ran jvoctl.exe${windows:+ and both window programs}: ok"
+echo "windows-package-test: the zip in a fresh prefix ran the jvoctl.exe journey${windows:+ and both window programs}: ok"

@@ -15,7 +15,8 @@
 #    on COM7 (one breaker forced into overload); screenshots in build/windows/shots.
 # 6. The zip and the installer (target windows-package): the installer installs silently, the
 #    installed jvoctl.exe --help works, the uninstaller leaves nothing behind; the zip, unpacked
-#    into a fresh prefix outside the build tree, runs jvoctl.exe and the window programs.
+#    into a fresh prefix outside the build tree, runs the jvoctl.exe journey and the window
+#    programs.
 # Exits non-zero when any step fails.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -106,7 +107,7 @@ fi
 
 step "the zip and the installer"
 if cmake --build --preset windows --target windows-package >"$build/package.log" 2>&1; then
-    scripts/windows-package-test.sh "$build" "$linux/sim/jvo-sim" ${kit:+--windows} ||
+    scripts/windows-package-test.sh "$build" "$linux/sim/jvo-sim" "$linux/ctl/jvoctl" ${kit:+--windows} ||
         failed "the zip or the installer"
 else
     cat "$build/package.log"

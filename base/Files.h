@@ -94,4 +94,14 @@ bool IsTerminal(FILE* stream);
 // when none is known.
 std::string HomeFolder();
 
+// The folder for what a program keeps of its own between runs that is no setting, such as its
+// log: $XDG_STATE_HOME when it is an absolute path, else ~/.local/state (/tmp/.local/state
+// without a home folder); %LOCALAPPDATA% on Windows (else the home folder's AppData\Local).
+std::string StateFolder();
+
+// std::fopen with a UTF-8 path (the wide-character call on Windows); null (errno) on failure.
+std::FILE* OpenStdFile(const std::string& path, const char* mode);
+// Renames `from` to `to`, replacing a file that is there already.
+bool RenameOver(const std::string& from, const std::string& to);
+
 }  // namespace jvo

@@ -15,7 +15,7 @@ int RunEvents(int argc, char** argv) {
         "dump (CSV) to FILE; the Service log only for a service user (see the README).\n",
         args);
     if (parsed >= 0) return parsed;
-    const bool serviceUser = ReadServiceUserFlag(ServiceUserFilePath());
+    const bool serviceUser = ReadServiceUserFlag();
     MonitorRunResult result;
     const int status = RunMonitorOnce(args, 0, result);
     if (status != kExitOk) return status;

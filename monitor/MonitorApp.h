@@ -12,7 +12,7 @@ namespace jvo::monitor {
 class MonitorApp {
 public:
     // Reads the service-user flag from the user's JVO.conf.
-    MonitorApp() : MonitorApp(ReadServiceUserFlag(ServiceUserFilePath())) {}
+    MonitorApp() : MonitorApp(ReadServiceUserFlag()) {}
     // With a flag given directly (tests, jvoctl).
     explicit MonitorApp(bool serviceUser) : m_ServiceUser(serviceUser) {}
     MonitorApp(const MonitorApp&) = delete;

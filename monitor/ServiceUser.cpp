@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "base/Files.h"
+#include "link/UserRegistry.h"
 
 namespace jvo {
 
@@ -12,6 +13,7 @@ namespace {
 constexpr std::string_view kHeader = "Windows Registry Editor Version 5.00";
 constexpr std::string_view kKey = "HKEY_CURRENT_USER\\SOFTWARE\\Tessaly Corporation\\JVO";
 constexpr std::string_view kValueName = "ZQT User";
+constexpr std::string_view kSubKey = kKey.substr(kKey.find('\\') + 1);  // below HKEY_CURRENT_USER
 constexpr size_t kMaxFileSize = 1 << 20;
 
 bool SameNoCase(std::string_view a, std::string_view b) {
@@ -106,6 +108,20 @@ bool ParseServiceUserFlag(std::string_view text) {
         if (underKey && SameNoCase(name, kValueName)) flag = DwordValue(data) == 1;
     }
     return flag;
+}
+
+bool ReadServiceUserFlag() {
+    uint32_t value = 0;
+    switch (ReadUserDword(std::string(kSubKey), std::string(kValueName), value)) {
+        case RegistryRead::NoRegistry:
+            return ReadServiceUserFlag(ServiceUserFilePath());
+        case RegistryRead::Dword:
+            return value != 0;
+        case RegistryRead::Missing:
+        case RegistryRead::NotDword:
+            break;
+    }
+    return false;
 }
 
 bool ReadServiceUserFlag(const std::string& path) {

@@ -1,6 +1,7 @@
 #pragma once
-// The service-user flag. On this platform the monitor's registry key is a file in the Windows
-// registry export syntax, read once at start-up and never written:
+// The service-user flag. On Windows it is a value in the current user's registry; elsewhere the
+// monitor's registry key is a file in the Windows registry export syntax, read once at start-up
+// and never written:
 //
 //   Windows Registry Editor Version 5.00            (optional first line)
 //
@@ -21,6 +22,10 @@ namespace jvo {
 // variable is unset, empty or not an absolute path. Empty when no home folder is known either.
 std::string ServiceUserFilePath();
 
+// The flag where this platform keeps it: on Windows the current user's registry value
+// "ZQT User" of the key "SOFTWARE\Tessaly Corporation\JVO" (a REG_DWORD, set when not zero; any
+// other type leaves it off), elsewhere the file of ServiceUserFilePath().
+bool ReadServiceUserFlag();
 // Reads the flag from a file (see above).
 bool ReadServiceUserFlag(const std::string& path);
 // The same from the file's text.

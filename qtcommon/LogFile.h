@@ -1,6 +1,7 @@
 #pragma once
 // A log that survives the desktop: a program started from a menu has no terminal, so its log
-// lines also go to a file, $XDG_STATE_HOME/jvo/<program>.log (by default ~/.local/state/jvo/).
+// lines also go to a file, $XDG_STATE_HOME/jvo/<program>.log (by default ~/.local/state/jvo/;
+// %LOCALAPPDATA%\jvo\ on Windows).
 // The file is bounded: when a line would take it past the limit it is renamed to
 // <program>.log.1 (replacing an older one) and a new file is begun, so at most twice the limit is
 // kept. Each line gets a local time stamp. The sink registers itself with the process log for its
@@ -14,7 +15,7 @@
 
 namespace jvo::qt {
 
-// The log file's path for `program`, from the environment ($XDG_STATE_HOME, else $HOME).
+// The log file's path for `program`, in the state folder (base/Files.h's StateFolder).
 std::string DefaultLogPath(const std::string& program);
 
 class LogFile final : public CAppLog::Sink {

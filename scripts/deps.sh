@@ -2,8 +2,9 @@
 # Installs the Debian packages the build and the tests need, when they are missing.
 #
 #   scripts/deps.sh [GROUP...]    groups: build (the programs and their tests), test (what the test
-#                                 stages use beyond that), xvfb (a virtual display); default:
-#                                 build test
+#                                 stages use beyond that), xvfb (a virtual display), windows (the
+#                                 cross build for Windows, Wine to run it, NSIS for its
+#                                 installer); default: build test
 set -euo pipefail
 groups=("$@")
 [ ${#groups[@]} -gt 0 ] || groups=(build test)
@@ -52,6 +53,16 @@ if want test; then
     command -v appstreamcli >/dev/null || need+=(appstream)
     command -v man >/dev/null || need+=(man-db)
     [ -f /usr/share/bash-completion/bash_completion ] || need+=(bash-completion)
+fi
+if want windows; then
+    # Debian's mingw-w64 (g++ 12 with posix threads), 64-bit Wine 8 and NSIS 3.
+    command -v x86_64-w64-mingw32-g++-posix >/dev/null || need+=(mingw-w64)
+    command -v wine64 >/dev/null || need+=(wine wine64)
+    command -v makensis >/dev/null || need+=(nsis)
+    command -v zip >/dev/null || need+=(zip)
+    command -v unzip >/dev/null || need+=(unzip)
+    command -v rsvg-convert >/dev/null || need+=(librsvg2-bin)  # the icons of the .exe files
+    command -v Xvfb >/dev/null || need+=(xvfb xauth)
 fi
 if [ ${#need[@]} -gt 0 ]; then
     echo "Installing: ${need[*]}"

@@ -17,6 +17,7 @@
 #include "config/ConfigFile.h"
 #include "link/OpenProblems.h"
 #include "link/PortDirectory.h"
+#include "link/Pty.h"
 #include "link/StopRequest.h"
 #include "link/TcpBase.h"
 #include "proxy/ProgramOptions.h"
@@ -301,13 +302,23 @@ int main(int argc, char** argv) {
         }
     if (o.voltagePanel >= 0) unit.SetVoltageFactor(o.voltagePanel, o.voltageFactor);
 
+    // Windows has no pseudo-terminals: there the unit is served through the proxy listener only.
+    const bool serial = Pty::Supported();
+    if (!serial && (o.com > 0 || !o.proxy)) {
+        std::fprintf(stderr,
+                     "jvo-sim: this system has no pseudo-terminals: serve the unit with --listen "
+                     "[ADDR:]PORT (and without --com)\n");
+        return cmdline::kExitUsage;
+    }
     sim::SimSerialPort port(unit, o.serial);
-    if (!port.Start()) {
+    if (serial && !port.Start()) {
         std::fprintf(stderr, "jvo-sim: cannot create a pseudo-terminal\n");
         return cmdline::kExitFailed;
     }
     std::string serialName = port.DevicePath();
-    if (o.com > 0) {
+    if (!serial) {
+        serialName.clear();
+    } else if (o.com > 0) {
         const std::string dir = PortRoots::Default().portDir;
         std::string why;
         if (!port.Pin(static_cast<int>(o.com), dir, &why)) {
@@ -349,9 +360,11 @@ int main(int argc, char** argv) {
         if (stop.Wait(1000)) break;
         unit.Advance();  // alarm events carry their own time, polled or not
         const uint64_t now = unit.Transactions();
-        std::string status = serialName + (port.IdleMs() < 3000 ? " active" : " idle");
+        std::string status =
+            serial ? serialName + (port.IdleMs() < 3000 ? " active" : " idle") : std::string();
         if (server)
-            status += ", proxy " + std::to_string(server->Stats().clients) + " client" +
+            status += std::string(serial ? ", " : "") + "proxy " +
+                      std::to_string(server->Stats().clients) + " client" +
                       (server->Stats().clients == 1 ? "" : "s");
         const std::string rate = ", " + std::to_string(now - last) + " transactions/s";
         if (tty) {
@@ -366,6 +379,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%sjvo-sim: stopping\n", tty ? "\n" : "");
     if (backend) backend->Cancel();
     if (server) server->Stop();
-    port.Stop();
+    if (serial) port.Stop();
     return 0;
 }

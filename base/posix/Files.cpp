@@ -151,4 +151,18 @@ std::string HomeFolder() {
     return std::string();
 }
 
+std::string StateFolder() {
+    if (const char* state = std::getenv("XDG_STATE_HOME"); state && state[0] == '/') return state;
+    const std::string home = HomeFolder();
+    return (home.empty() ? std::string("/tmp") : home) + "/.local/state";
+}
+
+std::FILE* OpenStdFile(const std::string& path, const char* mode) {
+    return std::fopen(path.c_str(), mode);
+}
+
+bool RenameOver(const std::string& from, const std::string& to) {
+    return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
 }  // namespace jvo

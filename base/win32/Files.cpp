@@ -235,4 +235,20 @@ std::string HomeFolder() {
     return std::string();
 }
 
+std::string StateFolder() {
+    if (const wchar_t* local = _wgetenv(L"LOCALAPPDATA"); local && *local) return Narrow(local);
+    const std::string home = HomeFolder();
+    return home.empty() ? std::string("C:\\") : home + "\\AppData\\Local";
+}
+
+std::FILE* OpenStdFile(const std::string& path, const char* mode) {
+    return _wfopen(Widen(path).c_str(), Widen(mode).c_str());
+}
+
+bool RenameOver(const std::string& from, const std::string& to) {
+    if (MoveFileExW(Widen(from).c_str(), Widen(to).c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+    SetErrno(GetLastError());
+    return false;
+}
+
 }  // namespace jvo

@@ -1,6 +1,7 @@
 // Time on Windows: the timer's period for the life of the process; calendar times.
-#include <mmsystem.h>
 #include <windows.h>
+// after windows.h, which it needs
+#include <mmsystem.h>
 
 #include "base/Clock.h"
 

@@ -5,9 +5,10 @@
 // reconnects (Windows keeps a number per adapter), so it is the device's identity for a reopen.
 #include "link/PortDirectory.h"
 
+#include <windows.h>
+// after windows.h, which they need
 #include <devguid.h>
 #include <setupapi.h>
-#include <windows.h>
 
 #include <algorithm>
 #include <map>

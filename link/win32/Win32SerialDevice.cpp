@@ -170,6 +170,7 @@ bool Win32SerialDevice::Open(const std::string& path, int baud) {
 
 void Win32SerialDevice::Close() {
     if (!m_Handle) return;
+    m_Closing = true;
     // Ends the pending comm event wait (it completes with an empty mask) and any read or write.
     SetCommMask(H(m_Handle), 0);
     CancelIoEx(H(m_Handle), nullptr);
@@ -186,6 +187,7 @@ void Win32SerialDevice::Close() {
     delete m_Io;
     m_Io = nullptr;
     m_Path.clear();
+    m_Closing = false;
 }
 
 long Win32SerialDevice::InputQueued() {
@@ -202,9 +204,12 @@ void Win32SerialDevice::HarvestRead() {
         m_ReadPending = false;
         m_Io->length = n;
         m_Io->position = 0;
-    } else if (GetLastError() != ERROR_IO_INCOMPLETE) {
+    } else if (const DWORD error = GetLastError(); error != ERROR_IO_INCOMPLETE) {
         m_ReadPending = false;
-        m_Gone = true;  // a hang-up, a removed adapter, or the port closed
+        // An abort that Close() did not ask for: the thread that started the read has ended
+        // (see HarvestCommEvent); the next wait starts another.
+        if (error == ERROR_OPERATION_ABORTED && !m_Closing) return;
+        MarkGone("the waiting read", error);  // a hang-up, a removed adapter, the port closed
     }
 }
 
@@ -214,10 +219,10 @@ void Win32SerialDevice::StartRead() {
     m_Io->length = m_Io->position = 0;
     if (ReadFile(H(m_Handle), m_Io->buffer, kQueueBytes, &n, &m_Io->read)) {
         m_Io->length = n;
-    } else if (GetLastError() == ERROR_IO_PENDING) {
+    } else if (const DWORD error = GetLastError(); error == ERROR_IO_PENDING) {
         m_ReadPending = true;
     } else {
-        m_Gone = true;
+        MarkGone("ReadFile()", error);
     }
 }
 
@@ -233,12 +238,26 @@ void Win32SerialDevice::HarvestCommEvent() {
     const DWORD error = GetLastError();
     if (error == ERROR_IO_INCOMPLETE) return;
     m_WaitPending = false;
-    if (error == ERROR_OPERATION_ABORTED && !m_SawCommEvent) {
+    if (error == ERROR_OPERATION_ABORTED && !m_Closing) {
+        if (m_SawCommEvent) {
+            // Windows cancels the I/O a thread started when that thread ends, and any thread
+            // that reads the port may start the wait (a transaction's caller as well as the
+            // reader): the next wait is started by whichever thread waits now.
+            return;
+        }
         // This port cannot wait for comm events: a pending read waits instead.
         JVO_LOG2("Win32SerialDevice: %s cannot wait for comm events; a read waits for input",
                  m_Path);
         m_ReadWaits = true;
         return;
+    }
+    MarkGone("WaitCommEvent()", error);
+}
+
+void Win32SerialDevice::MarkGone(const char* call, unsigned long error) {
+    if (!m_Gone) {
+        JVO_LOG1("Win32SerialDevice: %s on %s failed: %s", call, m_Path,
+                 Win32ErrorText(static_cast<DWORD>(error)));
     }
     m_Gone = true;
 }
@@ -263,7 +282,7 @@ ISerialDevice::WaitResult Win32SerialDevice::WaitInput(SyncEvent& wake, int32_t 
             if (!m_ReadWaits) {
                 const long queued = InputQueued();
                 if (queued < 0) {
-                    m_Gone = true;
+                    MarkGone("ClearCommError()", GetLastError());
                     return WaitResult::Gone;
                 }
                 if (queued > 0) return WaitResult::Readable;
@@ -274,8 +293,8 @@ ISerialDevice::WaitResult Win32SerialDevice::WaitInput(SyncEvent& wake, int32_t 
                         m_SawCommEvent = true;
                         continue;  // an event already: look at the queue again
                     }
-                    if (GetLastError() != ERROR_IO_PENDING) {
-                        m_Gone = true;
+                    if (const DWORD error = GetLastError(); error != ERROR_IO_PENDING) {
+                        MarkGone("WaitCommEvent()", error);
                         return WaitResult::Gone;
                     }
                     m_WaitPending = true;
@@ -336,9 +355,13 @@ ISerialDevice::ReadResult Win32SerialDevice::Read(uint8_t* buffer, size_t capaci
     read.hEvent = m_Io->read.hEvent;
     ResetEvent(read.hEvent);
     if (!ReadFile(H(m_Handle), buffer, want, &n, &read)) {
-        if (GetLastError() != ERROR_IO_PENDING ||
-            !GetOverlappedResult(H(m_Handle), &read, &n, TRUE)) {
-            m_Gone = true;
+        DWORD error = GetLastError();
+        if (error == ERROR_IO_PENDING) {
+            error =
+                GetOverlappedResult(H(m_Handle), &read, &n, TRUE) ? ERROR_SUCCESS : GetLastError();
+        }
+        if (error != ERROR_SUCCESS) {
+            MarkGone("ReadFile()", error);
             return ReadResult::Gone;
         }
     }

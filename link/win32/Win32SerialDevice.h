@@ -9,6 +9,7 @@
 // A port that cannot wait for comm events (Wine's COM port on a pseudo-terminal ends every
 // WaitCommEvent at once as cancelled, while its reads wait for input) is waited on with an
 // overlapped read that stays pending until input comes; what it brings is handed out by Read.
+#include <atomic>
 #include <mutex>
 #include <string>
 
@@ -45,6 +46,9 @@ private:
     void StartRead();
     // After a comm event wait completed (m_Lock held).
     void HarvestCommEvent();
+    // The device failed in `call` with the system's `error`: logged once, and every wait and
+    // read from now on says Gone.
+    void MarkGone(const char* call, unsigned long error);
 
     void* m_Handle = nullptr;  // the open device (null when closed)
     std::string m_Path;
@@ -56,6 +60,7 @@ private:
     bool m_WaitPending = false;
     bool m_ReadPending = false;
     bool m_Gone = false;
+    std::atomic<bool> m_Closing{false};  // Close() cancels the waits: an abort is then no fault
     unsigned long m_EventMask = 0;
     std::string m_OpenProblem;
 };

@@ -1,5 +1,6 @@
 // The main window: its controls, menus, size rules and exit.
 #include "monitor/qt/MonitorDlg.h"
+#include "monitor/qt/TrendWindow.h"
 
 #include <QActionGroup>
 #include <QCheckBox>
@@ -153,10 +154,12 @@ void MonitorDlg::MakeMenus() {
     add(view, tr("&Event Logs"), "viewEvents", &MonitorDlg::OnEvents);
     add(view, tr("&Breakers"), "viewBreakers", &MonitorDlg::OnShowBreakers);
     add(view, tr("&Subfeeds"), "viewSubfeeds", &MonitorDlg::OnShowSubfeeds);
-    add(view, tr("&Trend..."), "viewTrend", [this] {
-        const int row = m_Lists->Breakers()->Table()->currentIndex().row();
-        OnTrend(row < 0 ? 0 : row);
-    });
+    if (HaveTrendWindow()) {
+        add(view, tr("&Trend..."), "viewTrend", [this] {
+            const int row = m_Lists->Breakers()->Table()->currentIndex().row();
+            OnTrend(row < 0 ? 0 : row);
+        });
+    }
     add(view, tr("&Line..."), "viewLine", &MonitorDlg::OnLine);
     QMenu* dump = menuBar()->addMenu(tr("&Dump"));
     add(dump, tr("&Readings"), "dumpReadings", &MonitorDlg::OnDumpReadings);

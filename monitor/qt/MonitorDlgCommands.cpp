@@ -14,7 +14,7 @@
 #include "monitor/qt/DumpSave.h"
 #include "monitor/qt/EventLogDlg.h"
 #include "monitor/qt/MonitorDlg.h"
-#include "monitor/qt/TrendDlg.h"
+#include "monitor/qt/TrendWindow.h"
 
 namespace jvo::monitor::qt {
 
@@ -115,13 +115,11 @@ void MonitorDlg::OnExportTable() {
 
 void MonitorDlg::OnTrend(int row) {
     if (!m_Connected || m_Exiting) return;
-    if (!m_TrendDlg) m_TrendDlg = new TrendDlg(m_Trend, m_Session->Config(), this);
-    m_TrendDlg->ShowBreaker(m_Panel, row);
-    m_TrendDlg->show();
-    m_TrendDlg->raise();
+    m_TrendDlg = ShowTrendWindow(m_TrendDlg, m_Trend, m_Session->Config(), m_Panel, row, this);
 }
 
 void MonitorDlg::OnBreakerMenu(int row, const QPoint& global) {
+    if (!HaveTrendWindow()) return;  // the menu's only entry
     QMenu menu(this);
     QAction* trend = menu.addAction(tr("Trend..."));
     trend->setObjectName(QStringLiteral("trendRow"));

@@ -1,7 +1,5 @@
 #pragma once
 // Configurations and file helpers shared by the configuration and jvoctl tests.
-#include <stdlib.h>
-
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -12,20 +10,14 @@
 #include <vector>
 
 #include "config/UnitConfig.h"
+#include "tests/TestEnv.h"
 
 namespace jvo::test {
 
 // A fresh directory under $JVO_TEST_TMP (or /tmp), removed with everything in it.
 class TempDir {
 public:
-    TempDir() {
-        const char* env = std::getenv("JVO_TEST_TMP");
-        std::string base = env && *env ? env : "/tmp";
-        std::error_code ec;
-        std::filesystem::create_directories(base, ec);
-        std::string templ = base + "/jvo-config-XXXXXX";
-        if (mkdtemp(templ.data())) m_Path = templ;
-    }
+    TempDir() : m_Path(MakeUniqueDir(TestTmpRoot(), "jvo-config")) {}
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
     ~TempDir() {

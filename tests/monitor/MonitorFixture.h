@@ -7,11 +7,12 @@
 #include <string>
 
 #include "monitor/ReadingsStore.h"
+#include "tests/TestEnv.h"
 
 namespace jvo::test {
 
 inline void UseTimeZone(const char* tz) {
-    setenv("TZ", tz, 1);
+    SetEnvVar("TZ", tz);
     tzset();
 }
 

@@ -14,6 +14,7 @@
 
 #include "link/Crc16.h"
 #include "link/Pty.h"
+#include "tests/TestEnv.h"
 
 namespace jvo::test {
 
@@ -23,14 +24,9 @@ using Bytes = std::vector<uint8_t>;
 class TempDir {
 public:
     TempDir() {
-        const char* base = std::getenv("JVO_TEST_TMP");
-        std::string root = base && *base ? base : "/tmp";
         std::error_code ec;
-        std::filesystem::create_directories(root, ec);
-        std::string pattern = root + "/serial-XXXXXX";
-        std::vector<char> buf(pattern.begin(), pattern.end());
-        buf.push_back('\0');
-        if (::mkdtemp(buf.data())) m_Path = std::filesystem::canonical(buf.data(), ec).string();
+        const std::string made = MakeUniqueDir(TestTmpRoot(), "serial");
+        if (!made.empty()) m_Path = std::filesystem::canonical(made, ec).generic_string();
     }
     ~TempDir() {
         std::error_code ec;

@@ -62,6 +62,7 @@ if want windows; then
     command -v zip >/dev/null || need+=(zip)
     command -v unzip >/dev/null || need+=(unzip)
     command -v rsvg-convert >/dev/null || need+=(librsvg2-bin)  # the icons of the .exe files
+    command -v python3 >/dev/null || need+=(python3)  # scripts/png-count.py reads screenshots
     command -v Xvfb >/dev/null || need+=(xvfb xauth)
 fi
 if [ ${#need[@]} -gt 0 ]; then

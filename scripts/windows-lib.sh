@@ -58,3 +58,16 @@ win_windowed() {
         sh "$@" -platform windows:fontengine=freetype || rc=$?
     return $rc
 }
+
+# win_alarm_icons SHOT: the monitor's breaker list in icons shows a red (alarm) icon and green
+# ones: the pixels of each colour in the icons' column, left of x=60 below the main feed's box.
+win_alarm_icons() {
+    local here red green
+    here=$(dirname "${BASH_SOURCE[0]}")
+    red=$(python3 "$here/png-count.py" "$1" 0 240 60 100000 200 255 0 110 0 110) || return 1
+    green=$(python3 "$here/png-count.py" "$1" 0 240 60 100000 0 120 140 255 0 140) || return 1
+    if [ "$red" -lt 20 ] || [ "$green" -lt 200 ]; then
+        echo "windows: $1 shows $red red and $green green icon pixels" >&2
+        return 1
+    fi
+}

@@ -81,7 +81,7 @@ if [ "$windows" = --windows ]; then
     [ -s "$build/shots/zip-config-com7.png" ] || fail "the zip's jvo-config.exe wrote no screenshot"
     win_windowed "$dir/jvo-monitor.exe" --proxy "$SIM_PROXY" --screenshot "Z:$build/shots/zip-monitor" \
         >"$fresh/monitor.log" 2>&1 || fail "the zip's jvo-monitor.exe: $(cat "$fresh/monitor.log")"
-    [ -s "$build/shots/zip-monitor/monitor-breakers-icons.png" ] ||
-        fail "the zip's jvo-monitor.exe wrote no screenshot"
+    win_alarm_icons "$build/shots/zip-monitor/monitor-breakers-icons.png" ||
+        fail "the zip's jvo-monitor.exe shows no overloaded breaker"
 fi
 echo "windows-package-test: the zip in a fresh prefix ran the jvoctl.exe journey${windows:+ and both window programs}: ok"

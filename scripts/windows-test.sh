@@ -12,7 +12,8 @@
 #    with the simulator as COM7 for the serial port's test.
 # 4. scripts/windows-journey.sh: jvoctl.exe against the Linux jvo-sim over COM7 and the proxy.
 # 5. With the kit: jvo-config.exe and jvo-monitor.exe under Wine on Xvfb against the Linux jvo-sim
-#    on COM7 (one breaker forced into overload); screenshots in build/windows/shots.
+#    on COM7 (one breaker forced into overload, whose red icon the monitor's screenshot must
+#    show); screenshots in build/windows/shots.
 # 6. The zip and the installer (target windows-package): the installer installs silently, the
 #    installed jvoctl.exe --help works, the uninstaller leaves nothing behind; the zip, unpacked
 #    into a fresh prefix outside the build tree, runs the jvoctl.exe journey and the window
@@ -92,6 +93,8 @@ window_journeys() {
         [ -s "$shots/${prefix}monitor/monitor-$f.png" ] ||
             { echo "jvo-monitor.exe wrote no $f screenshot" >&2; ok=1; }
     done
+    # The overloaded breaker's red icon among the green ones.
+    win_alarm_icons "$shots/${prefix}monitor/monitor-breakers-icons.png" || ok=1
     win_stop_sim
     return $ok
 }

@@ -8,6 +8,10 @@
 #include "link/PortDirectory.h"
 
 class QComboBox;
+class QHBoxLayout;
+class QPushButton;
+class QSpinBox;
+class QWidget;
 
 namespace jvo::qt {
 
@@ -19,5 +23,14 @@ QString PortLabel(const QString& comLabel, const PortEntry& entry);
 // entry (none when the list is empty). `comLabels[i]` names entries[i].
 void FillPortCombo(QComboBox* box, const std::vector<QString>& comLabels,
                    const std::vector<PortEntry>& entries);
+
+// The row that pins the selected adapter as COM n in the user's port directory: the number
+// (1..32) and the button, whose text carries the mnemonic that is free in its dialog.
+struct PinRow {
+    QHBoxLayout* layout = nullptr;
+    QSpinBox* number = nullptr;
+    QPushButton* button = nullptr;
+};
+PinRow MakePinRow(QWidget* parent, const QString& buttonText);
 
 }  // namespace jvo::qt

@@ -172,15 +172,19 @@ void BasicDlg::ConnectTo(const ConnectResult& choice) {
 
     TakeOver(work);
     MarkSaved({});
-    RememberRoute(choice);
     ReadVersion(client);
+    MarkConnected(choice, client);
+    ShowNewConfiguration();
+}
+
+void BasicDlg::MarkConnected(const ConnectResult& choice, UnitClient& client) {
+    RememberRoute(choice);
     m_UnitConnected = true;
     m_Offline = false;
     uint8_t dip = 0;
     m_DipValid = client.GetDipAddress(dip);
     m_DipAddress = m_DipValid ? dip : 0;
     EnableItem(IDC_INSTALL, true);
-    ShowNewConfiguration();
 }
 
 bool BasicDlg::ReadVersion(UnitClient& client) {

@@ -167,6 +167,8 @@ private:
     void TakeOver(const UnitConfig& config);
     void ShowNewConfiguration();
     bool ReadVersion(UnitClient& client);
+    // The route just opened reached the unit: remember it, and take the unit's DIP address.
+    void MarkConnected(const ConnectResult& choice, UnitClient& client);
     // Opens the link's route again when its transport was lost (the serial device hung up: an
     // adapter pulled and put back, a unit that dropped off the line). Without it every later
     // exchange would fail at once although the unit is there again; when the route cannot be

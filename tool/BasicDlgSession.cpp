@@ -51,13 +51,7 @@ bool BasicDlg::ConnectKeeping(const ConnectResult& choice) {
         Stop(text::kUnitSilent);
         return false;
     }
-    RememberRoute(choice);
-    m_UnitConnected = true;
-    m_Offline = false;
-    uint8_t dip = 0;
-    m_DipValid = client.GetDipAddress(dip);
-    m_DipAddress = m_DipValid ? dip : 0;
-    EnableItem(IDC_INSTALL, true);
+    MarkConnected(choice, client);
     ShowDipSwitch();
     return true;
 }

@@ -77,21 +77,11 @@ ConnectDlg::ConnectDlg(const ConnectDlgState& state, QWidget* parent)
     grid->addWidget(m_Com, 1, 0);
     grid->addWidget(m_Ports, 1, 1);
     if (state.m_CanPin) {
-        auto* pinRow = new QHBoxLayout;
-        m_PinNumber = new QSpinBox(this);
-        m_PinNumber->setObjectName(QStringLiteral("pinNumber"));
-        m_PinNumber->setRange(kMinComPort, kMaxComPort);
-        m_PinNumber->setPrefix(QStringLiteral("COM"));
-        m_Pin = new QPushButton(tr("Pin &Adapter"), this);
-        QPushButton* pin = m_Pin;
-        pin->setObjectName(QStringLiteral("pin"));
-        pin->setAutoDefault(false);
-        pin->setToolTip(tr("Keep the selected adapter under this number in your own port folder"));
-        pinRow->addWidget(m_PinNumber);
-        pinRow->addWidget(pin);
-        pinRow->addStretch();
-        grid->addLayout(pinRow, 2, 1);
-        connect(pin, &QPushButton::clicked, this, &ConnectDlg::OnPin);
+        const jvo::qt::PinRow pin = jvo::qt::MakePinRow(this, tr("Pin &Adapter"));
+        m_PinNumber = pin.number;
+        m_Pin = pin.button;
+        grid->addLayout(pin.layout, 2, 1);
+        connect(m_Pin, &QPushButton::clicked, this, &ConnectDlg::OnPin);
     }
     grid->addWidget(m_Proxy, 3, 0);
     grid->addWidget(serverLabel, 4, 0, Qt::AlignRight);

@@ -35,22 +35,12 @@ ConnectDlg::ConnectDlg(const std::vector<QString>& labels, const std::vector<Por
     form->addRow(QString(), connectButton);
     if (PortPinsSupported()) {
         // Pinning the selected adapter keeps its number when other adapters come and go.
-        auto* pinRow = new QHBoxLayout;
-        m_PinNumber = new QSpinBox(portBox);
-        m_PinNumber->setObjectName(QStringLiteral("pinNumber"));
-        m_PinNumber->setRange(kMinComPort, kMaxComPort);
-        m_PinNumber->setPrefix(QStringLiteral("COM"));
-        auto* pin = new QPushButton(tr("&Pin Adapter"), portBox);
-        pin->setObjectName(QStringLiteral("pin"));
-        pin->setAutoDefault(false);
-        pin->setToolTip(tr("Keep the selected adapter under this number in your own port folder"));
-        pinRow->addWidget(m_PinNumber);
-        pinRow->addWidget(pin);
-        pinRow->addStretch();
+        const jvo::qt::PinRow pin = jvo::qt::MakePinRow(portBox, tr("&Pin Adapter"));
+        m_PinNumber = pin.number;
         auto* pinLabel = new QLabel(tr("Pin &as:"), portBox);
         pinLabel->setBuddy(m_PinNumber);
-        form->addRow(pinLabel, pinRow);
-        connect(pin, &QPushButton::clicked, this, [this] { Report(PIN); });
+        form->addRow(pinLabel, pin.layout);
+        connect(pin.button, &QPushButton::clicked, this, [this] { Report(PIN); });
     }
 
     auto* recentBox = new QGroupBox(tr("Recent Connections"), this);

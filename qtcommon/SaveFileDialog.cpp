@@ -12,45 +12,46 @@ namespace jvo::qt {
 
 namespace {
 
-// Asks whether `path` may be replaced; Yes gives it to `chosen`, No opens the dialog again.
-void AskReplace(QWidget* parent, SaveFileSpec spec, const QString& path,
+// Asks whether `path` may be replaced; Yes gives it to `chosen`, No opens the dialog again with
+// `next`, offering the same name.
+void AskReplace(QWidget* parent, SaveFileRequest next, const QString& path,
                 std::function<void(const QString&)> chosen) {
     const QString text = QCoreApplication::translate(
                              "SaveFileDialog", "%1 already exists.\nDo you want to replace it?")
                              .arg(QFileInfo(path).fileName());
-    auto* box = new QMessageBox(QMessageBox::Warning, spec.title, text,
+    auto* box = new QMessageBox(QMessageBox::Warning, next.title, text,
                                 QMessageBox::Yes | QMessageBox::No, parent);
     box->setObjectName(QStringLiteral("replaceFile"));
     box->setDefaultButton(QMessageBox::No);
     box->setEscapeButton(QMessageBox::No);
     box->setWindowModality(Qt::ApplicationModal);
     box->setAttribute(Qt::WA_DeleteOnClose);
-    QObject::connect(box, &QMessageBox::finished, parent, [=, spec = std::move(spec)]() mutable {
+    QObject::connect(box, &QMessageBox::finished, parent, [=, next = std::move(next)]() mutable {
         if (box->standardButton(box->clickedButton()) == QMessageBox::Yes) {
             chosen(path);
             return;
         }
-        spec.proposed = path;
-        ChooseSaveFile(parent, spec, chosen);
+        next.proposed = path;
+        ChooseSaveFile(parent, next, chosen);
     });
     box->open();
 }
 
 }  // namespace
 
-void ChooseSaveFile(QWidget* parent, const SaveFileSpec& spec,
+void ChooseSaveFile(QWidget* parent, const SaveFileRequest& request,
                     std::function<void(const QString&)> chosen) {
     auto* d = new QFileDialog(parent);
-    d->setObjectName(spec.objectName);
+    d->setObjectName(request.objectName);
     d->setAcceptMode(QFileDialog::AcceptSave);
     d->setFileMode(QFileDialog::AnyFile);
-    d->setNameFilter(spec.filter);
+    d->setNameFilter(request.filter);
     // The dialog neither adds the extension nor asks about replacing: both are done below, on
     // the name that is written.
     d->setOption(QFileDialog::DontConfirmOverwrite);
     // It starts in the folder last used, unless the name offered has a folder of its own.
-    if (!QFileInfo(spec.proposed).isAbsolute()) d->setDirectory(LastFolder());
-    if (!spec.proposed.isEmpty()) d->selectFile(spec.proposed);
+    if (!QFileInfo(request.proposed).isAbsolute()) d->setDirectory(LastFolder());
+    if (!request.proposed.isEmpty()) d->selectFile(request.proposed);
     d->setWindowModality(Qt::ApplicationModal);
     d->setAttribute(Qt::WA_DeleteOnClose);
     QObject::connect(d, &QFileDialog::finished, parent, [=](int result) {
@@ -59,11 +60,11 @@ void ChooseSaveFile(QWidget* parent, const SaveFileSpec& spec,
             return;
         }
         const std::string name =
-            SaveAsName(d->selectedFiles().front().toStdString(), spec.ext.toStdString());
+            SaveAsName(d->selectedFiles().front().toStdString(), request.ext.toStdString());
         const QString path = QFileInfo(QString::fromStdString(name)).absoluteFilePath();
         RememberFolderOf(path);
-        if (spec.askReplace && QFileInfo::exists(path))
-            AskReplace(parent, spec, path, chosen);
+        if (request.askReplace && QFileInfo::exists(path))
+            AskReplace(parent, request, path, chosen);
         else
             chosen(path);
     });

@@ -10,7 +10,9 @@ class QWidget;
 
 namespace jvo::qt {
 
-struct SaveFileSpec {
+// What a save dialog is asked for: its filter and default extension, the name to offer, and
+// whether an existing file is asked about before it is replaced.
+struct SaveFileRequest {
     QString objectName;      // of the dialog (tests find it by this)
     QString filter;          // in the toolkit's form: "JVO Readings Dump (*.csv)"
     QString ext;             // the default extension: "csv", "jvo.cfg"
@@ -21,7 +23,7 @@ struct SaveFileSpec {
 
 // Opens the dialog without a nested loop; `chosen` is called once, with the absolute path of the
 // file to write, or with an empty string when the user cancelled.
-void ChooseSaveFile(QWidget* parent, const SaveFileSpec& spec,
+void ChooseSaveFile(QWidget* parent, const SaveFileRequest& request,
                     std::function<void(const QString&)> chosen);
 
 }  // namespace jvo::qt

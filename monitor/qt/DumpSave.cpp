@@ -46,10 +46,10 @@ QString DialogFilter(const std::string& filter) {
 void SaveDump(QWidget* parent, DumpKind kind, std::function<std::string()> text,
               std::function<void(const std::string&, bool)> written) {
     const DumpFile f = FileOf(kind);
-    const jvo::qt::SaveFileSpec spec{QStringLiteral("saveDump"), DialogFilter(f.filter),
-                                     QString::fromLatin1(f.ext), QString::fromLatin1(f.name),
-                                     QStringLiteral("JVO/TKA Monitor")};
-    jvo::qt::ChooseSaveFile(parent, spec, [parent, kind, text, written](const QString& chosen) {
+    const jvo::qt::SaveFileRequest request{QStringLiteral("saveDump"), DialogFilter(f.filter),
+                                           QString::fromLatin1(f.ext), QString::fromLatin1(f.name),
+                                           QStringLiteral("JVO/TKA Monitor")};
+    jvo::qt::ChooseSaveFile(parent, request, [parent, kind, text, written](const QString& chosen) {
         if (chosen.isEmpty()) return;
         const std::string path = chosen.toStdString();
         const bool ok = WriteDumpFile(path, text());

@@ -62,14 +62,14 @@ RecordSettings RecordDlg::Settings() const {
 
 void RecordDlg::OnBrowse() {
     // A record is appended to a file that exists, never replaces it: nothing to ask.
-    const jvo::qt::SaveFileSpec spec{
+    const jvo::qt::SaveFileRequest request{
         QStringLiteral("recordFile"),
         tr("Readings Record (*.csv)"),
         QStringLiteral("csv"),
         m_Path->text().isEmpty() ? QStringLiteral("record.csv") : m_Path->text(),
         windowTitle(),
         false};
-    jvo::qt::ChooseSaveFile(this, spec, [this](const QString& chosen) {
+    jvo::qt::ChooseSaveFile(this, request, [this](const QString& chosen) {
         if (!chosen.isEmpty()) m_Path->setText(chosen);
     });
 }

@@ -85,9 +85,9 @@ FileChoice QtToolUi::ChooseFile(bool save, const std::string& defaultExt,
                               info.fileName().toStdString()};
         };
         if (save) {
-            const jvo::qt::SaveFileSpec spec{QString(), Q(ToQtFilter(filter)), Q(defaultExt),
-                                             QString(), QString::fromUtf8(text::kTitle)};
-            jvo::qt::ChooseSaveFile(&m_Window, spec, [done, choice](const QString& path) {
+            const jvo::qt::SaveFileRequest request{QString(), Q(ToQtFilter(filter)), Q(defaultExt),
+                                                   QString(), QString::fromUtf8(text::kTitle)};
+            jvo::qt::ChooseSaveFile(&m_Window, request, [done, choice](const QString& path) {
                 done(path.isEmpty() ? FileChoice{} : choice(path));
             });
             return;

@@ -46,6 +46,9 @@ struct TcpSocket::Shared {
     int callersReceiving = 0;
     bool finishing = false;
     std::unique_ptr<StreamReader> reader;  // the header, then the body (grown as bytes arrive)
+    // What a caller's read brought after the message it waited for, taken before the next read.
+    std::vector<uint8_t> inbox;
+    size_t inboxPos = 0;
     std::atomic<uint64_t> lastRecvMs{0};
     std::atomic<bool> rxEnded{false};  // a caller's receive ended the connection
 };
@@ -90,27 +93,20 @@ const IClock& ClockOf(const TcpSocketOptions& options) {
 
 enum class Step { Go, End, Stop };
 
-// Takes what has arrived (a bounded number of reads) and hands each message to the user, on the
-// worker's thread or on a caller's; with `oneMessage`, no more once a message was handed over.
-// rxLock held.
-Step Receive(TcpSocket::Shared& s, bool oneMessage = false) {
-    const NativeSocket fd = s.socket.Get();
-    const uint32_t tid = s.tid.load();
+constexpr size_t kRecvChunk = 16 * 1024;
+
+// Gives received bytes to the reader from `used` on and hands each message to the user; with
+// `oneMessage` it stops after the first message handed over. rxLock held.
+Step Feed(TcpSocket::Shared& s, const uint8_t* data, size_t n, size_t& used, bool oneMessage,
+          bool& handed) {
     StreamReader& reader = *s.reader;
-    for (int i = 0; i < kReadsPerWake; ++i) {
+    while (used < n) {
         size_t want = 0;
         uint8_t* into = reader.Space(want);
-        const int64_t got = net::Recv(fd, into, want);
-        if (got < 0) {
-            const int error = net::LastError();
-            if (net::Classify(error) == net::Error::WouldBlock) return Step::Go;
-            // The text names the Windows call whose failure this is; the error is this
-            // platform's own number.
-            JVO_LOG1("TcpSocket::WorkerThread(0x%X): WSARecv() error (%d)", tid, error);
-            return Step::End;
-        }
-        if (got == 0 || static_cast<size_t>(got) > want) return Step::End;  // peer closed
-        switch (reader.Took(static_cast<size_t>(got))) {
+        const size_t take = std::min(want, n - used);
+        std::memcpy(into, data + used, take);
+        used += take;
+        switch (reader.Took(take)) {
             case StreamReader::Event::None:
                 break;
             case StreamReader::Event::KeepAlive:
@@ -120,20 +116,66 @@ Step Receive(TcpSocket::Shared& s, bool oneMessage = false) {
                 const int32_t length = static_cast<int32_t>(reader.Length());
                 s.user->OnRecv(std::make_unique<RecBuf>(reader.TakeBody(), length));
                 s.lastRecvMs = ClockOf(s.options).NowMs();
+                handed = true;
                 if (oneMessage) return Step::Go;
                 break;
             }
             case StreamReader::Event::BadMarker:
-                JVO_LOG1("TcpSocket::WorkerThread(0x%X): Recv bad STREAM marker (0x%08x)", tid,
-                         reader.Marker());
+                JVO_LOG1("TcpSocket::WorkerThread(0x%X): Recv bad STREAM marker (0x%08x)",
+                         s.tid.load(), reader.Marker());
                 return Step::End;
             case StreamReader::Event::BadLength:
-                JVO_LOG1("TcpSocket::WorkerThread(0x%X): Received illegal length (%d)", tid,
-                         reader.Length());
+                JVO_LOG1("TcpSocket::WorkerThread(0x%X): Received illegal length (%d)",
+                         s.tid.load(), reader.Length());
                 return Step::End;
         }
     }
     return Step::Go;
+}
+
+// Takes what has arrived (a bounded number of reads, each of whatever is there) and hands each
+// message to the user, on the worker's thread or on a caller's; with `oneMessage`, no more once
+// a message was handed over: the rest of that read waits in the inbox. rxLock held.
+Step Receive(TcpSocket::Shared& s, bool oneMessage = false) {
+    bool handed = false;
+    if (s.inboxPos < s.inbox.size()) {
+        size_t used = s.inboxPos;
+        const Step step = Feed(s, s.inbox.data(), s.inbox.size(), used, oneMessage, handed);
+        s.inboxPos = used;
+        if (step != Step::Go) return step;
+        if (handed && oneMessage) return Step::Go;
+    }
+    s.inbox.clear();
+    s.inboxPos = 0;
+    uint8_t chunk[kRecvChunk];
+    for (int i = 0; i < kReadsPerWake; ++i) {
+        const int64_t got = net::Recv(s.socket.Get(), chunk, sizeof chunk);
+        if (got < 0) {
+            const int error = net::LastError();
+            if (net::Classify(error) == net::Error::WouldBlock) return Step::Go;
+            // The text names the Windows call whose failure this is; the error is this
+            // platform's own number.
+            JVO_LOG1("TcpSocket::WorkerThread(0x%X): WSARecv() error (%d)", s.tid.load(), error);
+            return Step::End;
+        }
+        const size_t n = static_cast<size_t>(got);
+        if (got == 0 || n > sizeof chunk) return Step::End;  // peer closed
+        size_t used = 0;
+        const Step step = Feed(s, chunk, n, used, oneMessage, handed);
+        if (step != Step::Go) return step;
+        if (handed && oneMessage) {
+            s.inbox.assign(chunk + used, chunk + n);
+            return Step::Go;
+        }
+        // A short read took everything there was.
+        if (n < sizeof chunk) return Step::Go;
+    }
+    return Step::Go;
+}
+
+// Whether bytes already read wait in the inbox (rxLock held).
+bool InboxHolds(const TcpSocket::Shared& s) {
+    return s.inboxPos < s.inbox.size();
 }
 
 // Whether a caller may still receive on the socket (rxLock held): not once it is closing or a
@@ -191,9 +233,11 @@ void Worker::Run() {
     for (;;) {
         const bool sending = m_SendLeft > 0;
         bool callers = false;
+        bool held = false;  // read bytes wait in the inbox: no wait for the socket
         {
             std::lock_guard<std::mutex> guard(m_S.rxLock);
             callers = m_S.callersReceiving > 0;
+            held = !callers && InboxHolds(m_S);
         }
         // While a send is in progress the queue waits; the close event is watched instead, so
         // that Close() also ends a send that a peer which does not read would hold up forever.
@@ -203,11 +247,13 @@ void Worker::Run() {
             m_Poller.AddSocket(callers && !sending ? kNoSocket : m_Fd, !callers, sending);
         const size_t event =
             m_Poller.AddEvent(sending ? m_S.closeEvent : m_S.sendQueue.ReadyEvent());
-        const int n = m_Poller.Wait(o.tickMs);
+        const int n = m_Poller.Wait(held ? 0 : o.tickMs);
         if (n < 0) break;
         Step step = Step::Go;
+        if (held) step = WorkerReceive();
         if (n > 0) {
-            if (m_Poller.Readable(sock) || m_Poller.Failed(sock)) step = WorkerReceive();
+            if (step == Step::Go && (m_Poller.Readable(sock) || m_Poller.Failed(sock)))
+                step = WorkerReceive();
             if (step == Step::Go && sending && (m_Poller.Writable(sock) || m_Poller.Failed(sock)))
                 step = SendMore(true);
             if (step == Step::Go && m_Poller.IsSet(event))
@@ -405,6 +451,15 @@ void TcpSocket::ReceiveHere(const SyncEvent& ready, int32_t waitMs) {
     }
     // The worker sees this caller at its next look (at most tickMs): until then it may still
     // take a message itself, which then arrives through `ready`.
+    {
+        // A message already read is there without a wait.
+        std::lock_guard<std::mutex> guard(s.rxLock);
+        if (InboxHolds(s)) {
+            EndIfLost(s, Receive(s, true));
+            if (--s.callersReceiving == 0) s.noCallers.notify_all();
+            return;
+        }
+    }
     SocketPoller poller;
     const size_t sock = poller.AddSocket(s.socket.Get(), true, false);
     poller.AddEvent(ready);

@@ -52,6 +52,10 @@ struct ProxyServer::Client {
     std::string subject;  // the TLS client certificate's
     // Receiving: header, then the body (only its first kMaxRequestBody bytes are kept).
     StreamReader reader{static_cast<uint32_t>(proxywire::kMaxRequestBody), 256};
+    // Bytes read but not yet given to the reader: what followed a request that filled the
+    // client's queue (at most one read's worth). Taken before the socket is read again.
+    std::vector<uint8_t> inbox;
+    size_t inboxPos = 0;
     // Complete request bodies waiting for the unit (an empty one stands for an oversized body),
     // and whether one of this client's requests is at the unit now.
     std::deque<std::vector<uint8_t>> requests;
@@ -69,6 +73,7 @@ struct ProxyServer::Client {
     bool dead = false;
 
     size_t PendingOutput() const { return out.size() - outPos; }
+    bool InboxHas() const { return inboxPos < inbox.size(); }
     bool WantsWrite() const { return PendingOutput() > 0 || (tls && tls->WantsWrite()); }
     // The client's name with its certificate subject, for log lines.
     std::string Who() const { return subject.empty() ? name : name + " (" + subject + ")"; }
@@ -172,7 +177,7 @@ void ProxyServer::UpdateStats() {
     size_t bytes = 0;
     for (const auto& c : m_Clients) {
         if (c->reader.InBody()) ++inBody;
-        bytes += c->reader.Held() + c->out.capacity();
+        bytes += c->reader.Held() + c->out.capacity() + c->inbox.capacity();
         for (const auto& r : c->requests)
             bytes += r.capacity();
     }
@@ -198,11 +203,11 @@ void ProxyServer::Loop() {
         poller.AddSocket(accepting ? m_Listen.Get() : kNoSocket, true, false);
         poller.AddEvent(m_Wake);  // taken by the wait
         poller.AddSocket(accepting ? m_ListenPlain.Get() : kNoSocket, true, false);
-        bool buffered = false;  // TLS has decrypted bytes that no socket wait would report
+        bool buffered = false;  // bytes are held that no socket wait would report
         for (const auto& c : m_Clients) {
             reading.push_back(c->handshaking || Reading(*c));
             poller.AddSocket(c->socket.Get(), reading.back(), c->WantsWrite());
-            if (c->tls && !c->handshaking && reading.back() && c->tls->Buffered()) buffered = true;
+            if (!c->handshaking && reading.back() && Held(*c)) buffered = true;
         }
         const int n = poller.Wait(buffered ? 0 : m_Options.tickMs);
         if (m_Stopping) break;
@@ -215,7 +220,7 @@ void ProxyServer::Loop() {
         for (size_t i = 0; i < polled; ++i) {
             Client& c = *m_Clients[i];
             const size_t entry = kFirstClient + i;
-            const bool waiting = c.tls && !c.handshaking && reading[i] && c.tls->Buffered();
+            const bool waiting = !c.handshaking && reading[i] && Held(c);
             if (c.dead || (!poller.Reported(entry) && !waiting)) continue;
             if (c.handshaking) {
                 Handshake(c);
@@ -458,13 +463,18 @@ int64_t ProxyServer::WriteClient(Client& c, const uint8_t* data, size_t count) {
     return -2;
 }
 
+bool ProxyServer::Held(const Client& c) {
+    return c.InboxHas() || (c.tls && c.tls->Buffered());
+}
+
 bool ProxyServer::Receive(Client& c) {
-    // Reads no further than the end of the current header or body, so that a client stops being
-    // read exactly at a message boundary once it has enough waiting.
+    // One read takes whatever has arrived (a request's header and body come in one); what
+    // follows a request that fills the client's queue waits in its inbox, so that the client
+    // stops being read once it has enough waiting.
+    if (c.InboxHas() && !Consume(c, nullptr, 0)) return false;
     uint8_t chunk[kRecvChunk];
-    for (int i = 0; i < kReadsPerWake && Reading(c); ++i) {
-        const size_t want = std::min(c.reader.Remaining(), sizeof chunk);
-        const int64_t got = ReadClient(c, chunk, want);
+    for (int i = 0; i < kReadsPerWake && Reading(c) && !c.InboxHas(); ++i) {
+        const int64_t got = ReadClient(c, chunk, sizeof chunk);
         if (got == -1) return true;
         if (got < 0) return false;
         if (got == 0) {
@@ -472,20 +482,41 @@ bool ProxyServer::Receive(Client& c) {
             return false;
         }
         if (!Consume(c, chunk, static_cast<size_t>(got))) return false;
-        const bool partialHeader =
-            !c.reader.InBody() && c.reader.Remaining() < StreamReader::kHeaderSize;
-        if (!partialHeader)
-            c.headerSince = 0;
-        else if (c.headerSince == 0)
-            c.headerSince = m_Clock.NowMs();
         // TLS hands out one record at a time: a short read says nothing about what follows.
-        if (!c.tls && static_cast<size_t>(got) < want) return true;  // nothing more for now
+        if (!c.tls && static_cast<size_t>(got) < sizeof chunk) return true;  // nothing more now
     }
     return true;
 }
 
 bool ProxyServer::Consume(Client& c, const uint8_t* data, size_t n) {
-    while (n > 0) {
+    const bool fromInbox = data == nullptr;
+    if (fromInbox) {
+        data = c.inbox.data() + c.inboxPos;
+        n = c.inbox.size() - c.inboxPos;
+    }
+    const uint8_t* const start = data;
+    const bool ok = Feed(c, data, n);
+    if (fromInbox)
+        c.inboxPos += static_cast<size_t>(data - start);
+    else if (n > 0) {
+        c.inbox.assign(data, data + n);
+        c.inboxPos = 0;
+    }
+    if (!c.InboxHas()) {
+        std::vector<uint8_t>().swap(c.inbox);
+        c.inboxPos = 0;
+    }
+    const bool partialHeader =
+        !c.reader.InBody() && c.reader.Remaining() < StreamReader::kHeaderSize;
+    if (!partialHeader)
+        c.headerSince = 0;
+    else if (c.headerSince == 0)
+        c.headerSince = m_Clock.NowMs();
+    return ok;
+}
+
+bool ProxyServer::Feed(Client& c, const uint8_t*& data, size_t& n) {
+    while (n > 0 && Reading(c)) {
         size_t room = 0;
         uint8_t* into = c.reader.Space(room);
         const size_t take = std::min(room, n);

@@ -19,7 +19,8 @@
 // One event-loop thread owns every socket (one wait over the listener, the clients and a wake
 // event); one unit thread runs the transactions. A client's memory grows only with the bytes it
 // actually sends, and is bounded: at most one request body (65538 bytes) is kept per client,
-// a few requests queue per client before the server stops reading from it, and replies pile up
+// a few requests queue per client before the server stops reading from it (with at most one
+// read's worth of what followed them, 64 KiB), and replies pile up
 // only to a limit before the server stops reading too. A bad marker, a length above 0x6400000,
 // 10 s without anything from a client, a client that takes nothing from its replies for that
 // long, or a message header (or TLS handshake) not complete within headerLimitMs of its first
@@ -128,7 +129,13 @@ private:
     int64_t ReadClient(Client& c, uint8_t* into, size_t want);
     int64_t WriteClient(Client& c, const uint8_t* data, size_t count);
     bool Receive(Client& c);
+    // Gives `n` received bytes (null: the client's inbox) to the client's reader while it reads;
+    // the rest waits in the inbox. False when the connection must end.
     bool Consume(Client& c, const uint8_t* data, size_t n);
+    // Requests out of `data`, which is advanced past what was taken.
+    bool Feed(Client& c, const uint8_t*& data, size_t& n);
+    // Bytes held for the client that no socket wait reports (its inbox, TLS's decrypted bytes).
+    static bool Held(const Client& c);
     bool TakeRequest(Client& c);
     void Submit(Client& c);
     bool Flush(Client& c);

@@ -1,10 +1,6 @@
 #include "exporter/Exporter.h"
 
-#include <prometheus/text_serializer.h>
-
-#include <sstream>
-
-#include "exporter/FleetCollector.h"
+#include "exporter/Gzip.h"
 #include "link/OpenProblems.h"
 
 namespace jvo::exporter {
@@ -119,23 +115,37 @@ std::shared_ptr<BasicAuth> Exporter::Auth() const {
     return m_Auth;
 }
 
-std::string Exporter::MetricsText() {
+std::shared_ptr<const std::string> Exporter::Metrics(bool gzip) {
     constexpr auto kMetricsReuse = std::chrono::milliseconds(250);
     const auto now = std::chrono::steady_clock::now();
+    std::shared_ptr<const std::string> text;
     {
         std::lock_guard<std::mutex> lock(m_Lock);
-        if (m_HaveMetrics && now - m_MetricsBuilt < kMetricsReuse) return m_MetricsText;
+        if (m_HaveMetrics && now - m_MetricsBuilt < kMetricsReuse) {
+            text = m_MetricsText;
+            if (gzip && m_MetricsGzip) return m_MetricsGzip;
+        }
     }
-    std::vector<UnitView> views;
-    for (const auto& p : Pollers())
-        views.push_back(p->View());
-    std::ostringstream text;
-    prometheus::TextSerializer().Serialize(text, BuildFamilies(views));
+    if (!text) {
+        const std::vector<std::shared_ptr<UnitPoller>> pollers = Pollers();
+        std::vector<UnitView> views;
+        views.reserve(pollers.size());
+        for (size_t i = 0; i < pollers.size(); ++i)
+            views.push_back(pollers[i]->View(m_Parts.Kept(i, pollers[i]->Entry().m_Name)));
+        text = m_Parts.Build(views);
+        std::lock_guard<std::mutex> lock(m_Lock);
+        m_MetricsText = text;
+        m_MetricsGzip.reset();
+        m_MetricsBuilt = now;
+        m_HaveMetrics = true;
+    }
+    if (!gzip) return text;
+    std::string gzipped;
+    if (!Gzip(*text, gzipped)) return nullptr;
+    auto shared = std::make_shared<const std::string>(std::move(gzipped));
     std::lock_guard<std::mutex> lock(m_Lock);
-    m_MetricsText = text.str();
-    m_MetricsBuilt = now;
-    m_HaveMetrics = true;
-    return m_MetricsText;
+    if (m_MetricsText == text) m_MetricsGzip = shared;
+    return shared;
 }
 
 HttpResponse Exporter::Handle(const HttpRequest& request) {
@@ -155,8 +165,15 @@ HttpResponse Exporter::Handle(const HttpRequest& request) {
         r.m_ContentType = "text/html; charset=utf-8";
         return r;
     }
-    HttpResponse r = Answer(200, MetricsText());
+    HttpResponse r = Answer(200, {});
     r.m_ContentType = "text/plain; version=0.0.4; charset=utf-8";
+    r.m_Shared = Metrics(false);
+    // Small texts go as they are; a text that could not be encoded too.
+    if (request.m_AcceptsGzip && r.m_Shared->size() >= kGzipFrom)
+        if (std::shared_ptr<const std::string> gzipped = Metrics(true)) {
+            r.m_Shared = gzipped;
+            r.m_SharedIsGzip = true;
+        }
     return r;
 }
 

@@ -2,8 +2,9 @@
 // The exporter: one UnitPoller per configured unit and the HTTP server that serves their metrics
 // at /metrics (GET and HEAD) and a small page at /, behind the web configuration's basic
 // authentication and over its TLS when it has them. Scrapes that come within a quarter second of
-// each other share one text: building it for many units takes tens of milliseconds on the one
-// loop thread, and scrapers that come at once would otherwise each wait for every build.
+// each other share one text (and its gzip encoding): scrapers that come at once would otherwise
+// each wait for every build on the one loop thread. A build remakes only the parts of units whose
+// view changed (MetricsText).
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -14,6 +15,7 @@
 #include "exporter/BasicAuth.h"
 #include "exporter/ExporterOptions.h"
 #include "exporter/HttpServer.h"
+#include "exporter/MetricsText.h"
 #include "exporter/UnitPoller.h"
 
 namespace jvo::exporter {
@@ -45,8 +47,9 @@ public:
 
 private:
     HttpResponse Handle(const HttpRequest& request);
-    // The text of /metrics: built afresh, or the one built less than kMetricsReuseMs ago.
-    std::string MetricsText();
+    // The text of /metrics (gzip-encoded with `gzip`): built afresh, or the one built less than
+    // a quarter second ago.
+    std::shared_ptr<const std::string> Metrics(bool gzip);
     std::vector<std::shared_ptr<UnitPoller>> Pollers() const;
     std::shared_ptr<BasicAuth> Auth() const;
 
@@ -56,9 +59,11 @@ private:
     mutable std::mutex m_Lock;
     std::vector<std::shared_ptr<UnitPoller>> m_Pollers;
     std::shared_ptr<BasicAuth> m_Auth;
-    // The last text of /metrics and when it was built (loop thread; Reload clears it under
-    // m_Lock).
-    std::string m_MetricsText;
+    // The last text of /metrics, its gzip encoding once asked for, and when it was built (loop
+    // thread; Reload clears it under m_Lock); each unit's part of it.
+    std::shared_ptr<const std::string> m_MetricsText;
+    std::shared_ptr<const std::string> m_MetricsGzip;
+    MetricsText m_Parts;
     std::chrono::steady_clock::time_point m_MetricsBuilt;
     bool m_HaveMetrics = false;
     HttpServer m_Server;

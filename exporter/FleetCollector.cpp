@@ -195,30 +195,47 @@ void AddCycles(MetricFamily& f, const UnitView& v) {
 
 }  // namespace
 
-std::vector<MetricFamily> BuildFamilies(const std::vector<UnitView>& views) {
-    Families fam;
-    for (const UnitView& v : views) {
-        AddGauge(fam.up, {{"unit", v.m_Name}}, v.m_Up ? 1 : 0);
-        if (v.m_Up)
-            AddGauge(fam.info,
-                     {{"unit", v.m_Name},
-                      {"firmware_build",
-                       v.m_FirmwareBuild < 0 ? "unknown" : std::to_string(v.m_FirmwareBuild)},
-                      {"schema", std::to_string(v.m_Schema)}},
-                     1);
-        if (v.m_HaveReadings) AddReadings(fam, v);
-        AddCycles(fam.cycle, v);
-        ClientMetric errors;
-        errors.label = {{"unit", v.m_Name}};
-        errors.counter.value = static_cast<double>(v.m_Errors);
-        fam.errors.metric.push_back(std::move(errors));
-    }
+namespace {
+
+void AddUnit(Families& fam, const UnitView& v) {
+    AddGauge(fam.up, {{"unit", v.m_Name}}, v.m_Up ? 1 : 0);
+    if (v.m_Up)
+        AddGauge(fam.info,
+                 {{"unit", v.m_Name},
+                  {"firmware_build",
+                   v.m_FirmwareBuild < 0 ? "unknown" : std::to_string(v.m_FirmwareBuild)},
+                  {"schema", std::to_string(v.m_Schema)}},
+                 1);
+    if (v.m_HaveReadings) AddReadings(fam, v);
+    AddCycles(fam.cycle, v);
+    ClientMetric errors;
+    errors.label = {{"unit", v.m_Name}};
+    errors.counter.value = static_cast<double>(v.m_Errors);
+    fam.errors.metric.push_back(std::move(errors));
+}
+
+std::vector<MetricFamily> InOrder(Families& fam, bool keepEmpty) {
     std::vector<MetricFamily> out;
     for (MetricFamily* f : {&fam.up, &fam.info, &fam.panelInfo, &fam.breakerInfo, &fam.subfeedInfo,
                             &fam.ct, &fam.voltage, &fam.main, &fam.breaker, &fam.subfeed,
                             &fam.panelEnergy, &fam.energy, &fam.alarm, &fam.cycle, &fam.errors})
-        if (!f->metric.empty()) out.push_back(std::move(*f));
+        if (keepEmpty || !f->metric.empty()) out.push_back(std::move(*f));
     return out;
+}
+
+}  // namespace
+
+std::vector<MetricFamily> BuildFamilies(const std::vector<UnitView>& views) {
+    Families fam;
+    for (const UnitView& v : views)
+        AddUnit(fam, v);
+    return InOrder(fam, false);
+}
+
+std::vector<MetricFamily> UnitFamilies(const UnitView& view) {
+    Families fam;
+    AddUnit(fam, view);
+    return InOrder(fam, true);
 }
 
 }  // namespace jvo::exporter

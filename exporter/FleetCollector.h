@@ -15,5 +15,8 @@ namespace jvo::exporter {
 
 // The families of the given views, in a fixed order.
 std::vector<prometheus::MetricFamily> BuildFamilies(const std::vector<UnitView>& views);
+// The families of one unit: every family in the same fixed order, those without a metric of this
+// unit included (empty).
+std::vector<prometheus::MetricFamily> UnitFamilies(const UnitView& view);
 
 }  // namespace jvo::exporter

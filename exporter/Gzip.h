@@ -1,9 +1,12 @@
 #pragma once
 // gzip for HTTP answers (Prometheus asks for it; a fleet's exposition shrinks about tenfold).
+#include <cstddef>
 #include <string>
 #include <string_view>
 
 namespace jvo::exporter {
+
+constexpr size_t kGzipFrom = 1024;  // smaller answers go as they are
 
 // True when an Accept-Encoding header value (null: none) takes gzip: the token "gzip" or "*"
 // without "q=0".

@@ -22,9 +22,10 @@ namespace jvo::exporter {
 
 namespace {
 
+constexpr size_t kMaxSingleWrite = 1 << 20;
+
 constexpr ev_ssize_t kMaxHeaderBytes = 8192;
 constexpr ev_ssize_t kMaxBodyBytes = 4096;
-constexpr size_t kGzipFrom = 1024;  // smaller answers go as they are
 
 const char* MethodName(evhttp_cmd_type type) {
     switch (type) {
@@ -156,7 +157,11 @@ bufferevent* HttpServer::MakeConnection(event_base* base, void* self) {
         SSL_free(ssl);
     }
     // Plain HTTP; with TLS configured such a connection is refused in OnRequest.
-    return bufferevent_socket_new(base, -1, BEV_OPT_CLOSE_ON_FREE);
+    bufferevent* bev = bufferevent_socket_new(base, -1, BEV_OPT_CLOSE_ON_FREE);
+    // A site's text is megabytes: libevent's 16 KiB a write would cost a wake-up of the loop
+    // and a system call for each piece.
+    if (bev) bufferevent_set_max_single_write(bev, kMaxSingleWrite);
+    return bev;
 }
 
 void HttpServer::OnRequest(evhttp_request* req, void* self) {
@@ -179,24 +184,37 @@ void HttpServer::OnRequest(evhttp_request* req, void* self) {
         const char* path = uri ? evhttp_uri_get_path(uri) : nullptr;
         request.m_Path = path ? path : "";
         request.m_Authorization = evhttp_find_header(in, "Authorization");
+        request.m_AcceptsGzip = AcceptsGzip(evhttp_find_header(in, "Accept-Encoding"));
         response = server->m_Handler(request);
     }
     evhttp_add_header(out, "Content-Type", response.m_ContentType.c_str());
     for (const auto& [name, value] : response.m_Headers)
         evhttp_add_header(out, name.c_str(), value.c_str());
-    std::string gzipped;
-    const std::string* body = &response.m_Body;
-    if (body->size() >= kGzipFrom) {
+    std::shared_ptr<const std::string> body =
+        response.m_Shared ? response.m_Shared
+                          : std::make_shared<const std::string>(std::move(response.m_Body));
+    if (response.m_SharedIsGzip) {
         evhttp_add_header(out, "Vary", "Accept-Encoding");
+        evhttp_add_header(out, "Content-Encoding", "gzip");
+    } else if (body->size() >= kGzipFrom) {
+        evhttp_add_header(out, "Vary", "Accept-Encoding");
+        std::string gzipped;
         if (AcceptsGzip(evhttp_find_header(in, "Accept-Encoding")) && Gzip(*body, gzipped)) {
             evhttp_add_header(out, "Content-Encoding", "gzip");
-            body = &gzipped;
+            body = std::make_shared<const std::string>(std::move(gzipped));
         }
     }
     std::unique_ptr<evbuffer, void (*)(evbuffer*)> buffer(evbuffer_new(), &evbuffer_free);
-    // HEAD gets the headers alone (libevent would send the body along).
-    if (buffer && evhttp_request_get_command(req) != EVHTTP_REQ_HEAD)
-        evbuffer_add(buffer.get(), body->data(), body->size());
+    // HEAD gets the headers alone (libevent would send the body along). The buffer refers to the
+    // body, which it keeps until it is sent.
+    if (buffer && evhttp_request_get_command(req) != EVHTTP_REQ_HEAD && !body->empty()) {
+        auto* keep = new std::shared_ptr<const std::string>(body);
+        const auto release = [](const void*, size_t, void* kept) {
+            delete static_cast<std::shared_ptr<const std::string>*>(kept);
+        };
+        if (evbuffer_add_reference(buffer.get(), body->data(), body->size(), release, keep) != 0)
+            delete keep;
+    }
     evhttp_send_reply(req, response.m_Status, Reason(response.m_Status), buffer.get());
 }
 

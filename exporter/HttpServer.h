@@ -7,6 +7,7 @@
 // on that thread and must not wait.
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -27,12 +28,17 @@ struct HttpRequest {
     std::string m_Method;                   // "GET", "HEAD", "POST", ...
     std::string m_Path;                     // the path of the request target, without the query
     const char* m_Authorization = nullptr;  // the header's value, null when absent
+    bool m_AcceptsGzip = false;             // the client takes a gzip-encoded body
 };
 
 struct HttpResponse {
     int m_Status = 200;
     std::string m_ContentType = "text/plain; charset=utf-8";
     std::string m_Body;  // not sent for HEAD
+    // Instead of m_Body when set: a body shared with other answers (not copied), and whether it
+    // is gzip-encoded already (for a request that takes that).
+    std::shared_ptr<const std::string> m_Shared;
+    bool m_SharedIsGzip = false;
     std::vector<std::pair<std::string, std::string>> m_Headers;
 };
 

@@ -30,6 +30,10 @@ struct UnitPoller::Session {
     bool marked = false;
     uint64_t markMs = 0;
     uint64_t hookCycles = 0;
+    // The readings views show, taken after a full cycle, and of which cycle (under m_Lock).
+    uint64_t number = 0;
+    uint64_t shownCycles = 0;
+    ReadingsSnapshot shown;
 };
 
 UnitPoller::UnitPoller(UnitEntry entry, PollerTimings timings, const IClock& clock)
@@ -161,6 +165,7 @@ void UnitPoller::Watch(Session& s) {
     {
         std::lock_guard<std::mutex> lock(m_Lock);
         m_Session = &s;  // Run() owns it; cleared below before it goes
+        s.number = ++m_Sessions;
     }
     s.worker->Launch();
     s.mailbox.Post(monitor::PollCmdStart, 0);
@@ -221,23 +226,38 @@ uint64_t UnitPoller::Cycles() const {
     return m_Session ? m_Session->worker->Cycles() : 0;
 }
 
-UnitView UnitPoller::View() const {
+UnitView UnitPoller::View(const ViewStamp& known) const {
     UnitView v;
     v.m_Name = m_Entry.m_Name;
     std::lock_guard<std::mutex> lock(m_Lock);
-    v.m_Errors = m_PastErrors;
+    Session* s = m_Session;
+    ViewStamp& stamp = v.m_Stamp;
+    stamp.m_Known = true;
+    stamp.m_Errors = m_PastErrors + (s ? s->worker->Failures() : 0);
+    stamp.m_CycleCount = m_Stats.m_Count;
+    if (s) {
+        stamp.m_Session = s->number;
+        stamp.m_Up = Up(*s);
+        stamp.m_Cycles = stamp.m_Up ? s->worker->Cycles() : 0;
+    }
+    if (stamp == known) {
+        v.m_Same = true;
+        return v;
+    }
+    v.m_Errors = stamp.m_Errors;
     v.m_Cycles = m_Stats;
-    const Session* s = m_Session;
-    if (!s) return v;
-    v.m_Errors += s->worker->Failures();
-    v.m_Up = Up(*s);
-    if (!v.m_Up) return v;
+    if (!s || !stamp.m_Up) return v;
+    v.m_Up = true;
     v.m_Schema = s->setup.m_Schema;
     if (s->setup.m_VersionKnown) v.m_FirmwareBuild = s->setup.m_Version.m_FirmwareBuild;
-    if (s->worker->Cycles() == 0) return v;
+    if (stamp.m_Cycles == 0) return v;
+    if (s->shownCycles != stamp.m_Cycles) {
+        s->shown = s->readings.Snapshot();
+        s->shownCycles = stamp.m_Cycles;
+    }
     v.m_HaveReadings = true;
     v.m_Config = s->setup.m_Config;
-    v.m_Readings = s->readings.Snapshot();
+    v.m_Readings = s->shown;
     return v;
 }
 

@@ -51,9 +51,22 @@ struct CycleStats {
     double m_Sum = 0;
 };
 
+// What a view was taken from: two views of a poller with equal known stamps are equal.
+struct ViewStamp {
+    bool m_Known = false;    // false: a stamp that no view has
+    uint64_t m_Session = 0;  // the session's number (0: none runs)
+    uint64_t m_Cycles = 0;   // full poll cycles of the session
+    uint64_t m_Errors = 0;
+    uint64_t m_CycleCount = 0;  // cycles in the histogram
+    bool m_Up = false;
+    bool operator==(const ViewStamp&) const = default;
+};
+
 // What a scrape needs of one unit.
 struct UnitView {
     std::string m_Name;
+    ViewStamp m_Stamp;
+    bool m_Same = false;  // the unit is as the stamp asked about says: nothing else is filled in
     bool m_Up = false;
     bool m_HaveReadings = false;  // up, and a full poll cycle of this session is stored
     UnitConfig m_Config;          // of the current session (names cleaned); valid with readings
@@ -78,7 +91,10 @@ public:
     void Stop();
 
     const UnitEntry& Entry() const { return m_Entry; }
-    UnitView View() const;
+    // The readings in a view are the ones stored when the first view after a full poll cycle
+    // was taken: a view changes at most once a cycle (and with the unit's state and errors).
+    // When the view would be the one of `known`, only the name and the stamp are filled in.
+    UnitView View(const ViewStamp& known = {}) const;
     // Full poll cycles of the current session (0 while none runs).
     uint64_t Cycles() const;
 
@@ -110,6 +126,7 @@ private:
     mutable std::mutex m_Lock;
     Session* m_Session = nullptr;  // the running session, owned by Run()
     uint64_t m_PastErrors = 0;     // of ended sessions and failed connects
+    uint64_t m_Sessions = 0;       // sessions started
     CycleStats m_Stats;
 };
 

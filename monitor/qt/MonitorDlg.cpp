@@ -59,6 +59,12 @@ MonitorDlg::MonitorDlg(MonitorApp& app, std::string logPath, SessionOptions opti
     statusBar()->addPermanentWidget(m_RecordMark);
     m_LineRates = new QLabel(this);
     m_LineRates->setObjectName(QStringLiteral("lineRates"));
+    // A fixed size, so that a new rate repaints the label alone: a label whose size may change
+    // has the status bar laid out and the window repainted at each change.
+    m_LineRates->setText(QStringLiteral("00000.0 req/s, 00000 failures/min"));
+    m_LineRates->setFixedSize(m_LineRates->sizeHint());
+    m_LineRates->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_LineRates->clear();
     statusBar()->addPermanentWidget(m_LineRates);
     connect(&m_RecordTimer, &QTimer::timeout, this, &MonitorDlg::OnRecordTick);
     MakeMenus();

@@ -1,6 +1,7 @@
 #pragma once
-// The exporter's metrics, built at each scrape from the views of the unit pollers; the Prometheus
-// client library's core turns them into the text format. Nothing here waits on a unit.
+// The exporter's metrics as the Prometheus client library's families, made from the views of the
+// unit pollers: one unit's at a time for the scrape's text (MetricsText), all units' at once as
+// the reference that text is checked against. Nothing here waits on a unit.
 //
 // Names follow the Prometheus rules: base units (amperes, volts, joules, seconds), counters end in
 // _total, and the configured names of panels, breakers and subfeeds are labels of _info metrics

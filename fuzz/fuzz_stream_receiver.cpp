@@ -1,7 +1,7 @@
 // The STREAM receiver of the TCP socket worker (and of the proxy server, with its smaller keep
-// limit), fed the input in recv-sized pieces the input chooses. The events and bodies must be
-// those of a plain reading of the whole stream, and a body's memory must never run ahead of the
-// bytes that arrived by more than its first step.
+// limit), fed the input in recv-sized pieces the input chooses, appended or read into its space.
+// The events and bodies must be those of a plain reading of the whole stream, and a body's memory
+// must never run ahead of the bytes that arrived by more than its first step.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -60,29 +60,20 @@ std::vector<Seen> Expected(const uint8_t* p, size_t n, uint32_t keep) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 2) return 0;
-    // First byte: keep limit (whole bodies or the proxy server's request limit); second: seed of
-    // the piece sizes.
+    // First byte: keep limit (whole bodies or the proxy server's request limit), first step, and
+    // whether the pieces are appended (as a socket's reads are) or read into Space(); second:
+    // seed of the piece sizes.
     const uint32_t keep = (data[0] & 1) ? 65538u : proxywire::kStreamMaxBody;
     const uint32_t step = (data[0] & 2) ? 256u : 64u * 1024u;
+    const bool append = (data[0] & 4) != 0;
     uint32_t state = data[1] | 1u;
     data += 2;
     size -= 2;
 
     StreamReader reader(keep, step);
     std::vector<Seen> seen;
-    size_t at = 0;
     bool ended = false;
-    while (at < size && !ended) {
-        size_t want = 0;
-        uint8_t* into = reader.Space(want);
-        FUZZ_CHECK(want >= 1 && want <= reader.Remaining());
-        FUZZ_CHECK(reader.Held() <= 4096 + std::max<size_t>(step, 2 * size));
-        state = state * 1103515245u + 12345u;
-        const size_t piece = 1 + (state >> 16) % 97;
-        const size_t got = std::min({want, piece, size - at});
-        std::memcpy(into, data + at, got);
-        at += got;
-        const StreamReader::Event event = reader.Took(got);
+    auto take = [&](StreamReader::Event event) {
         switch (event) {
             case StreamReader::Event::None:
                 break;
@@ -105,6 +96,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 break;
             }
         }
+    };
+    size_t at = 0;
+    while (at < size && !ended) {
+        state = state * 1103515245u + 12345u;
+        const size_t piece = 1 + (state >> 16) % 97;
+        if (append) {
+            // A read's bytes, then its events one at a time, as a caller that may stop after any.
+            const size_t got = std::min(piece, size - at);
+            reader.Append(data + at, got);
+            at += got;
+            StreamReader::Event event;
+            while (!ended && (event = reader.Next()) != StreamReader::Event::None)
+                take(event);
+            FUZZ_CHECK(ended || !reader.HasPending());
+            continue;
+        }
+        size_t want = 0;
+        uint8_t* into = reader.Space(want);
+        FUZZ_CHECK(want >= 1 && want <= reader.Remaining());
+        FUZZ_CHECK(reader.Held() <= 4096 + std::max<size_t>(step, 2 * size));
+        const size_t got = std::min({want, piece, size - at});
+        std::memcpy(into, data + at, got);
+        at += got;
+        take(reader.Took(got));
     }
     FUZZ_CHECK(seen == Expected(data, size, keep));
     return 0;

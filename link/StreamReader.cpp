@@ -70,6 +70,31 @@ StreamReader::Event StreamReader::Took(size_t got) {
     return Event::Message;
 }
 
+void StreamReader::Append(const uint8_t* data, size_t n) {
+    m_Pending.erase(m_Pending.begin(), m_Pending.begin() + static_cast<ptrdiff_t>(m_PendingPos));
+    m_PendingPos = 0;
+    m_Pending.insert(m_Pending.end(), data, data + n);
+}
+
+StreamReader::Event StreamReader::Next() {
+    while (HasPending()) {
+        size_t want = 0;
+        uint8_t* into = Space(want);
+        const size_t take = std::min(want, m_Pending.size() - m_PendingPos);
+        std::memcpy(into, m_Pending.data() + m_PendingPos, take);
+        m_PendingPos += take;
+        const Event event = Took(take);
+        if (event != Event::None) return event;
+    }
+    // All taken: small areas are kept for the next read, a large one is given back.
+    m_PendingPos = 0;
+    if (m_Pending.capacity() > kScratchSize)
+        std::vector<uint8_t>().swap(m_Pending);
+    else
+        m_Pending.clear();
+    return Event::None;
+}
+
 std::unique_ptr<uint8_t[]> StreamReader::TakeBody() {
     m_Capacity = 0;
     return std::move(m_Body);

@@ -1,12 +1,13 @@
 #pragma once
 // StreamReader: the receiving half of STREAM framing (link/ProxyWire.h), without any socket. The
-// caller reads straight into Space() and reports what arrived with Took(); the reader never asks
-// for bytes beyond the end of the current header or body, so a caller can stop reading exactly at a
-// message boundary. A body's memory grows only as its bytes arrive, and bytes beyond the keep limit
-// are read but not kept.
+// caller either appends what a read brought (Append, then Next for each event) or reads straight
+// into Space() and reports what arrived with Took(); Space() never asks for bytes beyond the end of
+// the current header or body. A body's memory grows only as its bytes arrive, and bytes beyond the
+// keep limit are read but not kept.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "link/ProxyWire.h"
 
@@ -31,7 +32,15 @@ public:
                           uint32_t firstStep = 64 * 1024,
                           uint32_t lengthLimit = proxywire::kStreamMaxBody);
 
-    // Where the next received bytes go and how many at most (always at least 1).
+    // Bytes received in pieces of any size: Append() keeps them (call it only once the last
+    // ones are taken, !HasPending()), Next() gives the events one at a time from there; what
+    // follows an event waits for the next Next(). So a caller may stop after any message and
+    // read its socket again only once the bytes it already read are used up.
+    void Append(const uint8_t* data, size_t n);
+    Event Next();
+    bool HasPending() const { return m_PendingPos < m_Pending.size(); }
+
+    // Or straight: where the next received bytes go and how many at most (always at least 1).
     uint8_t* Space(size_t& want);
     // `got` bytes (1 .. the last `want`) were written at the last Space(). After BadMarker or
     // BadLength the reader starts over with a header; a connection is normally ended then.
@@ -46,8 +55,10 @@ public:
     bool InBody() const { return m_InBody; }
     // Bytes still to come before the current header or body ends.
     size_t Remaining() const { return m_InBody ? m_Length - m_Have : kHeaderSize - m_HeaderHave; }
-    // Bytes of memory held for the body being received.
-    size_t Held() const { return m_Capacity + (m_Scratch ? kScratchSize : 0); }
+    // Bytes of memory held for the body being received and for appended bytes.
+    size_t Held() const {
+        return m_Capacity + (m_Scratch ? kScratchSize : 0) + m_Pending.capacity();
+    }
 
 private:
     static constexpr size_t kScratchSize = 4096;
@@ -67,6 +78,8 @@ private:
     uint32_t m_Capacity = 0;
     std::unique_ptr<uint8_t[]> m_Body;
     std::unique_ptr<uint8_t[]> m_Scratch;  // where bytes beyond the keep limit go
+    std::vector<uint8_t> m_Pending;        // appended bytes, from m_PendingPos on not yet taken
+    size_t m_PendingPos = 0;
 };
 
 }  // namespace jvo

@@ -46,9 +46,6 @@ struct TcpSocket::Shared {
     int callersReceiving = 0;
     bool finishing = false;
     std::unique_ptr<StreamReader> reader;  // the header, then the body (grown as bytes arrive)
-    // What a caller's read brought after the message it waited for, taken before the next read.
-    std::vector<uint8_t> inbox;
-    size_t inboxPos = 0;
     std::atomic<uint64_t> lastRecvMs{0};
     std::atomic<bool> rxEnded{false};  // a caller's receive ended the connection
 };
@@ -95,20 +92,14 @@ enum class Step { Go, End, Stop };
 
 constexpr size_t kRecvChunk = 16 * 1024;
 
-// Gives received bytes to the reader from `used` on and hands each message to the user; with
-// `oneMessage` it stops after the first message handed over. rxLock held.
-Step Feed(TcpSocket::Shared& s, const uint8_t* data, size_t n, size_t& used, bool oneMessage,
-          bool& handed) {
+// Hands the messages the reader holds to the user; with `oneMessage` it stops after the first
+// (the rest waits in the reader). rxLock held.
+Step Feed(TcpSocket::Shared& s, bool oneMessage, bool& handed) {
     StreamReader& reader = *s.reader;
-    while (used < n) {
-        size_t want = 0;
-        uint8_t* into = reader.Space(want);
-        const size_t take = std::min(want, n - used);
-        std::memcpy(into, data + used, take);
-        used += take;
-        switch (reader.Took(take)) {
+    for (;;) {
+        switch (reader.Next()) {
             case StreamReader::Event::None:
-                break;
+                return Step::Go;
             case StreamReader::Event::KeepAlive:
                 s.lastRecvMs = ClockOf(s.options).NowMs();
                 break;
@@ -130,23 +121,15 @@ Step Feed(TcpSocket::Shared& s, const uint8_t* data, size_t n, size_t& used, boo
                 return Step::End;
         }
     }
-    return Step::Go;
 }
 
 // Takes what has arrived (a bounded number of reads, each of whatever is there) and hands each
 // message to the user, on the worker's thread or on a caller's; with `oneMessage`, no more once
-// a message was handed over: the rest of that read waits in the inbox. rxLock held.
+// a message was handed over: the rest of that read waits in the reader. rxLock held.
 Step Receive(TcpSocket::Shared& s, bool oneMessage = false) {
     bool handed = false;
-    if (s.inboxPos < s.inbox.size()) {
-        size_t used = s.inboxPos;
-        const Step step = Feed(s, s.inbox.data(), s.inbox.size(), used, oneMessage, handed);
-        s.inboxPos = used;
-        if (step != Step::Go) return step;
-        if (handed && oneMessage) return Step::Go;
-    }
-    s.inbox.clear();
-    s.inboxPos = 0;
+    Step step = Feed(s, oneMessage, handed);
+    if (step != Step::Go || (handed && oneMessage)) return step;
     uint8_t chunk[kRecvChunk];
     for (int i = 0; i < kReadsPerWake; ++i) {
         const int64_t got = net::Recv(s.socket.Get(), chunk, sizeof chunk);
@@ -160,22 +143,13 @@ Step Receive(TcpSocket::Shared& s, bool oneMessage = false) {
         }
         const size_t n = static_cast<size_t>(got);
         if (got == 0 || n > sizeof chunk) return Step::End;  // peer closed
-        size_t used = 0;
-        const Step step = Feed(s, chunk, n, used, oneMessage, handed);
-        if (step != Step::Go) return step;
-        if (handed && oneMessage) {
-            s.inbox.assign(chunk + used, chunk + n);
-            return Step::Go;
-        }
+        s.reader->Append(chunk, n);
+        step = Feed(s, oneMessage, handed);
+        if (step != Step::Go || (handed && oneMessage)) return step;
         // A short read took everything there was.
         if (n < sizeof chunk) return Step::Go;
     }
     return Step::Go;
-}
-
-// Whether bytes already read wait in the inbox (rxLock held).
-bool InboxHolds(const TcpSocket::Shared& s) {
-    return s.inboxPos < s.inbox.size();
 }
 
 // Whether a caller may still receive on the socket (rxLock held): not once it is closing or a
@@ -233,11 +207,11 @@ void Worker::Run() {
     for (;;) {
         const bool sending = m_SendLeft > 0;
         bool callers = false;
-        bool held = false;  // read bytes wait in the inbox: no wait for the socket
+        bool held = false;  // read bytes wait in the reader: no wait for the socket
         {
             std::lock_guard<std::mutex> guard(m_S.rxLock);
             callers = m_S.callersReceiving > 0;
-            held = !callers && InboxHolds(m_S);
+            held = !callers && m_S.reader->HasPending();
         }
         // While a send is in progress the queue waits; the close event is watched instead, so
         // that Close() also ends a send that a peer which does not read would hold up forever.
@@ -443,6 +417,10 @@ void TcpSocket::ReceiveHere(const SyncEvent& ready, int32_t waitMs) {
         // Where two threads cannot wait on one socket, the worker receives and the caller waits
         // for what it hands over.
         receive = CallersMayReceive(s) && net::WaitsMayShareASocket();
+        if (receive && s.reader->HasPending()) {
+            EndIfLost(s, Receive(s, true));  // a message already read is there without a wait
+            return;
+        }
         if (receive) ++s.callersReceiving;
     }
     if (!receive) {
@@ -451,15 +429,6 @@ void TcpSocket::ReceiveHere(const SyncEvent& ready, int32_t waitMs) {
     }
     // The worker sees this caller at its next look (at most tickMs): until then it may still
     // take a message itself, which then arrives through `ready`.
-    {
-        // A message already read is there without a wait.
-        std::lock_guard<std::mutex> guard(s.rxLock);
-        if (InboxHolds(s)) {
-            EndIfLost(s, Receive(s, true));
-            if (--s.callersReceiving == 0) s.noCallers.notify_all();
-            return;
-        }
-    }
     SocketPoller poller;
     const size_t sock = poller.AddSocket(s.socket.Get(), true, false);
     poller.AddEvent(ready);

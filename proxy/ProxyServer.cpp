@@ -52,10 +52,6 @@ struct ProxyServer::Client {
     std::string subject;  // the TLS client certificate's
     // Receiving: header, then the body (only its first kMaxRequestBody bytes are kept).
     StreamReader reader{static_cast<uint32_t>(proxywire::kMaxRequestBody), 256};
-    // Bytes read but not yet given to the reader: what followed a request that filled the
-    // client's queue (at most one read's worth). Taken before the socket is read again.
-    std::vector<uint8_t> inbox;
-    size_t inboxPos = 0;
     // Complete request bodies waiting for the unit (an empty one stands for an oversized body),
     // and whether one of this client's requests is at the unit now.
     std::deque<std::vector<uint8_t>> requests;
@@ -73,7 +69,6 @@ struct ProxyServer::Client {
     bool dead = false;
 
     size_t PendingOutput() const { return out.size() - outPos; }
-    bool InboxHas() const { return inboxPos < inbox.size(); }
     bool WantsWrite() const { return PendingOutput() > 0 || (tls && tls->WantsWrite()); }
     // The client's name with its certificate subject, for log lines.
     std::string Who() const { return subject.empty() ? name : name + " (" + subject + ")"; }
@@ -177,7 +172,7 @@ void ProxyServer::UpdateStats() {
     size_t bytes = 0;
     for (const auto& c : m_Clients) {
         if (c->reader.InBody()) ++inBody;
-        bytes += c->reader.Held() + c->out.capacity() + c->inbox.capacity();
+        bytes += c->reader.Held() + c->out.capacity();
         for (const auto& r : c->requests)
             bytes += r.capacity();
     }
@@ -464,16 +459,16 @@ int64_t ProxyServer::WriteClient(Client& c, const uint8_t* data, size_t count) {
 }
 
 bool ProxyServer::Held(const Client& c) {
-    return c.InboxHas() || (c.tls && c.tls->Buffered());
+    return c.reader.HasPending() || (c.tls && c.tls->Buffered());
 }
 
 bool ProxyServer::Receive(Client& c) {
     // One read takes whatever has arrived (a request's header and body come in one); what
-    // follows a request that fills the client's queue waits in its inbox, so that the client
+    // follows a request that fills the client's queue waits in the reader, so that the client
     // stops being read once it has enough waiting.
-    if (c.InboxHas() && !Consume(c, nullptr, 0)) return false;
+    if (c.reader.HasPending() && !Consume(c)) return false;
     uint8_t chunk[kRecvChunk];
-    for (int i = 0; i < kReadsPerWake && Reading(c) && !c.InboxHas(); ++i) {
+    for (int i = 0; i < kReadsPerWake && Reading(c) && !c.reader.HasPending(); ++i) {
         const int64_t got = ReadClient(c, chunk, sizeof chunk);
         if (got == -1) return true;
         if (got < 0) return false;
@@ -481,30 +476,20 @@ bool ProxyServer::Receive(Client& c) {
             JVO_LOG2("ProxyServer: client %s closed the connection", c.name);
             return false;
         }
-        if (!Consume(c, chunk, static_cast<size_t>(got))) return false;
+        c.reader.Append(chunk, static_cast<size_t>(got));
+        if (!Consume(c)) return false;
         // TLS hands out one record at a time: a short read says nothing about what follows.
         if (!c.tls && static_cast<size_t>(got) < sizeof chunk) return true;  // nothing more now
     }
     return true;
 }
 
-bool ProxyServer::Consume(Client& c, const uint8_t* data, size_t n) {
-    const bool fromInbox = data == nullptr;
-    if (fromInbox) {
-        data = c.inbox.data() + c.inboxPos;
-        n = c.inbox.size() - c.inboxPos;
-    }
-    const uint8_t* const start = data;
-    const bool ok = Feed(c, data, n);
-    if (fromInbox)
-        c.inboxPos += static_cast<size_t>(data - start);
-    else if (n > 0) {
-        c.inbox.assign(data, data + n);
-        c.inboxPos = 0;
-    }
-    if (!c.InboxHas()) {
-        std::vector<uint8_t>().swap(c.inbox);
-        c.inboxPos = 0;
+bool ProxyServer::Consume(Client& c) {
+    bool ok = true;
+    while (ok && Reading(c)) {
+        const StreamReader::Event event = c.reader.Next();
+        if (event == StreamReader::Event::None) break;
+        ok = Take(c, event);
     }
     const bool partialHeader =
         !c.reader.InBody() && c.reader.Remaining() < StreamReader::kHeaderSize;
@@ -515,46 +500,37 @@ bool ProxyServer::Consume(Client& c, const uint8_t* data, size_t n) {
     return ok;
 }
 
-bool ProxyServer::Feed(Client& c, const uint8_t*& data, size_t& n) {
-    while (n > 0 && Reading(c)) {
-        size_t room = 0;
-        uint8_t* into = c.reader.Space(room);
-        const size_t take = std::min(room, n);
-        std::memcpy(into, data, take);
-        data += take;
-        n -= take;
-        switch (c.reader.Took(take)) {
-            case StreamReader::Event::None:
-                continue;
-            case StreamReader::Event::KeepAlive:
-                c.lastRecv = m_Clock.NowMs();
-                continue;
-            case StreamReader::Event::BadMarker:
-                JVO_LOG1("ProxyServer: client %s sent a bad STREAM marker (0x%08x)", c.name,
-                         c.reader.Marker());
-                return false;
-            case StreamReader::Event::BadLength:
-                JVO_LOG1("ProxyServer: client %s sent an illegal length (%u)", c.name,
-                         c.reader.Length());
-                return false;
-            case StreamReader::Event::Message:
-                break;
-        }
-        c.lastRecv = c.lastRequest = m_Clock.NowMs();
-        std::unique_ptr<uint8_t[]> kept = c.reader.TakeBody();
-        std::vector<uint8_t> body;
-        // A body longer than kMaxRequestBody can never be well formed: it stays empty.
-        if (c.reader.Length() <= proxywire::kMaxRequestBody && kept)
-            body.assign(kept.get(), kept.get() + c.reader.KeptLength());
-        c.requests.push_back(std::move(body));
-        {
-            std::lock_guard<std::mutex> guard(m_StatsLock);
-            ++m_Stats.requests;
-        }
-        Submit(c);
-        if (!Flush(c)) return false;
+bool ProxyServer::Take(Client& c, StreamReader::Event event) {
+    switch (event) {
+        case StreamReader::Event::None:
+            return true;
+        case StreamReader::Event::KeepAlive:
+            c.lastRecv = m_Clock.NowMs();
+            return true;
+        case StreamReader::Event::BadMarker:
+            JVO_LOG1("ProxyServer: client %s sent a bad STREAM marker (0x%08x)", c.name,
+                     c.reader.Marker());
+            return false;
+        case StreamReader::Event::BadLength:
+            JVO_LOG1("ProxyServer: client %s sent an illegal length (%u)", c.name,
+                     c.reader.Length());
+            return false;
+        case StreamReader::Event::Message:
+            break;
     }
-    return true;
+    c.lastRecv = c.lastRequest = m_Clock.NowMs();
+    std::unique_ptr<uint8_t[]> kept = c.reader.TakeBody();
+    std::vector<uint8_t> body;
+    // A body longer than kMaxRequestBody can never be well formed: it stays empty.
+    if (c.reader.Length() <= proxywire::kMaxRequestBody && kept)
+        body.assign(kept.get(), kept.get() + c.reader.KeptLength());
+    c.requests.push_back(std::move(body));
+    {
+        std::lock_guard<std::mutex> guard(m_StatsLock);
+        ++m_Stats.requests;
+    }
+    Submit(c);
+    return Flush(c);
 }
 
 void ProxyServer::Submit(Client& c) {

@@ -40,6 +40,7 @@
 #include "base/SyncEvent.h"
 #include "link/ProxyWire.h"
 #include "link/Socket.h"
+#include "link/StreamReader.h"
 #include "link/Tls.h"
 #include "proxy/AllowList.h"
 #include "proxy/RefusalLog.h"
@@ -129,12 +130,12 @@ private:
     int64_t ReadClient(Client& c, uint8_t* into, size_t want);
     int64_t WriteClient(Client& c, const uint8_t* data, size_t count);
     bool Receive(Client& c);
-    // Gives `n` received bytes (null: the client's inbox) to the client's reader while it reads;
-    // the rest waits in the inbox. False when the connection must end.
-    bool Consume(Client& c, const uint8_t* data, size_t n);
-    // Requests out of `data`, which is advanced past what was taken.
-    bool Feed(Client& c, const uint8_t*& data, size_t& n);
-    // Bytes held for the client that no socket wait reports (its inbox, TLS's decrypted bytes).
+    // Takes the requests the client's reader holds while the client is read. False when the
+    // connection must end.
+    bool Consume(Client& c);
+    bool Take(Client& c, StreamReader::Event event);
+    // Bytes held for the client that no socket wait reports (read but not taken, TLS's decrypted
+    // bytes).
     static bool Held(const Client& c);
     bool TakeRequest(Client& c);
     void Submit(Client& c);

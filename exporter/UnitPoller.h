@@ -34,7 +34,7 @@ struct PollerTimings {
     int32_t retryFirstMs = 1000;     // first wait after a failed connect or a lost session
     int32_t retryMaxMs = 30000;      // the back-off ends here
     uint64_t notAnsweringMs = 3000;  // the worker's not-answering time on a healthy transport
-    int32_t watchMs = 100;           // how often the thread looks at the worker
+    int32_t watchMs = 500;           // how often the thread looks at the worker
     int32_t replyTimeoutMs = 250;    // each request's reply time-out
     int32_t minCycleMs = 0;          // a poll cycle starts no sooner than this after the last
 };

@@ -66,8 +66,10 @@ public:
             return;
         }
         m_Bytes += length;
-        if (!m_Direct && m_Waiter.load() == std::this_thread::get_id()) {
-            // Received by the waiting transaction itself: no queue, no event to set and clear.
+        if (!m_Direct && m_Fifo.Size() == 0 && m_Waiter.load() == std::this_thread::get_id()) {
+            // Received by the waiting transaction itself with nothing before it: no queue, no
+            // event to set and clear. (Receipts are one at a time, under the socket's receive
+            // lock, so what is queued after this one is younger.)
             m_Direct = std::move(buffer);
             return;
         }
@@ -77,19 +79,21 @@ public:
     void OnClose() override { m_Fifo.Push(SocketUser::kClosedCode); }
     // The thread of the transaction that waits now (none: a default id).
     void SetWaiter(std::thread::id id) { m_Waiter = id; }
-    // Takes the queue's oldest entry, else the reply the waiting transaction received itself;
-    // false when there is neither.
+    // Takes the oldest entry: the reply the waiting transaction received itself (which is older
+    // than anything queued), else the queue's oldest; false when there is none.
     bool Pop(MsgFifo::Entry& entry) {
-        if (m_Fifo.Pop(entry)) {
-            if (entry.buffer) m_Bytes -= entry.buffer->Length();
-            return true;
+        {
+            std::lock_guard<std::mutex> guard(m_Lock);
+            if (m_Direct) {
+                m_Bytes -= m_Direct->Length();
+                entry = MsgFifo::Entry{};
+                entry.code = SocketUser::kRecvCode;
+                entry.buffer = std::move(m_Direct);
+                return true;
+            }
         }
-        std::lock_guard<std::mutex> guard(m_Lock);
-        if (!m_Direct) return false;
-        m_Bytes -= m_Direct->Length();
-        entry = MsgFifo::Entry{};
-        entry.code = SocketUser::kRecvCode;
-        entry.buffer = std::move(m_Direct);
+        if (!m_Fifo.Pop(entry)) return false;
+        if (entry.buffer) m_Bytes -= entry.buffer->Length();
         return true;
     }
     MsgFifo& Fifo() { return m_Fifo; }
@@ -226,13 +230,28 @@ ProxyConnection::~ProxyConnection() {
 
 bool ProxyConnection::Transact(uint8_t address, MsgBuf& request, MsgBuf& reply,
                                int32_t replyTimeoutMs, LinkStatus* status) {
-    LinkStatus local;
-    LinkStatus& st = status ? *status : local;
-    auto ended = [&] {
-        st = EndStatus();
-        return false;
+    Exchange exchange{&request, &reply, {}, {}};
+    const bool ok = TransactMany(address, &exchange, 1, replyTimeoutMs) == 1;
+    if (status) *status = std::move(exchange.status);
+    return ok;
+}
+
+int ProxyConnection::TransactMany(uint8_t address, Exchange* ex, int count,
+                                  int32_t replyTimeoutMs) {
+    using Clock = std::chrono::steady_clock;
+    count = std::clamp(count, 0, kMaxRun);
+    int inARow = 0;  // exchanges that succeeded, from the first on
+    // The exchanges from `from` on end as the connection did.
+    auto ended = [&](int from) {
+        const LinkStatus st = EndStatus();
+        for (int i = from; i < count; ++i) {
+            ex[i].status = st;
+            ex[i].doneAt = Clock::now();
+        }
+        return inARow;
     };
-    if (m_Ended) return ended();
+    if (count == 0) return 0;
+    if (m_Ended) return ended(0);
     std::shared_ptr<TcpSocket> socket;
     std::shared_ptr<ReplyQueue> user;
     {
@@ -240,7 +259,7 @@ bool ProxyConnection::Transact(uint8_t address, MsgBuf& request, MsgBuf& reply,
         socket = m_Socket;
         user = m_User;
     }
-    if (!socket || !user) return ended();
+    if (!socket || !user) return ended(0);
     // Whatever is waiting now answers an earlier request (a copy, or a reply that came too late):
     // it must not be taken as the answer to this one.
     socket->TakeWaiting();
@@ -252,12 +271,13 @@ bool ProxyConnection::Transact(uint8_t address, MsgBuf& request, MsgBuf& reply,
         }
         End(user->Overran() ? user->OverrunReason() : "closed by the proxy server or the network",
             socket.get());
-        return ended();
+        return ended(0);
     }
     // A refusal that came unasked: the server closes the connection after it.
-    if (user->Refused(st)) {
-        End(DescribeStatus(st), socket.get());
-        return false;
+    LinkStatus refused;
+    if (user->Refused(refused)) {
+        End(DescribeStatus(refused), socket.get());
+        return ended(0);
     }
     if (stale > 0 && !m_LoggedStale.exchange(true)) {
         JVO_LOG1(
@@ -266,63 +286,87 @@ bool ProxyConnection::Transact(uint8_t address, MsgBuf& request, MsgBuf& reply,
             stale);
     }
 
-    // From here on a reply this thread receives itself is its answer (what TakeWaiting took in
-    // above went through the queue, in the order it came).
+    // From here on a reply this thread receives itself belongs to this run (what TakeWaiting
+    // took in above went through the queue, in the order it came).
     struct Waiting {
         ReplyQueue& user;
         explicit Waiting(ReplyQueue& u) : user(u) { user.SetWaiter(std::this_thread::get_id()); }
         ~Waiting() { user.SetWaiter({}); }
     } waiting(*user);
-    const int32_t length = request.Unread();
-    if (length > 0xFFFF) {
-        JVO_LOG1("ProxyConnection::Transact() Request too long (%d bytes)", length);
-        st = LinkStatus::Of(LinkResult::InvalidRequest, "the request is too long");
-        return false;
+    std::unique_ptr<RecBuf> messages[kMaxRun];
+    int sent = 0;
+    for (; sent < count; ++sent) {
+        const MsgBuf& request = *ex[sent].request;
+        const int32_t length = request.Unread();
+        if (length > 0xFFFF) {
+            // Never sent: the run ends before it, and the ones after it are not sent either.
+            JVO_LOG1("ProxyConnection::Transact() Request too long (%d bytes)", length);
+            for (int i = sent; i < count; ++i)
+                ex[i].status =
+                    LinkStatus::Of(LinkResult::InvalidRequest, "the request is too long");
+            break;
+        }
+        messages[sent] = std::make_unique<RecBuf>(3 + length);
+        messages[sent]->Put8(address);
+        messages[sent]->Put16(static_cast<uint16_t>(length));
+        messages[sent]->PutBytes(request.ReadPtr(), length);
     }
-    auto message = std::make_unique<RecBuf>(3 + length);
-    message->Put8(address);
-    message->Put16(static_cast<uint16_t>(length));
-    message->PutBytes(request.ReadPtr(), length);
-    if (!socket->SendMsg(std::move(message))) {
+    if (sent == 0) return 0;
+    if (!socket->SendMsgs(messages, static_cast<size_t>(sent))) {
         if (socket->State() != TcpSocket::kRunning) {
             End("the connection was closed", socket.get());
-            return ended();
+            return ended(0);
         }
-        st = LinkStatus::Of(LinkResult::WriteFailed, "the request could not be queued");
-        return false;
+        for (int i = 0; i < sent; ++i)
+            ex[i].status =
+                LinkStatus::Of(LinkResult::WriteFailed, "the request could not be queued");
+        return 0;
     }
 
-    using Clock = std::chrono::steady_clock;
     const int32_t waitMs = std::max(m_Options.minReplyWaitMs, replyTimeoutMs);
-    const auto deadline = Clock::now() + std::chrono::milliseconds(waitMs);
     MsgFifo& fifo = user->Fifo();
-    for (;;) {
-        MsgFifo::Entry entry;
-        if (user->Pop(entry)) {
-            if (entry.code == SocketUser::kRecvCode && entry.buffer) {
-                const bool ok = TakeProxyReply(*entry.buffer, reply, &st);
-                if (st.result == LinkResult::ProxyRefused && st.refusal != ProxyRefusal::ReadOnly)
+    bool broken = false;  // an exchange failed: those after it do not count in a row
+    for (int i = 0; i < sent; ++i) {
+        // Each reply may take as long as a single transaction's, counted from the one before.
+        const auto deadline = Clock::now() + std::chrono::milliseconds(waitMs);
+        for (;;) {
+            MsgFifo::Entry entry;
+            if (user->Pop(entry)) {
+                if (entry.code != SocketUser::kRecvCode || !entry.buffer) {
+                    End(user->Overran() ? user->OverrunReason()
+                                        : "closed by the proxy server or the network",
+                        socket.get());
+                    return ended(i);
+                }
+                LinkStatus& st = ex[i].status;
+                const bool ok = TakeProxyReply(*entry.buffer, *ex[i].reply, &st);
+                ex[i].doneAt = Clock::now();
+                if (st.result == LinkResult::ProxyRefused && st.refusal != ProxyRefusal::ReadOnly) {
                     End(DescribeStatus(st), socket.get());
-                return ok;
+                    return ended(i + 1);
+                }
+                if (ok && !broken) ++inARow;
+                if (!ok) broken = true;
+                break;
             }
-            // The connection has ended.
-            End(user->Overran() ? user->OverrunReason()
-                                : "closed by the proxy server or the network",
-                socket.get());
-            return ended();
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now())
+                    .count();
+            if (left <= 0) {
+                // A late reply would be taken as the next request's answer: give the connection
+                // up.
+                JVO_LOG1("ProxyConnection::Transact() No reply within %d ms", waitMs);
+                End(FormatStr("no reply within %d ms", waitMs), socket.get());
+                ex[i].status =
+                    LinkStatus::Of(LinkResult::NoReply, FormatStr("no reply within %d ms", waitMs));
+                ex[i].doneAt = Clock::now();
+                return ended(i + 1);
+            }
+            // The reply is read on this thread: one wake-up instead of the worker's and then ours.
+            socket->ReceiveHere(fifo.ReadyEvent(), static_cast<int32_t>(left));
         }
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0) {
-            // A late reply would be taken as the next request's answer: give the connection up.
-            JVO_LOG1("ProxyConnection::Transact() No reply within %d ms", waitMs);
-            End(FormatStr("no reply within %d ms", waitMs), socket.get());
-            st = LinkStatus::Of(LinkResult::NoReply, FormatStr("no reply within %d ms", waitMs));
-            return false;
-        }
-        // The reply is read on this thread: one wake-up instead of the worker's and then ours.
-        socket->ReceiveHere(fifo.ReadyEvent(), static_cast<int32_t>(left));
     }
+    return inARow;
 }
 
 bool ProxyConnection::Ended() const {

@@ -8,6 +8,15 @@
 // because a late reply would otherwise be taken as the answer to the next request. Once the
 // connection has ended every later transaction fails at once.
 //
+// A run of transactions (TransactMany) is pipelined: all its requests go out in one write and the
+// replies are taken in the order they come, which is the order of the requests (a proxy server
+// answers each request with one reply, in turn). Each reply is waited for as long as one
+// transaction's; every reply of the run is taken before the next run starts, so no reply can be
+// taken for a later request. This rests on the server answering every request (ours does, with
+// status 0 where the unit gave nothing): one that skipped a request but answered those after it
+// would have their replies taken one place early, until the run's last reply timed out and ended
+// the connection. ProxyOptions::pipelineDepth 1 is for such a server.
+//
 // The path carries no tag that ties a reply to its request. Replies already waiting when a
 // request goes out (a reply the proxy sent twice, or one that came too late) are discarded, so a
 // reply is never taken as the answer to a request sent after it arrived. A copy that arrives only
@@ -24,6 +33,7 @@
 #include <string>
 
 #include "base/MsgBuf.h"
+#include "link/Exchange.h"
 #include "link/LinkStatus.h"
 #include "link/ProxyWire.h"
 #include "link/TcpBase.h"
@@ -40,6 +50,9 @@ struct ProxyOptions {
     TcpSocketOptions socket;         // the socket's time constants
     TcpBase::Resolver resolver;      // name lookup; empty: the system's
     TlsFiles tls;  // for a host given as tls://HOST[:PORT]: the CA, the client's certificate
+    // Requests a caller should put into one run (UnitLink::PipelineDepth); 1 sends one at a
+    // time. At most ProxyConnection::kMaxRun.
+    int32_t pipelineDepth = 32;
 };
 
 // The scheme that asks for TLS on the proxy path: "tls://HOST[:PORT]".
@@ -51,10 +64,12 @@ class ProxyConnection {
 public:
     // Status (1) and length (2), then at most a whole received frame body (1200 bytes).
     static constexpr int32_t kMaxReplyBody = 3 + 1200;
-    // One request is outstanding at a time, so one reply waits normally; a few copies are
-    // tolerated (and discarded), a flood is not.
-    static constexpr int32_t kMaxQueuedReplies = 8;
-    static constexpr int32_t kMaxQueuedBytes = 16 * 1024;
+    // The most requests one run carries.
+    static constexpr int32_t kMaxRun = 32;
+    // A run's replies may all wait at once; a few copies beyond them are tolerated (and
+    // discarded), a flood is not.
+    static constexpr int32_t kMaxQueuedReplies = kMaxRun + 8;
+    static constexpr int32_t kMaxQueuedBytes = 64 * 1024;
 
     // host may carry ":PORT", and "tls://" before it for TLS (options.tls). Resolves with
     // GetHostAddr, connects with OpenSocket, runs the TLS handshake where asked, and starts the
@@ -75,6 +90,10 @@ public:
     // `status` (may be null) says which; a refusal by the server is ProxyRefused.
     bool Transact(uint8_t address, MsgBuf& request, MsgBuf& reply, int32_t replyTimeoutMs,
                   LinkStatus* status = nullptr);
+    // A run of `count` (1..kMaxRun) transactions to unit `address`, pipelined. Each exchange's
+    // status says how it ended, as Transact's would; once the connection ends, the exchanges
+    // left get the end status. Returns how many in a row, from the first, succeeded.
+    int TransactMany(uint8_t address, Exchange* exchanges, int count, int32_t replyTimeoutMs);
     // True once the connection has ended: given up by a transaction, closed, or ended by the
     // peer or the network (noticed also between transactions).
     bool Ended() const;

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <cstring>
 #include <mutex>
 
@@ -375,24 +376,37 @@ uint32_t TcpSocket::WorkerThread(void* argument) {
 }
 
 bool TcpSocket::SendMsg(std::unique_ptr<RecBuf> buffer) {
+    return SendMsgs(&buffer, 1);
+}
+
+bool TcpSocket::SendMsgs(std::unique_ptr<RecBuf>* buffers, size_t count) {
     const int32_t state = m_Shared->state.load();
     if (state != kRunning) {
         JVO_LOG1("TcpSocket::SendMsg() Link not running (state=%d)", state);
         return false;
     }
-    if (!buffer || !buffer->HasData()) {
-        JVO_LOG1("TcpSocket::SendMsg() Received NULL buffer pointer");
-        return false;
+    size_t total = 0;
+    for (size_t i = 0; i < count; ++i) {
+        const std::unique_ptr<RecBuf>& buffer = buffers[i];
+        if (!buffer || !buffer->HasData()) {
+            JVO_LOG1("TcpSocket::SendMsg() Received NULL buffer pointer");
+            return false;
+        }
+        const int32_t length = buffer->Length();
+        if (length <= 0 || length > static_cast<int32_t>(proxywire::kStreamMaxBody)) {
+            JVO_LOG1("TcpSocket::SendMsg() Invalid buffer length: %d", length);
+            return false;
+        }
+        total += static_cast<size_t>(length) + proxywire::kStreamHeaderSize;
     }
-    const int32_t length = buffer->Length();
-    if (length <= 0 || length > static_cast<int32_t>(proxywire::kStreamMaxBody)) {
-        JVO_LOG1("TcpSocket::SendMsg() Invalid buffer length: %d", length);
-        return false;
+    if (count == 0 || total > static_cast<size_t>(INT32_MAX)) return false;
+    auto message = std::make_unique<RecBuf>(static_cast<int32_t>(total));
+    for (size_t i = 0; i < count; ++i) {
+        const RecBuf& buffer = *buffers[i];
+        message->Put32(proxywire::kStreamMarker);
+        message->Put32(static_cast<uint32_t>(buffer.Length()));
+        message->PutBytes(buffer.ReadPtr(), buffer.Length());
     }
-    auto message = std::make_unique<RecBuf>(length + 8);
-    message->Put32(proxywire::kStreamMarker);
-    message->Put32(static_cast<uint32_t>(length));
-    message->PutBytes(buffer->ReadPtr(), length);
     Shared& s = *m_Shared;
     std::lock_guard<std::mutex> guard(s.sendLock);
     if (!s.workerSending && s.sendQueue.Size() == 0 && s.socket.Valid() &&

@@ -68,6 +68,9 @@ public:
 
     // Queues one message. Always takes the buffer; false (logged) when refused.
     bool SendMsg(std::unique_ptr<RecBuf> buffer);
+    // Queues `count` messages that leave together, in one write where the socket takes them.
+    // Always takes the buffers; false (logged) when any is refused, and then none is sent.
+    bool SendMsgs(std::unique_ptr<RecBuf>* buffers, size_t count);
     // Waits up to waitMs until the socket has something to read or `ready` is set, and takes
     // what has arrived on the calling thread, handing it to the user as the worker would. A
     // caller that waits for an answer saves the wake-up of a second thread this way; while it

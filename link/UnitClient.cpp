@@ -19,27 +19,67 @@ MsgBuf& UnitClient::Begin(uint8_t command) {
     return m_Request;
 }
 
+MsgBuf& UnitClient::RequestAt(int index) {
+    if (index == 0) return m_Request;
+    while (m_Slots.size() < static_cast<size_t>(index))
+        m_Slots.push_back(std::make_unique<Slot>());
+    return m_Slots[static_cast<size_t>(index - 1)]->request;
+}
+
+MsgBuf& UnitClient::ReplyAt(int index) {
+    if (index == 0) return m_Reply;
+    RequestAt(index);
+    return m_Slots[static_cast<size_t>(index - 1)]->reply;
+}
+
 bool UnitClient::Run(int address, int32_t timeoutMs) {
-    const uint8_t command = m_Request.Unread() > 0 ? m_Request.ReadPtr()[0] : 0;
-    // A request whose building overran its buffer is a failed command; nothing is sent.
-    if (m_Request.Error()) {
-        m_Status = LinkStatus::Of(LinkResult::InvalidRequest, "the request overran its buffer");
-        m_Status.command = command;
-        return false;
+    return RunMany(1, address, timeoutMs) == 1;
+}
+
+int UnitClient::RunMany(int count, int address, int32_t timeoutMs) {
+    count = std::clamp(count, 1, kMaxRun);
+    // A request whose building overran its buffer is a failed command; it and those after it are
+    // not sent.
+    int sendable = 0;
+    while (sendable < count && !RequestAt(sendable).Error())
+        ++sendable;
+    if (m_Run.size() < static_cast<size_t>(count)) m_Run.resize(static_cast<size_t>(count));
+    Exchange* exchanges = m_Run.data();
+    for (int i = 0; i < sendable; ++i) {
+        exchanges[i].request = &RequestAt(i);
+        exchanges[i].reply = &ReplyAt(i);
     }
     if (timeoutMs < 0) timeoutMs = m_ReplyTimeoutMs;
-    if (!m_Link->Transact(address < 0 ? m_Address : address, m_Request, m_Reply, kProtocolByte,
-                          timeoutMs, &m_Status))
-        return false;
-    const uint8_t code = m_Reply.Get8();
-    if (m_Reply.Error()) {
-        m_Status = LinkStatus::Of(LinkResult::BadReply, "an empty reply");
-    } else if (code != kReplyOk) {
-        m_Status = LinkStatus::Of(LinkResult::Refused);
-        m_Status.replyCode = code;
+    const int answered = sendable == 0
+                             ? 0
+                             : m_Link->TransactMany(address < 0 ? m_Address : address, exchanges,
+                                                    sendable, kProtocolByte, timeoutMs);
+    int done = 0;
+    for (; done < answered; ++done) {
+        MsgBuf& reply = *exchanges[done].reply;
+        LinkStatus& st = exchanges[done].status;
+        const uint8_t command = st.command;
+        const uint8_t code = reply.Get8();
+        if (reply.Error()) {
+            st = LinkStatus::Of(LinkResult::BadReply, "an empty reply");
+        } else if (code != kReplyOk) {
+            st = LinkStatus::Of(LinkResult::Refused);
+            st.replyCode = code;
+        }
+        st.command = command;
+        if (!st.Ok()) break;
     }
-    m_Status.command = command;
-    return m_Status.Ok();
+    if (done < sendable) {
+        m_Status = std::move(exchanges[done].status);
+    } else if (done < count) {
+        // Not sent, so not consumed: its command code is still there.
+        const MsgBuf& request = RequestAt(done);
+        m_Status = LinkStatus::Of(LinkResult::InvalidRequest, "the request overran its buffer");
+        m_Status.command = request.Unread() > 0 ? request.ReadPtr()[0] : 0;
+    } else {
+        m_Status = std::move(exchanges[count - 1].status);
+    }
+    return done;
 }
 
 bool UnitClient::Decoded(bool ok) {
@@ -175,6 +215,85 @@ bool UnitClient::GetBreakerReading(uint8_t panel, uint8_t breaker, BreakerReadin
 bool UnitClient::GetCtReading(uint8_t ct, CtReading& reading) {
     Begin(CMD_GET_CT_READING).Put8(ct);
     return Run() && Decoded(DecodeCtReading(m_Reply, reading));
+}
+
+uint8_t ReadingCommand(ReadingKind kind) {
+    switch (kind) {
+        case ReadingKind::Ct:
+            return CMD_GET_CT_READING;
+        case ReadingKind::Clock:
+            return CMD_GET_CLOCK;
+        case ReadingKind::Breaker:
+            return CMD_GET_BREAKER_READING;
+        case ReadingKind::Subfeed:
+            return CMD_GET_SUBFEED_READING;
+        case ReadingKind::Panel:
+            return CMD_GET_PANEL_READINGS;
+        case ReadingKind::Energy:
+            return CMD_GET_PANEL_ENERGY;
+    }
+    return 0;
+}
+
+namespace {
+
+// The request of one reading: its command code and arguments.
+void PutAsk(MsgBuf& request, const ReadingAsk& ask) {
+    request.Rewind(0, 0);
+    request.Put8(ReadingCommand(ask.kind));
+    switch (ask.kind) {
+        case ReadingKind::Ct:
+            request.Put8(ask.index);
+            break;
+        case ReadingKind::Clock:
+            break;
+        case ReadingKind::Breaker:
+        case ReadingKind::Subfeed:
+            request.Put8(ask.panel);
+            request.Put8(ask.index);
+            break;
+        case ReadingKind::Panel:
+        case ReadingKind::Energy:
+            request.Put8(ask.panel);
+            break;
+    }
+}
+
+// Decodes one reading's results (after the reply code); false when short or malformed.
+bool TakeAsk(MsgBuf& reply, ReadingKind kind, ReadingGot& got) {
+    switch (kind) {
+        case ReadingKind::Ct:
+            return DecodeCtReading(reply, got.emplace<CtReading>());
+        case ReadingKind::Clock:
+            got.emplace<int64_t>(static_cast<int64_t>(reply.Get32()));
+            return !reply.Error();
+        case ReadingKind::Breaker:
+            return DecodeBreakerReading(reply, got.emplace<BreakerReading>());
+        case ReadingKind::Subfeed:
+            return DecodeSubfeedReading(reply, got.emplace<SubfeedReading>());
+        case ReadingKind::Panel:
+            return DecodePanelReadings(reply, got.emplace<PanelReadingsReply>());
+        case ReadingKind::Energy:
+            return DecodePanelEnergy(reply, got.emplace<PanelEnergy>());
+    }
+    return false;
+}
+
+}  // namespace
+
+int UnitClient::GetReadings(const ReadingAsk* asks, int count, ReadingGot* out) {
+    count = std::min(count, kMaxRun);
+    if (count <= 0) return 0;
+    for (int i = 0; i < count; ++i)
+        PutAsk(RequestAt(i), asks[i]);
+    const int done = RunMany(count, -1, -1);
+    for (int i = 0; i < done; ++i) {
+        if (TakeAsk(ReplyAt(i), asks[i].kind, out[i])) continue;
+        m_Status = LinkStatus::Of(LinkResult::BadReply, "its results are short or malformed");
+        m_Status.command = ReadingCommand(asks[i].kind);
+        return i;
+    }
+    return done;
 }
 
 bool UnitClient::ClearPanelAlarms(uint8_t panel) {

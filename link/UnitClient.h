@@ -5,11 +5,15 @@
 // A client is made for one job and released after it; several may share one UnitLink.
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
+#include <variant>
+#include <vector>
 
 #include "base/MsgBuf.h"
 #include "config/UnitConfig.h"
 #include "link/Commands.h"
+#include "link/Exchange.h"
 #include "link/LinkStatus.h"
 #include "link/Readings.h"
 #include "link/UnitLink.h"
@@ -23,6 +27,19 @@ struct VersionInfo {
     uint16_t m_FirmwareBuild = 0;
     uint16_t m_HardwareVersion = 0;
 };
+
+// One reading a run asks for (UnitClient::GetReadings).
+enum class ReadingKind : uint8_t { Ct, Clock, Breaker, Subfeed, Panel, Energy };
+struct ReadingAsk {
+    ReadingKind kind = ReadingKind::Ct;
+    uint8_t panel = 0;  // breakers, subfeeds, panel readings and energy
+    uint8_t index = 0;  // the CT, breaker or subfeed
+};
+// What it brought, by its kind (the clock: seconds).
+using ReadingGot = std::variant<CtReading, int64_t, BreakerReading, SubfeedReading,
+                                PanelReadingsReply, PanelEnergy>;
+// The command that asks for a reading of this kind.
+uint8_t ReadingCommand(ReadingKind kind);
 
 class UnitClient {
 public:
@@ -62,6 +79,11 @@ public:
     bool GetPanelReadings(uint8_t panel, PanelReadingsReply& readings);
     bool GetBreakerReading(uint8_t panel, uint8_t breaker, BreakerReading& reading);
     bool GetCtReading(uint8_t ct, CtReading& reading);
+    // The readings `asks` names, asked in one run (pipelined through a proxy server; at most
+    // kMaxRun at a time). Returns how many in a row, from the first, were read into `out`;
+    // Status() says why the next one was not (Done when all were).
+    int GetReadings(const ReadingAsk* asks, int count, ReadingGot* out);
+    static constexpr int kMaxRun = ProxyConnection::kMaxRun;
     bool ClearPanelAlarms(uint8_t panel);
     bool GetClock(int64_t& seconds);
     bool SetClock(uint32_t seconds);
@@ -87,6 +109,13 @@ private:
     MsgBuf& Begin(uint8_t command);
     // Runs the transaction; true when it matched and the reply code is 'd'.
     bool Run(int address = -1, int32_t timeoutMs = -1);
+    // The request and reply of the run's `index`th exchange (0: m_Request and m_Reply).
+    MsgBuf& RequestAt(int index);
+    MsgBuf& ReplyAt(int index);
+    // Runs the requests RequestAt(0..count-1) hold as one run; returns how many in a row were
+    // answered 'd'. m_Status is the first failure's (or Done).
+    int RunMany(int count, int address, int32_t timeoutMs);
+
     // For commands that must read all their results without error: false (BadReply) when not.
     bool NoError() { return Decoded(!m_Reply.Error()); }
     // The result of decoding a reply's results; false marks the status BadReply.
@@ -95,6 +124,12 @@ private:
     UnitLink* m_Link;
     MsgBuf m_Request{1200};
     MsgBuf m_Reply{1200};
+    struct Slot {
+        MsgBuf request{64};  // runs carry readings requests of a few bytes
+        MsgBuf reply{1200};
+    };
+    std::vector<std::unique_ptr<Slot>> m_Slots;  // the exchanges of a run after the first
+    std::vector<Exchange> m_Run;                 // a run's exchanges (kept: no allocations)
     int m_Address;
     int m_Schema = 4;
     int32_t m_ReplyTimeoutMs = kDefaultReplyTimeoutMs;

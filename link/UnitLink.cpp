@@ -1,6 +1,7 @@
 #include "link/UnitLink.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <filesystem>
 
@@ -135,6 +136,7 @@ bool UnitLink::OpenProxy(const std::string& host, const ProxyOptions& options, L
     SetProxy(std::move(proxy));
     m_ProxyHost = host;
     m_ProxyOptions = options;
+    m_ProxyDepth = std::clamp(options.pipelineDepth, 1, ProxyConnection::kMaxRun);
     m_Route = Route::Proxy;
     ++m_Generation;
     ClearLost();
@@ -276,67 +278,125 @@ LinkStatus UnitLink::Interrupted() const {
 
 bool UnitLink::Transact(int address, MsgBuf& request, MsgBuf& reply, int protocol,
                         int32_t timeoutMs, LinkStatus* status) {
-    LinkStatus local;
-    LinkStatus& st = status ? *status : local;
-    st = LinkStatus{};
-    st.command = request.Unread() > 0 ? request.ReadPtr()[0] : 0;
-    const uint8_t command = st.command;
-    auto fail = [&](LinkStatus s) {
-        st = std::move(s);
-        st.command = command;
-        return false;
-    };
-    if (!m_Connected) return fail(LinkStatus::Of(LinkResult::NotConnected));
-    reply.Rewind(0, 0);
-    std::lock_guard<std::mutex> guard(m_Lock);
-    // Disconnected while this caller waited for the lock.
-    if (!m_Connected) return fail(LinkStatus::Of(LinkResult::Cancelled, "the link was closed"));
-    // A lost transport answers nothing until it is reopened.
-    if (TransportLost()) return fail(Interrupted());
-    // A request that overran its buffer, or that cannot fit one frame, is never sent: it could
-    // only fail by time-out, or be answered as if it were a different (empty) command.
-    if (request.Error() || request.Unread() > kMaxPayload)
-        return fail(LinkStatus::Of(LinkResult::InvalidRequest,
-                                   request.Error() ? "the request overran its buffer"
-                                                   : "the request does not fit a frame"));
-    const bool tapped = m_Tapped.load(std::memory_order_acquire);
-    const uint32_t requestBytes = static_cast<uint32_t>(request.Unread());
-    // Without a tap nothing is timed or copied: only the two counters below.
-    const auto start =
-        tapped ? std::chrono::steady_clock::now() : std::chrono::steady_clock::time_point{};
-    bool ok;
-    m_LastSequence = -1;
-    if (m_ViaProxy) {
-        std::shared_ptr<ProxyConnection> proxy = CurrentProxy();
-        if (!proxy) return fail(Interrupted());
-        ok = proxy->Transact(static_cast<uint8_t>(address), request, reply, timeoutMs, &st);
-    } else {
-        ok = TransactSerial(address, request, reply, protocol, timeoutMs, st);
-    }
-    st.command = command;
-    const int replyCode = ok && reply.Unread() > 0 ? reply.ReadPtr()[0] : -1;
-    m_Transactions.fetch_add(1, std::memory_order_relaxed);
-    if (replyCode != kReplyOk) m_Failures.fetch_add(1, std::memory_order_relaxed);
-    if (tapped) Tell(start, command, requestBytes, reply, replyCode, st);
+    Exchange exchange{&request, &reply, {}, {}};
+    const bool ok = TransactMany(address, &exchange, 1, protocol, timeoutMs) == 1;
+    if (status) *status = std::move(exchange.status);
     return ok;
 }
 
-void UnitLink::Tell(std::chrono::steady_clock::time_point start, uint8_t command,
-                    uint32_t requestBytes, const MsgBuf& reply, int replyCode,
-                    const LinkStatus& st) {
+namespace {
+
+// Why a request cannot be sent, or empty when it can: one that overran its buffer, or that cannot
+// fit one frame, could only fail by time-out, or be answered as if it were a different (empty)
+// command.
+const char* RequestProblem(const MsgBuf& request) {
+    if (request.Error()) return "the request overran its buffer";
+    if (request.Unread() > kMaxPayload) return "the request does not fit a frame";
+    return nullptr;
+}
+
+}  // namespace
+
+int UnitLink::TransactMany(int address, Exchange* ex, int count, int protocol, int32_t timeoutMs) {
+    using Clock = std::chrono::steady_clock;
+    count = std::clamp(count, 0, ProxyConnection::kMaxRun);
+    // Taken before the run: the serial path consumes the requests.
+    std::array<uint8_t, ProxyConnection::kMaxRun> commands{};
+    std::array<uint32_t, ProxyConnection::kMaxRun> requestBytes{};
+    for (int i = 0; i < count; ++i) {
+        const MsgBuf& request = *ex[i].request;
+        commands[static_cast<size_t>(i)] = request.Unread() > 0 ? request.ReadPtr()[0] : 0;
+        requestBytes[static_cast<size_t>(i)] = static_cast<uint32_t>(std::max(request.Unread(), 0));
+        ex[i].status = LinkStatus{};
+        ex[i].status.command = commands[static_cast<size_t>(i)];
+        ex[i].reply->Rewind(0, 0);
+    }
+    // Every exchange from `from` on ends with `why`.
+    auto fail = [&](int from, const LinkStatus& why) {
+        for (int i = from; i < count; ++i) {
+            ex[i].status = why;
+            ex[i].status.command = commands[static_cast<size_t>(i)];
+        }
+        return 0;
+    };
+    if (count == 0) return 0;
+    if (!m_Connected) return fail(0, LinkStatus::Of(LinkResult::NotConnected));
+    std::lock_guard<std::mutex> guard(m_Lock);
+    // Disconnected while this caller waited for the lock.
+    if (!m_Connected) return fail(0, LinkStatus::Of(LinkResult::Cancelled, "the link was closed"));
+    // A lost transport answers nothing until it is reopened.
+    if (TransportLost()) return fail(0, Interrupted());
+    // The run ends before the first request that cannot be sent.
+    int runnable = 0;
+    for (; runnable < count; ++runnable) {
+        if (const char* problem = RequestProblem(*ex[runnable].request)) {
+            fail(runnable, LinkStatus::Of(LinkResult::InvalidRequest, problem));
+            break;
+        }
+    }
+    if (runnable == 0) return 0;
+    const bool tapped = m_Tapped.load(std::memory_order_acquire);
+    // Without a tap nothing is timed or copied: only the two counters below.
+    const auto start = tapped ? Clock::now() : Clock::time_point{};
+    std::array<int, ProxyConnection::kMaxRun> sequences;
+    sequences.fill(-1);
+    int ran = 0;  // exchanges that went out
+    int inARow = 0;
+    if (m_ViaProxy) {
+        std::shared_ptr<ProxyConnection> proxy = CurrentProxy();
+        if (!proxy) return fail(0, Interrupted());
+        inARow = proxy->TransactMany(static_cast<uint8_t>(address), ex, runnable, timeoutMs);
+        ran = runnable;
+    } else {
+        while (ran < runnable) {
+            Exchange& e = ex[ran++];
+            m_LastSequence = -1;
+            const bool ok =
+                TransactSerial(address, *e.request, *e.reply, protocol, timeoutMs, e.status);
+            sequences[static_cast<size_t>(ran - 1)] = m_LastSequence;
+            if (tapped) e.doneAt = Clock::now();
+            if (!ok) {
+                // Those after it are not sent: they carry the failure that ended the run.
+                for (int i = ran; i < runnable; ++i)
+                    ex[i].status = e.status;
+                break;
+            }
+            ++inARow;
+        }
+    }
+    for (int i = 0; i < count; ++i)
+        ex[i].status.command = commands[static_cast<size_t>(i)];
+    for (int i = 0; i < ran; ++i) {
+        Exchange& e = ex[i];
+        const bool ok = e.status.Ok();
+        const int replyCode = ok && e.reply->Unread() > 0 ? e.reply->ReadPtr()[0] : -1;
+        m_Transactions.fetch_add(1, std::memory_order_relaxed);
+        if (replyCode != kReplyOk) m_Failures.fetch_add(1, std::memory_order_relaxed);
+        // A pipelined request went out with the first; one on the line after the one before.
+        const auto began = m_ViaProxy || i == 0 ? start : ex[i - 1].doneAt;
+        if (tapped)
+            Tell(began, e.doneAt, e.status.command, requestBytes[static_cast<size_t>(i)], *e.reply,
+                 replyCode, e.status, sequences[static_cast<size_t>(i)]);
+    }
+    return inARow;
+}
+
+void UnitLink::Tell(std::chrono::steady_clock::time_point start,
+                    std::chrono::steady_clock::time_point end, uint8_t command,
+                    uint32_t requestBytes, const MsgBuf& reply, int replyCode, const LinkStatus& st,
+                    int sequence) {
     std::shared_ptr<LinkTap> tap;
     {
         std::lock_guard<std::mutex> lock(m_TapLock);
         tap = m_Tap;
     }
     if (!tap) return;
-    const auto end = std::chrono::steady_clock::now();
     TrafficEntry e;
-    const auto wall = std::chrono::system_clock::now() - (end - start);
+    const auto wall = std::chrono::system_clock::now() - (std::chrono::steady_clock::now() - start);
     e.m_TimeMs =
         std::chrono::duration_cast<std::chrono::milliseconds>(wall.time_since_epoch()).count();
     e.m_Command = command;
-    e.m_Sequence = m_LastSequence;
+    e.m_Sequence = sequence;
     e.m_RequestBytes = requestBytes;
     e.m_ReplyBytes = replyCode >= 0 ? static_cast<uint32_t>(reply.Unread()) : 0;
     e.m_ReplyCode = replyCode;

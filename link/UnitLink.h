@@ -14,6 +14,7 @@
 #include <string>
 
 #include "base/MsgBuf.h"
+#include "link/Exchange.h"
 #include "link/FramePort.h"
 #include "link/LinkStatus.h"
 #include "link/LinkTap.h"
@@ -70,6 +71,16 @@ public:
     // that came is Done here, whatever its reply code (UnitClient judges that).
     bool Transact(int address, MsgBuf& request, MsgBuf& reply, int protocol, int32_t timeoutMs,
                   LinkStatus* status = nullptr);
+    // A run of `count` transactions to unit `address` (at most ProxyConnection::kMaxRun), each
+    // as Transact would run it. Through a proxy server the run is pipelined: every request goes
+    // out at once and each reply is waited for in turn. On the serial line they run one after
+    // the other, and the run stops at the first that fails: those after it are not sent and carry
+    // its status. Each exchange's status says how it ended. Returns how many in a row,
+    // from the first, succeeded.
+    int TransactMany(int address, Exchange* exchanges, int count, int protocol, int32_t timeoutMs);
+    // How many requests a caller should put into one run on this route: the proxy options'
+    // pipeline depth through a proxy server, 1 on the serial line (where a run gains nothing).
+    int PipelineDepth() const { return m_ViaProxy.load() ? m_ProxyDepth.load() : 1; }
 
     // The traffic tap (null: none). While none is set a transaction only counts itself.
     void SetTap(std::shared_ptr<LinkTap> tap);
@@ -97,9 +108,10 @@ private:
 
     bool TransactSerial(int address, MsgBuf& request, MsgBuf& reply, int protocol,
                         int32_t timeoutMs, LinkStatus& status);
-    // Gives the tap its entry of the transaction that began at `start`.
-    void Tell(std::chrono::steady_clock::time_point start, uint8_t command, uint32_t requestBytes,
-              const MsgBuf& reply, int replyCode, const LinkStatus& st);
+    // Gives the tap its entry of the transaction that ran from `start` to `end`.
+    void Tell(std::chrono::steady_clock::time_point start,
+              std::chrono::steady_clock::time_point end, uint8_t command, uint32_t requestBytes,
+              const MsgBuf& reply, int replyCode, const LinkStatus& st, int sequence);
     // Why a transaction that could not run ends: cancelled by a disconnect under way, or lost.
     LinkStatus Interrupted() const;
     bool FinishOpen(bool opened, Route route, int baud, LinkStatus* status);
@@ -119,6 +131,7 @@ private:
     std::atomic<int> m_Baud{0};
     std::atomic<bool> m_Connected{false};
     std::atomic<bool> m_ViaProxy{false};
+    std::atomic<int> m_ProxyDepth{1};     // the proxy route's pipeline depth
     std::atomic<int> m_Disconnecting{0};  // Disconnect calls under way (the port may be closed)
     std::atomic<uint64_t> m_Transactions{0};
     std::atomic<uint64_t> m_Failures{0};

@@ -145,6 +145,67 @@ bool PollWorker::Repeat(uint8_t command, Fn&& request) {
     }
 }
 
+bool PollWorker::AskPlan() {
+    const int count = static_cast<int>(m_Plan.size());
+    m_Got.resize(static_cast<size_t>(std::min(count, UnitClient::kMaxRun)));
+    for (int next = 0; next < count;) {
+        if (!PollPoint()) return false;
+        const int n = std::min({m_Link.PipelineDepth(), UnitClient::kMaxRun, count - next});
+        const ReadingAsk* asks = &m_Plan[static_cast<size_t>(next)];
+        if (m_Hook)
+            for (int i = 0; i < n; ++i)
+                m_Hook(ReadingCommand(asks[i].kind));
+        const int got = m_Client->GetReadings(asks, n, m_Got.data());
+        for (int i = 0; i < got; ++i) {
+            Succeeded();
+            Keep(asks[i], m_Got[static_cast<size_t>(i)]);
+        }
+        next += got;
+        if (got == n) continue;
+        const bool reopened = Failed();
+        if (m_GaveUp) return false;
+        // The clock is tried once: a unit that will not give it still has its readings read.
+        if (asks[got].kind == ReadingKind::Clock && !reopened) ++next;
+    }
+    return true;
+}
+
+void PollWorker::Keep(const ReadingAsk& ask, const ReadingGot& got) {
+    const int p = ask.panel;
+    const int i = ask.index;
+    switch (ask.kind) {
+        case ReadingKind::Ct:
+            m_Readings.SetCt(i, std::get<CtReading>(got));
+            m_Freshness.OnReading();
+            break;
+        case ReadingKind::Clock: {
+            const int64_t seconds = std::get<int64_t>(got);
+            m_Readings.SetClock(seconds);
+            m_Notify.PostText(WM_APP_CLOCK_TEXT, ClockText(seconds));
+            break;
+        }
+        case ReadingKind::Breaker:
+            m_Readings.SetBreaker(p, i, std::get<BreakerReading>(got));
+            m_Freshness.OnReading();
+            m_Notify.Post(WM_APP_BREAKER_READING, p, i);
+            break;
+        case ReadingKind::Subfeed:
+            m_Readings.SetSubfeed(p, i, std::get<SubfeedReading>(got));
+            m_Freshness.OnReading();
+            m_Notify.Post(WM_APP_SUBFEED_READING, p, i);
+            break;
+        case ReadingKind::Panel:
+            m_Readings.SetPanelReadings(p, std::get<PanelReadingsReply>(got));
+            m_Freshness.OnReading();
+            break;
+        case ReadingKind::Energy:
+            m_Readings.SetPanelEnergy(p, std::get<PanelEnergy>(got));
+            m_Freshness.OnReading();
+            m_Notify.Post(WM_APP_PANEL_READINGS, p);
+            break;
+    }
+}
+
 template <class Fn>
 bool PollWorker::Once(uint8_t command, Fn&& request) {
     for (;;) {
@@ -313,56 +374,22 @@ bool PollWorker::ReadNewEvents(uint8_t log) {
 }
 
 bool PollWorker::Cycle() {
-    for (int ct = 0; ct < kCtCount; ++ct) {
-        CtReading r;
-        const auto n = static_cast<uint8_t>(ct);
-        if (!Repeat(CMD_GET_CT_READING, [&] { return m_Client->GetCtReading(n, r); })) return false;
-        m_Readings.SetCt(ct, r);
-        m_Freshness.OnReading();
-    }
-    int64_t seconds = 0;
-    if (Once(CMD_GET_CLOCK, [&] { return m_Client->GetClock(seconds); })) {
-        m_Readings.SetClock(seconds);
-        m_Notify.PostText(WM_APP_CLOCK_TEXT, ClockText(seconds));
-    } else if (m_GaveUp) {
-        return false;
-    }
+    // The CTs, the unit clock, then per panel its breakers, subfeeds, readings and energy.
+    m_Plan.clear();
+    for (int ct = 0; ct < kCtCount; ++ct)
+        m_Plan.push_back({ReadingKind::Ct, 0, static_cast<uint8_t>(ct)});
+    m_Plan.push_back({ReadingKind::Clock, 0, 0});
     for (int p = 0; p < kPanelCount; ++p) {
         const PanelRecord& panel = m_Config.m_Panels[p];
         const auto pn = static_cast<uint8_t>(p);
-        for (int i = 0; i < panel.UsedBreakers(); ++i) {
-            BreakerReading r;
-            const auto bi = static_cast<uint8_t>(i);
-            if (!Repeat(CMD_GET_BREAKER_READING,
-                        [&] { return m_Client->GetBreakerReading(pn, bi, r); }))
-                return false;
-            m_Readings.SetBreaker(p, i, r);
-            m_Freshness.OnReading();
-            m_Notify.Post(WM_APP_BREAKER_READING, p, i);
-        }
-        for (int i = 0; i < panel.UsedSubfeeds(); ++i) {
-            SubfeedReading r;
-            const auto si = static_cast<uint8_t>(i);
-            if (!Repeat(CMD_GET_SUBFEED_READING,
-                        [&] { return m_Client->GetSubfeedReading(pn, si, r); }))
-                return false;
-            m_Readings.SetSubfeed(p, i, r);
-            m_Freshness.OnReading();
-            m_Notify.Post(WM_APP_SUBFEED_READING, p, i);
-        }
-        PanelReadingsReply readings;
-        if (!Repeat(CMD_GET_PANEL_READINGS,
-                    [&] { return m_Client->GetPanelReadings(pn, readings); }))
-            return false;
-        m_Readings.SetPanelReadings(p, readings);
-        m_Freshness.OnReading();
-        PanelEnergy energy;
-        if (!Repeat(CMD_GET_PANEL_ENERGY, [&] { return m_Client->GetPanelEnergy(pn, energy); }))
-            return false;
-        m_Readings.SetPanelEnergy(p, energy);
-        m_Freshness.OnReading();
-        m_Notify.Post(WM_APP_PANEL_READINGS, p);
+        for (int i = 0; i < panel.UsedBreakers(); ++i)
+            m_Plan.push_back({ReadingKind::Breaker, pn, static_cast<uint8_t>(i)});
+        for (int i = 0; i < panel.UsedSubfeeds(); ++i)
+            m_Plan.push_back({ReadingKind::Subfeed, pn, static_cast<uint8_t>(i)});
+        m_Plan.push_back({ReadingKind::Panel, pn, 0});
+        m_Plan.push_back({ReadingKind::Energy, pn, 0});
     }
+    if (!AskPlan()) return false;
     for (uint8_t log = 0; log < m_Logs.size(); ++log)
         if (!ReadNewEvents(log)) return false;
     return true;

@@ -5,8 +5,9 @@
 // to the ReadingsStore, events to the EventLogStores, and a notification for each goes to the
 // NotifyQueue; ReadingFreshness says how old the readings are.
 //
-// Poll points come before every attempt of GetEventLogStatus, GetCtReading, GetBreakerReading,
-// GetSubfeedReading, GetPanelReadings and GetPanelEnergy, and before every GetEvent:
+// The readings of a cycle are asked in runs: one request at a time on the serial line, a pipelined
+// run of the link's depth through a proxy server (UnitLink::PipelineDepth). Poll points come
+// before every run and every attempt of GetEventLogStatus, and before every GetEvent:
 // PollCmdStop ends the worker (reply 0), any other command is answered 1. Those requests are
 // repeated until they succeed; event reads and the clock are tried once. Two things keep a failing
 // link from becoming a busy loop or a silent stall:
@@ -34,6 +35,7 @@
 #include <cstdint>
 #include <functional>
 #include <thread>
+#include <vector>
 
 #include "base/Clock.h"
 #include "config/UnitConfig.h"
@@ -121,6 +123,13 @@ private:
     // (or when the worker gave up).
     template <class Fn>
     bool Repeat(uint8_t command, Fn&& request);
+    // Asks the readings of m_Plan in runs of the link's pipeline depth, with a poll point before
+    // each run, and keeps each that came. One that failed is asked again (with those after it)
+    // after Failed(), as Repeat does; the clock only as Once does (skipped this cycle unless the
+    // transport was reopened). False on stop (or when the worker gave up).
+    bool AskPlan();
+    // Stores one reading and tells of it.
+    void Keep(const ReadingAsk& ask, const ReadingGot& got);
     // One attempt, repeated only when a lost transport was reopened in between (the request never
     // reached the unit). True when it succeeded.
     template <class Fn>
@@ -176,7 +185,9 @@ private:
     int m_FailsInRow = 0;
     bool m_GaveUp = false;
     uint64_t m_LastReplyMs = 0;
-    std::array<bool, 3> m_Resync{};                 // per log: resynchronise at its next event step
+    std::vector<ReadingAsk> m_Plan;  // a cycle's readings, in the order they are asked
+    std::vector<ReadingGot> m_Got;   // what a run of them brought
+    std::array<bool, 3> m_Resync{};  // per log: resynchronise at its next event step
     std::array<int, 3> m_LoggedResume{-1, -1, -1};  // per log: the resume point last logged
 };
 

@@ -224,15 +224,16 @@ void ProxyServer::Loop() {
             const bool failed = poller.Failed(entry);
             if (poller.Readable(entry) || failed || waiting) {
                 if (reading[i]) {
-                    if (!Receive(c)) {
+                    const bool received = Receive(c);
+                    // Replies the unit gave at once go out now, not after another wait (those to
+                    // what came before a fault that ends the client too).
+                    const bool pending = c.PendingOutput() > 0;
+                    if (pending && !Flush(c))
                         c.dead = true;
-                    } else if (c.PendingOutput() > 0) {
-                        // A reply the unit gave at once goes out now, not after another wait.
-                        if (Flush(c))
-                            Submit(c);
-                        else
-                            c.dead = true;
-                    }
+                    else if (!received)
+                        c.dead = true;
+                    else if (pending)
+                        Submit(c);
                 } else if (failed) {
                     c.dead = true;  // gone while we were not reading from it
                 }
@@ -529,8 +530,9 @@ bool ProxyServer::Take(Client& c, StreamReader::Event event) {
         std::lock_guard<std::mutex> guard(m_StatsLock);
         ++m_Stats.requests;
     }
+    // The replies of what one read brought (a client's pipelined run) leave together, after it.
     Submit(c);
-    return Flush(c);
+    return true;
 }
 
 void ProxyServer::Submit(Client& c) {

@@ -183,6 +183,65 @@ TEST(ProxyConnection, AReplySentTwiceNeverAnswersTheNextRequest) {
     EXPECT_EQ(log.Count("Discarded 1 reply message(s) that arrived before the request"), 1);
 }
 
+// A run goes out at once and its replies are taken in order, whichever thread received them (the
+// proxy pauses before some replies, so that the socket's worker takes those in). A status 0 in
+// the middle fails that exchange alone; a proxy that stops answering ends the connection, and
+// what was left of the run ends with it.
+TEST(ProxyConnection, ARunIsPipelinedAndEachReplyAnswersItsOwnRequest) {
+    std::atomic<bool> silent{false};
+    FakeProxy proxy(
+        [&](const std::vector<uint8_t>& request) -> std::optional<std::vector<uint8_t>> {
+            const uint8_t tag = request.back();
+            if (silent && tag >= 4) return std::nullopt;  // hangs from the 4th on
+            if (tag % 3 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(150));
+            if (tag == 3) return FakeProxy::Reply(0, {});
+            return FakeProxy::Reply(1, {'d', tag});
+        });
+    ProxyOptions options;
+    options.minReplyWaitMs = 1000;
+    auto conn = ProxyConnection::Open(Local(proxy.Port()), options);
+    ASSERT_TRUE(conn);
+    constexpr int kRun = 8;
+    std::vector<std::unique_ptr<MsgBuf>> requests, replies;
+    Exchange ex[kRun];
+    auto prepare = [&] {
+        requests.clear();
+        replies.clear();
+        for (int i = 0; i < kRun; ++i) {
+            requests.push_back(std::make_unique<MsgBuf>(16));
+            replies.push_back(std::make_unique<MsgBuf>(16));
+            requests.back()->Put8(71);
+            requests.back()->Put8(static_cast<uint8_t>(i + 1));
+            ex[i] = Exchange{requests.back().get(), replies.back().get(), {}, {}};
+        }
+    };
+    for (int round = 0; round < 2; ++round) {
+        prepare();
+        EXPECT_EQ(conn->TransactMany(5, ex, kRun, 50), 2);
+        for (int i = 0; i < kRun; ++i) {
+            const auto tag = static_cast<uint8_t>(i + 1);
+            if (tag == 3) {
+                EXPECT_EQ(ex[i].status.result, LinkResult::NoReply);
+                EXPECT_EQ(replies[static_cast<size_t>(i)]->WritePos(), 0);
+            } else {
+                EXPECT_TRUE(ex[i].status.Ok()) << int(tag);
+                EXPECT_EQ(Written(*replies[static_cast<size_t>(i)]),
+                          (std::vector<uint8_t>{'d', tag}));
+            }
+        }
+    }
+    EXPECT_EQ(proxy.Requests(), 2 * kRun);
+    EXPECT_FALSE(conn->Ended());
+
+    silent = true;
+    prepare();
+    EXPECT_EQ(conn->TransactMany(5, ex, kRun, 50), 2);
+    EXPECT_EQ(ex[3].status.result, LinkResult::NoReply);
+    for (int i = 4; i < kRun; ++i)
+        EXPECT_EQ(ex[i].status.result, LinkResult::TransportLost);
+    EXPECT_TRUE(conn->Ended());
+}
+
 // Replies longer than a unit can give, or more of them than one request can explain, end the
 // connection.
 TEST(ProxyConnection, AProxyThatOverrunsTheReplyBoundsIsDropped) {

@@ -3,13 +3,17 @@
 // port that goes away.
 #include <stdlib.h>
 
+#include <atomic>
+
 #include "link/Commands.h"
 #include "monitor/PollWorker.h"
 #include "proxy/ProxyServer.h"
 #include "sim/SimProxy.h"
 #include "tests/config/TestConfigs.h"
 #include "tests/monitor/PollTestUtil.h"
+#include "tests/monitor/TagCheck.h"
 #include "tests/sim/SimClientFixture.h"
+#include "tests/sim/SimProxyServer.h"
 
 namespace jvo::test {
 namespace {
@@ -463,6 +467,47 @@ TEST(PollWorkerLink, UnitRestartedBehindAProxyIsFollowed) {
     worker.Stop();
     for (sim::SimUnitBackend& b : backends)
         b.Cancel();
+}
+
+// A cycle's readings go through the proxy in pipelined runs, and the unit refuses the clock,
+// which sits in the middle of a run. Every reading still lands in its own slot and none is left
+// out; the clock is tried once a cycle, not again and again.
+TEST(PollWorkerLink, PipelinedReadingsEachLandInTheirOwnSlot) {
+    ManualClock unitClock(10'000), workerClock(0);
+    sim::SimOptions tagged = SeededOptions();
+    tagged.tagReadings = true;
+    sim::SimUnit unit(unitClock, sim::MakeDemoConfig(), tagged);
+    SimProxyServer proxy(unit);
+    sim::UnitFaults refuseClock;
+    refuseClock.refuseCommand = CMD_GET_CLOCK;
+    proxy.backend.SetFaults(refuseClock);
+    ASSERT_TRUE(proxy.Start());
+    UnitLink link;
+    ASSERT_TRUE(link.OpenProxy(proxy.Address()));
+    ASSERT_GT(link.PipelineDepth(), 1);
+    const UnitConfig config = unit.Current();
+    ReadingsStore readings;
+    monitor::EventLogStores logs;
+    monitor::NotifyQueue notify;
+    NoteCollector notes(notify);
+    CPolledIPC ipc;
+    PollWorker worker(ipc, link, config, readings, logs, notify, workerClock);
+    std::atomic<int> clockAsks{0};
+    worker.SetRequestHook([&](uint8_t command) {
+        if (command == CMD_GET_CLOCK) ++clockAsks;
+    });
+    worker.Launch();
+    ASSERT_EQ(ipc.Post(PollCmdStart, 0), 0);
+    ASSERT_TRUE(WaitUntil([&] { return worker.Cycles() >= 3; }));
+    worker.Stop();
+    TagCheck check;
+    check.Store(readings.Snapshot(), config);
+    EXPECT_EQ(check.m_Bad, 0);
+    EXPECT_EQ(check.m_Empty, 0);
+    EXPECT_FALSE(readings.Snapshot().m_ClockValid);
+    EXPECT_GE(clockAsks.load(), 3);
+    EXPECT_LE(static_cast<uint64_t>(clockAsks.load()), worker.Cycles() + 1);
+    proxy.Stop();
 }
 
 }  // namespace

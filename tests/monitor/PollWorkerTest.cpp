@@ -299,6 +299,25 @@ TEST_F(PollWorkerTest, MinimumCycleTimeRestsOnTheClockAndStillAnswersCommands) {
     EXPECT_EQ(worker->End(), PollEnd::STOPPED);
 }
 
+// A poll worker on a link of the test's own, with the stores it fills and the queues it is
+// commanded and heard through.
+struct LinkWorker {
+    LinkWorker(UnitLink& link, const UnitConfig& config, const IClock& clock,
+               PollTimings timings = {})
+        : worker(ipc, link, config, readings, logs, notify, clock, timings) {}
+    void Start() {
+        worker.Launch();
+        ASSERT_EQ(ipc.Post(PollCmdStart, 0), 0);
+    }
+
+    ReadingsStore readings;
+    monitor::EventLogStores logs;
+    monitor::NotifyQueue notify;
+    NoteCollector notes{notify};
+    CPolledIPC ipc;
+    PollWorker worker;
+};
+
 // A port that goes away (the device hung up) and comes back as another device under the same
 // COM number: the worker reopens it and goes on.
 TEST(PollWorkerLink, LostPortIsReopenedAndPollingGoesOn) {
@@ -313,33 +332,26 @@ TEST(PollWorkerLink, LostPortIsReopenedAndPollingGoesOn) {
     UnitLink link;
     ASSERT_TRUE(link.OpenSerial(6, kDefaultBaud));
     const UnitConfig config = unit.Current();
-    ReadingsStore readings;
-    monitor::EventLogStores logs;
-    monitor::NotifyQueue notify;
-    NoteCollector notes(notify);
-    CPolledIPC ipc;
-    PollWorker worker(ipc, link, config, readings, logs, notify, SystemClock::Instance(),
-                      QuickReopen());
-    worker.Launch();
-    ASSERT_EQ(ipc.Post(PollCmdStart, 0), 0);
-    ASSERT_TRUE(WaitUntil([&] { return worker.Cycles() >= 1; }));
+    LinkWorker w(link, config, SystemClock::Instance(), QuickReopen());
+    w.Start();
+    ASSERT_TRUE(WaitUntil([&] { return w.worker.Cycles() >= 1; }));
 
     first->Stop();
-    ASSERT_TRUE(WaitUntil([&] { return worker.TransportLost(); }));
-    const uint64_t cycles = worker.Cycles();
+    ASSERT_TRUE(WaitUntil([&] { return w.worker.TransportLost(); }));
+    const uint64_t cycles = w.worker.Cycles();
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    EXPECT_TRUE(worker.TransportLost());
+    EXPECT_TRUE(w.worker.TransportLost());
 
     sim::SimSerialPort second(unit);
     ASSERT_TRUE(second.Start());
     ASSERT_TRUE(second.Pin(6, ports.Path()));
-    ASSERT_TRUE(WaitUntil([&] { return !worker.TransportLost(); }));
-    ASSERT_TRUE(WaitUntil([&] { return worker.Cycles() >= cycles + 2; }));
-    EXPECT_EQ(notes.Trouble(),
+    ASSERT_TRUE(WaitUntil([&] { return !w.worker.TransportLost(); }));
+    ASSERT_TRUE(WaitUntil([&] { return w.worker.Cycles() >= cycles + 2; }));
+    EXPECT_EQ(w.notes.Trouble(),
               (std::vector<std::pair<int, int>>{{monitor::TROUBLE_TRANSPORT_LOST, 1},
                                                 {monitor::TROUBLE_TRANSPORT_LOST, 0}}));
-    worker.Stop();
-    EXPECT_EQ(worker.End(), PollEnd::STOPPED);
+    w.worker.Stop();
+    EXPECT_EQ(w.worker.End(), PollEnd::STOPPED);
     ::unsetenv("JVO_PORT_DIR");
 }
 
@@ -358,34 +370,28 @@ TEST(PollWorkerLink, EndedProxyConnectionIsReopenedAndAStopIsNotHeldUp) {
     UnitLink link;
     ASSERT_TRUE(link.OpenProxy("127.0.0.1:" + std::to_string(options.port)));
     const UnitConfig config = unit.Current();
-    ReadingsStore readings;
-    monitor::EventLogStores logs;
-    monitor::NotifyQueue notify;
-    NoteCollector notes(notify);
-    CPolledIPC ipc;
     PollTimings timings;
     timings.reopenFirstMs = 3000;
     timings.reopenMaxMs = 3000;
-    PollWorker worker(ipc, link, config, readings, logs, notify, SystemClock::Instance(), timings);
-    worker.Launch();
-    ASSERT_EQ(ipc.Post(PollCmdStart, 0), 0);
-    ASSERT_TRUE(WaitUntil([&] { return worker.Cycles() >= 1; }));
+    LinkWorker w(link, config, SystemClock::Instance(), timings);
+    w.Start();
+    ASSERT_TRUE(WaitUntil([&] { return w.worker.Cycles() >= 1; }));
 
     server->Stop();
     server = std::make_unique<ProxyServer>(backend, options);
-    ASSERT_TRUE(WaitUntil([&] { return worker.TransportLost(); }));
+    ASSERT_TRUE(WaitUntil([&] { return w.worker.TransportLost(); }));
     ASSERT_TRUE(server->Start());
-    ASSERT_TRUE(WaitUntil([&] { return !worker.TransportLost(); }));
-    const uint64_t cycles = worker.Cycles();
-    ASSERT_TRUE(WaitUntil([&] { return worker.Cycles() >= cycles + 1; }));
+    ASSERT_TRUE(WaitUntil([&] { return !w.worker.TransportLost(); }));
+    const uint64_t cycles = w.worker.Cycles();
+    ASSERT_TRUE(WaitUntil([&] { return w.worker.Cycles() >= cycles + 1; }));
 
     server->Stop();
-    ASSERT_TRUE(WaitUntil([&] { return worker.TransportLost(); }));
+    ASSERT_TRUE(WaitUntil([&] { return w.worker.TransportLost(); }));
     const auto start = std::chrono::steady_clock::now();
-    worker.Stop();
+    w.worker.Stop();
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2000));
-    EXPECT_EQ(worker.End(), PollEnd::STOPPED);
-    EXPECT_EQ(notes.Trouble(),
+    EXPECT_EQ(w.worker.End(), PollEnd::STOPPED);
+    EXPECT_EQ(w.notes.Trouble(),
               (std::vector<std::pair<int, int>>{{monitor::TROUBLE_TRANSPORT_LOST, 1},
                                                 {monitor::TROUBLE_TRANSPORT_LOST, 0},
                                                 {monitor::TROUBLE_TRANSPORT_LOST, 1}}));
@@ -431,40 +437,34 @@ TEST(PollWorkerLink, UnitRestartedBehindAProxyIsFollowed) {
     UnitLink link;
     ASSERT_TRUE(link.OpenProxy("127.0.0.1:" + std::to_string(server.Port())));
     const UnitConfig config = units[0]->Current();
-    ReadingsStore readings;
-    monitor::EventLogStores logs;
-    monitor::NotifyQueue notify;
-    NoteCollector notes(notify);
-    CPolledIPC ipc;
-    PollWorker worker(ipc, link, config, readings, logs, notify, workerClock);
-    worker.Launch();
-    ASSERT_EQ(ipc.Post(PollCmdStart, 0), 0);
-    ASSERT_TRUE(WaitUntil([&] { return worker.Cycles() >= 1; }));
-    ASSERT_EQ(logs[0].LastIndex(), 5);
+    LinkWorker w(link, config, workerClock);
+    w.Start();
+    ASSERT_TRUE(WaitUntil([&] { return w.worker.Cycles() >= 1; }));
+    ASSERT_EQ(w.logs[0].LastIndex(), 5);
     const auto follows = [&](const sim::SimUnit& unit) {
-        const uint64_t cycles = worker.Cycles();
-        return WaitUntil([&] { return worker.Cycles() >= cycles + 2; }) &&
-               logs[0].Events().back().m_Time == unit.Events(0).back().time &&
-               logs[0].LastIndex() == unit.Events(0).back().index;
+        const uint64_t cycles = w.worker.Cycles();
+        return WaitUntil([&] { return w.worker.Cycles() >= cycles + 2; }) &&
+               w.logs[0].Events().back().m_Time == unit.Events(0).back().time &&
+               w.logs[0].LastIndex() == unit.Events(0).back().index;
     };
 
     backend.Swap(&backends[1]);
     EXPECT_TRUE(follows(*units[1]));
-    EXPECT_EQ(logs[0].LastIndex(), 0);
+    EXPECT_EQ(w.logs[0].LastIndex(), 0);
 
     sim::UnitFaults silent;
     silent.silent = true;
-    const uint64_t failures = worker.Failures();
+    const uint64_t failures = w.worker.Failures();
     backends[1].SetFaults(silent);
     // Once a request failed no reply can come: only then does the clock move past the 5 s.
-    ASSERT_TRUE(WaitUntil([&] { return worker.Failures() > failures; }));
+    ASSERT_TRUE(WaitUntil([&] { return w.worker.Failures() > failures; }));
     workerClock.Advance(6000);
-    ASSERT_TRUE(WaitUntil([&] { return worker.NotAnswering(); }));
+    ASSERT_TRUE(WaitUntil([&] { return w.worker.NotAnswering(); }));
     backend.Swap(&backends[2]);
-    ASSERT_TRUE(WaitUntil([&] { return !worker.NotAnswering(); }));
+    ASSERT_TRUE(WaitUntil([&] { return !w.worker.NotAnswering(); }));
     EXPECT_TRUE(follows(*units[2]));
-    EXPECT_FALSE(worker.TransportLost());
-    worker.Stop();
+    EXPECT_FALSE(w.worker.TransportLost());
+    w.worker.Stop();
     for (sim::SimUnitBackend& b : backends)
         b.Cancel();
 }
@@ -486,27 +486,21 @@ TEST(PollWorkerLink, PipelinedReadingsEachLandInTheirOwnSlot) {
     ASSERT_TRUE(link.OpenProxy(proxy.Address()));
     ASSERT_GT(link.PipelineDepth(), 1);
     const UnitConfig config = unit.Current();
-    ReadingsStore readings;
-    monitor::EventLogStores logs;
-    monitor::NotifyQueue notify;
-    NoteCollector notes(notify);
-    CPolledIPC ipc;
-    PollWorker worker(ipc, link, config, readings, logs, notify, workerClock);
+    LinkWorker w(link, config, workerClock);
     std::atomic<int> clockAsks{0};
-    worker.SetRequestHook([&](uint8_t command) {
+    w.worker.SetRequestHook([&](uint8_t command) {
         if (command == CMD_GET_CLOCK) ++clockAsks;
     });
-    worker.Launch();
-    ASSERT_EQ(ipc.Post(PollCmdStart, 0), 0);
-    ASSERT_TRUE(WaitUntil([&] { return worker.Cycles() >= 3; }));
-    worker.Stop();
+    w.Start();
+    ASSERT_TRUE(WaitUntil([&] { return w.worker.Cycles() >= 3; }));
+    w.worker.Stop();
     TagCheck check;
-    check.Store(readings.Snapshot(), config);
+    check.Store(w.readings.Snapshot(), config);
     EXPECT_EQ(check.m_Bad, 0);
     EXPECT_EQ(check.m_Empty, 0);
-    EXPECT_FALSE(readings.Snapshot().m_ClockValid);
+    EXPECT_FALSE(w.readings.Snapshot().m_ClockValid);
     EXPECT_GE(clockAsks.load(), 3);
-    EXPECT_LE(static_cast<uint64_t>(clockAsks.load()), worker.Cycles() + 1);
+    EXPECT_LE(static_cast<uint64_t>(clockAsks.load()), w.worker.Cycles() + 1);
     proxy.Stop();
 }
 

@@ -10,6 +10,7 @@
 #include <QPushButton>
 
 #include "monitor/qt/FieldColours.h"
+#include "monitor/qt/ReadingField.h"
 
 namespace jvo::monitor::qt {
 
@@ -19,8 +20,7 @@ const char* const kHeads[MainArea::kColumns] = {
     "I-RMS", "I-PCT", "I-THD", "I-CF", "VLL-RMS", "VLN-RMS", "V-THD", "V-CF", "Power", "VA", "PF"};
 
 QLineEdit* Field(QWidget* parent, int minWidth = 72) {
-    auto* f = new QLineEdit(parent);
-    f->setReadOnly(true);
+    auto* f = new ReadingField(parent);
     f->setAlignment(Qt::AlignRight);
     f->setFocusPolicy(Qt::NoFocus);
     f->setMinimumWidth(minWidth);

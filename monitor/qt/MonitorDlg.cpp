@@ -87,6 +87,7 @@ MonitorDlg::MonitorDlg(MonitorApp& app, std::string logPath, SessionOptions opti
     m_NoteTimer.setInterval(kNotesMs);
     connect(&m_NoteTimer, &QTimer::timeout, this, &MonitorDlg::TakeNotes);
     m_Notify.SetWake([this] {
+        if (m_TimerTakesNotes.load()) return;
         QMetaObject::invokeMethod(
             this,
             [this] {
@@ -110,6 +111,7 @@ MonitorDlg::~MonitorDlg() {
     delete m_TrafficDlg;  // it unhooks itself from the session's link
     m_TrafficDlg = nullptr;
     m_Record.Stop();
+    m_TimerTakesNotes = false;
     m_Timer.stop();
     m_Ui.Shutdown();
     m_Session->Exit();
@@ -264,7 +266,9 @@ void MonitorDlg::EndOnRequest() {
 void MonitorDlg::FinishExit() {
     m_Exiting = true;
     StopRecording();
+    m_TimerTakesNotes = false;
     m_Timer.stop();
+    if (m_Notify.Waiting() > 0) m_NoteTimer.start();
     m_Ui.Shutdown();
     m_Session->Exit();
     close();

@@ -11,6 +11,7 @@
 // and repaints only the rows and fields the batch names (and only the cells whose texts changed).
 #include <QMainWindow>
 #include <QTimer>
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -178,9 +179,12 @@ private:
     TrafficDlg* m_TrafficDlg = nullptr;
     LineRates m_Rates;
     QLabel* m_LineRates = nullptr;
+    int64_t m_RatesShownMs = 0;  // when the rates' text was last looked at
     TrendDlg* m_TrendDlg = nullptr;
     QTimer m_Timer;
     QTimer m_NoteTimer;
+    // While the display timer runs it takes the notes at its ticks, and a new note wakes nothing.
+    std::atomic<bool> m_TimerTakesNotes{false};
 
     int m_Panel = 0;
     AlarmMode m_Mode = AlarmMode::Filtered;

@@ -20,6 +20,10 @@ void MonitorDlg::ShowLineRates() {
                             std::chrono::steady_clock::now().time_since_epoch())
                             .count();
     m_Rates.Sample(now, link.Transactions(), link.Failures());
+    // A rate over seconds is read once a second: a new text at every tick would only have the
+    // label laid out and drawn again.
+    if (!m_LineRates->text().isEmpty() && now - m_RatesShownMs < 1000) return;
+    m_RatesShownMs = now;
     const QString text = QString::fromStdString(m_Rates.Text());
     if (m_LineRates->text() != text) m_LineRates->setText(text);
 }

@@ -87,6 +87,7 @@ void MonitorDlg::OnConnected() {
     ApplyListShown();
     ShowPanel(0);
     m_Timer.start(kDisplayTimerMs);
+    m_TimerTakesNotes = true;  // one wake-up a tick for the notes and the icons
 }
 
 void MonitorDlg::ShowPanel(int panel) {
@@ -108,6 +109,7 @@ void MonitorDlg::RefreshAll() {
 }
 
 void MonitorDlg::OnTimer() {
+    if (m_Notify.Waiting() > 0) TakeNotes();
     // The breaker icons again from the stored readings (an alarm mode change shows here).
     if (!m_Connected) return;
     m_Lists->RefreshBreakerIcons(

@@ -2,26 +2,39 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
-#include <QGlyphRun>
 #include <QPainter>
 #include <QStyle>
+#include <QTableView>
 #include <QtMath>
 
 namespace jvo::monitor::qt {
 
-namespace {
-
-bool PlainAscii(const QString& text) {
-    for (QChar c : text)
-        if (c.unicode() < 0x20 || c.unicode() > 0x7E) return false;
-    return true;
+ReadingCellDelegate* ReadingCellDelegate::Install(QTableView* view) {
+    auto* delegate = new ReadingCellDelegate(view);
+    delegate->m_DrawsGrid = view->showGrid() && view->gridStyle() == Qt::SolidLine;
+    view->setItemDelegate(delegate);
+    if (delegate->m_DrawsGrid) view->setShowGrid(false);
+    return delegate;
 }
-
-}  // namespace
 
 void ReadingCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                                 const QModelIndex& index) const {
-    if (!PaintPlain(painter, option, index)) QStyledItemDelegate::paint(painter, option, index);
+    if (!m_DrawsGrid) {
+        if (!PaintPlain(painter, option, index)) QStyledItemDelegate::paint(painter, option, index);
+        return;
+    }
+    // As the table draws its grid: a line of the style's grid colour along the right and the
+    // bottom edge of the cell, and the cell itself one pixel smaller.
+    const QRect& r = option.rect;
+    const QWidget* widget = option.widget;
+    QStyle* style = widget ? widget->style() : QApplication::style();
+    const QColor grid = QColor::fromRgba(
+        static_cast<QRgb>(style->styleHint(QStyle::SH_Table_GridLineColor, &option, widget)));
+    painter->fillRect(QRect(r.left(), r.bottom(), r.width(), 1), grid);
+    painter->fillRect(QRect(r.right(), r.top(), 1, r.height() - 1), grid);
+    QStyleOptionViewItem inner = option;
+    inner.rect = r.adjusted(0, 0, -1, -1);
+    if (!PaintPlain(painter, inner, index)) QStyledItemDelegate::paint(painter, inner, index);
 }
 
 bool ReadingCellDelegate::PaintPlain(QPainter* painter, const QStyleOptionViewItem& option,
@@ -32,23 +45,11 @@ bool ReadingCellDelegate::PaintPlain(QPainter* painter, const QStyleOptionViewIt
         QStyleOptionViewItem::HasDecoration | QStyleOptionViewItem::HasCheckIndicator;
     if (opt.direction != Qt::LeftToRight || (opt.features & others) ||
         !opt.showDecorationSelected || opt.backgroundBrush.style() != Qt::NoBrush ||
-        !PlainAscii(opt.text) || opt.text.endsWith(u' '))
+        !m_Line.Set(opt.font, opt.text))
         return false;
-    if (!m_Raw.isValid() || m_Font != opt.font) {
-        m_Font = opt.font;
-        m_Raw = QRawFont::fromFont(m_Font);
-    }
-    if (!m_Raw.isValid()) return false;
-    const QList<quint32> glyphs = m_Raw.glyphIndexesForString(opt.text);
-    if (glyphs.contains(0)) return false;  // a character the font does not have
-    const QList<QPointF> advances = m_Raw.advancesForGlyphIndexes(glyphs);
-    QList<QPointF> positions;
-    positions.reserve(glyphs.size());
-    qreal width = 0;
-    for (const QPointF& a : advances) {
-        positions.push_back(QPointF(width, 0));
-        width += a.x();
-    }
+    // Aligned by its advances, as the standard layout aligns a line; elided (by the standard
+    // delegate) when the glyphs reach beyond the cell.
+    const qreal width = m_Line.Advance();
 
     const QWidget* widget = opt.widget;
     QStyle* style = widget ? widget->style() : QApplication::style();
@@ -56,11 +57,11 @@ bool ReadingCellDelegate::PaintPlain(QPainter* painter, const QStyleOptionViewIt
     // (asking the style would lay the text out once more).
     const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
     const QRect textRect = opt.rect.adjusted(margin, 0, -margin, 0);
-    if (width > textRect.width()) return false;  // the standard delegate elides it
+    if (m_Line.Width() > textRect.width()) return false;  // the standard delegate elides it
     // As the style lays out one line: as wide as the text rectangle and as high as the font
     // (rounded up), centred in whole pixels, the text aligned within the line.
-    const qreal ascent = m_Raw.ascent();
-    const QSize line(textRect.width(), qCeil(ascent + m_Raw.descent()));
+    const qreal ascent = m_Line.Ascent();
+    const QSize line(textRect.width(), qCeil(ascent + m_Line.Descent()));
     const QRect at = QStyle::alignedRect(opt.direction, opt.displayAlignment, line, textRect);
     qreal x = at.left();
     if (opt.displayAlignment & Qt::AlignRight)
@@ -77,11 +78,7 @@ bool ReadingCellDelegate::PaintPlain(QPainter* painter, const QStyleOptionViewIt
                                                                             : QPalette::Inactive;
     painter->setPen(opt.palette.color(
         group, opt.state & QStyle::State_Selected ? QPalette::HighlightedText : QPalette::Text));
-    QGlyphRun run;
-    run.setRawFont(m_Raw);
-    run.setGlyphIndexes(glyphs);
-    run.setPositions(positions);
-    painter->drawGlyphRun(QPointF(x, at.top() + ascent), run);
+    m_Line.Draw(painter, QPointF(x, at.top() + ascent));
     if (opt.state & QStyle::State_HasFocus) {
         QStyleOptionFocusRect focus;
         focus.QStyleOption::operator=(opt);

@@ -5,14 +5,24 @@
 // window thread's time while polling. Whatever this cannot draw the same way (a text it would
 // have to elide, a right-to-left layout, a character the font lacks, a cell with an icon) goes to
 // the standard delegate.
-#include <QRawFont>
+//
+// Installed on a table (Install), it also draws the table's grid, one line at the right and one
+// at the bottom of each cell, where the table would: the table's own grid is drawn line by line
+// through the path stroker and cost as much as the texts.
 #include <QStyledItemDelegate>
+
+#include "monitor/qt/GlyphLine.h"
+
+class QTableView;
 
 namespace jvo::monitor::qt {
 
 class ReadingCellDelegate final : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
+
+    // Makes a new delegate `view`'s item delegate and has it draw the grid the view drew.
+    static ReadingCellDelegate* Install(QTableView* view);
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
@@ -24,8 +34,8 @@ private:
     bool PaintPlain(QPainter* painter, const QStyleOptionViewItem& option,
                     const QModelIndex& index) const;
 
-    mutable QFont m_Font;
-    mutable QRawFont m_Raw;
+    bool m_DrawsGrid = false;
+    mutable GlyphLine m_Line;
     mutable int m_DrawnDirectly = 0;
 };
 

@@ -39,7 +39,7 @@ ReadingsList::ReadingsList(const QStringList& heads, const std::vector<int>& wid
     m_Table->setSelectionMode(QAbstractItemView::SingleSelection);
     m_Table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_Table->setWordWrap(false);
-    m_Table->setItemDelegate(new ReadingCellDelegate(m_Table));
+    ReadingCellDelegate::Install(m_Table);  // the cells and the grid
     m_Table->verticalHeader()->hide();
     m_Table->verticalHeader()->setDefaultSectionSize(m_Table->fontMetrics().height() + 6);
     m_Table->horizontalHeader()->setHighlightSections(false);

@@ -1,6 +1,6 @@
 // The list repaints what changed, and cheaply: every changed cell lies in the signalled range, an
 // unchanged row signals nothing, and the reading cells' own drawing looks exactly like the
-// standard delegate's.
+// standard delegate's, grid lines included.
 #include <gtest/gtest.h>
 
 #include <QHeaderView>
@@ -54,30 +54,40 @@ TEST(RowsModel, ReadingCellsLookAsTheStandardDelegateDrawsThem) {
     // standard delegate (not ASCII), an empty cell; one selected row and the current cell.
     model.Reset({{"A1", "20", "12.5", "123456.789", "OK"},
                  {"A2 main", "-", "-0.1", "0.000", "\u00b5A"},
-                 {"A3", "100", "1234567890123", "", "x"}},
-                {0, 1, 2});
-    auto render = [&](QAbstractItemDelegate* delegate) {
+                 {"A3", "100", "1234567890123", "", "x"},
+                 {"A4", "12 VA", "7", "AVAW", "To"}},  // pairs a font may kern
+                {0, 1, 2, 0});
+    // The fast delegate also draws the grid, in place of the table's own.
+    int direct = 0;
+    auto render = [&](bool fast) {
         QTableView view;
         view.setModel(&model);
-        view.setItemDelegate(delegate);
+        QStyledItemDelegate standard;
+        ReadingCellDelegate* d = nullptr;
+        if (fast) {
+            d = ReadingCellDelegate::Install(&view);
+            EXPECT_FALSE(view.showGrid());
+        } else {
+            view.setItemDelegate(&standard);
+        }
         view.verticalHeader()->hide();
         view.setColumnWidth(2, 40);
-        view.resize(420, 140);
+        view.resize(420, 170);
         view.selectRow(1);
         view.setCurrentIndex(model.index(1, 3));
-        return view.grab().toImage();
+        const QImage image = view.grab().toImage();
+        if (d) direct = d->CellsDrawnDirectly();
+        return image;
     };
-    QStyledItemDelegate standard;
-    ReadingCellDelegate fast;
-    const QImage expected = render(&standard);
-    const QImage drawn = render(&fast);
+    const QImage expected = render(false);
+    const QImage drawn = render(true);
     ASSERT_EQ(drawn.size(), expected.size());
     int differing = 0;
     for (int y = 0; y < drawn.height(); ++y)
         for (int x = 0; x < drawn.width(); ++x)
             if (drawn.pixel(x, y) != expected.pixel(x, y)) ++differing;
     EXPECT_EQ(differing, 0);
-    EXPECT_GE(fast.CellsDrawnDirectly(), 8);  // the digits, signs and the empty cells
+    EXPECT_GE(direct, 8);  // the digits, signs and the empty cells
     if (differing) {
         expected.save(QStringLiteral("cells-standard.png"));
         drawn.save(QStringLiteral("cells-fast.png"));

@@ -43,8 +43,9 @@ public:
     }
 
     static float Offset(Table& table, const QFont& font, const QRawFont& raw, QChar a, QChar b) {
-        float& k = table.pairs[static_cast<size_t>((a.unicode() - kFirst) * kChars +
-                                                   b.unicode() - kFirst)];
+        float& k =
+            table
+                .pairs[static_cast<size_t>((a.unicode() - kFirst) * kChars + b.unicode() - kFirst)];
         if (k == kUnknown) k = Learn(font, raw, QString(a) + b);
         return k;
     }

@@ -32,7 +32,7 @@ public:
 
 private:
     QFont m_Font;
-    QRawFont m_Raw;            // of m_Font, made again only when the font changes
+    QRawFont m_Raw;             // of m_Font, made again only when the font changes
     void* m_Kerning = nullptr;  // m_Font's pairs, as learnt (GlyphLine.cpp)
     QGlyphRun m_Run;
     qreal m_Width = 0;

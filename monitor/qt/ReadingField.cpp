@@ -38,8 +38,7 @@ bool ReadingField::PaintPlain() {
     // Only a field that shows its whole text as it is: no selection, cursor, placeholder,
     // margins or side buttons, a plain text.
     if (!isReadOnly() || hasFocus() || hasSelectedText() || echoMode() != Normal ||
-        textMargins() != QMargins() || !actions().isEmpty() ||
-        layoutDirection() != Qt::LeftToRight)
+        textMargins() != QMargins() || !actions().isEmpty() || layoutDirection() != Qt::LeftToRight)
         return false;
     if (!m_LineSet || text() != m_LineText || font() != m_LineFont) {
         m_LineSet = true;
@@ -60,8 +59,7 @@ bool ReadingField::PaintPlain() {
     const Qt::Alignment a = alignment();
     if (a & Qt::AlignTop) top = r.y() + 1;
     if (a & Qt::AlignBottom) top = r.y() + r.height() - lineHeight - 1;
-    const QRect line(r.x() + kHorizontalMargin, top, r.width() - 2 * kHorizontalMargin,
-                     lineHeight);
+    const QRect line(r.x() + kHorizontalMargin, top, r.width() - 2 * kHorizontalMargin, lineHeight);
     const int used = qRound(m_Line.Width()) + 1;
     if (used > line.width()) return false;  // the line edit scrolls it
     int x = line.x();
